@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QObject>
+
+// The application controller (being built).
+class LameMaster : public QObject
+{
+    Q_OBJECT
+};

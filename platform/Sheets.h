@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QFileDialog;
+class QMessageBox;
+class QWidget;
+
+// Document-modal alerts and file panels. Each is shown window-modal on its window (application-
+// modal when there is none) and answers through a handler once it has been taken down, so the
+// handler may show the next sheet at once. Alerts answer 1 for the default button, 0 for the
+// alternate button and -1 for the other button; panels answer 1 when confirmed, 0 otherwise.
+namespace Sheets {
+using AlertHandler = std::function<void(int answer)>;
+using PanelHandler = std::function<void(int answer, QFileDialog *panel)>;
+
+// Empty button titles leave that button out; the default button is always there.
+QMessageBox *beginAlertSheet(QWidget *window, const QString &title, const QString &defaultButton,
+                             const QString &alternateButton, const QString &otherButton,
+                             const QString &message, AlertHandler handler);
+QMessageBox *beginInformationalAlertSheet(QWidget *window, const QString &title, const QString &defaultButton,
+                                          const QString &message, AlertHandler handler);
+
+struct OpenPanelOptions
+{
+    QString title;
+    QString prompt;
+    bool chooseFiles = true;
+    bool chooseDirectories = false;
+    bool multipleSelection = false;
+    QString directory;      // empty: the panel's own default folder
+    QString file;           // name preselected, may be empty
+    QStringList extensions; // accepted extensions; empty accepts every file
+};
+QFileDialog *beginOpenPanel(QWidget *window, const OpenPanelOptions &options, PanelHandler handler);
+
+struct SavePanelOptions
+{
+    QString title;
+    QString prompt;
+    QString requiredFileType; // the extension the chosen name must have
+    QString directory;
+    QString file;
+};
+QFileDialog *beginSavePanel(QWidget *window, const SavePanelOptions &options, PanelHandler handler);
+
+// The chosen paths of a confirmed panel, in the panel's order.
+QStringList filenames(const QFileDialog *panel);
+} // namespace Sheets

@@ -1,0 +1,6 @@
+#include "rip/Ripper.h"
+
+Ripper *Ripper::initWithPreferences(LamePrefs *, const QString &)
+{
+    return nullptr;
+}

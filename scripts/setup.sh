@@ -1,0 +1,44 @@
+# Sourced by run.sh and test.sh: installs the Debian packages Orvik needs when any is missing,
+# then configures and builds into build/. Re-running it on a set-up machine installs nothing and
+# rebuilds only what changed.
+
+orvik_packages=(
+    cmake ninja-build g++ pkg-config clang-format
+    qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-qpa-plugins libqt6uitools6
+    libtag1-dev libplist-dev libmount-dev libcdio-dev libcdio-paranoia-dev libfuse3-dev fuse3
+    lame sox dbus xvfb xauth
+)
+
+orvik_install_packages() {
+    local missing=()
+    local package
+    for package in "${orvik_packages[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local apt=(env DEBIAN_FRONTEND=noninteractive apt-get)
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+            apt=(sudo env DEBIAN_FRONTEND=noninteractive apt-get)
+        else
+            echo "Orvik needs these Debian packages. Install them with:"
+            echo "  sudo apt-get install -y ${missing[*]}"
+            return 1
+        fi
+    fi
+    "${apt[@]}" update -qq && "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+orvik_build() {
+    local options=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+    if [ "${CI:-}" = "true" ]; then
+        options+=(-DORVIK_WERROR=ON)
+    fi
+    if [ ! -f build/build.ninja ]; then
+        cmake -S . -B build "${options[@]}" >/dev/null
+    fi
+    cmake --build build -j "$(nproc)"
+}

@@ -1,0 +1,122 @@
+#include "settings/LamePrefs.h"
+
+#include "platform/PropertyList.h"
+
+#include <QVariantMap>
+
+namespace {
+void logCorrupt()
+{
+    qWarning("Error: corrupt preferences");
+}
+
+// The checks of a string setting that must be one of `allowed`: the answer is the stored text
+// when it is allowed, else nothing (an absent key is nothing too, without complaint when
+// `absentIsValid`).
+std::optional<QString> allowedString(const QString &key, const QStringList &allowed, bool absentIsValid,
+                                     bool *corrupt)
+{
+    const QString value = LamePrefs::preferences().stringForKey(key);
+    *corrupt = false;
+    if (value.isNull()) {
+        *corrupt = !absentIsValid;
+        return std::nullopt;
+    }
+    if (allowed.contains(value))
+        return value;
+    *corrupt = true;
+    return std::nullopt;
+}
+} // namespace
+
+SettingsStore &LamePrefs::preferences()
+{
+    static SettingsStore &store = []() -> SettingsStore & {
+        SettingsStore &standard = SettingsStore::standard();
+        // Missing or unreadable factory values register nothing; reads then see only what the
+        // user wrote.
+        standard.registerDefaults(PropertyList::fromFile(QStringLiteral(":/DefaultPrefs.plist")).toMap());
+        return standard;
+    }();
+    return store;
+}
+
+LamePrefs::LamePrefs(QObject *parent) : QObject(parent)
+{
+    preferences();
+}
+
+LamePrefs::~LamePrefs() = default;
+
+bool LamePrefs::useTunes() const
+{
+    return preferences().boolForKey(PrefKey::ITunesIntegration);
+}
+
+bool LamePrefs::discPlaylists() const
+{
+    return preferences().boolForKey(PrefKey::DiscPlaylists);
+}
+
+bool LamePrefs::batchPlaylists() const
+{
+    return preferences().boolForKey(PrefKey::BatchPlaylists);
+}
+
+std::optional<QString> LamePrefs::checkedChannelMode() const
+{
+    bool corrupt = false;
+    const auto mode = allowedString(PrefKey::ChannelMode, {"s", "j", "f", "d", "m"}, true, &corrupt);
+    if (corrupt) {
+        logCorrupt();
+        preferences().removeObjectForKey(PrefKey::ChannelMode);
+    }
+    return mode;
+}
+
+qint32 LamePrefs::checkedBitRateMode(const QList<int> &modes) const
+{
+    const qint32 mode = preferences().integerForKey(PrefKey::BitRateMode);
+    if (modes.contains(mode))
+        return mode;
+    logCorrupt();
+    preferences().setInteger(1, PrefKey::BitRateMode);
+    return 1;
+}
+
+QString LamePrefs::checkedDeemphasis() const
+{
+    bool corrupt = false;
+    const auto value = allowedString(PrefKey::Deemphasis, {"n", "5", "c"}, false, &corrupt);
+    if (value)
+        return *value;
+    logCorrupt();
+    preferences().setObject(QStringLiteral("n"), PrefKey::Deemphasis);
+    return QStringLiteral("n");
+}
+
+std::optional<QString> LamePrefs::checkedMasking() const
+{
+    bool corrupt = false;
+    const auto value =
+        allowedString(PrefKey::Masking, {"--noath", "--athonly", "--athshort"}, true, &corrupt);
+    if (corrupt) {
+        logCorrupt();
+        preferences().removeObjectForKey(PrefKey::Masking);
+    }
+    return value;
+}
+
+QString LamePrefs::checkedShortBlocks() const
+{
+    bool corrupt = false;
+    const auto value =
+        allowedString(PrefKey::ShortBlocks, {"--short", "--noshort", "--allshort"}, false, &corrupt);
+    if (value)
+        return *value;
+    // Removing the user's value lets the registered one show again; the window shows the first
+    // block type whatever the store then holds.
+    logCorrupt();
+    preferences().removeObjectForKey(PrefKey::ShortBlocks);
+    return QStringLiteral("--short");
+}

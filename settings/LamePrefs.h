@@ -1,0 +1,121 @@
+#pragma once
+
+#include "settings/SettingsStore.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <optional>
+
+class PreferencesWindow;
+
+// Keys of the task record (one per file) and of the global options record (one per run).
+inline const QString kRawPCMInputKey = QStringLiteral("Raw PCM Input");
+inline const QString kSwapEndianKey = QStringLiteral("Swap Input Byte Order");
+inline const QString kSampleRateKey = QStringLiteral("Raw Input Sample Rate");
+inline const QString kBitDepthKey = QStringLiteral("Raw Input Bit Depth");
+inline const QString kSongTitleKey = QStringLiteral("Song Title");
+inline const QString kSongArtistKey = QStringLiteral("Performing Artist");
+inline const QString kSongAlbumKey = QStringLiteral("Album");
+inline const QString kSongYearKey = QStringLiteral("Year");
+inline const QString kSongCommentKey = QStringLiteral("Comment");
+inline const QString kSongTrackNoKey = QStringLiteral("Track Number");
+inline const QString kSongGenreKey = QStringLiteral("Musical Genre");
+inline const QString kInputFileKey = QStringLiteral("Input File Name");
+inline const QString kOutputFileKey = QStringLiteral("Output File Name");
+
+// Keys of the stored encoder settings, in the order of the settings window's groups.
+namespace PrefKey {
+inline const QString ChannelMode = QStringLiteral("Channel Mode");
+inline const QString Mixdown = QStringLiteral("Mixdown");
+inline const QString DifferentBlocks = QStringLiteral("Different Blocks");
+inline const QString BitRateMode = QStringLiteral("Bit Rate Mode");
+inline const QString OutputSampleRate = QStringLiteral("Output Sample Rate");
+inline const QString CBRQuality = QStringLiteral("CBR Quality");
+inline const QString CBRBitRate = QStringLiteral("CBR Bit Rate");
+inline const QString CBRATHType = QStringLiteral("CBR ATH Type");
+inline const QString CBRReservoir = QStringLiteral("Enable Bit Reservoir for CBR");
+inline const QString ABRQuality = QStringLiteral("ABR Quality");
+inline const QString AverageBitRate = QStringLiteral("Average Bit Rate");
+inline const QString MinimumABRBitRate = QStringLiteral("Minimum ABR Bit Rate");
+inline const QString MaximumABRBitRate = QStringLiteral("Maximum ABR Bit Rate");
+inline const QString ABRATHType = QStringLiteral("ABR ATH Type");
+inline const QString ABREnforceMinimum = QStringLiteral("Enforce Minimum Bit Rate for ABR");
+inline const QString ABRXingTag = QStringLiteral("Add Xing Tag for ABR");
+inline const QString VBRQuality = QStringLiteral("VBR Quality");
+inline const QString MinimumVBRBitRate = QStringLiteral("Minimum VBR Bit Rate");
+inline const QString MaximumVBRBitRate = QStringLiteral("Maximum VBR Bit Rate");
+inline const QString VBREnforceMinimum = QStringLiteral("Enforce Minimum Bit Rate for VBR");
+inline const QString VBRXingTag = QStringLiteral("Add Xing Tag for VBR");
+inline const QString EnableFiltering = QStringLiteral("Enable Filtering");
+inline const QString EnableLowpass = QStringLiteral("Enable Lowpass Filter");
+inline const QString UpperCutoff = QStringLiteral("Upper Cutoff Frequency");
+inline const QString ManualLowpassWidth = QStringLiteral("Manual Lowpass Width");
+inline const QString LowpassWidth = QStringLiteral("Lowpass Filter Width");
+inline const QString EnableHighpass = QStringLiteral("Enable Highpass Filter");
+inline const QString LowerCutoff = QStringLiteral("Lower Cutoff Frequency");
+inline const QString ManualHighpassWidth = QStringLiteral("Manual Highpass Width");
+inline const QString HighpassWidth = QStringLiteral("Highpass Filter Width");
+inline const QString Deemphasis = QStringLiteral("Deemphasis");
+inline const QString StrictISO = QStringLiteral("Strict ISO Compliance");
+inline const QString Checksum = QStringLiteral("Checksum");
+inline const QString MarkAsOriginal = QStringLiteral("Mark as Original");
+inline const QString MarkAsCopyright = QStringLiteral("Mark as Copyright");
+inline const QString Masking = QStringLiteral("Masking");
+inline const QString ReduceATHBy = QStringLiteral("Reduce ATH By");
+inline const QString ShortBlocks = QStringLiteral("Short Blocks");
+inline const QString TonalityLimit = QStringLiteral("Calculate Tonality To");
+inline const QString TemporalMasking = QStringLiteral("Use Temporal Masking");
+inline const QString ITunesIntegration = QStringLiteral("iTunes integration");
+inline const QString DiscPlaylists = QStringLiteral("Make playlists from audio CDs");
+inline const QString BatchPlaylists = QStringLiteral("Make playlists from file batches");
+inline const QString SelectedTab = QStringLiteral("Selected Preferences Tab");
+inline const QString FixedPitchFontSize = QStringLiteral("NSFixedPitchFontSize");
+} // namespace PrefKey
+
+// The encoder settings controller: the one way into the stored encoder settings. It registers
+// the factory values once per process, answers the three run-time switches, turns the settings
+// and a run's records into the encoder's argument list, checks and repairs the settings that
+// must hold one of a few values, and owns the settings window.
+class LamePrefs : public QObject
+{
+    Q_OBJECT
+
+  public:
+    // The store every instance goes through. The first use registers the factory values.
+    static SettingsStore &preferences();
+
+    explicit LamePrefs(QObject *parent = nullptr);
+    ~LamePrefs() override;
+
+    bool useTunes() const;
+    bool discPlaylists() const;
+    bool batchPlaylists() const;
+
+    // The switches shared by every file of a run. Nothing when a setting the encoder must be
+    // given has no value at all; the log names that setting.
+    std::optional<QStringList> makeGlobalSwitches(const QVariantMap &options, bool useTags) const;
+    // The complete argument list of one file: the run's switches (none: an empty list) with the
+    // file's tags merged in, then the input and output paths. Nothing when the record is none or
+    // lacks a path.
+    std::optional<QStringList> makeArgumentList(const QVariantMap *task, const QStringList *globals,
+                                                bool useTags) const;
+
+    // Checks of the settings that must hold one of a few values, made when the settings window
+    // fills its controls. Each answers the value to show; a stored value that fails is logged as
+    // "Error: corrupt preferences" and repaired in the store.
+    std::optional<QString> checkedChannelMode() const; // nothing: the encoder chooses
+    qint32 checkedBitRateMode(const QList<int> &modes) const;
+    QString checkedDeemphasis() const;
+    std::optional<QString> checkedMasking() const; // nothing: normal masking
+    QString checkedShortBlocks() const;
+
+    // Loads the settings window on first use and brings it to the front.
+    void showWindow();
+    PreferencesWindow *prefsWindow() const { return window; }
+
+  private:
+    PreferencesWindow *window = nullptr;
+};

@@ -1,0 +1,9 @@
+# Starts one test executable in a fresh private home: the folder is emptied first so that a
+# test never sees what an earlier run left behind.
+file(REMOVE_RECURSE ${test_home})
+file(MAKE_DIRECTORY ${test_home}/.config ${test_home}/runtime ${test_home}/Music)
+file(CHMOD ${test_home}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+execute_process(COMMAND ${program} RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${program} exited with ${result}")
+endif()
