@@ -1,0 +1,358 @@
+#include "monitor/LameProgress.h"
+
+#include "platform/ApplicationDelegate.h"
+#include "platform/LocalizedStrings.h"
+#include "platform/WindowDescription.h"
+#include "settings/LamePrefs.h"
+
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMetaMethod>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+const char *const kTable = "Progress";
+
+// The progress bar counts in thousandths of the file.
+constexpr int kBarSteps = 1000;
+
+// The last component of a path, as the file name of "/music/a.wav" or of "/music/album/".
+QString lastPathComponent(const QString &path)
+{
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(u'/'))
+        trimmed.chop(1);
+    if (trimmed == QLatin1String("/"))
+        return trimmed;
+    return trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
+}
+
+bool hasPath(const QVariantMap &task, const QString &key)
+{
+    const auto value = task.constFind(key);
+    return value != task.constEnd() && !value->isNull();
+}
+
+void logOutput(const QString &text)
+{
+    if (ApplicationDelegate *application = ApplicationDelegate::instance())
+        application->logOutput(text);
+}
+
+QString textOf(const QLabel *field)
+{
+    return field ? field->text() : QString();
+}
+
+void setText(QLabel *field, const QString &text)
+{
+    if (field)
+        field->setText(text);
+}
+} // namespace
+
+LameProgress::LameProgress(QObject *parent) : QObject(parent)
+{
+    QWidget *root = WindowDescription::load(QStringLiteral("Progress"));
+    progressSheet_ = qobject_cast<QDialog *>(root);
+    if (!progressSheet_) {
+        if (root) {
+            qWarning("Error: missing nib file");
+            delete root;
+        }
+        return;
+    }
+    taskField = WindowDescription::outlet<QLabel>(root, "taskField");
+    positionField = WindowDescription::outlet<QLabel>(root, "positionField");
+    encoderVersionField = WindowDescription::outlet<QLabel>(root, "encoderVersionField");
+    modelVersionField = WindowDescription::outlet<QLabel>(root, "modelVersionField");
+    highPassField = WindowDescription::outlet<QLabel>(root, "highPassField");
+    lowPassField = WindowDescription::outlet<QLabel>(root, "lowPassField");
+    remainingTime = WindowDescription::outlet<QLabel>(root, "remainingTime");
+    progressBar = WindowDescription::outlet<QProgressBar>(root, "progressBar");
+    if (progressBar)
+        progressBar->setRange(0, kBarSteps);
+
+    // Empty fields keep their line, so the sheet does not jump as the encoder's texts arrive.
+    for (QLabel *field :
+         {taskField.data(), positionField.data(), encoderVersionField.data(), modelVersionField.data(),
+          highPassField.data(), lowPassField.data(), remainingTime.data()}) {
+        if (field)
+            field->setMinimumHeight(field->fontMetrics().height());
+    }
+
+    for (const char *name : {"stopButton", "skipButton"}) {
+        if (QPushButton *button = WindowDescription::outlet<QPushButton>(root, name))
+            connect(button, &QPushButton::clicked, this, [this, button] { interruptProcess(button); });
+    }
+    // The sheet goes down only when its controller says so: Escape and the window manager's
+    // close button would otherwise hide it while the encoder runs on behind it.
+    progressSheet_->installEventFilter(this);
+}
+
+LameProgress::~LameProgress()
+{
+    detachFromTool();
+    if (docWindow_)
+        hide();
+    // The destruction may come from a click on one of the sheet's own buttons.
+    if (progressSheet_)
+        progressSheet_->deleteLater();
+}
+
+bool LameProgress::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == progressSheet_) {
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+            return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void LameProgress::beginSheet(QWidget *window)
+{
+    if (!progressSheet_ || !window)
+        return;
+    if (progressSheet_->parentWidget() != window)
+        progressSheet_->setParent(window, Qt::Sheet);
+    progressSheet_->setWindowModality(Qt::WindowModal);
+    progressSheet_->show();
+}
+
+void LameProgress::endSheet()
+{
+    if (!progressSheet_)
+        return;
+    progressSheet_->hide();
+    // While it is down the sheet belongs to this controller alone, so that closing the document
+    // window cannot take the sheet with it.
+    if (progressSheet_->parentWidget())
+        progressSheet_->setParent(nullptr, progressSheet_->windowFlags());
+}
+
+void LameProgress::attachToWindow(QWidget *window)
+{
+    if (!window) {
+        hide();
+        return;
+    }
+    if (!docWindow_) {
+        beginSheet(window);
+    } else if (window == docWindow_) {
+        if (suspended)
+            resume();
+    } else {
+        endSheet();
+        beginSheet(window);
+    }
+    docWindow_ = window;
+    suspended = false;
+}
+
+void LameProgress::hide()
+{
+    if (!docWindow_)
+        return;
+    if (!suspended)
+        endSheet();
+    reset();
+    docWindow_ = nullptr;
+    suspended = false;
+}
+
+void LameProgress::suspend()
+{
+    if (!docWindow_ || suspended)
+        return;
+    endSheet();
+    suspended = true;
+}
+
+void LameProgress::resume()
+{
+    if (!docWindow_ || !suspended)
+        return;
+    beginSheet(docWindow_);
+    suspended = false;
+}
+
+void LameProgress::reset()
+{
+    detachFromTool();
+    for (QLabel *field :
+         {taskField.data(), positionField.data(), encoderVersionField.data(), modelVersionField.data(),
+          highPassField.data(), lowPassField.data(), remainingTime.data()})
+        setText(field, QString());
+    if (progressBar)
+        progressBar->setValue(0);
+}
+
+void LameProgress::setTask(const QVariantMap *task)
+{
+    if (!task || !hasPath(*task, kInputFileKey) || !hasPath(*task, kOutputFileKey))
+        return;
+    const QString format = localizedString("SourceAndTarget", "Encoding \"%@\" as \"%@\"", kTable);
+    setText(taskField, localizedFormat(format, {lastPathComponent(task->value(kInputFileKey).toString()),
+                                                lastPathComponent(task->value(kOutputFileKey).toString())}));
+}
+
+void LameProgress::setFile(quint32 position, quint32 total)
+{
+    const QString format = localizedString("FilePosition", "File %u of %u", kTable);
+    setText(positionField, localizedFormat(format, {position, total}));
+}
+
+void LameProgress::attachToTool(QProcess *tool)
+{
+    detachFromTool();
+    if (!tool)
+        return;
+    tool_ = tool;
+    // The document controller observes the same end; whichever of us runs first may let go of
+    // this process, or even attach the next one, so each handler checks whose end it is.
+    toolConnections << connect(tool, &QProcess::finished, this, [this, tool] { toolDidExit(tool); });
+    toolConnections << connect(tool, &QProcess::errorOccurred, this,
+                               [this, tool](QProcess::ProcessError error) {
+                                   if (error == QProcess::FailedToStart)
+                                       toolDidExit(tool);
+                               });
+    toolOutput.clear();
+    if (ApplicationDelegate *application = ApplicationDelegate::instance())
+        application->logCommand(tool);
+    // QProcess announces only the channels it reads through pipes: merged error output arrives
+    // as standard output, and a channel sent to a file or another process is never announced.
+    toolConnections << connect(tool, &QProcess::readyReadStandardOutput, this, [this, tool] {
+        if (tool == tool_)
+            processOutput(EncoderOutputParser::Stream::Output, tool->readAllStandardOutput());
+    });
+    toolConnections << connect(tool, &QProcess::readyReadStandardError, this, [this, tool] {
+        if (tool == tool_)
+            processOutput(EncoderOutputParser::Stream::Error, tool->readAllStandardError());
+    });
+}
+
+void LameProgress::detachFromTool()
+{
+    if (!tool_ && toolConnections.isEmpty())
+        return;
+    for (const QMetaObject::Connection &connection : std::as_const(toolConnections))
+        disconnect(connection);
+    toolConnections.clear();
+    tool_ = nullptr;
+    // Bytes of a character that never got finished still reach the log.
+    for (auto stream : {EncoderOutputParser::Stream::Output, EncoderOutputParser::Stream::Error}) {
+        const QString rest = toolOutput.finishStream(stream);
+        if (!rest.isEmpty())
+            logOutput(rest);
+    }
+    toolOutput.clear();
+}
+
+void LameProgress::toolDidExit(QProcess *process)
+{
+    if (process == tool_)
+        detachFromTool();
+}
+
+void LameProgress::processOutput(EncoderOutputParser::Stream stream, const QByteArray &data)
+{
+    if (!tool_ || data.isEmpty())
+        return;
+    const QString chunk = toolOutput.decode(stream, data);
+    if (chunk.isEmpty())
+        return;
+    logOutput(chunk);
+    for (const EncoderOutputParser::Update &update : toolOutput.consume(chunk))
+        apply(update);
+}
+
+void LameProgress::apply(const EncoderOutputParser::Update &update)
+{
+    using Field = EncoderOutputParser::Field;
+    switch (update.field) {
+    case Field::EncoderVersion:
+        setText(encoderVersionField, update.text);
+        break;
+    case Field::ModelVersion:
+        setText(modelVersionField, update.text);
+        break;
+    case Field::LowPass:
+        setText(lowPassField, update.text);
+        break;
+    case Field::HighPass:
+        setText(highPassField, update.text);
+        break;
+    case Field::RemainingTime:
+        setText(remainingTime, update.text);
+        break;
+    case Field::Progress:
+        if (progressBar)
+            progressBar->setValue(qRound(qBound(0.0, update.fraction, 1.0) * kBarSteps));
+        break;
+    }
+}
+
+void LameProgress::interruptProcess(QObject *sender)
+{
+    QObject *control = sender ? sender : QObject::sender();
+    const int tag = WindowDescription::tag(control);
+    const char *operation = tag == 1 ? "stopProcess" : tag == 2 ? "skipTask" : nullptr;
+    if (!operation) {
+        qWarning("Error: corrupt nib file");
+        return;
+    }
+    QObject *target = delegate_;
+    if (!target)
+        return;
+    const QByteArray signature = QByteArray(operation) + "(LameProgress*)";
+    if (target->metaObject()->indexOfMethod(signature.constData()) < 0)
+        return;
+    QMetaObject::invokeMethod(target, operation, Qt::DirectConnection, Q_ARG(LameProgress *, this));
+}
+
+QString LameProgress::taskText() const
+{
+    return textOf(taskField);
+}
+
+QString LameProgress::positionText() const
+{
+    return textOf(positionField);
+}
+
+QString LameProgress::encoderVersionText() const
+{
+    return textOf(encoderVersionField);
+}
+
+QString LameProgress::modelVersionText() const
+{
+    return textOf(modelVersionField);
+}
+
+QString LameProgress::highPassText() const
+{
+    return textOf(highPassField);
+}
+
+QString LameProgress::lowPassText() const
+{
+    return textOf(lowPassField);
+}
+
+QString LameProgress::remainingTimeText() const
+{
+    return textOf(remainingTime);
+}
+
+double LameProgress::progress() const
+{
+    return progressBar ? double(progressBar->value()) / kBarSteps : 0.0;
+}

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "monitor/EncoderOutputParser.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QList>
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QProcess>
+#include <QProgressBar>
+#include <QVariantMap>
+#include <QWidget>
+
+// Watches one running encoder on behalf of a document controller: shows the progress sheet on
+// the document window (and takes it down while the controller shows sheets of its own), shows
+// the task and its position in the run, reports the command line to the command log, reads the
+// encoder's output into the log and the sheet, and forwards the sheet's Stop and Skip buttons to
+// the delegate. It never starts, signals or ends the process: that belongs to the controller.
+class LameProgress : public QObject
+{
+    Q_OBJECT
+  public:
+    // Loads the "Progress" window description; without it the controller works without a sheet.
+    explicit LameProgress(QObject *parent = nullptr);
+    ~LameProgress() override;
+
+    // The document controller asked to stop or skip. It is not owned; its slots
+    // stopProcess(LameProgress*) and skipTask(LameProgress*) are called when it has them.
+    QObject *delegate() const { return delegate_; }
+    void setDelegate(QObject *delegate) { delegate_ = delegate; }
+
+    // Shows the sheet on `window` (nullptr: as hide()).
+    void attachToWindow(QWidget *window);
+    // Takes the sheet down and clears it.
+    void hide();
+    // Lets go of the process and empties every display.
+    void reset();
+    // Takes the sheet down for a while (the controller's own sheet goes up), and puts it back.
+    void suspend();
+    void resume();
+
+    // Shows the input and output file names of a task record; a record without both paths, or
+    // none, leaves the text as it was.
+    void setTask(const QVariantMap *task);
+    // Shows "File position of total".
+    void setFile(quint32 position, quint32 total);
+
+    // Starts watching a process that is set up but not yet started: the command line goes to the
+    // log first, then everything the process writes as it arrives. nullptr only lets go.
+    void attachToTool(QProcess *tool);
+    void detachFromTool();
+
+    // One chunk read from the watched process's `stream`: logged unchanged and parsed into the
+    // sheet. An empty chunk is the end of that stream.
+    void processOutput(EncoderOutputParser::Stream stream, const QByteArray &data);
+
+    QWidget *docWindow() const { return docWindow_; }
+    bool isSuspended() const { return suspended; }
+    QProcess *tool() const { return tool_; }
+    QDialog *progressSheet() const { return progressSheet_; }
+
+    QString taskText() const;
+    QString positionText() const;
+    QString encoderVersionText() const;
+    QString modelVersionText() const;
+    QString highPassText() const;
+    QString lowPassText() const;
+    QString remainingTimeText() const;
+    // The fraction of the current file done, 0 to 1.
+    double progress() const;
+
+  public slots:
+    // The Stop (tag 1) and Skip (tag 2) buttons. `sender` is the control clicked; when it is
+    // left out, the sender of the signal that called the slot.
+    void interruptProcess(QObject *sender = nullptr);
+
+  private:
+    void toolDidExit(QProcess *process);
+    void beginSheet(QWidget *window);
+    void endSheet();
+    void apply(const EncoderOutputParser::Update &update);
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    QPointer<QWidget> docWindow_;
+    bool suspended = false;
+    QPointer<QProcess> tool_;
+    QList<QMetaObject::Connection> toolConnections;
+    EncoderOutputParser toolOutput;
+    QPointer<QObject> delegate_;
+    QPointer<QDialog> progressSheet_;
+    QPointer<QLabel> taskField;
+    QPointer<QLabel> positionField;
+    QPointer<QLabel> encoderVersionField;
+    QPointer<QLabel> modelVersionField;
+    QPointer<QLabel> highPassField;
+    QPointer<QLabel> lowPassField;
+    QPointer<QLabel> remainingTime;
+    QPointer<QProgressBar> progressBar;
+};
