@@ -20,18 +20,12 @@ const TagSwitch tagSwitches[] = {
 // The switches of the vocabulary whose value is the next argument.
 const QSet<QString> &switchesWithValue()
 {
-    static const QSet<QString> switches = {"-s",         "--bitwidth",
-                                           "--lowpass",  "--lowpass-width",
-                                           "--highpass", "--highpass-width",
-                                           "--resample", "-m",
-                                           "--athlower", "--cwlimit",
-                                           "-q",         "-b",
-                                           "-B",         "--athtype",
-                                           "--abr",      "-V",
-                                           "-e",         "--tt",
-                                           "--ta",       "--tl",
-                                           "--ty",       "--tc",
-                                           "--tn",       "--tg"};
+    // clang-format off
+    static const QSet<QString> switches = {
+        "-s", "--bitwidth", "--lowpass", "--lowpass-width", "--highpass", "--highpass-width",
+        "--resample", "-m", "--athlower", "--cwlimit", "-q", "-b", "-B", "--athtype", "--abr", "-V",
+        "-e", "--tt", "--ta", "--tl", "--ty", "--tc", "--tn", "--tg"};
+    // clang-format on
     return switches;
 }
 
