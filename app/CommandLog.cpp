@@ -1,12 +1,177 @@
 #include "app/CommandLog.h"
 
-CommandLog::CommandLog(QObject *parent) : QObject(parent) {}
+#include "platform/LocalizedStrings.h"
+#include "settings/LamePrefs.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <cmath>
+
+namespace {
+// The characters that make a shell read an argument as more than one plain word.
+const QString shellSpecials = QStringLiteral("\"';\\[]{}()$=<>|*? ");
+const QString singleQuotes = QStringLiteral("'");
+
+bool containsAny(const QString &text, const QString &characters)
+{
+    for (const QChar c : text) {
+        if (characters.contains(c))
+            return true;
+    }
+    return false;
+}
+
+// The last component of a path, as the file viewer would name it: trailing slashes do not count.
+QString lastPathComponent(const QString &path)
+{
+    qsizetype end = path.size();
+    while (end > 1 && path.at(end - 1) == u'/')
+        --end;
+    const QString trimmed = path.left(end);
+    if (trimmed == QLatin1String("/"))
+        return trimmed;
+    return trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
+}
+
+QTextCharFormat formatWithFont(const QFont &font)
+{
+    QTextCharFormat format;
+    format.setFont(font, QTextCharFormat::FontPropertiesAll);
+    return format;
+}
+} // namespace
+
+CommandLog::CommandLog(QObject *parent) : QObject(parent)
+{
+    logWindow = std::make_unique<QWidget>();
+    logWindow->setWindowTitle(localizedString("Command Log", "Command Log", "Global"));
+    logWindow->setAccessibleName(logWindow->windowTitle());
+    logWindow->resize(720, 420);
+
+    view = new QPlainTextEdit(logWindow.get());
+    view->setObjectName(QStringLiteral("commandLog"));
+    view->setAccessibleName(localizedString("Command Log", "Command Log", "Global"));
+    view->setReadOnly(true);
+    // Nobody undoes a log; an undo stack would only keep a second copy of everything appended.
+    view->setUndoRedoEnabled(false);
+    view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+    clearButton = new QPushButton(localizedString("Clear Log", "Clear Log", "Global"), logWindow.get());
+    clearButton->setObjectName(QStringLiteral("clearLogButton"));
+    clearButton->setAccessibleName(clearButton->text());
+    clearButton->setAutoDefault(false);
+    connect(clearButton, &QPushButton::clicked, this, &CommandLog::clearLog);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(clearButton);
+    auto *layout = new QVBoxLayout(logWindow.get());
+    layout->addWidget(view);
+    layout->addLayout(buttons);
+
+    QFont commandFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    const QFont small = QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont);
+    if (small.pointSizeF() > 0)
+        commandFont.setPointSizeF(small.pointSizeF());
+    commandFont.setBold(true);
+    commandFormat = formatWithFont(commandFont);
+}
+
 CommandLog::~CommandLog() = default;
-void CommandLog::logCommand(const QProcess *) {}
-void CommandLog::logOutput(const QString &) {}
-void CommandLog::clearLog() {}
-void CommandLog::showWindow() {}
+
+QString CommandLog::commandLine(const QString &program, const QStringList &arguments)
+{
+    QString line = lastPathComponent(program);
+    for (const QString &argument : arguments) {
+        line += u' ';
+        if (!containsAny(argument, shellSpecials))
+            line += argument;
+        else if (!containsAny(argument, singleQuotes))
+            line += u'\'' + argument + u'\'';
+        else
+            line += u'"' + argument + u'"';
+    }
+    return line;
+}
+
+void CommandLog::logCommand(const QProcess *task)
+{
+    if (!task)
+        return;
+    append(u'\n' + commandLine(task->program(), task->arguments()) + u'\n', commandFormat);
+}
+
+void CommandLog::logOutput(const QString &text)
+{
+    append(text, outputFormat());
+}
+
+const QTextCharFormat &CommandLog::outputFormat()
+{
+    // The size is the user's to change at any time, so it is read for every chunk; the format is
+    // only made again when it differs.
+    double size = LamePrefs::preferences().floatForKey(PrefKey::FixedPitchFontSize);
+    if (!(size > 0.0) || !std::isfinite(size))
+        size = 0.0;
+    if (size != cachedOutputSize) {
+        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        if (size > 0.0)
+            font.setPointSizeF(size);
+        cachedOutputFormat = formatWithFont(font);
+        cachedOutputSize = size;
+    }
+    return cachedOutputFormat;
+}
+
+void CommandLog::append(QString text, const QTextCharFormat &format)
+{
+    if (endsWithReturn && text.startsWith(u'\n'))
+        text.remove(0, 1);
+    if (text.isEmpty())
+        return;
+    endsWithReturn = text.endsWith(u'\r');
+
+    // Follow the end of the log only when the reader is already there; someone reading further
+    // up keeps their place.
+    QScrollBar *bar = view->verticalScrollBar();
+    const bool following = !view->isVisible() || bar->value() == bar->maximum();
+
+    QTextCursor cursor(view->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text, format);
+
+    if (following && view->isVisible())
+        bar->setValue(bar->maximum());
+}
+
+void CommandLog::clearLog()
+{
+    view->clear();
+    endsWithReturn = false;
+}
+
+void CommandLog::showWindow()
+{
+    logWindow->show();
+    logWindow->raise();
+    logWindow->activateWindow();
+}
+
 QWidget *CommandLog::window() const
 {
-    return nullptr;
+    return logWindow.get();
+}
+
+QString CommandLog::text() const
+{
+    return view->document()->toPlainText();
 }

@@ -2,20 +2,57 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QTextCharFormat>
+#include <memory>
 
+class QPlainTextEdit;
 class QProcess;
+class QPushButton;
 class QWidget;
 
-// The command log window (placeholder until the command log lands).
+// The command log: a window of its own, titled "Command Log", that shows every encoder command
+// line in a shell-like form (bold, small system font) followed by everything the encoder writes
+// (the user's fixed-pitch font). It only grows until the user clears it, so appending costs the
+// size of the new text, never the size of the log, whether the window is showing or not.
 class CommandLog : public QObject
 {
     Q_OBJECT
+
   public:
     explicit CommandLog(QObject *parent = nullptr);
     ~CommandLog() override;
+
+    // Writes the command line of `task` (its program and arguments; it need not have been
+    // started) on a line of its own. A null task writes nothing.
     void logCommand(const QProcess *task);
+    // Appends a chunk of encoder output exactly as it arrived.
     void logOutput(const QString &text);
     void clearLog();
     void showWindow();
     QWidget *window() const;
+
+    // The view that holds the log, for reading it.
+    QPlainTextEdit *textView() const { return view; }
+    // The log's text; line breaks (including the encoder's carriage returns) read as "\n".
+    QString text() const;
+
+    // The shell-like form of a command: the program's file name, then each argument after one
+    // space, bare when it holds no character special to a shell, else in single quotes, else
+    // (it holds a single quote) in double quotes. The argument itself is never altered.
+    static QString commandLine(const QString &program, const QStringList &arguments);
+
+  private:
+    void append(QString text, const QTextCharFormat &format);
+    const QTextCharFormat &outputFormat();
+
+    std::unique_ptr<QWidget> logWindow;
+    QPlainTextEdit *view = nullptr;
+    QPushButton *clearButton = nullptr;
+    QTextCharFormat commandFormat;
+    QTextCharFormat cachedOutputFormat;
+    double cachedOutputSize = -1.0;
+    // The last text appended ended with a carriage return: a line feed that starts the next one
+    // belongs to the same line break.
+    bool endsWithReturn = false;
 };

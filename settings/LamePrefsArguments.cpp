@@ -1,12 +1,230 @@
-// LamePrefs: the encoder argument builder.
+// LamePrefs: the encoder argument builder. The encoder gets its arguments one string each, with no
+// shell in between, so nothing here is quoted or escaped.
 #include "settings/LamePrefs.h"
 
-std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &, bool) const
+#include <QDebug>
+#include <QSet>
+
+namespace {
+// The tag switches in the order the encoder is given them, with the record keys they take.
+struct TagSwitch
 {
-    return std::nullopt; // placeholder until the argument builder lands
+    const QString &key;
+    const char *name;
+};
+const TagSwitch tagSwitches[] = {
+    {kSongTitleKey, "--tt"},   {kSongArtistKey, "--ta"},  {kSongAlbumKey, "--tl"}, {kSongYearKey, "--ty"},
+    {kSongCommentKey, "--tc"}, {kSongTrackNoKey, "--tn"}, {kSongGenreKey, "--tg"},
+};
+
+// The switches of the vocabulary whose value is the next argument.
+const QSet<QString> &switchesWithValue()
+{
+    // clang-format off
+    static const QSet<QString> switches = {
+        "-s", "--bitwidth", "--lowpass", "--lowpass-width", "--highpass", "--highpass-width",
+        "--resample", "-m", "--athlower", "--cwlimit", "-q", "-b", "-B", "--athtype", "--abr", "-V",
+        "-e", "--tt", "--ta", "--tl", "--ty", "--tc", "--tn", "--tg"};
+    // clang-format on
+    return switches;
 }
 
-std::optional<QStringList> LamePrefs::makeArgumentList(const QVariantMap *, const QStringList *, bool) const
+// The position of the switch `name` in `list`, or -1. Values are stepped over: a tag or a raw
+// sample rate may read like a switch ("--tt" as an artist), and taking it for one would put the
+// file's value in place of the wrong argument.
+qsizetype findSwitch(const QStringList &list, const QString &name)
 {
-    return std::nullopt; // placeholder until the argument builder lands
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (list.at(i) == name)
+            return i;
+        if (switchesWithValue().contains(list.at(i)))
+            ++i;
+    }
+    return -1;
+}
+
+// A record's boolean: present and true, whether it holds a number or a text.
+bool recordFlag(const QVariantMap &record, const QString &key)
+{
+    const auto found = record.constFind(key);
+    if (found == record.constEnd())
+        return false;
+    if (found->typeId() == QMetaType::QString)
+        return SettingsStore::textToBool(found->toString());
+    return found->toBool();
+}
+
+// Record values go to the encoder as they stand.
+void appendFromRecord(QStringList &list, const char *name, const QVariantMap &record, const QString &key)
+{
+    const auto found = record.constFind(key);
+    if (found != record.constEnd())
+        list << QString::fromLatin1(name) << found->toString();
+}
+
+// True for a real setting above the encoder's "off" threshold; not-a-number never is.
+bool aboveThreshold(float value)
+{
+    return double(value) > 0.0001;
+}
+
+// Appends a switch whose setting the encoder must always be given. A setting missing from both
+// layers (the factory values were not registered) stops the build rather than leave the switch
+// without its value; the log names the setting.
+bool appendRequired(QStringList &list, const char *name, const QString &key)
+{
+    const QString value = LamePrefs::preferences().stringForKey(key);
+    if (value.isNull()) {
+        qWarning().noquote() << QStringLiteral("Error: corrupt preferences: \"%1\" has no value").arg(key);
+        return false;
+    }
+    list << QString::fromLatin1(name) << value;
+    return true;
+}
+} // namespace
+
+std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &options, bool useTags) const
+{
+    const SettingsStore &store = preferences();
+    QStringList list;
+
+    if (recordFlag(options, kSwapEndianKey))
+        list << "-x";
+
+    const bool raw = recordFlag(options, kRawPCMInputKey);
+    if (raw) {
+        list << "-r";
+        appendFromRecord(list, "-s", options, kSampleRateKey);
+        appendFromRecord(list, "--bitwidth", options, kBitDepthKey);
+    }
+
+    if (!store.boolForKey(PrefKey::EnableFiltering)) {
+        list << "-k";
+    } else {
+        if (store.boolForKey(PrefKey::EnableLowpass) &&
+            aboveThreshold(store.floatForKey(PrefKey::UpperCutoff))) {
+            list << "--lowpass" << store.stringForKey(PrefKey::UpperCutoff);
+            if (store.boolForKey(PrefKey::ManualLowpassWidth) &&
+                aboveThreshold(store.floatForKey(PrefKey::LowpassWidth)))
+                list << "--lowpass-width" << store.stringForKey(PrefKey::LowpassWidth);
+        }
+        if (store.boolForKey(PrefKey::EnableHighpass) &&
+            aboveThreshold(store.floatForKey(PrefKey::LowerCutoff))) {
+            list << "--highpass" << store.stringForKey(PrefKey::LowerCutoff);
+            if (store.boolForKey(PrefKey::ManualHighpassWidth) &&
+                aboveThreshold(store.floatForKey(PrefKey::HighpassWidth)))
+                list << "--highpass-width" << store.stringForKey(PrefKey::HighpassWidth);
+        }
+    }
+
+    const QString sampleRate = store.stringForKey(PrefKey::OutputSampleRate);
+    if (!sampleRate.isNull())
+        list << "--resample" << sampleRate;
+    const QString channelMode = store.stringForKey(PrefKey::ChannelMode);
+    if (!channelMode.isNull())
+        list << "-m" << channelMode;
+    // Mixing down is something the encoder only does to raw input.
+    if (raw && store.boolForKey(PrefKey::Mixdown))
+        list << "-a";
+    if (store.boolForKey(PrefKey::DifferentBlocks))
+        list << "-d";
+    const QString masking = store.stringForKey(PrefKey::Masking);
+    if (!masking.isNull())
+        list << masking;
+    const QString shortBlocks = store.stringForKey(PrefKey::ShortBlocks);
+    if (!shortBlocks.isNull())
+        list << shortBlocks;
+    if (!store.boolForKey(PrefKey::TemporalMasking))
+        list << "--notemp";
+    if (store.integerForKey(PrefKey::ReduceATHBy) > 0)
+        list << "--athlower" << store.stringForKey(PrefKey::ReduceATHBy);
+    if (aboveThreshold(store.floatForKey(PrefKey::TonalityLimit)))
+        list << "--cwlimit" << store.stringForKey(PrefKey::TonalityLimit);
+
+    switch (store.integerForKey(PrefKey::BitRateMode)) {
+    case 1:
+        if (!appendRequired(list, "-q", PrefKey::CBRQuality) ||
+            !appendRequired(list, "-b", PrefKey::CBRBitRate) ||
+            !appendRequired(list, "--athtype", PrefKey::CBRATHType))
+            return std::nullopt;
+        if (!store.boolForKey(PrefKey::CBRReservoir))
+            list << "--nores";
+        break;
+    case 2:
+        if (!appendRequired(list, "-q", PrefKey::ABRQuality) ||
+            !appendRequired(list, "--abr", PrefKey::AverageBitRate) ||
+            !appendRequired(list, "-b", PrefKey::MinimumABRBitRate) ||
+            !appendRequired(list, "-B", PrefKey::MaximumABRBitRate) ||
+            !appendRequired(list, "--athtype", PrefKey::ABRATHType))
+            return std::nullopt;
+        if (store.boolForKey(PrefKey::ABREnforceMinimum))
+            list << "-F";
+        if (!store.boolForKey(PrefKey::ABRXingTag))
+            list << "-t";
+        break;
+    case 3:
+    case 4:
+        list << (store.integerForKey(PrefKey::BitRateMode) == 3 ? "--vbr-new" : "--vbr-old");
+        if (!appendRequired(list, "-V", PrefKey::VBRQuality) ||
+            !appendRequired(list, "-b", PrefKey::MinimumVBRBitRate) ||
+            !appendRequired(list, "-B", PrefKey::MaximumVBRBitRate))
+            return std::nullopt;
+        if (store.boolForKey(PrefKey::VBREnforceMinimum))
+            list << "-F";
+        if (!store.boolForKey(PrefKey::VBRXingTag))
+            list << "-t";
+        break;
+    default:
+        // No bit rate mode: the encoder's own defaults apply.
+        break;
+    }
+
+    if (!appendRequired(list, "-e", PrefKey::Deemphasis))
+        return std::nullopt;
+    if (store.boolForKey(PrefKey::StrictISO))
+        list << "--strictly-enforce-ISO";
+    if (store.boolForKey(PrefKey::Checksum))
+        list << "-p";
+    if (store.boolForKey(PrefKey::MarkAsCopyright))
+        list << "-c";
+    if (!store.boolForKey(PrefKey::MarkAsOriginal))
+        list << "-o";
+
+    if (useTags) {
+        for (const TagSwitch &tag : tagSwitches)
+            appendFromRecord(list, tag.name, options, tag.key);
+    }
+    return list;
+}
+
+std::optional<QStringList> LamePrefs::makeArgumentList(const QVariantMap *task, const QStringList *globals,
+                                                       bool useTags) const
+{
+    if (!task)
+        return std::nullopt;
+    const QString input = task->value(kInputFileKey).toString();
+    const QString output = task->value(kOutputFileKey).toString();
+    if (input.isEmpty() || output.isEmpty())
+        return std::nullopt;
+
+    QStringList list = globals ? *globals : QStringList();
+    if (useTags) {
+        // A file's own tag takes the place of the run's value for the same tag, so the switch
+        // keeps its position; a tag the run does not set goes after the run's switches.
+        for (const TagSwitch &tag : tagSwitches) {
+            const auto found = task->constFind(tag.key);
+            if (found == task->constEnd())
+                continue;
+            const QString name = QString::fromLatin1(tag.name);
+            const qsizetype at = findSwitch(list, name);
+            if (at < 0)
+                list << name << found->toString();
+            else if (at + 1 < list.size())
+                list[at + 1] = found->toString();
+            else
+                list << found->toString();
+        }
+    }
+    list << input << output;
+    return list;
 }

@@ -147,6 +147,11 @@ void SettingsStore::registerDefaults(const QVariantMap &defaults)
     }
 }
 
+void SettingsStore::resetRegisteredDefaults()
+{
+    registered.clear();
+}
+
 QVariant SettingsStore::lookup(const QString &key) const
 {
     const auto mine = user.constFind(key);

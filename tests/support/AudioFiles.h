@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Audio made and measured with the real tools (sox, lame) for the tests that encode.
+namespace AudioFiles {
+// True when `program` is on the PATH.
+bool haveProgram(const QString &program);
+// A stereo 44.1 kHz 16-bit sine of `seconds` at `path`: a WAV file, or headerless little-endian
+// signed samples when `raw`. False when sox failed.
+bool makeSine(const QString &path, double seconds, bool raw = false);
+// The length in seconds of the audio that `lame --decode` gets back from the MP3 at `mp3`, or
+// a negative number when it cannot be decoded.
+double decodedSeconds(const QString &mp3);
+// Runs `program` with `arguments` (no shell), waits for it and answers its exit code, or -1 when
+// it could not start or crashed. Standard error goes to `errors` when given.
+int run(const QString &program, const QStringList &arguments, QString *errors = nullptr,
+        const QStringList &environment = QStringList());
+} // namespace AudioFiles
