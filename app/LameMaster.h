@@ -1,9 +1,76 @@
 #pragma once
 
-#include <QObject>
+#include "platform/ApplicationDelegate.h"
 
-// The application controller (being built).
-class LameMaster : public QObject
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QString>
+#include <memory>
+
+class AppMenu;
+class BatchEncoder;
+class CommandLog;
+class LamePrefs;
+
+// The application controller. It owns the settings controller and the command log for the
+// life of the application, keeps the registry of idle batch windows (its bureaucrats) with the
+// one that receives files opened with the application (the gopher) first, places every new
+// document window one cascade step from the last, and opens batch and rip windows on request
+// and whenever a volume is mounted.
+class LameMaster : public QObject, public ApplicationDelegate
 {
     Q_OBJECT
+
+  public:
+    explicit LameMaster(QObject *parent = nullptr);
+    ~LameMaster() override;
+
+    LamePrefs *preferences() const { return prefs.get(); }
+    CommandLog *commandLog() const { return log.get(); }
+
+    // Moves a new document window, before it is first shown, one cascade step from the last
+    // window placed (the first keeps its place and becomes the anchor), and gives it the menu.
+    void positionWindow(QWidget *window) override;
+    QPointF nextPosition() const { return next; }
+
+    QString confirmButtonTitle() override;
+    QString cancelButtonTitle() override;
+    QString saveButtonTitle() override;
+
+    void registerBureaucrat(BatchEncoder *controller) override;
+    void unregisterBureaucrat(BatchEncoder *controller) override;
+    void setGopher(BatchEncoder *controller) override;
+    BatchEncoder *gopher() const { return theGopher; }
+    const QList<BatchEncoder *> &bureaucrats() const { return registry; }
+
+    void logCommand(const QProcess *task) override;
+    void logOutput(const QString &text) override;
+
+    // A file opened with the application: it goes to the gopher, which is made when there is none.
+    bool openFile(const QString &path);
+    // Start-up without files: a rip window for a mounted audio CD, else an empty batch window.
+    bool openUntitledFile();
+
+  public slots:
+    void ripCD();
+    void initiateBatch();
+    void showPreferences();
+    void showHelp();
+    void showCommandLog();
+    void clearLog();
+    void volumeMounted(const QString &mountPoint);
+
+  private:
+    QString cachedTitle(QString &cache, const char *key, const char *defaultText);
+
+    std::unique_ptr<LamePrefs> prefs;
+    std::unique_ptr<CommandLog> log;
+    std::unique_ptr<AppMenu> menu;
+    QString confirmTitle;
+    QString cancelTitle;
+    QString saveTitle;
+    QPointF next;
+    QList<BatchEncoder *> registry;
+    BatchEncoder *theGopher = nullptr;
 };

@@ -1,9 +1,52 @@
 #include "app/LameMaster.h"
+#include "app/SingleInstance.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+bool hasDisplay()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
+        return true;
+    return !qgetenv("DISPLAY").isEmpty() || !qgetenv("WAYLAND_DISPLAY").isEmpty();
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    if (!hasDisplay()) {
+        std::fprintf(stderr,
+                     "orvik: no graphical display is available (DISPLAY and WAYLAND_DISPLAY are unset)\n");
+        return 1;
+    }
     QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvik"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Orvik"));
+    QApplication::setDesktopFileName(QStringLiteral("orvik"));
+
+    QStringList files;
+    const QStringList arguments = QApplication::arguments().mid(1);
+    for (const QString &argument : arguments)
+        files << QFileInfo(argument).absoluteFilePath();
+
+    SingleInstance instance;
+    if (instance.claim(files) == SingleInstance::Role::Forwarded)
+        return 0;
+
+    LameMaster master;
+    instance.filesOpened = [&master](const QStringList &opened) {
+        for (const QString &file : opened)
+            master.openFile(file);
+        if (opened.isEmpty() && QApplication::topLevelWidgets().isEmpty())
+            master.openUntitledFile();
+    };
+    for (const QString &file : files)
+        master.openFile(file);
+    if (files.isEmpty())
+        master.openUntitledFile();
     return application.exec();
 }

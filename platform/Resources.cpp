@@ -5,10 +5,24 @@
 #include <QFileInfo>
 
 namespace Resources {
+namespace {
+QStringList &firstFolders()
+{
+    static QStringList folders;
+    return folders;
+}
+} // namespace
+
+void prependSearchFolder(const QString &folder)
+{
+    firstFolders().prepend(folder);
+}
+
 QStringList searchFolders()
 {
     const QString here = QCoreApplication::applicationDirPath();
-    QStringList roots = {here + QStringLiteral("/resources"), here + QStringLiteral("/../resources"),
+    QStringList roots = firstFolders();
+    roots << QStringList{here + QStringLiteral("/resources"), here + QStringLiteral("/../resources"),
                          here + QStringLiteral("/../share/orvik")};
 #ifdef ORVIK_BUILD_RESOURCES
     roots << QStringLiteral(ORVIK_BUILD_RESOURCES);

@@ -12,4 +12,6 @@ namespace Resources {
 QString pathForResource(const QString &name, const QString &type = QString());
 // The folders searched, most specific first.
 QStringList searchFolders();
+// Searches `folder` before all others, for tests that put a stand-in resource there.
+void prependSearchFolder(const QString &folder);
 } // namespace Resources

@@ -1,0 +1,172 @@
+#include "app/LameMaster.h"
+
+#include "app/AppMenu.h"
+#include "app/CommandLog.h"
+#include "batch/BatchEncoder.h"
+#include "platform/LocalizedStrings.h"
+#include "platform/Resources.h"
+#include "platform/Workspace.h"
+#include "rip/Ripper.h"
+#include "settings/LamePrefs.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace {
+// How far each document window lands from the previous one, right and down: about a title bar.
+constexpr qreal cascadeStep = 24.0;
+} // namespace
+
+LameMaster::LameMaster(QObject *parent)
+    : QObject(parent), prefs(std::make_unique<LamePrefs>()), log(std::make_unique<CommandLog>()),
+      menu(std::make_unique<AppMenu>(this))
+{
+    registry.reserve(4);
+    connect(&Workspace::shared(), &Workspace::didMount, this, &LameMaster::volumeMounted);
+}
+
+LameMaster::~LameMaster()
+{
+    disconnect(&Workspace::shared(), nullptr, this, nullptr);
+    // The menu's actions belong to this object; let the windows' menu bars drop them first.
+    menu.reset();
+}
+
+void LameMaster::positionWindow(QWidget *window)
+{
+    if (!window)
+        return;
+    menu->attach(window);
+    const QPoint topLeft = window->pos();
+    if (next == QPointF(0, 0)) {
+        // The first window keeps the place its description gives it and becomes the anchor.
+        next = topLeft;
+        return;
+    }
+    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
+    const QSize size = window->frameGeometry().size().expandedTo(window->size());
+    QPointF point = next + QPointF(cascadeStep, cascadeStep);
+    // Keep the whole window on the screen's available area: a cascade that would run off an
+    // edge starts again from that edge's opposite side.
+    if (point.x() + size.width() > area.right() + 1 || point.x() < area.left())
+        point.setX(area.left());
+    if (point.y() + size.height() > area.bottom() + 1 || point.y() < area.top())
+        point.setY(area.top());
+    next = point;
+    window->move(next.toPoint());
+}
+
+QString LameMaster::cachedTitle(QString &cache, const char *key, const char *defaultText)
+{
+    if (cache.isNull())
+        cache = localizedString(key, defaultText, "Global");
+    return cache;
+}
+
+QString LameMaster::confirmButtonTitle()
+{
+    return cachedTitle(confirmTitle, "ConfirmButtonTitle", "OK");
+}
+
+QString LameMaster::cancelButtonTitle()
+{
+    return cachedTitle(cancelTitle, "CancelButtonTitle", "Cancel");
+}
+
+QString LameMaster::saveButtonTitle()
+{
+    return cachedTitle(saveTitle, "SaveButtonTitle", "Save");
+}
+
+void LameMaster::registerBureaucrat(BatchEncoder *controller)
+{
+    if (!controller || registry.contains(controller))
+        return;
+    registry.append(controller);
+    if (!theGopher)
+        theGopher = registry.first();
+}
+
+void LameMaster::unregisterBureaucrat(BatchEncoder *controller)
+{
+    if (!controller || !registry.removeOne(controller))
+        return;
+    if (theGopher == controller)
+        theGopher = registry.isEmpty() ? nullptr : registry.first();
+}
+
+void LameMaster::setGopher(BatchEncoder *controller)
+{
+    registerBureaucrat(controller);
+    if (!controller)
+        return;
+    theGopher = controller;
+    registry.removeOne(controller);
+    registry.prepend(controller);
+}
+
+void LameMaster::logCommand(const QProcess *task)
+{
+    log->logCommand(task);
+}
+
+void LameMaster::logOutput(const QString &text)
+{
+    log->logOutput(text);
+}
+
+bool LameMaster::openFile(const QString &path)
+{
+    if (!theGopher)
+        BatchEncoder::initWithPreferences(prefs.get());
+    if (!theGopher)
+        return false;
+    theGopher->addFile(path, false);
+    return true;
+}
+
+bool LameMaster::openUntitledFile()
+{
+    if (!Ripper::initWithPreferences(prefs.get(), QString()))
+        BatchEncoder::initWithPreferences(prefs.get());
+    return true;
+}
+
+void LameMaster::ripCD()
+{
+    if (!Ripper::initWithPreferences(prefs.get(), QString()))
+        Workspace::shared().beep();
+}
+
+void LameMaster::initiateBatch()
+{
+    BatchEncoder::initWithPreferences(prefs.get());
+}
+
+void LameMaster::showPreferences()
+{
+    prefs->showWindow();
+}
+
+void LameMaster::showHelp()
+{
+    Workspace::shared().openFile(Resources::pathForResource(QStringLiteral("orvik"), QStringLiteral("html")));
+}
+
+void LameMaster::showCommandLog()
+{
+    log->showWindow();
+    menu->attach(log->window());
+}
+
+void LameMaster::clearLog()
+{
+    log->clearLog();
+}
+
+void LameMaster::volumeMounted(const QString &mountPoint)
+{
+    Ripper::initWithPreferences(prefs.get(), mountPoint);
+}

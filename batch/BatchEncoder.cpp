@@ -1,0 +1,504 @@
+// BatchEncoder: creating a batch window, its window events, the file list with its tags and
+// raw-input options, and the destination folder. The run is in BatchEncoderRun.cpp.
+#include "batch/BatchEncoder.h"
+
+#include "batch/BatchFileList.h"
+#include "monitor/LameProgress.h"
+#include "platform/ApplicationDelegate.h"
+#include "platform/LocalizedStrings.h"
+#include "platform/Sheets.h"
+#include "platform/WindowDescription.h"
+#include "settings/LamePrefs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTimer>
+
+namespace {
+QList<BatchEncoder *> controllers;
+quint32 createdCount = 0;
+
+// The audio file types the Add panel offers and a drag may hold while raw input is off. Only
+// these exact spellings count for a drag, so "Aiff" is refused.
+const QStringList audioExtensions = {"aiff", "AIFF", "aif", "AIF", "aifc", "AIFC", "aic", "AIC",
+                                     "wav",  "WAV",  "al",  "AL",  "ul",   "UL",   "au",  "AU",
+                                     "snd",  "SND",  "iff", "IFF", "cdda", "CDDA"};
+
+QString batchText(const char *key, const char *defaultText)
+{
+    return localizedString(key, defaultText, "Batch");
+}
+
+// The paths of a drag, when it offers local files (text/uri-list); nothing otherwise.
+std::optional<QStringList> draggedPaths(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return std::nullopt;
+    QStringList paths;
+    for (const QUrl &url : data->urls()) {
+        if (!url.isLocalFile())
+            return std::nullopt;
+        paths << QDir::cleanPath(url.toLocalFile());
+    }
+    return paths;
+}
+} // namespace
+
+BatchEncoder *BatchEncoder::initWithPreferences(LamePrefs *preferences)
+{
+    return new BatchEncoder(preferences);
+}
+
+const QList<BatchEncoder *> &BatchEncoder::allControllers()
+{
+    return controllers;
+}
+
+quint32 BatchEncoder::batchCount()
+{
+    return createdCount;
+}
+
+BatchEncoder::BatchEncoder(LamePrefs *prefs) : windowIndex(++createdCount), preferences(prefs)
+{
+    controllers.append(this);
+    if (preferences)
+        setUpWindow();
+}
+
+BatchEncoder::~BatchEncoder()
+{
+    if (ApplicationDelegate *master = ApplicationDelegate::instance())
+        master->unregisterBureaucrat(this);
+    controllers.removeOne(this);
+    discardProcess();
+    if (filesWindow) {
+        filesWindow->removeEventFilter(this);
+        filesWindow->deleteLater();
+    }
+    if (tagsPanel) {
+        tagsPanel->removeEventFilter(this);
+        tagsPanel->deleteLater();
+    }
+    if (usingTunes && createPlaylist)
+        AEDisposeDesc(&playlist);
+}
+
+void BatchEncoder::setUpWindow()
+{
+    globalOptions = {
+        {kRawPCMInputKey, false}, {kSwapEndianKey, false}, {kSampleRateKey, QStringLiteral("44.1")}};
+    outputFolder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (outputFolder.isEmpty())
+        outputFolder = QDir::homePath() + QStringLiteral("/Music");
+    outputFolder = QDir::cleanPath(outputFolder);
+    tagsVisible = false;
+
+    filesWindow = qobject_cast<QMainWindow *>(WindowDescription::load(QStringLiteral("Batch")));
+    if (!filesWindow)
+        return;
+    using WindowDescription::outlet;
+    fileList = outlet<QTableView>(filesWindow, "fileList");
+    addButton = outlet<QPushButton>(filesWindow, "addButton");
+    removeButton = outlet<QPushButton>(filesWindow, "removeButton");
+    tagsButton = outlet<QPushButton>(filesWindow, "tagsButton");
+    encodeButton = outlet<QPushButton>(filesWindow, "encodeButton");
+    destinationButton = outlet<QPushButton>(filesWindow, "destinationButton");
+    destinationPath = outlet<QLineEdit>(filesWindow, "destinationPath");
+    rawInputBox = outlet<QCheckBox>(filesWindow, "rawInputBox");
+    swapBytesBox = outlet<QCheckBox>(filesWindow, "swapBytesBox");
+    sampleRate = outlet<QComboBox>(filesWindow, "sampleRate");
+    bitDepth = outlet<QComboBox>(filesWindow, "bitDepth");
+    if (!fileList || !addButton || !removeButton || !tagsButton || !encodeButton || !destinationButton ||
+        !destinationPath || !rawInputBox || !swapBytesBox || !sampleRate || !bitDepth) {
+        qWarning("Error: corrupt nib file");
+        delete filesWindow;
+        filesWindow = nullptr;
+        return;
+    }
+    filesWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+    filesWindow->installEventFilter(this);
+
+    fileModel = new BatchFileList(&tasks, fileList);
+    fileList->setModel(fileModel);
+    fileList->horizontalHeader()->setStretchLastSection(true);
+    connect(fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        selectionShouldChange();
+        tableViewSelectionDidChange();
+    });
+    for (QPushButton *button : {addButton, removeButton, tagsButton})
+        connect(button, &QPushButton::clicked, this,
+                [this, button] { editFileList(WindowDescription::tag(button)); });
+    for (QCheckBox *box : {rawInputBox, swapBytesBox})
+        connect(box, &QCheckBox::clicked, this,
+                [this, box] { inputOptionChanged(WindowDescription::tag(box)); });
+    connect(encodeButton, &QPushButton::clicked, this, &BatchEncoder::beginEncoding);
+    connect(destinationButton, &QPushButton::clicked, this, &BatchEncoder::setDestination);
+    showDestination();
+
+    filesWindow->setWindowTitle(
+        windowIndex == 1 ? batchText("FirstWindowTitle", "Batch Encoding")
+                         : localizedFormat(batchText("WindowTitle", "Batch Encoding %u"), {windowIndex}));
+    if (ApplicationDelegate *master = ApplicationDelegate::instance())
+        master->positionWindow(filesWindow);
+    filesWindow->setAcceptDrops(true);
+
+    for (const char *rate : {"16", "22.05", "24", "32", "44.1", "48"})
+        sampleRate->addItem(QString::fromLatin1(rate));
+    sampleRate->setCurrentIndex(4);
+    sampleRate->setEnabled(false);
+    bitDepth->setEnabled(false);
+
+    if (ApplicationDelegate *master = ApplicationDelegate::instance())
+        master->registerBureaucrat(this);
+    filesWindow->show();
+    filesWindow->raise();
+    filesWindow->activateWindow();
+}
+
+void BatchEncoder::release()
+{
+    ending = true;
+    if (ApplicationDelegate *master = ApplicationDelegate::instance())
+        master->unregisterBureaucrat(this);
+    if (tagsPanel)
+        tagsPanel->hide();
+    // Closed rather than hidden, so that closing the last window still ends the application.
+    if (filesWindow && filesWindow->isVisible())
+        filesWindow->close();
+    deleteLater();
+}
+
+bool BatchEncoder::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == tagsPanel && event->type() == QEvent::Close) {
+        tagsVisible = false;
+        return false;
+    }
+    if (watched != filesWindow)
+        return false;
+    switch (event->type()) {
+    case QEvent::Close:
+        if (ending)
+            return false;
+        if (progress) {
+            // A running batch is never ended under its encoder: closing asks the Stop question,
+            // unless a question or panel is up already.
+            event->ignore();
+            if (!interacting && !QApplication::activeModalWidget())
+                stopProcess(progress);
+            return true;
+        }
+        release();
+        return false;
+    case QEvent::WindowActivate:
+        if (tagsVisible && tagsPanel && !tagsPanel->isVisible())
+            tagsPanel->show();
+        if (!progress)
+            if (ApplicationDelegate *master = ApplicationDelegate::instance())
+                master->setGopher(this);
+        return false;
+    case QEvent::WindowDeactivate:
+        // The batch window stops being the main window only when another application window
+        // takes over; its own tags panel and sheets do not count.
+        QTimer::singleShot(0, this, [this] {
+            QWidget *active = QApplication::activeWindow();
+            const bool ours = active && (active == filesWindow || active == tagsPanel ||
+                                         active->parentWidget() == filesWindow);
+            if (active && !ours && tagsVisible && tagsPanel)
+                tagsPanel->hide();
+        });
+        return false;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        const auto paths = draggedPaths(drag->mimeData());
+        if (paths && draggingEntered(*paths, drag->possibleActions() & Qt::CopyAction)) {
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+        } else {
+            drag->ignore();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const auto paths = draggedPaths(drop->mimeData());
+        if (!paths || !draggingEntered(*paths, drop->possibleActions() & Qt::CopyAction)) {
+            drop->ignore();
+            return true;
+        }
+        for (const QString &path : *paths)
+            addFile(path, true);
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// ---- The file list and the tags ----
+
+void BatchEncoder::addFile(const QString &path, bool fromDrag)
+{
+    if (!preferences || progress || !fileModel)
+        return;
+    // The tag fields belong to the record shown now; write them back before the rows move.
+    selectionShouldChange();
+    shownRow = -1;
+
+    int row = -1;
+    for (int i = 0; i < tasks.size(); ++i)
+        if (tasks.at(i).value(kInputFileKey).toString() == path)
+            row = i;
+    if (row < 0) {
+        const QString name = QFileInfo(path).fileName();
+        row = int(tasks.size());
+        for (int i = 0; i < tasks.size(); ++i) {
+            const QString listed = QFileInfo(tasks.at(i).value(kInputFileKey).toString()).fileName();
+            if (QString::compare(name, listed, Qt::CaseInsensitive) <= 0) {
+                row = i;
+                break;
+            }
+        }
+        fileModel->insertRecord(row, {{kInputFileKey, path}});
+    }
+    fileList->clearSelection();
+    fileList->selectRow(row);
+    fileList->scrollTo(fileModel->index(row, 0));
+    encodeButton->setEnabled(true);
+    if (!fromDrag) {
+        filesWindow->show();
+        filesWindow->raise();
+        filesWindow->activateWindow();
+    }
+}
+
+int BatchEncoder::selectedRow() const
+{
+    if (!fileList)
+        return -1;
+    const QModelIndexList rows = fileList->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.last().row();
+}
+
+namespace {
+struct TagField
+{
+    const QString &key;
+    QWidget *field;
+};
+
+QString fieldText(QWidget *field)
+{
+    if (auto *line = qobject_cast<QLineEdit *>(field))
+        return line->text();
+    if (auto *box = qobject_cast<QComboBox *>(field))
+        return box->currentText();
+    return QString();
+}
+
+void setFieldText(QWidget *field, const QString &text)
+{
+    if (auto *line = qobject_cast<QLineEdit *>(field))
+        line->setText(text);
+    else if (auto *box = qobject_cast<QComboBox *>(field)) {
+        box->setCurrentIndex(box->findText(text, Qt::MatchExactly));
+        box->setEditText(text);
+    }
+}
+} // namespace
+
+void BatchEncoder::selectionShouldChange()
+{
+    if (shownRow < 0 || shownRow >= tasks.size() || !tagsPanel)
+        return;
+    QVariantMap &record = tasks[shownRow];
+    const TagField fields[] = {{kSongTitleKey, titleField},    {kSongYearKey, yearField},
+                               {kSongArtistKey, artistField},  {kSongAlbumKey, albumField},
+                               {kSongTrackNoKey, trackField},  {kSongGenreKey, genreField},
+                               {kSongCommentKey, commentField}};
+    for (const TagField &tag : fields) {
+        const QString text = fieldText(tag.field);
+        if (text.isEmpty())
+            record.remove(tag.key);
+        else
+            record.insert(tag.key, text);
+    }
+}
+
+void BatchEncoder::tableViewSelectionDidChange()
+{
+    const int row = selectedRow();
+    const bool selected = row != -1;
+    removeButton->setEnabled(selected);
+    tagsButton->setEnabled(selected);
+    shownRow = row;
+    if (!tagsPanel)
+        return;
+    const TagField fields[] = {{kSongTitleKey, titleField},    {kSongYearKey, yearField},
+                               {kSongArtistKey, artistField},  {kSongAlbumKey, albumField},
+                               {kSongTrackNoKey, trackField},  {kSongGenreKey, genreField},
+                               {kSongCommentKey, commentField}};
+    for (const TagField &tag : fields) {
+        tag.field->setEnabled(selected);
+        setFieldText(tag.field, selected ? tasks.at(row).value(tag.key).toString() : QString());
+    }
+}
+
+void BatchEncoder::editFileList(int tag)
+{
+    switch (tag) {
+    case 1: {
+        Sheets::OpenPanelOptions options;
+        options.title = batchText("AddPanelTitle", "Select Files to Encode");
+        options.prompt = batchText("AddButtonTitle", "Add");
+        options.multipleSelection = true;
+        options.directory = currentDirectory;
+        if (!globalOptions.value(kRawPCMInputKey).toBool())
+            options.extensions = audioExtensions;
+        Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
+            addPanelDidEnd(answer, Sheets::filenames(panel), panel->directory().absolutePath());
+        });
+        break;
+    }
+    case 2: {
+        const int row = selectedRow();
+        if (row < 0 || progress)
+            return;
+        selectionShouldChange();
+        shownRow = -1;
+        fileList->clearSelection();
+        fileModel->removeRecord(row);
+        if (tasks.isEmpty())
+            encodeButton->setEnabled(false);
+        break;
+    }
+    case 3:
+        showTagsPanel();
+        break;
+    default:
+        qWarning("Error: corrupt nib file");
+    }
+}
+
+void BatchEncoder::showTagsPanel()
+{
+    if (!tagsPanel) {
+        QWidget *panel = WindowDescription::load(QStringLiteral("Tags"), filesWindow);
+        if (!panel)
+            return;
+        using WindowDescription::outlet;
+        titleField = outlet<QLineEdit>(panel, "titleField");
+        yearField = outlet<QLineEdit>(panel, "yearField");
+        artistField = outlet<QLineEdit>(panel, "artistField");
+        albumField = outlet<QLineEdit>(panel, "albumField");
+        trackField = outlet<QLineEdit>(panel, "trackField");
+        genreField = outlet<QComboBox>(panel, "genreField");
+        commentField = outlet<QLineEdit>(panel, "commentField");
+        if (!titleField || !yearField || !artistField || !albumField || !trackField || !genreField ||
+            !commentField) {
+            qWarning("Error: corrupt nib file");
+            delete panel;
+            return;
+        }
+        tagsPanel = panel;
+        tagsPanel->setWindowFlag(Qt::Tool, true);
+        tagsPanel->installEventFilter(this);
+        // The fields start empty: fill them from the selected record before anything is written
+        // back into it.
+        tableViewSelectionDidChange();
+    }
+    tagsPanel->show();
+    tagsPanel->raise();
+    tagsPanel->activateWindow();
+    tagsVisible = true;
+}
+
+void BatchEncoder::addPanelDidEnd(int answer, const QStringList &files, const QString &directory)
+{
+    if (answer != 1)
+        return;
+    currentDirectory = directory;
+    for (const QString &file : files)
+        addFile(file, false);
+}
+
+void BatchEncoder::inputOptionChanged(int tag)
+{
+    switch (tag) {
+    case 1: {
+        const bool raw = rawInputBox->isChecked();
+        globalOptions.insert(kRawPCMInputKey, raw);
+        sampleRate->setEnabled(raw);
+        bitDepth->setEnabled(raw);
+        break;
+    }
+    case 2:
+        globalOptions.insert(kSwapEndianKey, swapBytesBox->isChecked());
+        break;
+    default:
+        qWarning("Error: corrupt nib file");
+    }
+}
+
+bool BatchEncoder::acceptsExtension(const QString &path) const
+{
+    if (globalOptions.value(kRawPCMInputKey).toBool())
+        return true;
+    return audioExtensions.contains(QFileInfo(path).suffix());
+}
+
+bool BatchEncoder::draggingEntered(const QStringList &paths, bool genericAllowed) const
+{
+    if (!genericAllowed || progress)
+        return false;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        // A path that does not exist cannot be encoded: the whole drag is refused, as for a folder.
+        if (!info.exists() || info.isDir() || !acceptsExtension(path))
+            return false;
+    }
+    return true;
+}
+
+// ---- The destination ----
+
+void BatchEncoder::showDestination()
+{
+    if (destinationPath)
+        destinationPath->setText(BatchFileList::abbreviateWithTilde(outputFolder));
+}
+
+void BatchEncoder::setDestination()
+{
+    Sheets::OpenPanelOptions options;
+    options.title = batchText("SelectPanelTitle", "Select Destination Folder");
+    options.prompt = batchText("SelectButtonTitle", "Select");
+    options.chooseFiles = false;
+    options.chooseDirectories = true;
+    options.directory = QFileInfo(outputFolder).path();
+    options.file = QFileInfo(outputFolder).fileName();
+    Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
+        const QStringList chosen = Sheets::filenames(panel);
+        if (answer != 1 || chosen.isEmpty())
+            return;
+        outputFolder = chosen.first();
+        showDestination();
+    });
+}

@@ -1,0 +1,154 @@
+#pragma once
+
+#include "platform/AppleEvents.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <optional>
+
+class BatchFileList;
+class LameProgress;
+class LamePrefs;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QMainWindow;
+class QPushButton;
+class QTableView;
+class QWidget;
+
+// The controller of one batch window: the list of files with their tags and the raw-input
+// options, the destination folder, and the run that encodes the list one file after another,
+// with the progress sheet, the Stop and Skip questions, the question about existing output
+// files, the hand-over of finished files to the music library and the completion sheet.
+// A controller owns itself: it ends with its window, or with its run.
+class BatchEncoder : public QObject
+{
+    Q_OBJECT
+
+  public:
+    // Makes, sets up and shows a new, empty batch window; the controller lives on its own.
+    static BatchEncoder *initWithPreferences(LamePrefs *preferences);
+    // Every batch controller that exists, oldest first.
+    static const QList<BatchEncoder *> &allControllers();
+    // The number of batch controllers made since the application started.
+    static quint32 batchCount();
+
+    // Adds one file to the list, in name order, unless the run has begun or it is listed already.
+    void addFile(const QString &path, bool fromDrag);
+    // Ends a running batch at once, for quitting: the encoder is stopped, its partial output
+    // removed, and the window closes without a question.
+    void abortRun();
+
+    quint32 index() const { return windowIndex; }
+    bool isRunning() const { return progress != nullptr; }
+    QMainWindow *window() const { return filesWindow; }
+    QWidget *tagsWindow() const { return tagsPanel; }
+    const QList<QVariantMap> &taskRecords() const { return tasks; }
+    const QVariantMap &options() const { return globalOptions; }
+    QString destination() const { return outputFolder; }
+    LameProgress *progressController() const { return progress; }
+    QProcess *encoderProcess() const { return toolTask; }
+    quint32 currentTaskIndex() const { return currentTask; }
+    quint32 failedCount() const { return failedTasks; }
+
+  public slots:
+    // The progress sheet's buttons.
+    void stopProcess(LameProgress *sender);
+    void skipTask(LameProgress *sender);
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+  private:
+    explicit BatchEncoder(LamePrefs *preferences);
+    ~BatchEncoder() override;
+    void setUpWindow();
+    void release();
+
+    // The run.
+    void beginEncoding();
+    bool prepareDestination();
+    void beginTask();
+    void launchTask();
+    void endOfFile(bool failed);
+    void handOverToLibrary(const QVariantMap &task);
+    void discardProcess();
+    void nextTask();
+    void displayCompletion();
+    void confirmStopDidEnd(int answer);
+    void confirmSkipDidEnd(int answer);
+    void completionEnded();
+
+    // The list and the tags.
+    void editFileList(int tag);
+    void addPanelDidEnd(int answer, const QStringList &files, const QString &directory);
+    void inputOptionChanged(int tag);
+    int selectedRow() const;
+    void selectionShouldChange();
+    void tableViewSelectionDidChange();
+    void showTagsPanel();
+    bool draggingEntered(const QStringList &paths, bool genericAllowed) const;
+    bool acceptsExtension(const QString &path) const;
+
+    // The destination and existing output files.
+    void setDestination();
+    void showDestination();
+    void resolveNameConflict();
+    void duplicateNameEnded(int answer);
+    void renamingPanelDidEnd(int answer, const QString &path);
+    void skipRecord();
+    bool isReplaceable(const QString &path) const;
+
+    static QString outputPathFor(const QString &inputPath, const QString &folder);
+
+    quint32 windowIndex = 0;
+    LamePrefs *preferences = nullptr;
+    LameProgress *progress = nullptr;
+    QString currentDirectory;
+    QVariantMap globalOptions;
+    QString outputFolder;
+    QList<QVariantMap> tasks;
+    std::optional<QStringList> globalSwitches;
+    QProcess *toolTask = nullptr;
+    bool interacting = false;
+    bool nameConflict = false;
+    bool deferred = false;
+    bool terminating = false;
+    bool completed = false;
+    bool ending = false;
+    quint32 currentTask = 0;
+    quint32 failedTasks = 0;
+    bool usingTunes = false;
+    bool createPlaylist = false;
+    AEDesc playlist{};
+
+    QMainWindow *filesWindow = nullptr;
+    BatchFileList *fileModel = nullptr;
+    QWidget *tagsPanel = nullptr;
+    bool tagsVisible = false;
+    int shownRow = -1;
+    QComboBox *sampleRate = nullptr;
+    QComboBox *bitDepth = nullptr;
+    QCheckBox *rawInputBox = nullptr;
+    QCheckBox *swapBytesBox = nullptr;
+    QLineEdit *destinationPath = nullptr;
+    QTableView *fileList = nullptr;
+    QPushButton *addButton = nullptr;
+    QPushButton *removeButton = nullptr;
+    QPushButton *tagsButton = nullptr;
+    QPushButton *encodeButton = nullptr;
+    QPushButton *destinationButton = nullptr;
+    QLineEdit *titleField = nullptr;
+    QLineEdit *yearField = nullptr;
+    QLineEdit *artistField = nullptr;
+    QLineEdit *albumField = nullptr;
+    QLineEdit *trackField = nullptr;
+    QComboBox *genreField = nullptr;
+    QLineEdit *commentField = nullptr;
+};

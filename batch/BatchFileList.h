@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QVariantMap>
+
+// The table model of a batch window's file list: one row per task record, every column showing
+// the input file's name, " - ", and its folder abbreviated with a tilde.
+class BatchFileList : public QAbstractTableModel
+{
+    Q_OBJECT
+
+  public:
+    explicit BatchFileList(QList<QVariantMap> *tasks, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    // The row text of an input path.
+    static QString rowText(const QString &path);
+    // The path with the user's home folder written as "~".
+    static QString abbreviateWithTilde(const QString &path);
+
+    // The list changes only through these, so the table always knows which rows moved.
+    void insertRecord(int row, const QVariantMap &record);
+    void removeRecord(int row);
+
+  private:
+    QList<QVariantMap> *tasks;
+};
