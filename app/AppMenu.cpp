@@ -34,8 +34,7 @@ AppMenu::AppMenu(LameMaster *master) : QObject(master)
     connect(commandLog, &QAction::triggered, master, &LameMaster::showCommandLog);
     connect(clearLog, &QAction::triggered, master, &LameMaster::clearLog);
     connect(help, &QAction::triggered, master, &LameMaster::showHelp);
-    // Closing every window lets each document ask about a running encoder before Orvik ends.
-    connect(quit, &QAction::triggered, qApp, &QApplication::closeAllWindows, Qt::QueuedConnection);
+    connect(quit, &QAction::triggered, master, &LameMaster::quit);
 }
 
 void AppMenu::attach(QWidget *window)

@@ -5,11 +5,12 @@
 #include "batch/BatchEncoder.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Resources.h"
+#include "platform/Sheets.h"
 #include "platform/Workspace.h"
 #include "rip/Ripper.h"
 #include "settings/LamePrefs.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QScreen>
 #include <QWidget>
 
@@ -44,7 +45,7 @@ void LameMaster::positionWindow(QWidget *window)
         next = topLeft;
         return;
     }
-    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    QScreen *screen = window->screen() ? window->screen() : QApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
     const QSize size = window->frameGeometry().size().expandedTo(window->size());
     QPointF point = next + QPointF(cascadeStep, cascadeStep);
@@ -169,4 +170,34 @@ void LameMaster::clearLog()
 void LameMaster::volumeMounted(const QString &mountPoint)
 {
     Ripper::initWithPreferences(prefs.get(), mountPoint);
+}
+
+void LameMaster::quit()
+{
+    if (quitting)
+        return;
+    bool running = false;
+    for (BatchEncoder *batch : BatchEncoder::allControllers())
+        running = running || batch->isRunning();
+    if (!running) {
+        QApplication::quit();
+        return;
+    }
+    quitting = true;
+    Sheets::beginAlertSheet(
+        nullptr, localizedString("QuitTitle", "Quit Orvik?", "Global"),
+        localizedString("QuitButtonTitle", "Quit", "Global"), cancelButtonTitle(), QString(),
+        localizedString("QuitMessage",
+                        "Encoding is still in progress. Quitting stops it and removes the files that are not "
+                        "finished.",
+                        "Global"),
+        [this](int answer) {
+            quitting = false;
+            if (answer != 1)
+                return;
+            for (BatchEncoder *batch : BatchEncoder::allControllers())
+                if (batch->isRunning())
+                    batch->abortRun();
+            QApplication::quit();
+        });
 }

@@ -60,6 +60,8 @@ class LameMaster : public QObject, public ApplicationDelegate
     void showCommandLog();
     void clearLog();
     void volumeMounted(const QString &mountPoint);
+    // Quits Orvik; while any batch is encoding it asks once, and stops every encoder first.
+    void quit();
 
   private:
     QString cachedTitle(QString &cache, const char *key, const char *defaultText);
@@ -73,4 +75,5 @@ class LameMaster : public QObject, public ApplicationDelegate
     QPointF next;
     QList<BatchEncoder *> registry;
     BatchEncoder *theGopher = nullptr;
+    bool quitting = false;
 };

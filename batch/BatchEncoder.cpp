@@ -198,7 +198,7 @@ bool BatchEncoder::eventFilter(QObject *watched, QEvent *event)
             // A running batch is never ended under its encoder: closing asks the Stop question,
             // unless a question or panel is up already.
             event->ignore();
-            if (!interacting && !QApplication::activeModalWidget())
+            if (!interacting && !(sheet && sheet->isVisible()))
                 stopProcess(progress);
             return true;
         }
@@ -372,7 +372,7 @@ void BatchEncoder::editFileList(int tag)
         options.directory = currentDirectory;
         if (!globalOptions.value(kRawPCMInputKey).toBool())
             options.extensions = audioExtensions;
-        Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
+        sheet = Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
             addPanelDidEnd(answer, Sheets::filenames(panel), panel->directory().absolutePath());
         });
         break;
@@ -494,7 +494,7 @@ void BatchEncoder::setDestination()
     options.chooseDirectories = true;
     options.directory = QFileInfo(outputFolder).path();
     options.file = QFileInfo(outputFolder).fileName();
-    Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
+    sheet = Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
         const QStringList chosen = Sheets::filenames(panel);
         if (answer != 1 || chosen.isEmpty())
             return;

@@ -41,6 +41,8 @@ class BatchEncoder : public QObject
 
     // Adds one file to the list, in name order, unless the run has begun or it is listed already.
     void addFile(const QString &path, bool fromDrag);
+    // The MP3 file an input file is encoded into: its name with the extension "mp3", in `folder`.
+    static QString outputPathFor(const QString &inputPath, const QString &folder);
     // Ends a running batch at once, for quitting: the encoder is stopped, its partial output
     // removed, and the window closes without a question.
     void abortRun();
@@ -105,8 +107,6 @@ class BatchEncoder : public QObject
     void skipRecord();
     bool isReplaceable(const QString &path) const;
 
-    static QString outputPathFor(const QString &inputPath, const QString &folder);
-
     quint32 windowIndex = 0;
     LamePrefs *preferences = nullptr;
     LameProgress *progress = nullptr;
@@ -128,6 +128,7 @@ class BatchEncoder : public QObject
     bool createPlaylist = false;
     AEDesc playlist{};
 
+    QPointer<QWidget> sheet; // the alert or panel of this window that is up, if any
     QMainWindow *filesWindow = nullptr;
     BatchFileList *fileModel = nullptr;
     QWidget *tagsPanel = nullptr;

@@ -21,6 +21,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryFile>
@@ -73,7 +74,7 @@ bool BatchEncoder::prepareDestination()
     }
     if (usable)
         return true;
-    Sheets::beginAlertSheet(
+    sheet = Sheets::beginAlertSheet(
         filesWindow, batchText("DestinationErrorTitle", "Cannot Use Destination Folder"), confirmTitle(),
         QString(), QString(),
         localizedFormat(
@@ -260,9 +261,9 @@ void BatchEncoder::stopProcess(LameProgress *)
         return;
     progress->suspend();
     interacting = true;
-    Sheets::beginAlertSheet(filesWindow, batchText("StopBatchTitle", "Stop batch?"), confirmTitle(),
-                            cancelTitle(), QString(), batchText("StopBatchMessage", "Stop encoding?"),
-                            [this](int answer) { confirmStopDidEnd(answer); });
+    sheet = Sheets::beginAlertSheet(filesWindow, batchText("StopBatchTitle", "Stop batch?"), confirmTitle(),
+                                    cancelTitle(), QString(), batchText("StopBatchMessage", "Stop encoding?"),
+                                    [this](int answer) { confirmStopDidEnd(answer); });
 }
 
 void BatchEncoder::skipTask(LameProgress *)
@@ -272,10 +273,10 @@ void BatchEncoder::skipTask(LameProgress *)
     progress->suspend();
     interacting = true;
     const QString name = QFileInfo(tasks.value(currentTask).value(kInputFileKey).toString()).fileName();
-    Sheets::beginAlertSheet(filesWindow, batchText("SkipTaskTitle", "Skip file?"), confirmTitle(),
-                            cancelTitle(), QString(),
-                            localizedFormat(batchText("SkipTaskMessage", "Skip file \"%@\"?"), {name}),
-                            [this](int answer) { confirmSkipDidEnd(answer); });
+    sheet = Sheets::beginAlertSheet(
+        filesWindow, batchText("SkipTaskTitle", "Skip file?"), confirmTitle(), cancelTitle(), QString(),
+        localizedFormat(batchText("SkipTaskMessage", "Skip file \"%@\"?"), {name}),
+        [this](int answer) { confirmSkipDidEnd(answer); });
 }
 
 void BatchEncoder::confirmSkipDidEnd(int answer)
@@ -338,8 +339,9 @@ void BatchEncoder::displayCompletion()
             localizedFormat(batchText("CompletionFailures",
                                       "%u of %u files could not be encoded. The command log shows why."),
                             {failedTasks, quint32(tasks.size())});
-    Sheets::beginInformationalAlertSheet(filesWindow, batchText("CompletionTitle", "Encoding Complete"),
-                                         confirmTitle(), message, [this](int) { completionEnded(); });
+    sheet =
+        Sheets::beginInformationalAlertSheet(filesWindow, batchText("CompletionTitle", "Encoding Complete"),
+                                             confirmTitle(), message, [this](int) { completionEnded(); });
 }
 
 void BatchEncoder::completionEnded()
@@ -368,7 +370,7 @@ void BatchEncoder::resolveNameConflict()
     }
     if (progress)
         progress->suspend();
-    Sheets::beginAlertSheet(
+    sheet = Sheets::beginAlertSheet(
         filesWindow, localizedFormat(batchText("DuplicateNameTitle", "Duplicate Filename \"%@\""), {name}),
         batchText("RenameButtonTitle", "Rename"), alternate, other, message,
         [this](int answer) { duplicateNameEnded(answer); });
@@ -395,7 +397,7 @@ void BatchEncoder::duplicateNameEnded(int answer)
         options.requiredFileType = QStringLiteral("mp3");
         options.directory = QFileInfo(path).path();
         options.file = QFileInfo(path).fileName();
-        Sheets::beginSavePanel(filesWindow, options, [this](int panelAnswer, QFileDialog *panel) {
+        sheet = Sheets::beginSavePanel(filesWindow, options, [this](int panelAnswer, QFileDialog *panel) {
             const QStringList chosen = Sheets::filenames(panel);
             renamingPanelDidEnd(panelAnswer, chosen.isEmpty() ? QString() : chosen.first());
         });

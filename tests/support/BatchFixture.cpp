@@ -1,0 +1,93 @@
+#include "support/BatchFixture.h"
+
+#include "app/LameMaster.h"
+#include "batch/BatchEncoder.h"
+#include "monitor/LameProgress.h"
+#include "platform/Resources.h"
+#include "platform/WindowDescription.h"
+#include "settings/LamePrefs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QtTest>
+
+BatchFixture::BatchFixture(bool fakeEncoder) : theMaster(new LameMaster)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (fakeEncoder) {
+        const QString fake = qEnvironmentVariable("ORVIK_HELPERS_DIR") + QStringLiteral("/fake_lame");
+        QFile::link(fake, fakeFolder.filePath("lame"));
+        QFile::link(fake, fakeFolder.filePath("lame_raw"));
+        Resources::prependSearchFolder(fakeFolder.path());
+    }
+}
+
+BatchFixture::~BatchFixture()
+{
+    for (BatchEncoder *batch : BatchEncoder::allControllers())
+        batch->abortRun();
+    QTest::qWait(50);
+    delete theMaster;
+}
+
+QString BatchFixture::fakeInput(const QString &name, double seconds, int exitStatus)
+{
+    const QString path = inputs.filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(QStringLiteral("seconds=%1\nexit=%2\n").arg(seconds).arg(exitStatus).toUtf8());
+    return path;
+}
+
+QString BatchFixture::cleanMusicFolder() const
+{
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    QDir(music).removeRecursively();
+    QDir().mkpath(music);
+    return music;
+}
+
+BatchEncoder *BatchFixture::batchWith(const QStringList &files)
+{
+    BatchEncoder *batch = BatchEncoder::initWithPreferences(theMaster->preferences());
+    for (const QString &file : files)
+        batch->addFile(file, false);
+    return batch;
+}
+
+QPushButton *BatchFixture::button(BatchEncoder *batch, const char *name)
+{
+    return WindowDescription::outlet<QPushButton>(batch->window(), name);
+}
+
+void BatchFixture::encode(BatchEncoder *batch)
+{
+    button(batch, "encodeButton")->click();
+}
+
+void BatchFixture::interrupt(BatchEncoder *batch, int tag)
+{
+    for (QPushButton *candidate : batch->progressController()->progressSheet()->findChildren<QPushButton *>())
+        if (WindowDescription::tag(candidate) == tag)
+            candidate->click();
+}
+
+bool BatchFixture::waitUntilEncoding(BatchEncoder *batch, quint32 index)
+{
+    return QTest::qWaitFor(
+        [&] {
+            return batch->currentTaskIndex() == index && batch->encoderProcess() &&
+                   batch->encoderProcess()->state() == QProcess::Running;
+        },
+        15000);
+}
+
+bool BatchFixture::waitUntilEnded(BatchEncoder *batch)
+{
+    return QTest::qWaitFor([&] { return !BatchEncoder::allControllers().contains(batch); }, 15000);
+}
