@@ -248,8 +248,8 @@ QString MusicLibrary::playlistBaseName(const QString &title)
         name.chop(name.size() >= 2 && name.back().isLowSurrogate() ? 2 : 1);
     name = name.trimmed();
     bool printable = false;
-    for (QChar c : name)
-        printable = printable || (c.isPrint() && !c.isSpace());
+    for (char32_t c : name.toUcs4())
+        printable = printable || (QChar::isPrint(c) && !QChar::isSpace(c));
     return printable ? name : QString();
 }
 
