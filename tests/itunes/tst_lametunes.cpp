@@ -65,6 +65,7 @@ class TestLameTunes : public QObject
     void openTunesKeepsARunningLibrary();
     void handOverIntoTheLibrary();
     void fileTheLibraryRefusesGetsNoTags();
+    void nullPlaylistAddsToTheLibraryAlone();
 
   private:
     std::unique_ptr<TunesRecorder> recorder;
@@ -443,6 +444,32 @@ void TestLameTunes::fileTheLibraryRefusesGetsNoTags()
     AEDisposeDesc(&track);
     AESetReceiver(fourCharCode("hook"), AEReceiver());
     QCOMPARE(readWholeFile(path), before);
+}
+
+void TestLameTunes::nullPlaylistAddsToTheLibraryAlone()
+{
+    recorder.reset();
+    QTemporaryDir folder;
+    const QString path = makeTestMp3(folder.path(), QStringLiteral("alone.mp3"));
+    QVERIFY(!path.isEmpty());
+    QDir(MusicLibrary::playlistsFolder()).removeRecursively();
+
+    OpenTunes();
+    // What a run holds when its playlist could not be made.
+    AEDesc playlist;
+    AEInitializeDesc(&playlist);
+    AEDesc track;
+    AEInitializeDesc(&track);
+    QCOMPARE(AddFileToPlaylist(path, &playlist, &track), noErr);
+    QCOMPARE(SetTags(&track, QStringLiteral("Alone"), QVariant(), QVariant(), QVariant(), QVariant(),
+                     QVariant(), QVariant(), QVariant()),
+             noErr);
+    AEDisposeDesc(&track);
+    AESetReceiver(fourCharCode("hook"), AEReceiver());
+
+    TagLib::MPEG::File file(QFile::encodeName(path).constData());
+    QCOMPARE(QString::fromUtf8(file.ID3v2Tag()->title().toCString(true)), QStringLiteral("Alone"));
+    QVERIFY(!QFileInfo::exists(MusicLibrary::playlistsFolder()));
 }
 
 QTEST_GUILESS_MAIN(TestLameTunes)
