@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 
 #include <taglib/commentsframe.h>
+#include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
@@ -19,6 +20,7 @@ namespace {
 
 constexpr FourCharCode kAddEvent = fourCharCode("Add ");
 constexpr qsizetype kMaxNameBytes = 200;
+constexpr qint64 kMaxJunkBeforeAudio = 4096;
 constexpr int kMaxNumberedNames = 9999;
 const QString kUntitledPlaylist = QStringLiteral("Untitled Playlist");
 const QString kPlaylistExtension = QStringLiteral(".m3u8");
@@ -59,6 +61,20 @@ std::unique_ptr<TagLib::MPEG::File> openMp3(const QString &path)
     auto file = std::make_unique<TagLib::MPEG::File>(QFile::encodeName(path).constData());
     if (!file->isValid() || !file->audioProperties())
         return nullptr;
+    // TagLib takes any file in which it finds two frame headers in a row, which the samples of a
+    // WAV or AIFF file can imitate. An MP3 starts with its first frame, right after its tag.
+    const qint64 audioStart = file->hasID3v2Tag() ? qint64(file->ID3v2Tag()->header()->completeTagSize()) : 0;
+    const qint64 firstFrame = file->firstFrameOffset();
+    if (firstFrame < audioStart || firstFrame - audioStart > kMaxJunkBeforeAudio)
+        return nullptr;
+    QFile raw(path);
+    if (!raw.open(QIODevice::ReadOnly) || !raw.seek(audioStart))
+        return nullptr;
+    const QByteArray magic = raw.read(4);
+    for (const char *container : {"RIFF", "RF64", "FORM", "OggS", "fLaC", "caff"}) {
+        if (magic == container)
+            return nullptr;
+    }
     return file;
 }
 
@@ -232,8 +248,8 @@ QString MusicLibrary::playlistBaseName(const QString &title)
         name.chop(name.size() >= 2 && name.back().isLowSurrogate() ? 2 : 1);
     name = name.trimmed();
     bool printable = false;
-    for (QChar c : name)
-        printable = printable || (c.isPrint() && !c.isSpace());
+    for (char32_t c : name.toUcs4())
+        printable = printable || (QChar::isPrint(c) && !QChar::isSpace(c));
     return printable ? name : QString();
 }
 

@@ -19,8 +19,9 @@
 // Events understood:
 // - 'core'/'crel' with 'kocl' = 'cUsP' and 'prdt' optionally holding 'pnam': a new playlist;
 //   answers 'obj '{want 'cUsP', from null, form 'name', seld 'utxt' name}.
-// - 'hook'/'Add ' with '----' = 'fsrf' and optionally 'insh' = a playlist: adds the file;
-//   answers 'obj '{want 'cFlT', from null, form 'ID  ', seld 'long' track identifier}.
+// - 'hook'/'Add ' with '----' = 'fsrf' and optionally 'insh' = a playlist: adds the file (an
+//   'insh' of type null adds it to the library alone, so a run whose playlist could not be made
+//   still gets its tags); answers 'obj '{want 'cFlT', from null, form 'ID  ', seld 'long' track identifier}.
 // - 'core'/'setd' with '----' = property 'prop' of a track and 'data' = 'utxt' or 'long': writes
 //   the tag (pnam, pArt, pAlb, pYr , pTrN, pTrC, pCmt, pGen).
 // Failures answer ioErr for a file that cannot be read or written as an MP3, errAENoSuchObject
