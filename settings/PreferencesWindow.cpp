@@ -225,13 +225,21 @@ QString fieldText(const QString &key, bool integer)
     const QVariant object = store.objectForKey(key);
     if (!object.isValid())
         return QString();
-    if (object.typeId() == QMetaType::QString) {
-        if (!hasDigit(object.toString()))
-            return QString();
-        return integer ? QString::number(store.integerForKey(key))
-                       : SettingsStore::numberToText(QVariant(store.floatForKey(key)));
+    if (object.typeId() == QMetaType::QString && !hasDigit(object.toString()))
+        return QString();
+    if (integer)
+        return QString::number(store.integerForKey(key));
+    QString text = SettingsStore::numberToText(QVariant(store.floatForKey(key)));
+    // Very large or small reals read with an exponent, which the field would not let the user
+    // edit; they are shown in plain decimals instead.
+    if (text.contains(u'e')) {
+        text = QString::number(double(store.floatForKey(key)), 'f', 6);
+        while (text.endsWith(u'0'))
+            text.chop(1);
+        if (text.endsWith(u'.'))
+            text.chop(1);
     }
-    return integer ? QString::number(store.integerForKey(key)) : store.stringForKey(key);
+    return text;
 }
 
 const QList<int> kAverageBitRates = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256};

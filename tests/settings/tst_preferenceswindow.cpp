@@ -575,6 +575,8 @@ class PreferencesWindowTest : public QObject
             << PrefKey::UpperCutoff << QVariant() << "lowPassCutoff" << QVariant("");
         QTest::newRow("cutoff stored as text")
             << PrefKey::UpperCutoff << QVariant("18kHz") << "lowPassCutoff" << QVariant("18");
+        QTest::newRow("large cutoff without exponent")
+            << PrefKey::UpperCutoff << QVariant(123456789.0f) << "lowPassCutoff" << QVariant("123456792");
         QTest::newRow("registered tonality")
             << PrefKey::TonalityLimit << QVariant() << "tonalityLimit" << QVariant("8.8717");
         QTest::newRow("ATH lowered") << PrefKey::ReduceATHBy << QVariant(6) << "thresholdOffset"
