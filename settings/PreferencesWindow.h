@@ -1,18 +1,77 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QSet>
 
 class LamePrefs;
+class QButtonGroup;
+class QTabWidget;
 class QWidget;
 
-// The settings window (placeholder until the settings window lands).
+// The settings window: shows every encoder setting and writes each change into the store the
+// moment the user makes it, so there is nothing to confirm or cancel. One action method serves
+// each group of controls and dispatches on the sending control's tag; every group but the filters
+// has a restore button that puts it back to its factory values. The window is loaded once, filled
+// from the store (repairing the settings that must hold one of a few values), and only hidden
+// when closed.
 class PreferencesWindow : public QObject
 {
     Q_OBJECT
+
   public:
+    // Loads the "Preferences" description and fills its controls. When the description cannot be
+    // read, or lacks a control the window needs, window() is nullptr.
     explicit PreferencesWindow(LamePrefs *owner);
+    ~PreferencesWindow() override;
+
     QWidget *window() const { return prefsWindow; }
 
+    // The controls' actions, one per group; `sender` is the control whose tag names the setting.
+    void formatChange(QObject *sender);
+    void constantChange(QObject *sender);
+    void averageChange(QObject *sender);
+    void variableChange(QObject *sender);
+    void filterChange(QObject *sender);
+    void streamChange(QObject *sender);
+    void maskingChange(QObject *sender);
+    void iTunesChange(QObject *sender);
+    // The restore buttons' action; the sender's tag names the group.
+    void restoreDefaults(QObject *sender);
+
+    // The tab view's two moments: before a tab is shown the window grows if the tab needs more
+    // height, after it is shown the window shrinks if the tab needs less.
+    void tabViewWillSelect(int index);
+    void tabViewDidSelect(int index);
+
+    // Writes what is typed but not yet written in the text fields.
+    void commitEditing();
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
   private:
+    bool findOutlets();
+    void connectControls();
+    void awakeFromNib();
+    void change(int group, QObject *sender);
+    void showSetting(int group, int index);
+    void setControl(int group, int index, const QVariant &value);
+    void applyCoupling(int group, int index, int value);
+    int contentHeight(int index) const;
+    void fitPagesTo(int index);
+    void resizeContent(int height);
+
+    LamePrefs *owner;
     QWidget *prefsWindow = nullptr;
+    QTabWidget *windowTabs = nullptr;
+    QButtonGroup *deemphasisCells = nullptr;
+    // The controls of each group, in tag order (the control with tag t at t - 1).
+    QList<QList<QWidget *>> controls;
+    // The tab whose will-select moment has run ahead of its switch (a click on the tab bar).
+    int announcedTab = -1;
+    // Set while the program itself moves a control, so that only the user's changes write.
+    bool quiet = false;
+    // The text controls the user has typed into since their value was last written.
+    QSet<QWidget *> edited;
 };
