@@ -16,7 +16,7 @@ namespace {
 // The character format of the character at `position` of the log's document.
 QTextCharFormat formatAt(const CommandLog &log, int position)
 {
-    QTextCursor cursor(log.textView()->document());
+    QTextCursor cursor(log.document());
     cursor.setPosition(position);
     cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
     return cursor.charFormat();
