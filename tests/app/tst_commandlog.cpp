@@ -215,6 +215,18 @@ void TestCommandLog::window()
     log.showWindow();
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QCOMPARE(log.text(), QStringLiteral("hidden\n"));
+    QCOMPARE(log.textView()->toPlainText(), QStringLiteral("hidden\n"));
+
+    // What comes while the window is open or closed again is all shown when it opens next.
+    log.logOutput("open\n");
+    QCOMPARE(log.textView()->toPlainText(), QStringLiteral("hidden\nopen\n"));
+    window->hide();
+    log.logOutput("closed\n");
+    log.showWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(log.textView()->toPlainText(), QStringLiteral("hidden\nopen\nclosed\n"));
+    log.clearLog();
+    QCOMPARE(log.textView()->toPlainText(), QString());
 }
 
 void TestCommandLog::followsTheEndOnlyWhenTheReaderIsThere()
