@@ -3,8 +3,10 @@
 #include "platform/LocalizedStrings.h"
 #include "settings/LamePrefs.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -52,6 +54,12 @@ QTextCharFormat formatWithFont(const QFont &font)
 
 CommandLog::CommandLog(QObject *parent) : QObject(parent)
 {
+    // Nobody undoes a log; an undo stack would only keep a second copy of everything appended.
+    log = new QTextDocument(this);
+    log->setUndoRedoEnabled(false);
+    placeholder = new QTextDocument(this);
+    placeholder->setDocumentLayout(new QPlainTextDocumentLayout(placeholder));
+
     logWindow = std::make_unique<QWidget>();
     logWindow->setWindowTitle(localizedString("Command Log", "Command Log", "Global"));
     logWindow->setAccessibleName(logWindow->windowTitle());
@@ -61,8 +69,7 @@ CommandLog::CommandLog(QObject *parent) : QObject(parent)
     view->setObjectName(QStringLiteral("commandLog"));
     view->setAccessibleName(localizedString("Command Log", "Command Log", "Global"));
     view->setReadOnly(true);
-    // Nobody undoes a log; an undo stack would only keep a second copy of everything appended.
-    view->setUndoRedoEnabled(false);
+    view->setDocument(placeholder);
     view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
     clearButton = new QPushButton(localizedString("Clear Log", "Clear Log", "Global"), logWindow.get());
@@ -84,6 +91,8 @@ CommandLog::CommandLog(QObject *parent) : QObject(parent)
         commandFont.setPointSizeF(small.pointSizeF());
     commandFont.setBold(true);
     commandFormat = formatWithFont(commandFont);
+
+    logWindow->installEventFilter(this);
 }
 
 CommandLog::~CommandLog() = default;
@@ -132,6 +141,34 @@ const QTextCharFormat &CommandLog::outputFormat()
     return cachedOutputFormat;
 }
 
+bool CommandLog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == logWindow.get()) {
+        if (event->type() == QEvent::Show)
+            attachView(true);
+        else if (event->type() == QEvent::Hide)
+            attachView(false);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CommandLog::attachView(bool attach)
+{
+    const bool attached = view->document() == log;
+    if (attach == attached)
+        return;
+    if (attach) {
+        log->setDocumentLayout(new QPlainTextDocumentLayout(log));
+        view->setDocument(log);
+        view->moveCursor(QTextCursor::End);
+        view->ensureCursorVisible();
+    } else {
+        view->setDocument(placeholder);
+        // Without a layout the document only stores what is appended.
+        log->setDocumentLayout(nullptr);
+    }
+}
+
 void CommandLog::append(QString text, const QTextCharFormat &format)
 {
     if (endsWithReturn && text.startsWith(u'\n'))
@@ -143,19 +180,32 @@ void CommandLog::append(QString text, const QTextCharFormat &format)
     // Follow the end of the log only when the reader is already there; someone reading further
     // up keeps their place.
     QScrollBar *bar = view->verticalScrollBar();
-    const bool following = !view->isVisible() || bar->value() == bar->maximum();
+    const bool following = scrollQueued || bar->value() == bar->maximum();
 
-    QTextCursor cursor(view->document());
+    QTextCursor cursor(log);
     cursor.movePosition(QTextCursor::End);
+    // Inside an edit block the cursor does not work out where it stands on the screen, which
+    // would lay out the text once more.
+    cursor.beginEditBlock();
     cursor.insertText(text, format);
+    cursor.endEditBlock();
 
-    if (following && view->isVisible())
-        bar->setValue(bar->maximum());
+    if (following && view->isVisible() && !scrollQueued) {
+        scrollQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                scrollQueued = false;
+                QScrollBar *bar = view->verticalScrollBar();
+                bar->setValue(bar->maximum());
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void CommandLog::clearLog()
 {
-    view->clear();
+    log->clear();
     endsWithReturn = false;
 }
 
@@ -173,5 +223,5 @@ QWidget *CommandLog::window() const
 
 QString CommandLog::text() const
 {
-    return view->document()->toPlainText();
+    return log->toPlainText();
 }

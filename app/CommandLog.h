@@ -7,6 +7,7 @@
 #include <memory>
 
 class QPlainTextEdit;
+class QTextDocument;
 class QProcess;
 class QPushButton;
 class QWidget;
@@ -32,7 +33,8 @@ class CommandLog : public QObject
     void showWindow();
     QWidget *window() const;
 
-    // The view that holds the log, for reading it.
+    // The log itself, and the view that shows it while the window is open.
+    QTextDocument *document() const { return log; }
     QPlainTextEdit *textView() const { return view; }
     // The log's text; line breaks (including the encoder's carriage returns) read as "\n".
     QString text() const;
@@ -42,10 +44,19 @@ class CommandLog : public QObject
     // (it holds a single quote) in double quotes. The argument itself is never altered.
     static QString commandLine(const QString &program, const QStringList &arguments);
 
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
   private:
+    void attachView(bool attach);
     void append(QString text, const QTextCharFormat &format);
     const QTextCharFormat &outputFormat();
 
+    // Declared before the window so that it outlives the view that may show it.
+    QTextDocument *log = nullptr;
+    // What the view shows while the window is closed: laying out text nobody sees is most of the
+    // cost of an append.
+    QTextDocument *placeholder = nullptr;
     std::unique_ptr<QWidget> logWindow;
     QPlainTextEdit *view = nullptr;
     QPushButton *clearButton = nullptr;
@@ -55,4 +66,6 @@ class CommandLog : public QObject
     // The last text appended ended with a carriage return: a line feed that starts the next one
     // belongs to the same line break.
     bool endsWithReturn = false;
+    // Following the end is done once per turn of the event loop, however many chunks came.
+    bool scrollQueued = false;
 };
