@@ -136,6 +136,8 @@ void BatchEncoder::setUpWindow()
     fileList->setModel(fileModel);
     fileList->horizontalHeader()->setStretchLastSection(true);
     connect(fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (editingList)
+            return;
         selectionShouldChange();
         tableViewSelectionDidChange();
     });
@@ -258,9 +260,11 @@ void BatchEncoder::addFile(const QString &path, bool fromDrag)
 {
     if (!preferences || progress || !fileModel)
         return;
-    // The tag fields belong to the record shown now; write them back before the rows move.
+    // The tag fields belong to the record shown now; write them back before the rows move, and
+    // show the new selection only once the list is whole again.
     selectionShouldChange();
     shownRow = -1;
+    editingList = true;
 
     int row = -1;
     for (int i = 0; i < tasks.size(); ++i)
@@ -280,6 +284,8 @@ void BatchEncoder::addFile(const QString &path, bool fromDrag)
     }
     fileList->clearSelection();
     fileList->selectRow(row);
+    editingList = false;
+    tableViewSelectionDidChange();
     fileList->scrollTo(fileModel->index(row, 0));
     encodeButton->setEnabled(true);
     if (!fromDrag) {
@@ -383,8 +389,11 @@ void BatchEncoder::editFileList(int tag)
             return;
         selectionShouldChange();
         shownRow = -1;
+        editingList = true;
         fileList->clearSelection();
         fileModel->removeRecord(row);
+        editingList = false;
+        tableViewSelectionDidChange();
         if (tasks.isEmpty())
             encodeButton->setEnabled(false);
         break;

@@ -133,7 +133,8 @@ class BatchEncoder : public QObject
     BatchFileList *fileModel = nullptr;
     QWidget *tagsPanel = nullptr;
     bool tagsVisible = false;
-    int shownRow = -1;
+    int shownRow = -1;        // the row whose record the tag fields show
+    bool editingList = false; // rows are moving: selection changes wait until they are done
     QComboBox *sampleRate = nullptr;
     QComboBox *bitDepth = nullptr;
     QCheckBox *rawInputBox = nullptr;
