@@ -122,16 +122,16 @@ LameProgress::~LameProgress()
         progressSheet_->deleteLater();
 }
 
+// Installed on the sheet alone. The sheet is not looked at here: its events go on while it is
+// being destroyed, when it is no longer a dialog.
 bool LameProgress::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == progressSheet_) {
-        if (event->type() == QEvent::Close) {
-            event->ignore();
-            return true;
-        }
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
-            return true;
+    if (event->type() == QEvent::Close) {
+        event->ignore();
+        return true;
     }
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+        return true;
     return QObject::eventFilter(watched, event);
 }
 
