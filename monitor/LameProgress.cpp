@@ -108,7 +108,8 @@ LameProgress::LameProgress(QObject *parent) : QObject(parent)
             connect(button, &QPushButton::clicked, this, [this, button] { interruptProcess(button); });
     }
     // The sheet goes down only when its controller says so: Escape and the window manager's
-    // close button would otherwise hide it while the encoder runs on behind it.
+    // close button would otherwise hide it while the encoder runs on behind it. Closing all
+    // windows when the application quits still closes it.
     progressSheet_->installEventFilter(this);
 }
 
@@ -126,7 +127,7 @@ LameProgress::~LameProgress()
 // being destroyed, when it is no longer a dialog.
 bool LameProgress::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Close) {
+    if (event->type() == QEvent::Close && event->spontaneous()) {
         event->ignore();
         return true;
     }

@@ -92,6 +92,8 @@ class LameProgressTest : public QObject
     void initTestCase();
     void cleanup() { application.log.clear(); }
 
+    void sheetDescription_data();
+    void sheetDescription();
     void sheetStates_data();
     void sheetStates();
     void sheetSurvivesClosedWindowWhileDown();
@@ -121,6 +123,37 @@ class LameProgressTest : public QObject
 void LameProgressTest::initTestCase()
 {
     QLocale::setDefault(QLocale::c());
+}
+
+void LameProgressTest::sheetDescription_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<int>("tag");
+    for (const char *field : {"taskField", "positionField", "encoderVersionField", "modelVersionField",
+                              "highPassField", "lowPassField", "remainingTime"})
+        QTest::newRow(field) << field << "QLabel" << 0;
+    QTest::newRow("progressBar") << "progressBar"
+                                 << "QProgressBar" << 0;
+    QTest::newRow("stopButton") << "stopButton"
+                                << "QPushButton" << 1;
+    QTest::newRow("skipButton") << "skipButton"
+                                << "QPushButton" << 2;
+}
+
+void LameProgressTest::sheetDescription()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    QFETCH(int, tag);
+    LameProgress progress;
+    QVERIFY(progress.progressSheet());
+    QVERIFY(!progress.progressSheet()->accessibleName().isEmpty());
+    auto *control = progress.progressSheet()->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(QString::fromLatin1(control->metaObject()->className()), className);
+    QCOMPARE(control->property("tag").toInt(), tag);
+    QVERIFY(!control->accessibleName().isEmpty());
 }
 
 void LameProgressTest::sheetStates_data()
@@ -256,7 +289,6 @@ void LameProgressTest::escapeDoesNotTakeSheetDown()
     LameProgress progress;
     progress.attachToWindow(&window);
     QTest::keyClick(progress.progressSheet(), Qt::Key_Escape);
-    progress.progressSheet()->close();
     QVERIFY(progress.progressSheet()->isVisible());
     QCOMPARE(progress.docWindow(), &window);
 }
