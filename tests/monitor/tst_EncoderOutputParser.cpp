@@ -273,33 +273,34 @@ void EncoderOutputParserTest::replaysTranscripts_data()
     QTest::addColumn<QString>("lowPass");
     QTest::addColumn<QString>("eta");
     QTest::addColumn<double>("bar");
+    QTest::addColumn<QString>("logged"); // a text the log must hold
 
     const QString v3100 = QStringLiteral("LAME version 3.100");
     const QString done = QStringLiteral("ETA: 0:00 (100%)");
     const QString band = QStringLiteral("Upper transition band: 16538 Hz - 17071 Hz");
     const QString vbrBand = QStringLiteral("Upper transition band: 17249 Hz - 17782 Hz");
-    QTest::newRow("factory CBR") << "cbr_factory" << v3100 << "" << band << done << 1.0;
-    QTest::newRow("VBR") << "vbr" << v3100 << "" << vbrBand << done << 1.0;
-    QTest::newRow("ABR") << "abr" << v3100 << "" << vbrBand << done << 1.0;
-    QTest::newRow("raw input") << "raw_input" << v3100 << "" << band << done << 1.0;
+    QTest::newRow("factory CBR") << "cbr_factory" << v3100 << "" << band << done << 1.0 << QString();
+    QTest::newRow("VBR") << "vbr" << v3100 << "" << vbrBand << done << 1.0 << QString();
+    QTest::newRow("ABR") << "abr" << v3100 << "" << vbrBand << done << 1.0 << QString();
+    QTest::newRow("raw input") << "raw_input" << v3100 << "" << band << done << 1.0 << QString();
     QTest::newRow("high and low pass")
         << "highpass_lowpass" << v3100 << "Lower transition band: 516 Hz - 903 Hz"
-        << "Upper transition band: 15097 Hz - 15484 Hz" << done << 1.0;
+        << "Upper transition band: 15097 Hz - 15484 Hz" << done << 1.0 << QString();
     QTest::newRow("high pass disabled")
-        << "highpass_disabled" << v3100 << "Warning: High pass filter disabled" << band << done << 1.0;
+        << "highpass_disabled" << v3100 << "Warning: High pass filter disabled" << band << done << 1.0
+        << QString();
     QTest::newRow("low pass disabled") << "lowpass_disabled" << v3100 << ""
-                                       << "" << done << 1.0;
-    QTest::newRow("over 10,000 frames") << "long_file" << v3100 << "" << band << done << 1.0;
-    QTest::newRow("missing input") << "missing_input"
-                                   << ""
-                                   << ""
-                                   << ""
-                                   << "" << 0.0;
-    QTest::newRow("unwritable output") << "unwritable_output"
-                                       << ""
-                                       << ""
-                                       << ""
-                                       << "" << 0.0;
+                                       << "" << done << 1.0 << QString();
+    QTest::newRow("over 10,000 frames") << "long_file" << v3100 << "" << band << done << 1.0 << QString();
+    QTest::newRow("UTF-8 file name") << "utf8_file_name" << v3100 << "" << band << done << 1.0
+                                     << QStringLiteral("Encoding café – ünïcode.wav to café – ünïcode.mp3\n");
+    QTest::newRow("Latin-1 file name") << "latin1_file_name" << v3100 << "" << band << done << 1.0
+                                       << QStringLiteral("Encoding caf\uFFFD.wav to caf\uFFFD.mp3\n");
+    const QString none;
+    QTest::newRow("missing input") << "missing_input" << none << none << none << none << 0.0
+                                   << "Can't init infile 'nosuchfile.wav'\n";
+    QTest::newRow("unwritable output") << "unwritable_output" << none << none << none << none << 0.0
+                                       << "Can't init outfile 'notafolder/short.mp3'\n";
 }
 
 void EncoderOutputParserTest::replaysTranscripts()
@@ -310,6 +311,7 @@ void EncoderOutputParserTest::replaysTranscripts()
     QFETCH(QString, lowPass);
     QFETCH(QString, eta);
     QFETCH(double, bar);
+    QFETCH(QString, logged);
 
     const QList<EncoderTranscript::Chunk> recorded = EncoderTranscript::load(transcriptPath(name));
     QVERIFY2(!recorded.isEmpty(), qPrintable(transcriptPath(name)));
@@ -328,6 +330,8 @@ void EncoderOutputParserTest::replaysTranscripts()
     for (Stream stream : {Stream::Output, Stream::Error})
         QCOMPARE(asRecorded.logged[int(stream)],
                  QString::fromUtf8(EncoderTranscript::streamBytes(recorded, stream)));
+
+    QVERIFY(asRecorded.logged[int(Stream::Error)].contains(logged));
 
     // However the bytes are cut, the same lines give the same updates in the same order.
     const qsizetype total = EncoderTranscript::streamBytes(recorded, Stream::Output).size() +
