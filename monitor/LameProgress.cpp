@@ -13,6 +13,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 const char *const kTable = "Progress";
 
@@ -52,6 +54,21 @@ void setText(QLabel *field, const QString &text)
     if (field)
         field->setText(text);
 }
+
+// The encoder's details take a line only once the encoder has said something about them, and
+// their box shows only when one of them has.
+void setDetail(QLabel *field, const QString &text)
+{
+    if (!field)
+        return;
+    field->setText(text);
+    field->setHidden(text.isEmpty());
+    if (QWidget *box = field->parentWidget(); box && box->objectName() == QLatin1String("encoderDetails")) {
+        const QList<QLabel *> details = box->findChildren<QLabel *>(Qt::FindDirectChildrenOnly);
+        box->setHidden(std::all_of(details.cbegin(), details.cend(),
+                                   [](const QLabel *detail) { return detail->text().isEmpty(); }));
+    }
+}
 } // namespace
 
 LameProgress::LameProgress(QObject *parent) : QObject(parent)
@@ -76,20 +93,23 @@ LameProgress::LameProgress(QObject *parent) : QObject(parent)
     if (progressBar)
         progressBar->setRange(0, kBarSteps);
 
-    // Empty fields keep their line, so the sheet does not jump as the encoder's texts arrive.
-    for (QLabel *field :
-         {taskField.data(), positionField.data(), encoderVersionField.data(), modelVersionField.data(),
-          highPassField.data(), lowPassField.data(), remainingTime.data()}) {
+    // The task, position and remaining time keep their line while empty, so that the bar stays
+    // where it is as the texts arrive.
+    for (QLabel *field : {taskField.data(), positionField.data(), remainingTime.data()}) {
         if (field)
             field->setMinimumHeight(field->fontMetrics().height());
     }
+    for (QLabel *field :
+         {encoderVersionField.data(), modelVersionField.data(), highPassField.data(), lowPassField.data()})
+        setDetail(field, QString());
 
     for (const char *name : {"stopButton", "skipButton"}) {
         if (QPushButton *button = WindowDescription::outlet<QPushButton>(root, name))
             connect(button, &QPushButton::clicked, this, [this, button] { interruptProcess(button); });
     }
     // The sheet goes down only when its controller says so: Escape and the window manager's
-    // close button would otherwise hide it while the encoder runs on behind it.
+    // close button would otherwise hide it while the encoder runs on behind it. Closing all
+    // windows when the application quits still closes it.
     progressSheet_->installEventFilter(this);
 }
 
@@ -103,16 +123,16 @@ LameProgress::~LameProgress()
         progressSheet_->deleteLater();
 }
 
+// Installed on the sheet alone. The sheet is not looked at here: its events go on while it is
+// being destroyed, when it is no longer a dialog.
 bool LameProgress::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == progressSheet_) {
-        if (event->type() == QEvent::Close) {
-            event->ignore();
-            return true;
-        }
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
-            return true;
+    if (event->type() == QEvent::Close && event->spontaneous()) {
+        event->ignore();
+        return true;
     }
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+        return true;
     return QObject::eventFilter(watched, event);
 }
 
@@ -186,10 +206,13 @@ void LameProgress::resume()
 void LameProgress::reset()
 {
     detachFromTool();
-    for (QLabel *field :
-         {taskField.data(), positionField.data(), encoderVersionField.data(), modelVersionField.data(),
-          highPassField.data(), lowPassField.data(), remainingTime.data()})
-        setText(field, QString());
+    setText(taskField, QString());
+    setText(positionField, QString());
+    setDetail(encoderVersionField, QString());
+    setDetail(modelVersionField, QString());
+    setDetail(highPassField, QString());
+    setDetail(lowPassField, QString());
+    setText(remainingTime, QString());
     if (progressBar)
         progressBar->setValue(0);
 }
@@ -278,16 +301,16 @@ void LameProgress::apply(const EncoderOutputParser::Update &update)
     using Field = EncoderOutputParser::Field;
     switch (update.field) {
     case Field::EncoderVersion:
-        setText(encoderVersionField, update.text);
+        setDetail(encoderVersionField, update.text);
         break;
     case Field::ModelVersion:
-        setText(modelVersionField, update.text);
+        setDetail(modelVersionField, update.text);
         break;
     case Field::LowPass:
-        setText(lowPassField, update.text);
+        setDetail(lowPassField, update.text);
         break;
     case Field::HighPass:
-        setText(highPassField, update.text);
+        setDetail(highPassField, update.text);
         break;
     case Field::RemainingTime:
         setText(remainingTime, update.text);
