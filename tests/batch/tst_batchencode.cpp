@@ -1,0 +1,135 @@
+#include "support/AudioFiles.h"
+#include "support/BatchFixture.h"
+#include "support/TestSheets.h"
+
+#include "app/CommandLog.h"
+#include "app/LameMaster.h"
+#include "batch/BatchEncoder.h"
+#include "settings/LamePrefs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest>
+#include <taglib/mpegfile.h>
+#include <taglib/tag.h>
+
+namespace {
+QString titleOf(const QString &mp3)
+{
+    TagLib::MPEG::File file(QFile::encodeName(mp3).constData());
+    return file.isValid() && file.tag() ? QString::fromStdString(file.tag()->title().to8Bit(true))
+                                        : QString();
+}
+
+QString artistOf(const QString &mp3)
+{
+    TagLib::MPEG::File file(QFile::encodeName(mp3).constData());
+    return file.isValid() && file.tag() ? QString::fromStdString(file.tag()->artist().to8Bit(true))
+                                        : QString();
+}
+} // namespace
+
+// Batches encoded by the real encoder from start to finish: MP3 files that decode to the
+// inputs' length, with the tags typed in the tags panel written by the encoder or by the music
+// library, and a playlist of the run when the library takes the files.
+class tst_BatchEncode : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<BatchFixture> fixture;
+    QTemporaryDir inputs;
+    QString music;
+
+    // A batch of two generated WAV files, "Zeta" and "Alpha" by title, in list order a.wav, b.wav.
+    BatchEncoder *taggedBatch()
+    {
+        for (const char *name : {"b.wav", "a.wav"})
+            if (!QFileInfo::exists(inputs.filePath(name)) &&
+                !AudioFiles::makeSine(inputs.filePath(name), 1.0))
+                return nullptr;
+        BatchEncoder *batch = fixture->batchWith({inputs.filePath("b.wav"), inputs.filePath("a.wav")});
+        auto *list = batch->window()->findChild<QTableView *>("fileList");
+        list->selectRow(0);
+        BatchFixture::button(batch, "tagsButton")->click();
+        auto *title = batch->tagsWindow()->findChild<QLineEdit *>("titleField");
+        auto *artist = batch->tagsWindow()->findChild<QLineEdit *>("artistField");
+        QTest::keyClicks(title, "Alpha \"quoted\" $HOME");
+        artist->setText("Ünïcode Artist");
+        list->selectRow(1);
+        QTest::keyClicks(title, "Zeta");
+        return batch;
+    }
+
+    void encodeAndFinish(BatchEncoder *batch)
+    {
+        BatchFixture::encode(batch);
+        QMessageBox *alert = TestSheets::waitForAlert(120000);
+        QVERIFY(alert);
+        QCOMPARE(alert->informativeText(), QString("Batch complete."));
+        QVERIFY(TestSheets::click(alert, "OK"));
+        QVERIFY(BatchFixture::waitUntilEnded(batch));
+        for (const char *name : {"a.mp3", "b.mp3"}) {
+            const double seconds = AudioFiles::decodedSeconds(music + '/' + name);
+            QVERIFY2(qAbs(seconds - 1.0) < 0.1, name);
+        }
+        QCOMPARE(titleOf(music + "/a.mp3"), QString("Alpha \"quoted\" $HOME"));
+        QCOMPARE(artistOf(music + "/a.mp3"), QString("Ünïcode Artist"));
+        QCOMPARE(titleOf(music + "/b.mp3"), QString("Zeta"));
+    }
+
+  private slots:
+    void initTestCase()
+    {
+        if (!AudioFiles::haveProgram("lame") || !AudioFiles::haveProgram("sox"))
+            QFAIL("the tests need lame and sox installed (./test.sh installs them)");
+        fixture = std::make_unique<BatchFixture>(false);
+    }
+
+    void init() { music = fixture->cleanMusicFolder(); }
+
+    void cleanupTestCase() { fixture.reset(); }
+
+    void encoderWritesTheTagsWithoutTheLibrary()
+    {
+        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+        BatchEncoder *batch = taggedBatch();
+        QVERIFY(batch);
+        encodeAndFinish(batch);
+        QVERIFY(!QDir(music + "/Playlists").exists());
+        // The command line stands in the log, its arguments quoted as a shell would need them.
+        const QString log = fixture->master().commandLog()->text();
+        QVERIFY(log.contains("--tt 'Alpha \"quoted\" $HOME'"));
+        QVERIFY(log.contains("LAME"));
+    }
+
+    void libraryTagsTheFilesAndListsThemInAPlaylist()
+    {
+        LamePrefs::preferences().setBool(true, PrefKey::ITunesIntegration);
+        LamePrefs::preferences().setBool(true, PrefKey::BatchPlaylists);
+        fixture->master().clearLog();
+        BatchEncoder *batch = taggedBatch();
+        QVERIFY(batch);
+        encodeAndFinish(batch);
+        QFile playlist(music + "/Playlists/Untitled Playlist.m3u8");
+        QVERIFY(playlist.open(QIODevice::ReadOnly));
+        QStringList entries;
+        for (const QByteArray &line : playlist.readAll().split('\n'))
+            if (!line.isEmpty() && !line.startsWith('#'))
+                entries << QString::fromUtf8(line).trimmed();
+        QCOMPARE(entries.size(), 2);
+        QVERIFY(entries.at(0).endsWith("a.mp3"));
+        QVERIFY(entries.at(1).endsWith("b.mp3"));
+        // The encoder was given no tags: it is the library that wrote them.
+        const QString log = fixture->master().commandLog()->text();
+        QVERIFY(log.contains("a.mp3"));
+        QVERIFY(!log.contains("--tt"));
+    }
+};
+
+QTEST_MAIN(tst_BatchEncode)
+#include "tst_batchencode.moc"
