@@ -39,14 +39,19 @@ void LameMaster::positionWindow(QWidget *window)
     if (!window)
         return;
     menu->attach(window);
+    QScreen *screen = window->screen() ? window->screen() : QApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
+    if (!window->testAttribute(Qt::WA_Moved)) {
+        // A description that gives no place puts the window near the top of the screen's middle.
+        window->move(area.left() + qMax(0, (area.width() - window->width()) / 2),
+                     area.top() + qMax(0, (area.height() - window->height()) / 4));
+    }
     const QPoint topLeft = window->pos();
     if (next == QPointF(0, 0)) {
         // The first window keeps the place its description gives it and becomes the anchor.
         next = topLeft;
         return;
     }
-    QScreen *screen = window->screen() ? window->screen() : QApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
     const QSize size = window->frameGeometry().size().expandedTo(window->size());
     QPointF point = next + QPointF(cascadeStep, cascadeStep);
     // Keep the whole window on the screen's available area: a cascade that would run off an

@@ -108,8 +108,11 @@ void BatchEncoder::setUpWindow()
     tagsVisible = false;
 
     filesWindow = qobject_cast<QMainWindow *>(WindowDescription::load(QStringLiteral("Batch")));
-    if (!filesWindow)
+    if (!filesWindow) {
+        // Without its window the controller can show nothing and take no file; it goes away.
+        deleteLater();
         return;
+    }
     using WindowDescription::outlet;
     fileList = outlet<QTableView>(filesWindow, "fileList");
     addButton = outlet<QPushButton>(filesWindow, "addButton");
@@ -127,6 +130,7 @@ void BatchEncoder::setUpWindow()
         qWarning("Error: corrupt nib file");
         delete filesWindow;
         filesWindow = nullptr;
+        deleteLater();
         return;
     }
     filesWindow->setAttribute(Qt::WA_DeleteOnClose, false);
