@@ -171,9 +171,14 @@ void BatchEncoder::beginTask()
             endOfFile(!terminating && (status != QProcess::NormalExit || exitCode != 0));
     });
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
-        // A process that cannot start never reports that it finished.
-        if (error == QProcess::FailedToStart && process == toolTask)
-            endOfFile(!terminating);
+        // A process that cannot start never reports that it finished; the log says why it failed.
+        if (error != QProcess::FailedToStart || process != toolTask)
+            return;
+        if (master())
+            master()->logOutput(
+                localizedFormat(batchText("EncoderNotStarted", "\nThe encoder could not be started: %@\n"),
+                                {process->errorString()}));
+        endOfFile(!terminating);
     });
     terminating = false;
     progress->attachToTool(toolTask);
@@ -313,8 +318,6 @@ void BatchEncoder::confirmStopDidEnd(int answer)
 
 void BatchEncoder::abortRun()
 {
-    if (filesWindow)
-        filesWindow->hide();
     if (progress && toolTask) {
         const bool running = !deferred && !completed && !nameConflict;
         progress->reset();
@@ -346,8 +349,6 @@ void BatchEncoder::displayCompletion()
 
 void BatchEncoder::completionEnded()
 {
-    if (filesWindow)
-        filesWindow->hide();
     Workspace::shared().noteFileSystemChanged(outputFolder);
     if (!tasks.isEmpty())
         Workspace::shared().selectFile(tasks.first().value(kOutputFileKey).toString());

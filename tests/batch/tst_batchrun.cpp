@@ -1,9 +1,11 @@
 #include "support/BatchFixture.h"
 #include "support/TestSheets.h"
 
+#include "app/CommandLog.h"
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
 #include "monitor/LameProgress.h"
+#include "platform/Resources.h"
 #include "platform/Workspace.h"
 #include "settings/LamePrefs.h"
 
@@ -399,6 +401,19 @@ class tst_BatchRun : public QObject
         QVERIFY(BatchFixture::waitUntilEnded(second));
         QVERIFY(!QFileInfo::exists(output("one.mp3")));
         QVERIFY(!QFileInfo::exists(output("two.mp3")));
+    }
+
+    // Last: the encoder that cannot start stays first in the resource search.
+    void encoderThatCannotStartCountsAsFailed()
+    {
+        QTemporaryDir broken;
+        writeFile(broken.filePath("lame"), "not a program");
+        Resources::prependSearchFolder(broken.path());
+        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("song.wav", 0.1)});
+        BatchFixture::encode(batch);
+        finish(batch, output("song.mp3"),
+               "Batch complete.\n\n1 of 1 files could not be encoded. The command log shows why.");
+        QVERIFY(fixture->master().commandLog()->text().contains("The encoder could not be started"));
     }
 };
 
