@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,6 +28,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Orvik"));
     QApplication::setApplicationDisplayName(QStringLiteral("Orvik"));
     QApplication::setDesktopFileName(QStringLiteral("orvik"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvik.svg")));
 
     QStringList files;
     const QStringList arguments = QApplication::arguments().mid(1);

@@ -205,6 +205,30 @@ class tst_LameMaster : public QObject
         QDBusConnection::sessionBus().unregisterService(SingleInstance::serviceName);
     }
 
+    void withoutASessionBusEachLaunchRunsOnItsOwn()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus: run the suite under dbus-run-session");
+        SingleInstance instance;
+        bool called = false;
+        instance.filesOpened = [&](const QStringList &) { called = true; };
+        QCOMPARE(instance.claim({}), SingleInstance::Role::Primary);
+
+        QProcess alone;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+        alone.setProcessEnvironment(environment);
+        alone.start(QStringLiteral(ORVIK_BUILD_DIR "/orvik"), {"/tmp/song.wav"});
+        QVERIFY(alone.waitForStarted());
+        // It neither hands the file over nor ends: it has a window of its own.
+        QTest::qWait(1500);
+        QVERIFY(!called);
+        QCOMPARE(alone.state(), QProcess::Running);
+        alone.kill();
+        alone.waitForFinished();
+        QDBusConnection::sessionBus().unregisterService(SingleInstance::serviceName);
+    }
+
     void noDisplaySaysSoAndFails()
     {
         QProcess orvik;
