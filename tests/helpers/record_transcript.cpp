@@ -1,10 +1,7 @@
 // Records what a program writes, chunk by chunk as it reaches a reader through QProcess, so that
 // parser tests can replay an encoder's real output exactly as the application received it.
-//
 //   record_transcript OUTPUT PROGRAM [ARGUMENTS...]
-//
-// The transcript is text: lines starting with "#" are notes (the command, the exit status); every
-// other line is "out " or "err " followed by one chunk of that stream in base64.
+// Lines starting with "#" are notes; every other line is "out " or "err " and one chunk in base64.
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
@@ -14,18 +11,13 @@ int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
     const QStringList arguments = application.arguments();
-    if (arguments.size() < 3) {
+    QFile transcript(arguments.value(1));
+    if (arguments.size() < 3 || !transcript.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         QTextStream(stderr) << "usage: record_transcript OUTPUT PROGRAM [ARGUMENTS...]\n";
-        return 2;
-    }
-    QFile transcript(arguments.at(1));
-    if (!transcript.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        QTextStream(stderr) << "cannot write " << arguments.at(1) << '\n';
         return 2;
     }
     QTextStream stream(&transcript);
     stream << "# command: " << arguments.mid(2).join(u' ') << '\n';
-
     QProcess process;
     QObject::connect(&process, &QProcess::readyReadStandardOutput,
                      [&] { stream << "out " << process.readAllStandardOutput().toBase64() << '\n'; });
