@@ -1,6 +1,5 @@
 // The settings window driven through its real controls: what each control writes, the restore
 // buttons, the bit rate range coupling, the repairs at loading and the window's height per tab.
-#include "platform/WindowDescription.h"
 #include "settings/LamePrefs.h"
 #include "settings/PreferencesWindow.h"
 
@@ -145,8 +144,7 @@ class PreferencesWindowTest : public QObject
     {
         for (const QString &key : userLayer().keys())
             store().removeObjectForKey(key);
-        corruptPreferences = 0;
-        corruptNib = 0;
+        corruptPreferences = corruptNib = 0;
         reload();
     }
 
