@@ -39,51 +39,50 @@ class TestArgumentBuilder : public QObject
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
     void cleanupTestCase() { ArgumentSettings::setUpWithFactoryValues({}); }
 
-    void workedExamples_data();
-    void workedExamples();
-    void runSwitches_data();
-    void runSwitches();
+    void switches_data();
+    void switches();
     void requiredSettingMissing_data();
     void requiredSettingMissing();
     void argumentList_data();
     void argumentList();
-    void runListIsNotChangedByATask();
 
   private:
     LamePrefs prefs;
 };
 
-void TestArgumentBuilder::workedExamples_data()
+void TestArgumentBuilder::switches_data()
 {
+    QTest::addColumn<bool>("minimalRegistration");
     QTest::addColumn<Settings>("settings");
     QTest::addColumn<QVariantMap>("options");
-    QTest::addColumn<QVariantMap>("task");
     QTest::addColumn<QStringList>("globals");
+    QTest::addColumn<QVariantMap>("task");
     QTest::addColumn<QStringList>("arguments");
+    // The run's switches alone, without tags.
+    auto run = [](const char *name, const Settings &settings, const QStringList &globals,
+                  const QVariantMap &options = {}) {
+        QTest::newRow(name) << false << settings << options << globals << QVariantMap() << QStringList();
+    };
 
+    // The worked examples.
     QTest::newRow("CBR at factory values")
-        << Settings() << QVariantMap() << paths << cbr << (cbr + QStringList{input, output});
+        << false << Settings() << QVariantMap() << cbr << paths << (cbr + QStringList{input, output});
 
-    const Settings vbrWithLowpass = {{PrefKey::BitRateMode, 3},
-                                     {PrefKey::EnableFiltering, true},
-                                     {PrefKey::EnableLowpass, true},
-                                     {PrefKey::UpperCutoff, 16.0f},
-                                     {PrefKey::ManualLowpassWidth, false},
-                                     {PrefKey::EnableHighpass, false},
-                                     {PrefKey::OutputSampleRate, 44.1f},
-                                     {PrefKey::ChannelMode, "j"},
-                                     {PrefKey::Masking, "--athshort"},
-                                     {PrefKey::ReduceATHBy, 3},
-                                     {PrefKey::Checksum, true}};
+    const Settings vbrWithLowpass = {{PrefKey::ManualLowpassWidth, false}, {PrefKey::UpperCutoff, 16.0f},
+                                     {PrefKey::OutputSampleRate, 44.1f},   {PrefKey::ChannelMode, "j"},
+                                     {PrefKey::EnableFiltering, true},     {PrefKey::BitRateMode, 3},
+                                     {PrefKey::EnableHighpass, false},     {PrefKey::ReduceATHBy, 3},
+                                     {PrefKey::Masking, "--athshort"},     {PrefKey::Checksum, true},
+                                     {PrefKey::EnableLowpass, true}};
     const QStringList vbr =
         words("--lowpass 16 --resample 44.1 -m j --athshort --short --athlower 3 --cwlimit "
               "8.8717 --vbr-new -V 4 -b 32 -B 320 -e n -p");
     QTest::newRow("new VBR with lowpass and resampling")
-        << vbrWithLowpass << QVariantMap() << paths << vbr << (vbr + QStringList{input, output});
+        << false << vbrWithLowpass << QVariantMap() << vbr << paths << (vbr + QStringList{input, output});
 
-    const Settings abrRaw = {{PrefKey::BitRateMode, 2},         {PrefKey::Mixdown, true},
-                             {PrefKey::TemporalMasking, false}, {PrefKey::TonalityLimit, QVariant()},
-                             {PrefKey::Deemphasis, "5"},        {PrefKey::MarkAsOriginal, false}};
+    const Settings abrRaw = {{PrefKey::TonalityLimit, QVariant()}, {PrefKey::Deemphasis, "5"},
+                             {PrefKey::TemporalMasking, false},    {PrefKey::BitRateMode, 2},
+                             {PrefKey::MarkAsOriginal, false},     {PrefKey::Mixdown, true}};
     const QVariantMap rawOptions = {{kRawPCMInputKey, true},    {kSwapEndianKey, true},
                                     {kSampleRateKey, "44.1"},   {kBitDepthKey, "16"},
                                     {kSongArtistKey, "artist"}, {kSongAlbumKey, "album"}};
@@ -94,83 +93,59 @@ void TestArgumentBuilder::workedExamples_data()
     merged[merged.indexOf("artist")] = "other artist";
     merged += words("--tt title --tn 01") + QStringList{input, output};
     QTest::newRow("raw ABR with tags")
-        << abrRaw << rawOptions
+        << false << abrRaw << rawOptions << abr
         << with(paths, {{kSongTitleKey, "title"}, {kSongArtistKey, "other artist"}, {kSongTrackNoKey, "01"}})
-        << abr << merged;
-}
-
-void TestArgumentBuilder::workedExamples()
-{
-    QFETCH(Settings, settings);
-    QFETCH(QVariantMap, options);
-    QFETCH(QVariantMap, task);
-    QFETCH(QStringList, globals);
-    QFETCH(QStringList, arguments);
-
-    ArgumentSettings::setUpWithFactoryValues(settings);
-    const auto run = prefs.makeGlobalSwitches(options, true);
-    QVERIFY(run.has_value());
-    QCOMPARE(*run, globals);
-    QCOMPARE(prefs.makeArgumentList(&task, &*run, true), Arguments(arguments));
-}
-
-void TestArgumentBuilder::runSwitches_data()
-{
-    QTest::addColumn<bool>("minimalRegistration");
-    QTest::addColumn<Settings>("settings");
-    QTest::addColumn<QVariantMap>("options");
-    QTest::addColumn<QStringList>("expected");
+        << merged;
 
     QTest::newRow("registration layer of mode 0 and deemphasis only")
-        << true << Settings() << QVariantMap() << words("-k --notemp -e n -o");
-    QTest::newRow("byte swap without raw input")
-        << false << Settings() << QVariantMap{{kSwapEndianKey, true}, {kRawPCMInputKey, false}}
-        << (QStringList{"-x"} + cbr);
-    QTest::newRow("mixdown without raw input")
-        << false << Settings{{PrefKey::Mixdown, true}} << QVariantMap() << cbr;
+        << true << Settings() << QVariantMap() << words("-k --notemp -e n -o") << QVariantMap()
+        << QStringList();
+    run("byte swap without raw input", {}, QStringList{"-x"} + cbr,
+        {{kSwapEndianKey, true}, {kRawPCMInputKey, false}});
+    run("mixdown without raw input", {{PrefKey::Mixdown, true}}, cbr);
 
-    const Settings filters = {{PrefKey::EnableFiltering, true}, {PrefKey::EnableLowpass, true},
-                              {PrefKey::UpperCutoff, 17.5f},    {PrefKey::ManualLowpassWidth, true},
-                              {PrefKey::LowpassWidth, 0.75f},   {PrefKey::EnableHighpass, true},
-                              {PrefKey::LowerCutoff, 0.1f},     {PrefKey::ManualHighpassWidth, true},
+    const Settings filters = {{PrefKey::ManualHighpassWidth, true}, {PrefKey::EnableLowpass, true},
+                              {PrefKey::ManualLowpassWidth, true},  {PrefKey::LowpassWidth, 0.75f},
+                              {PrefKey::EnableFiltering, true},     {PrefKey::UpperCutoff, 17.5f},
+                              {PrefKey::EnableHighpass, true},      {PrefKey::LowerCutoff, 0.1f},
                               {PrefKey::HighpassWidth, 0.05f}};
-    QTest::newRow("every filter")
-        << false << filters << QVariantMap()
-        << (words("--lowpass 17.5 --lowpass-width 0.75 --highpass 0.1 --highpass-width 0.05") + factoryTail);
-    QTest::newRow("filtering off suppresses every filter")
-        << false << with(filters, {{PrefKey::EnableFiltering, false}}) << QVariantMap() << cbr;
-    QTest::newRow("lowpass at the threshold adds neither switch")
-        << false << with(filters, {{PrefKey::UpperCutoff, 0.0001f}, {PrefKey::EnableHighpass, false}})
-        << QVariantMap() << factoryTail;
+    run("every filter", filters,
+        words("--lowpass 17.5 --lowpass-width 0.75 --highpass 0.1 --highpass-width 0.05") + factoryTail);
+    run("filtering off suppresses every filter", with(filters, {{PrefKey::EnableFiltering, false}}), cbr);
+    run("lowpass at the threshold adds neither switch",
+        with(filters, {{PrefKey::UpperCutoff, 0.0001f}, {PrefKey::EnableHighpass, false}}), factoryTail);
 
-    QTest::newRow("ATH lowered by -2")
-        << false << Settings{{PrefKey::ReduceATHBy, -2}} << QVariantMap() << cbr;
-    QTest::newRow("ATH lowered by 1")
-        << false << Settings{{PrefKey::ReduceATHBy, 1}} << QVariantMap()
-        << words("-k --short --athlower 1 --cwlimit 8.8717 -q 2 -b 128 --athtype 2 -e n");
+    run("ATH lowered by -2", {{PrefKey::ReduceATHBy, -2}}, cbr);
+    run("ATH lowered by 1", {{PrefKey::ReduceATHBy, 1}},
+        words("-k --short --athlower 1 --cwlimit 8.8717 -q 2 -b 128 --athtype 2 -e n"));
 
-    const Settings oldVbr = {{PrefKey::BitRateMode, 4},
-                             {PrefKey::VBREnforceMinimum, true},
-                             {PrefKey::VBRXingTag, false},
-                             {PrefKey::TonalityLimit, QVariant()}};
-    QTest::newRow("old VBR") << false << oldVbr << QVariantMap()
-                             << words("-k --short --vbr-old -V 4 -b 32 -B 320 -F -t -e n");
-    QTest::newRow("run tags ignored without useTags")
-        << false << Settings() << QVariantMap{{kSongTitleKey, "t"}, {kSongGenreKey, "Jazz"}} << cbr;
+    run("old VBR",
+        {{PrefKey::BitRateMode, 4},
+         {PrefKey::VBREnforceMinimum, true},
+         {PrefKey::VBRXingTag, false},
+         {PrefKey::TonalityLimit, QVariant()}},
+        words("-k --short --vbr-old -V 4 -b 32 -B 320 -F -t -e n"));
+    run("run tags ignored without useTags", {}, cbr, {{kSongTitleKey, "t"}, {kSongGenreKey, "Jazz"}});
 }
 
-void TestArgumentBuilder::runSwitches()
+void TestArgumentBuilder::switches()
 {
     QFETCH(bool, minimalRegistration);
     QFETCH(Settings, settings);
     QFETCH(QVariantMap, options);
-    QFETCH(QStringList, expected);
+    QFETCH(QStringList, globals);
+    QFETCH(QVariantMap, task);
+    QFETCH(QStringList, arguments);
 
     if (minimalRegistration)
         ArgumentSettings::setUp({{PrefKey::BitRateMode, 0}, {PrefKey::Deemphasis, "n"}}, settings);
     else
         ArgumentSettings::setUpWithFactoryValues(settings);
-    QCOMPARE(prefs.makeGlobalSwitches(options, false), Arguments(expected));
+    // Tags are used in the rows that build a task's list.
+    const auto run = prefs.makeGlobalSwitches(options, !task.isEmpty());
+    QCOMPARE(run, Arguments(globals));
+    if (!task.isEmpty())
+        QCOMPARE(prefs.makeArgumentList(&task, &*run, true), Arguments(arguments));
 }
 
 void TestArgumentBuilder::requiredSettingMissing_data()
@@ -245,19 +220,9 @@ void TestArgumentBuilder::argumentList()
     QFETCH(bool, useTags);
     QFETCH(Arguments, expected);
 
+    const QStringList before = globals;
     QCOMPARE(prefs.makeArgumentList(haveTask ? &task : nullptr, &globals, useTags), expected);
-}
-
-void TestArgumentBuilder::runListIsNotChangedByATask()
-{
-    QStringList run = words("-k --ta artist --tl album");
-    const QStringList before = run;
-    const QVariantMap first = with(paths, {{kSongArtistKey, "first"}});
-    const QVariantMap second = with(paths, {{kSongTitleKey, "second"}});
-    QVERIFY(prefs.makeArgumentList(&first, &run, true)->contains("first"));
-    const auto list = prefs.makeArgumentList(&second, &run, true);
-    QCOMPARE(run, before);
-    QCOMPARE(list, Arguments(run + QStringList{"--tt", "second", input, output}));
+    QCOMPARE(globals, before);
 }
 
 QTEST_MAIN(TestArgumentBuilder)
