@@ -42,13 +42,138 @@ class TestEncoderLauncher : public QObject
     Q_OBJECT
 
   private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        QVERIFY2(AudioFiles::haveProgram("lame"), "the lame encoder must be installed (Debian package lame)");
+        QVERIFY2(AudioFiles::haveProgram("sox"), "sox must be installed (Debian package sox)");
+        QVERIFY(dir.isValid());
+        wav = dir.filePath("sine.wav");
+        raw = dir.filePath("sine.raw");
+        QVERIFY(AudioFiles::makeSine(wav, inputSeconds));
+        QVERIFY(AudioFiles::makeSine(raw, inputSeconds, true));
+        oddInput = dir.filePath("-it's a \"$HOME\" `id`; (x)\nline.wav");
+        oddOutput = dir.filePath("-out $(echo no) 'q' ;|*.mp3");
+        QVERIFY(QFile::copy(wav, oddInput));
+    }
+
     void cleanupTestCase() { ArgumentSettings::setUpWithFactoryValues({}); }
-    void encodes_data();
-    void encodes();
-    void everySwitchWasRun();
-    void withoutLame_data();
-    void withoutLame();
+    void encodes_data()
+    {
+        QTest::addColumn<Settings>("settings");
+        QTest::addColumn<QVariantMap>("options");
+        QTest::addColumn<QVariantMap>("task");
+        auto row = [](const char *name, const Settings &settings, const QVariantMap &options = {},
+                      const QVariantMap &task = {}) { QTest::newRow(name) << settings << options << task; };
+
+        row("CBR at factory values", {});
+        const Settings everyFlag = {{PrefKey::ShortBlocks, "--noshort"}, {PrefKey::Masking, "--noath"},
+                                    {PrefKey::TemporalMasking, false},   {PrefKey::ChannelMode, "s"},
+                                    {PrefKey::DifferentBlocks, true},    {PrefKey::Deemphasis, "5"},
+                                    {PrefKey::MarkAsCopyright, true},    {PrefKey::StrictISO, true},
+                                    {PrefKey::MarkAsOriginal, false},    {PrefKey::Checksum, true},
+                                    {PrefKey::CBRReservoir, false},      {PrefKey::ReduceATHBy, 2}};
+        row("CBR with every flag", everyFlag);
+        const Settings abrFiltered = {{PrefKey::ShortBlocks, "--allshort"}, {PrefKey::EnableLowpass, true},
+                                      {PrefKey::ManualHighpassWidth, true}, {PrefKey::UpperCutoff, 15.5f},
+                                      {PrefKey::ManualLowpassWidth, true},  {PrefKey::LowpassWidth, 1.0f},
+                                      {PrefKey::ABREnforceMinimum, true},   {PrefKey::ABRXingTag, false},
+                                      {PrefKey::OutputSampleRate, 32.0f},   {PrefKey::LowerCutoff, 0.1f},
+                                      {PrefKey::EnableFiltering, true},     {PrefKey::ChannelMode, "f"},
+                                      {PrefKey::Masking, "--athonly"},      {PrefKey::Deemphasis, "c"},
+                                      {PrefKey::EnableHighpass, true},      {PrefKey::BitRateMode, 2},
+                                      {PrefKey::HighpassWidth, 0.05f}};
+        row("ABR with every filter and resampling", abrFiltered);
+        row("new VBR",
+            {{PrefKey::BitRateMode, 3}, {PrefKey::ChannelMode, "d"}, {PrefKey::Masking, "--athshort"}});
+        row("old VBR",
+            {{PrefKey::BitRateMode, 4}, {PrefKey::VBREnforceMinimum, true}, {PrefKey::VBRXingTag, false}});
+        row("no bit rate mode", {{PrefKey::BitRateMode, 0}, {PrefKey::ChannelMode, "m"}});
+        const QVariantMap rawOptions = {
+            {kRawPCMInputKey, true}, {kSampleRateKey, "44.1"}, {kBitDepthKey, "16"}};
+        row("raw input mixed down", {{PrefKey::Mixdown, true}, {PrefKey::ChannelMode, "j"}}, rawOptions);
+        QVariantMap swapped = rawOptions;
+        swapped.insert(kSwapEndianKey, true);
+        row("raw input byte-swapped", {}, swapped);
+        // Tags a shell would take apart; this row's files have such names too.
+        row("tags of the run and of the file, odd names", {},
+            {{kSongAlbumKey, "-o"}, {kSongYearKey, "2001"}, {kSongGenreKey, "Rock"}},
+            {{kSongTitleKey, "-V 0; rm -rf ~ `id` $(id) \"q\" 'a'"},
+             {kSongArtistKey, "--cwlimit"},
+             {kSongCommentKey, "first line\nsecond $line"},
+             {kSongTrackNoKey, "03"}});
+    }
+
+    void encodes()
+    {
+        QFETCH(Settings, settings);
+        QFETCH(QVariantMap, options);
+        QFETCH(QVariantMap, task);
+
+        ArgumentSettings::setUpWithFactoryValues(settings);
+        const bool useTags = !task.isEmpty();
+        const auto globals = prefs.makeGlobalSwitches(options, useTags);
+        QVERIFY(globals.has_value());
+        const bool isRaw = options.value(kRawPCMInputKey).toBool();
+        const QString mp3 =
+            useTags ? oddOutput : dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + ".mp3");
+        task.insert(kInputFileKey, useTags ? oddInput : isRaw ? raw : wav);
+        task.insert(kOutputFileKey, mp3);
+        const auto arguments = prefs.makeArgumentList(&task, &*globals, useTags);
+        QVERIFY(arguments.has_value());
+        switchesRun += QSet<QString>(arguments->begin(), arguments->end());
+
+        QString errors;
+        const int status =
+            AudioFiles::run(Resources::pathForResource(isRaw ? "lame_raw" : "lame"), *arguments, &errors);
+        QVERIFY2(status == 0,
+                 qPrintable(QString("exit %1: %2\n%3").arg(status).arg(arguments->join(' '), errors)));
+        // lame 3.100 refuses --cwlimit: the launcher leaves it out and says so on one line.
+        QCOMPARE(errors.split(u'\n').filter("--cwlimit").size(), arguments->contains("--cwlimit") ? 1 : 0);
+        const double seconds = AudioFiles::decodedSeconds(mp3);
+        QVERIFY2(qAbs(seconds - inputSeconds) < 0.1, qPrintable(QString::number(seconds)));
+
+        if (useTags) {
+            const QVariantMap read = readTags(mp3);
+            task.insert(options);
+            task.insert(kSongTrackNoKey, "3");
+            for (auto it = read.begin(); it != read.end(); ++it)
+                QCOMPARE(it.value().toString(), task.value(it.key()).toString());
+        }
+    }
+
+    void everySwitchWasRun()
+    {
+        const QStringList vocabulary =
+            QStringLiteral(
+                "-x -r -s --bitwidth -k --lowpass --lowpass-width --highpass --highpass-width --resample "
+                "-m -a -d --noath --athonly --athshort --short --noshort --allshort --notemp --athlower "
+                "--cwlimit -q -b -B --athtype --nores --abr -F -t --vbr-new --vbr-old -V -e "
+                "--strictly-enforce-ISO -p -c -o --tt --ta --tl --ty --tc --tn --tg "
+                "s j f d m n 5 c")
+                .split(u' ');
+        for (const QString &name : vocabulary)
+            QVERIFY2(switchesRun.contains(name), qPrintable(name));
+    }
+
+    void withoutLame_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("empty search path") << dir.filePath("nothing-here");
+        // A launcher named lame must not take itself for the encoder.
+        QTest::newRow("only the launchers") << QFileInfo(Resources::pathForResource("lame")).absolutePath();
+    }
+
+    void withoutLame()
+    {
+        QFETCH(QString, path);
+        QString errors;
+        const int status = AudioFiles::run(Resources::pathForResource("lame"),
+                                           {wav, dir.filePath("never.mp3")}, &errors, {"PATH=" + path});
+        QCOMPARE(status, 127);
+        QCOMPARE(errors.count('\n'), 1);
+        QVERIFY2(errors.contains("Debian package \"lame\""), qPrintable(errors));
+        QVERIFY(!QFileInfo::exists(dir.filePath("never.mp3")));
+    }
 
   private:
     LamePrefs prefs;
@@ -56,137 +181,6 @@ class TestEncoderLauncher : public QObject
     QString wav, raw, oddInput, oddOutput;
     QSet<QString> switchesRun;
 };
-
-void TestEncoderLauncher::initTestCase()
-{
-    QVERIFY2(AudioFiles::haveProgram("lame"), "the lame encoder must be installed (Debian package lame)");
-    QVERIFY2(AudioFiles::haveProgram("sox"), "sox must be installed (Debian package sox)");
-    QVERIFY(dir.isValid());
-    wav = dir.filePath("sine.wav");
-    raw = dir.filePath("sine.raw");
-    QVERIFY(AudioFiles::makeSine(wav, inputSeconds));
-    QVERIFY(AudioFiles::makeSine(raw, inputSeconds, true));
-    oddInput = dir.filePath("-it's a \"$HOME\" `id`; (x)\nline.wav");
-    oddOutput = dir.filePath("-out $(echo no) 'q' ;|*.mp3");
-    QVERIFY(QFile::copy(wav, oddInput));
-}
-
-void TestEncoderLauncher::encodes_data()
-{
-    QTest::addColumn<Settings>("settings");
-    QTest::addColumn<QVariantMap>("options");
-    QTest::addColumn<QVariantMap>("task");
-    auto row = [](const char *name, const Settings &settings, const QVariantMap &options = {},
-                  const QVariantMap &task = {}) { QTest::newRow(name) << settings << options << task; };
-
-    row("CBR at factory values", {});
-    const Settings everyFlag = {{PrefKey::ShortBlocks, "--noshort"}, {PrefKey::Masking, "--noath"},
-                                {PrefKey::TemporalMasking, false},   {PrefKey::ChannelMode, "s"},
-                                {PrefKey::DifferentBlocks, true},    {PrefKey::Deemphasis, "5"},
-                                {PrefKey::MarkAsCopyright, true},    {PrefKey::StrictISO, true},
-                                {PrefKey::MarkAsOriginal, false},    {PrefKey::Checksum, true},
-                                {PrefKey::CBRReservoir, false},      {PrefKey::ReduceATHBy, 2}};
-    row("CBR with every flag", everyFlag);
-    const Settings abrFiltered = {{PrefKey::ShortBlocks, "--allshort"}, {PrefKey::EnableLowpass, true},
-                                  {PrefKey::ManualHighpassWidth, true}, {PrefKey::UpperCutoff, 15.5f},
-                                  {PrefKey::ManualLowpassWidth, true},  {PrefKey::LowpassWidth, 1.0f},
-                                  {PrefKey::ABREnforceMinimum, true},   {PrefKey::ABRXingTag, false},
-                                  {PrefKey::OutputSampleRate, 32.0f},   {PrefKey::LowerCutoff, 0.1f},
-                                  {PrefKey::EnableFiltering, true},     {PrefKey::ChannelMode, "f"},
-                                  {PrefKey::Masking, "--athonly"},      {PrefKey::Deemphasis, "c"},
-                                  {PrefKey::EnableHighpass, true},      {PrefKey::BitRateMode, 2},
-                                  {PrefKey::HighpassWidth, 0.05f}};
-    row("ABR with every filter and resampling", abrFiltered);
-    row("new VBR",
-        {{PrefKey::BitRateMode, 3}, {PrefKey::ChannelMode, "d"}, {PrefKey::Masking, "--athshort"}});
-    row("old VBR",
-        {{PrefKey::BitRateMode, 4}, {PrefKey::VBREnforceMinimum, true}, {PrefKey::VBRXingTag, false}});
-    row("no bit rate mode", {{PrefKey::BitRateMode, 0}, {PrefKey::ChannelMode, "m"}});
-    const QVariantMap rawOptions = {{kRawPCMInputKey, true}, {kSampleRateKey, "44.1"}, {kBitDepthKey, "16"}};
-    row("raw input mixed down", {{PrefKey::Mixdown, true}, {PrefKey::ChannelMode, "j"}}, rawOptions);
-    QVariantMap swapped = rawOptions;
-    swapped.insert(kSwapEndianKey, true);
-    row("raw input byte-swapped", {}, swapped);
-    // Tags a shell would take apart; this row's files have such names too.
-    row("tags of the run and of the file, odd names", {},
-        {{kSongAlbumKey, "-o"}, {kSongYearKey, "2001"}, {kSongGenreKey, "Rock"}},
-        {{kSongTitleKey, "-V 0; rm -rf ~ `id` $(id) \"q\" 'a'"},
-         {kSongArtistKey, "--cwlimit"},
-         {kSongCommentKey, "first line\nsecond $line"},
-         {kSongTrackNoKey, "03"}});
-}
-
-void TestEncoderLauncher::encodes()
-{
-    QFETCH(Settings, settings);
-    QFETCH(QVariantMap, options);
-    QFETCH(QVariantMap, task);
-
-    ArgumentSettings::setUpWithFactoryValues(settings);
-    const bool useTags = !task.isEmpty();
-    const auto globals = prefs.makeGlobalSwitches(options, useTags);
-    QVERIFY(globals.has_value());
-    const bool isRaw = options.value(kRawPCMInputKey).toBool();
-    const QString mp3 =
-        useTags ? oddOutput : dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + ".mp3");
-    task.insert(kInputFileKey, useTags ? oddInput : isRaw ? raw : wav);
-    task.insert(kOutputFileKey, mp3);
-    const auto arguments = prefs.makeArgumentList(&task, &*globals, useTags);
-    QVERIFY(arguments.has_value());
-    switchesRun += QSet<QString>(arguments->begin(), arguments->end());
-
-    QString errors;
-    const int status =
-        AudioFiles::run(Resources::pathForResource(isRaw ? "lame_raw" : "lame"), *arguments, &errors);
-    QVERIFY2(status == 0,
-             qPrintable(QString("exit %1: %2\n%3").arg(status).arg(arguments->join(' '), errors)));
-    // lame 3.100 refuses --cwlimit: the launcher leaves it out and says so on one line.
-    QCOMPARE(errors.split(u'\n').filter("--cwlimit").size(), arguments->contains("--cwlimit") ? 1 : 0);
-    const double seconds = AudioFiles::decodedSeconds(mp3);
-    QVERIFY2(qAbs(seconds - inputSeconds) < 0.1, qPrintable(QString::number(seconds)));
-
-    if (useTags) {
-        const QVariantMap read = readTags(mp3);
-        task.insert(options);
-        task.insert(kSongTrackNoKey, "3");
-        for (auto it = read.begin(); it != read.end(); ++it)
-            QCOMPARE(it.value().toString(), task.value(it.key()).toString());
-    }
-}
-
-void TestEncoderLauncher::everySwitchWasRun()
-{
-    const QStringList vocabulary =
-        QStringLiteral(
-            "-x -r -s --bitwidth -k --lowpass --lowpass-width --highpass --highpass-width --resample "
-            "-m -a -d --noath --athonly --athshort --short --noshort --allshort --notemp --athlower "
-            "--cwlimit -q -b -B --athtype --nores --abr -F -t --vbr-new --vbr-old -V -e "
-            "--strictly-enforce-ISO -p -c -o --tt --ta --tl --ty --tc --tn --tg "
-            "s j f d m n 5 c")
-            .split(u' ');
-    for (const QString &name : vocabulary)
-        QVERIFY2(switchesRun.contains(name), qPrintable(name));
-}
-
-void TestEncoderLauncher::withoutLame_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::newRow("empty search path") << dir.filePath("nothing-here");
-    // A launcher named lame must not take itself for the encoder.
-    QTest::newRow("only the launchers") << QFileInfo(Resources::pathForResource("lame")).absolutePath();
-}
-
-void TestEncoderLauncher::withoutLame()
-{
-    QFETCH(QString, path);
-    QString errors;
-    const int status = AudioFiles::run(Resources::pathForResource("lame"), {wav, dir.filePath("never.mp3")},
-                                       &errors, {"PATH=" + path});
-    QCOMPARE(status, 127);
-    QCOMPARE(errors.count('\n'), 1);
-    QVERIFY2(errors.contains("Debian package \"lame\""), qPrintable(errors));
-    QVERIFY(!QFileInfo::exists(dir.filePath("never.mp3")));
-}
 
 QTEST_MAIN(TestEncoderLauncher)
 #include "tst_encoderlauncher.moc"
