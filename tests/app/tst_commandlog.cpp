@@ -1,5 +1,5 @@
-// The command log: the shell-like form of command lines, the two text styles, the order and
-// joining of output chunks, clearing, and the window.
+// The command log: the shell-like form of command lines, the joining of output chunks, the two
+// text styles, clearing, and the window.
 #include "app/CommandLog.h"
 #include "settings/LamePrefs.h"
 
@@ -7,19 +7,17 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QtTest>
 
 namespace {
-// The character format of the character at `position` of the log's document.
-QTextCharFormat formatAt(const CommandLog &log, int position)
+// The font of the character at `position` of the log.
+QFont fontAt(const CommandLog &log, int position)
 {
     QTextCursor cursor(log.document());
     cursor.setPosition(position);
     cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
-    return cursor.charFormat();
+    return cursor.charFormat().font();
 }
 
 void logProcess(CommandLog &log, const QString &program, const QStringList &arguments)
@@ -36,218 +34,110 @@ class TestCommandLog : public QObject
     Q_OBJECT
 
   private slots:
-    void init() { LamePrefs::preferences().removeObjectForKey(PrefKey::FixedPitchFontSize); }
+    void lines_data()
+    {
+        QTest::addColumn<QStringList>("chunks");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("expected");
+        // A command alone in the log, in its shell-like form.
+        auto command = [](const char *name, const QString &program, const QStringList &arguments,
+                          const QString &line) {
+            QTest::newRow(name) << QStringList() << program << arguments << u'\n' + line + u'\n';
+        };
+        // Output chunks, then a command.
+        auto after = [](const char *name, const QStringList &chunks, const QString &text) {
+            QTest::newRow(name) << chunks << "/x/lame" << QStringList{"-V"} << text;
+        };
 
-    void quoting_data();
-    void quoting();
-    void eachSpecialCharacterIsQuoted();
-    void commandsStandOnTheirOwnLines_data();
-    void commandsStandOnTheirOwnLines();
-    void nullTaskWritesNothing();
-    void commandStyle();
-    void outputStyleFollowsTheStoredSize();
-    void clearing();
-    void window();
-    void followsTheEndOnlyWhenTheReaderIsThere();
+        command("bare, single and double quotes", "/usr/share/orvik/encoder/lame",
+                {"-h", "my file.aiff", "it's"}, "lame -h 'my file.aiff' \"it's\"");
+        command("space and single quote", "lame", {"it's \"$HOME\""}, "lame \"it's \"$HOME\"\"");
+        command("tab alone stays bare", "lame", {"a\tb"}, "lame a\tb");
+        command("empty argument is one space", "lame", {"", "x"}, "lame  x");
+        command("folder dropped from the program", "/some/folder/lame", {}, "lame");
+        command("nothing escaped, characters outside the set bare", "lame",
+                {"`id`", "a&b", "~/x", "#c", "!", "é\nx", "a\\'b"}, "lame `id` a&b ~/x #c ! é\nx \"a\\'b\"");
+        after("after a finished line", {"done\n"}, "done\n\nlame -V\n");
+        after("after an unfinished line", {"50%"}, "50%\nlame -V\n");
+        after("split chunks joined", {"Encod", "ing x", ".wav\n"}, "Encoding x.wav\n\nlame -V\n");
+        after("carriage returns break lines", {"\r  1/40", "\r 40/40\n"}, "\n  1/40\n 40/40\n\nlame -V\n");
+        after("CR LF split between chunks is one break", {"a\r", "\nb\r\n"}, "a\nb\n\nlame -V\n");
+    }
+
+    void lines()
+    {
+        QFETCH(QStringList, chunks);
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, expected);
+
+        CommandLog log;
+        for (const QString &chunk : chunks)
+            log.logOutput(chunk);
+        logProcess(log, program, arguments);
+        QCOMPARE(log.text(), expected);
+    }
+
+    void textStyles()
+    {
+        // Commands in bold in the system font; output in the fixed-pitch font at the size stored when
+        // it came, or the font's own size when the stored one is not a size.
+        CommandLog log;
+        logProcess(log, "lame", {"-h"});
+        for (int at = 1; at < 8; ++at) {
+            QVERIFY(fontAt(log, at).bold());
+            QCOMPARE(fontAt(log, at).family(),
+                     QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+        }
+        SettingsStore &store = LamePrefs::preferences();
+        const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        const QList<std::pair<QVariant, qreal>> sizes = {
+            {17.5f, 17.5}, {"12", 12.0}, {0.0f, fixed.pointSizeF()}, {-3.0f, fixed.pointSizeF()}};
+        for (const auto &[stored, size] : sizes) {
+            if (stored.typeId() == QMetaType::Float)
+                store.setFloat(stored.toFloat(), PrefKey::FixedPitchFontSize);
+            else
+                store.setObject(stored.toString(), PrefKey::FixedPitchFontSize);
+            log.logOutput("x");
+            const QFont font = fontAt(log, int(log.text().size()) - 1);
+            QVERIFY(!font.bold());
+            QCOMPARE(font.family(), fixed.family());
+            QCOMPARE(font.pointSizeF(), size);
+        }
+        store.removeObjectForKey(PrefKey::FixedPitchFontSize);
+    }
+
+    void clearing()
+    {
+        CommandLog log;
+        logProcess(log, "lame", {"a"});
+        log.logOutput("text\r");
+        log.clearLog();
+        QCOMPARE(log.text(), QString());
+        logProcess(log, "lame", {"b"});
+        QCOMPARE(log.text(), QStringLiteral("\nlame b\n"));
+        QVERIFY(fontAt(log, 1).bold());
+        log.window()->findChild<QPushButton *>("clearLogButton")->click();
+        QCOMPARE(log.text(), QString());
+    }
+
+    void hiddenWindowMissesNothing()
+    {
+        // The view shows the log only while the window is open; what came meanwhile is shown on opening.
+        CommandLog log;
+        log.logOutput("hidden\n");
+        log.showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(log.window()));
+        log.logOutput("open\n");
+        QCOMPARE(log.textView()->toPlainText(), QStringLiteral("hidden\nopen\n"));
+        log.window()->hide();
+        log.logOutput("closed\n");
+        log.showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(log.window()));
+        QCOMPARE(log.textView()->toPlainText(), QStringLiteral("hidden\nopen\nclosed\n"));
+    }
 };
-
-void TestCommandLog::quoting_data()
-{
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("bare, single and double quotes")
-        << "/usr/share/orvik/encoder/lame" << QStringList{"-h", "my file.aiff", "it's"}
-        << "lame -h 'my file.aiff' \"it's\"";
-    QTest::newRow("space and single quote with double quote and dollar")
-        << "lame" << QStringList{"it's \"$HOME\""} << "lame \"it's \"$HOME\"\"";
-    QTest::newRow("tab alone stays bare") << "lame" << QStringList{"a\tb"} << "lame a\tb";
-    QTest::newRow("empty argument is one space") << "lame" << QStringList{"", "x"} << "lame  x";
-    QTest::newRow("folder dropped from the program") << "/some/folder/lame" << QStringList() << "lame";
-    QTest::newRow("trailing slash") << "/some/folder/" << QStringList() << "folder";
-    QTest::newRow("characters outside the set stay bare")
-        << "lame" << QStringList{"`id`", "a&b", "~/x", "#c", "!", "-x", "--tt", "é\nx"}
-        << "lame `id` a&b ~/x #c ! -x --tt é\nx";
-    QTest::newRow("argument never altered")
-        << "lame" << QStringList{"a\\'b", "$(rm -rf /);"} << "lame \"a\\'b\" '$(rm -rf /);'";
-}
-
-void TestCommandLog::quoting()
-{
-    QFETCH(QString, program);
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, expected);
-
-    QCOMPARE(CommandLog::commandLine(program, arguments), expected);
-    CommandLog log;
-    logProcess(log, program, arguments);
-    QCOMPARE(log.text(), u'\n' + expected + u'\n');
-}
-
-void TestCommandLog::eachSpecialCharacterIsQuoted()
-{
-    const QString specials = QStringLiteral("\"';\\[]{}()$=<>|*? ");
-    QCOMPARE(specials.size(), 18);
-    for (const QChar c : specials) {
-        const QString argument = QStringLiteral("a") + c + QStringLiteral("b");
-        const QString expected = c == u'\'' ? u'"' + argument + u'"' : u'\'' + argument + u'\'';
-        QCOMPARE(CommandLog::commandLine("lame", {argument}), QStringLiteral("lame ") + expected);
-    }
-}
-
-void TestCommandLog::commandsStandOnTheirOwnLines_data()
-{
-    QTest::addColumn<QStringList>("before");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("empty log") << QStringList() << "\nlame -V\n";
-    QTest::newRow("after a finished line") << QStringList{"done\n"} << "done\n\nlame -V\n";
-    QTest::newRow("after an unfinished line") << QStringList{"50%"} << "50%\nlame -V\n";
-    QTest::newRow("split chunks joined")
-        << QStringList{"Encod", "ing x", ".wav\n"} << "Encoding x.wav\n\nlame -V\n";
-    QTest::newRow("carriage returns break lines")
-        << QStringList{"\r  1/40", "\r  2/40", "\r 40/40\n"} << "\n  1/40\n  2/40\n 40/40\n\nlame -V\n";
-    QTest::newRow("CR LF split between chunks is one break")
-        << QStringList{"a\r", "\nb\r\n"} << "a\nb\n\nlame -V\n";
-    QTest::newRow("unicode passes") << QStringList{"Grüße ", "✓\n"} << "Grüße ✓\n\nlame -V\n";
-}
-
-void TestCommandLog::commandsStandOnTheirOwnLines()
-{
-    QFETCH(QStringList, before);
-    QFETCH(QString, expected);
-
-    CommandLog log;
-    for (const QString &chunk : before)
-        log.logOutput(chunk);
-    logProcess(log, "/x/lame", {"-V"});
-    QCOMPARE(log.text(), expected);
-}
-
-void TestCommandLog::nullTaskWritesNothing()
-{
-    CommandLog log;
-    log.logOutput("x");
-    log.logCommand(nullptr);
-    QCOMPARE(log.text(), QStringLiteral("x"));
-}
-
-void TestCommandLog::commandStyle()
-{
-    CommandLog log;
-    log.logOutput("out");
-    logProcess(log, "lame", {"-h"});
-    log.logOutput("more");
-
-    const QString text = log.text();
-    const int command = int(text.indexOf("lame"));
-    for (int at = command; at < command + 7; ++at) {
-        const QFont font = formatAt(log, at).font();
-        QVERIFY2(font.bold(), qPrintable(QString("character %1").arg(at)));
-        QCOMPARE(font.family(), QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
-    }
-    for (int at : {0, int(text.indexOf("more"))}) {
-        const QFont font = formatAt(log, at).font();
-        QVERIFY(!font.bold());
-        QCOMPARE(font.family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-    }
-}
-
-void TestCommandLog::outputStyleFollowsTheStoredSize()
-{
-    CommandLog log;
-    SettingsStore &store = LamePrefs::preferences();
-    const qreal defaultSize = QFontDatabase::systemFont(QFontDatabase::FixedFont).pointSizeF();
-
-    log.logOutput("a");
-    store.setFloat(17.5f, PrefKey::FixedPitchFontSize);
-    log.logOutput("b");
-    store.setFloat(9.0f, PrefKey::FixedPitchFontSize);
-    log.logOutput("c");
-    store.setFloat(0.0f, PrefKey::FixedPitchFontSize);
-    log.logOutput("d");
-    store.setObject("12", PrefKey::FixedPitchFontSize);
-    log.logOutput("e");
-    store.setFloat(-3.0f, PrefKey::FixedPitchFontSize);
-    log.logOutput("f");
-
-    QCOMPARE(log.text(), QStringLiteral("abcdef"));
-    const QList<qreal> sizes = {defaultSize, 17.5, 9.0, defaultSize, 12.0, defaultSize};
-    for (int at = 0; at < sizes.size(); ++at)
-        QCOMPARE(formatAt(log, at).font().pointSizeF(), sizes.at(at));
-}
-
-void TestCommandLog::clearing()
-{
-    CommandLog log;
-    logProcess(log, "lame", {"a"});
-    log.logOutput("text\r");
-    log.clearLog();
-    QCOMPARE(log.text(), QString());
-    logProcess(log, "lame", {"b"});
-    QCOMPARE(log.text(), QStringLiteral("\nlame b\n"));
-    QVERIFY(formatAt(log, 1).font().bold());
-
-    // The window's own button does the same.
-    auto *button = log.window()->findChild<QPushButton *>("clearLogButton");
-    QVERIFY(button);
-    button->click();
-    QCOMPARE(log.text(), QString());
-}
-
-void TestCommandLog::window()
-{
-    CommandLog log;
-    QWidget *window = log.window();
-    QVERIFY(window);
-    QVERIFY(window->isWindow());
-    QCOMPARE(window->windowTitle(), QStringLiteral("Command Log"));
-    QVERIFY(!window->isVisible());
-    QVERIFY(log.textView()->isReadOnly());
-    for (QWidget *control : window->findChildren<QWidget *>()) {
-        if (control->focusPolicy() != Qt::NoFocus)
-            QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
-    }
-
-    // Logging into a hidden window keeps everything for when it is shown.
-    log.logOutput("hidden\n");
-    log.showWindow();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-    QCOMPARE(log.text(), QStringLiteral("hidden\n"));
-    QCOMPARE(log.textView()->toPlainText(), QStringLiteral("hidden\n"));
-
-    // What comes while the window is open or closed again is all shown when it opens next.
-    log.logOutput("open\n");
-    QCOMPARE(log.textView()->toPlainText(), QStringLiteral("hidden\nopen\n"));
-    window->hide();
-    log.logOutput("closed\n");
-    log.showWindow();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-    QCOMPARE(log.textView()->toPlainText(), QStringLiteral("hidden\nopen\nclosed\n"));
-    log.clearLog();
-    QCOMPARE(log.textView()->toPlainText(), QString());
-}
-
-void TestCommandLog::followsTheEndOnlyWhenTheReaderIsThere()
-{
-    CommandLog log;
-    log.showWindow();
-    QVERIFY(QTest::qWaitForWindowExposed(log.window()));
-    QScrollBar *bar = log.textView()->verticalScrollBar();
-
-    for (int i = 0; i < 500; ++i)
-        log.logOutput(QStringLiteral("\r%1/500").arg(i));
-    QCoreApplication::processEvents();
-    QVERIFY(bar->maximum() > 0);
-    QCOMPARE(bar->value(), bar->maximum());
-
-    bar->setValue(10);
-    for (int i = 0; i < 100; ++i)
-        log.logOutput(QStringLiteral("\rmore %1").arg(i));
-    QCoreApplication::processEvents();
-    QCOMPARE(bar->value(), 10);
-}
 
 QTEST_MAIN(TestCommandLog)
 #include "tst_commandlog.moc"

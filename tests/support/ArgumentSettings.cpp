@@ -3,61 +3,9 @@
 #include "platform/PropertyList.h"
 #include "settings/LamePrefs.h"
 
-#include <QStringList>
+#include <QSet>
 
 namespace ArgumentSettings {
-namespace {
-const QStringList &allKeys()
-{
-    static const QStringList keys = {PrefKey::ChannelMode,
-                                     PrefKey::Mixdown,
-                                     PrefKey::DifferentBlocks,
-                                     PrefKey::BitRateMode,
-                                     PrefKey::OutputSampleRate,
-                                     PrefKey::CBRQuality,
-                                     PrefKey::CBRBitRate,
-                                     PrefKey::CBRATHType,
-                                     PrefKey::CBRReservoir,
-                                     PrefKey::ABRQuality,
-                                     PrefKey::AverageBitRate,
-                                     PrefKey::MinimumABRBitRate,
-                                     PrefKey::MaximumABRBitRate,
-                                     PrefKey::ABRATHType,
-                                     PrefKey::ABREnforceMinimum,
-                                     PrefKey::ABRXingTag,
-                                     PrefKey::VBRQuality,
-                                     PrefKey::MinimumVBRBitRate,
-                                     PrefKey::MaximumVBRBitRate,
-                                     PrefKey::VBREnforceMinimum,
-                                     PrefKey::VBRXingTag,
-                                     PrefKey::EnableFiltering,
-                                     PrefKey::EnableLowpass,
-                                     PrefKey::UpperCutoff,
-                                     PrefKey::ManualLowpassWidth,
-                                     PrefKey::LowpassWidth,
-                                     PrefKey::EnableHighpass,
-                                     PrefKey::LowerCutoff,
-                                     PrefKey::ManualHighpassWidth,
-                                     PrefKey::HighpassWidth,
-                                     PrefKey::Deemphasis,
-                                     PrefKey::StrictISO,
-                                     PrefKey::Checksum,
-                                     PrefKey::MarkAsOriginal,
-                                     PrefKey::MarkAsCopyright,
-                                     PrefKey::Masking,
-                                     PrefKey::ReduceATHBy,
-                                     PrefKey::ShortBlocks,
-                                     PrefKey::TonalityLimit,
-                                     PrefKey::TemporalMasking,
-                                     PrefKey::ITunesIntegration,
-                                     PrefKey::DiscPlaylists,
-                                     PrefKey::BatchPlaylists,
-                                     PrefKey::SelectedTab,
-                                     PrefKey::FixedPitchFontSize};
-    return keys;
-}
-} // namespace
-
 QVariantMap factoryValues()
 {
     return PropertyList::fromFile(QStringLiteral(":/DefaultPrefs.plist")).toMap();
@@ -65,6 +13,9 @@ QVariantMap factoryValues()
 
 void setUp(const QVariantMap &registered, const QVariantMap &user)
 {
+    // Each test starts with an empty user layer, so only the keys written here, and the factory
+    // ones a test may have changed directly, can be left over.
+    static QSet<QString> written;
     SettingsStore &store = LamePrefs::preferences();
     QVariantMap layer = registered;
     for (auto it = user.begin(); it != user.end(); ++it) {
@@ -73,27 +24,20 @@ void setUp(const QVariantMap &registered, const QVariantMap &user)
     }
     store.resetRegisteredDefaults();
     store.registerDefaults(layer);
-    for (const QString &key : allKeys())
+    const QStringList factoryKeys = factoryValues().keys();
+    for (const QString &key : written + QSet<QString>(factoryKeys.begin(), factoryKeys.end()))
         store.removeObjectForKey(key);
     for (auto it = user.begin(); it != user.end(); ++it) {
         const QVariant &value = it.value();
-        switch (value.typeId()) {
-        case QMetaType::UnknownType:
-            break;
-        case QMetaType::Bool:
+        written.insert(it.key());
+        if (value.typeId() == QMetaType::Bool)
             store.setBool(value.toBool(), it.key());
-            break;
-        case QMetaType::Int:
+        else if (value.typeId() == QMetaType::Int)
             store.setInteger(value.toInt(), it.key());
-            break;
-        case QMetaType::Float:
-        case QMetaType::Double:
+        else if (value.typeId() == QMetaType::Float || value.typeId() == QMetaType::Double)
             store.setFloat(value.toFloat(), it.key());
-            break;
-        default:
+        else if (value.isValid())
             store.setObject(value.toString(), it.key());
-            break;
-        }
     }
 }
 

@@ -43,38 +43,14 @@ bool makeSine(const QString &path, double seconds, bool raw)
 double decodedSeconds(const QString &mp3)
 {
     const QString wav = mp3 + QStringLiteral(".decoded.wav");
-    if (run(QStringLiteral("lame"), {"--quiet", "--decode", mp3, wav}) != 0)
-        return -1.0;
-    QFile file(wav);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1.0;
-    const QByteArray header = file.read(4096);
-    file.close();
-    QFile::remove(wav);
-    // Walk the RIFF chunks for the format (rate, channels, bits) and the size of the data.
-    auto le = [&](qsizetype at, int bytes) {
-        quint32 value = 0;
-        for (int i = bytes - 1; i >= 0; --i)
-            value = (value << 8) | quint8(header.at(at + i));
-        return value;
-    };
-    if (header.size() < 12 || !header.startsWith("RIFF") || header.mid(8, 4) != "WAVE")
-        return -1.0;
-    quint32 rate = 0, channels = 0, bits = 0;
-    for (qsizetype at = 12; at + 8 <= header.size();) {
-        const QByteArray id = header.mid(at, 4);
-        const quint32 size = le(at + 4, 4);
-        if (id == "fmt " && at + 24 <= header.size()) {
-            channels = le(at + 10, 2);
-            rate = le(at + 12, 4);
-            bits = le(at + 22, 2);
-        } else if (id == "data") {
-            if (!rate || !channels || !bits)
-                return -1.0;
-            return double(size) / (double(rate) * channels * (bits / 8));
-        }
-        at += 8 + size + (size & 1);
+    QProcess info;
+    if (run(QStringLiteral("lame"), {"--quiet", "--decode", mp3, wav}) == 0) {
+        info.start(QStringLiteral("sox"), {"--info", "-D", wav});
+        info.waitForFinished(120000);
     }
-    return -1.0;
+    QFile::remove(wav);
+    bool ok = false;
+    const double seconds = info.readAllStandardOutput().trimmed().toDouble(&ok);
+    return ok && info.exitCode() == 0 ? seconds : -1.0;
 }
 } // namespace AudioFiles
