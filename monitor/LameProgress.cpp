@@ -92,6 +92,14 @@ LameProgress::LameProgress(QObject *parent) : QObject(parent)
     progressBar = WindowDescription::outlet<QProgressBar>(root, "progressBar");
     if (progressBar)
         progressBar->setRange(0, kBarSteps);
+    // A progress bar repaints itself at once on every change; lame reports many times a second,
+    // so the bar takes the latest value at most ten times a second.
+    barTimer.setSingleShot(true);
+    barTimer.setInterval(100);
+    connect(&barTimer, &QTimer::timeout, this, [this] {
+        if (progressBar)
+            progressBar->setValue(barValue);
+    });
 
     // The task, position and remaining time keep their line while empty, so that the bar stays
     // where it is as the texts arrive.
@@ -213,6 +221,8 @@ void LameProgress::reset()
     setDetail(highPassField, QString());
     setDetail(lowPassField, QString());
     setText(remainingTime, QString());
+    barTimer.stop();
+    barValue = 0;
     if (progressBar)
         progressBar->setValue(0);
 }
@@ -316,8 +326,9 @@ void LameProgress::apply(const EncoderOutputParser::Update &update)
         setText(remainingTime, update.text);
         break;
     case Field::Progress:
-        if (progressBar)
-            progressBar->setValue(qRound(qBound(0.0, update.fraction, 1.0) * kBarSteps));
+        barValue = qRound(qBound(0.0, update.fraction, 1.0) * kBarSteps);
+        if (progressBar && !barTimer.isActive())
+            barTimer.start();
         break;
     }
 }
@@ -377,5 +388,5 @@ QString LameProgress::remainingTimeText() const
 
 double LameProgress::progress() const
 {
-    return progressBar ? double(progressBar->value()) / kBarSteps : 0.0;
+    return progressBar ? double(barValue) / kBarSteps : 0.0;
 }

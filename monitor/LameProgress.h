@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
+#include <QTimer>
 #include <QVariantMap>
 #include <QWidget>
 
@@ -98,4 +99,6 @@ class LameProgress : public QObject
     QPointer<QLabel> lowPassField;
     QPointer<QLabel> remainingTime;
     QPointer<QProgressBar> progressBar;
+    int barValue = 0; // the bar's latest value, shown when the bar timer fires
+    QTimer barTimer;
 };
