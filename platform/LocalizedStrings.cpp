@@ -23,15 +23,15 @@ QString localizedFormat(const QString &format, const QVariantList &arguments)
             result.append(c);
             continue;
         }
-        const QChar spec = format.at(i + 1);
-        if (spec == u'%') {
+        const QChar directive = format.at(i + 1);
+        if (directive == u'%') {
             result.append(u'%');
-        } else if (spec == u'@' || spec == u'u' || spec == u'd') {
+        } else if (directive == u'@' || directive == u'u' || directive == u'd') {
             const QVariant argument = next < arguments.size() ? arguments.at(next) : QVariant();
             ++next;
-            if (spec == u'@')
+            if (directive == u'@')
                 result.append(argument.toString());
-            else if (spec == u'u')
+            else if (directive == u'u')
                 result.append(locale.toString(argument.toULongLong() & 0xffffffffULL));
             else
                 result.append(locale.toString(qint32(argument.toLongLong())));
