@@ -1,11 +1,26 @@
 #include "platform/WindowDescription.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QUiLoader>
 
 namespace WindowDescription {
 namespace {
+// A combo box's own editor and item list are controls too; they answer to the box's name.
+void nameComboParts(QWidget *root)
+{
+    for (QComboBox *box : root->findChildren<QComboBox *>()) {
+        const QString name = box->accessibleName();
+        if (name.isEmpty())
+            continue;
+        if (box->lineEdit())
+            box->lineEdit()->setAccessibleName(name);
+        box->view()->setAccessibleName(name);
+    }
+}
+
 void applyItemTags(QWidget *root)
 {
     for (QComboBox *box : root->findChildren<QComboBox *>()) {
@@ -33,6 +48,7 @@ QWidget *load(const QString &name, QWidget *parent)
         return nullptr;
     }
     applyItemTags(root);
+    nameComboParts(root);
     return root;
 }
 
