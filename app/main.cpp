@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 
@@ -43,8 +44,17 @@ int main(int argc, char *argv[])
     instance.filesOpened = [&master](const QStringList &opened) {
         for (const QString &file : opened)
             master.openFile(file);
-        if (opened.isEmpty() && QApplication::topLevelWidgets().isEmpty())
-            master.openUntitledFile();
+        if (!opened.isEmpty())
+            return;
+        // A plain second launch brings Orvik forward, or opens a window when none is showing.
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && window->isWindow() && !window->inherits("QMenu")) {
+                window->raise();
+                window->activateWindow();
+                return;
+            }
+        }
+        master.openUntitledFile();
     };
     for (const QString &file : files)
         master.openFile(file);
