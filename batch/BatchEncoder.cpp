@@ -37,11 +37,6 @@ const QStringList audioExtensions = {"aiff", "AIFF", "aif", "AIF", "aifc", "AIFC
                                      "wav",  "WAV",  "al",  "AL",  "ul",   "UL",   "au",  "AU",
                                      "snd",  "SND",  "iff", "IFF", "cdda", "CDDA"};
 
-QString batchText(const char *key, const char *defaultText)
-{
-    return localizedString(key, defaultText, "Batch");
-}
-
 // The paths of a drag, when it offers local files (text/uri-list); nothing otherwise.
 std::optional<QStringList> draggedPaths(const QMimeData *data)
 {
@@ -56,6 +51,11 @@ std::optional<QStringList> draggedPaths(const QMimeData *data)
     return paths;
 }
 } // namespace
+
+QString BatchEncoder::batchText(const char *key, const char *defaultText)
+{
+    return localizedString(key, defaultText, "Batch");
+}
 
 BatchEncoder *BatchEncoder::initWithPreferences(LamePrefs *preferences)
 {
@@ -308,12 +308,6 @@ int BatchEncoder::selectedRow() const
 }
 
 namespace {
-struct TagField
-{
-    const QString &key;
-    QWidget *field;
-};
-
 QString fieldText(QWidget *field)
 {
     if (auto *line = qobject_cast<QLineEdit *>(field))
@@ -334,21 +328,24 @@ void setFieldText(QWidget *field, const QString &text)
 }
 } // namespace
 
+QList<std::pair<const QString *, QWidget *>> BatchEncoder::tagFields() const
+{
+    return {{&kSongTitleKey, titleField},    {&kSongYearKey, yearField},     {&kSongArtistKey, artistField},
+            {&kSongAlbumKey, albumField},    {&kSongTrackNoKey, trackField}, {&kSongGenreKey, genreField},
+            {&kSongCommentKey, commentField}};
+}
+
 void BatchEncoder::selectionShouldChange()
 {
     if (shownRow < 0 || shownRow >= tasks.size() || !tagsPanel)
         return;
     QVariantMap &record = tasks[shownRow];
-    const TagField fields[] = {{kSongTitleKey, titleField},    {kSongYearKey, yearField},
-                               {kSongArtistKey, artistField},  {kSongAlbumKey, albumField},
-                               {kSongTrackNoKey, trackField},  {kSongGenreKey, genreField},
-                               {kSongCommentKey, commentField}};
-    for (const TagField &tag : fields) {
-        const QString text = fieldText(tag.field);
+    for (const auto &[key, field] : tagFields()) {
+        const QString text = fieldText(field);
         if (text.isEmpty())
-            record.remove(tag.key);
+            record.remove(*key);
         else
-            record.insert(tag.key, text);
+            record.insert(*key, text);
     }
 }
 
@@ -361,13 +358,9 @@ void BatchEncoder::tableViewSelectionDidChange()
     shownRow = row;
     if (!tagsPanel)
         return;
-    const TagField fields[] = {{kSongTitleKey, titleField},    {kSongYearKey, yearField},
-                               {kSongArtistKey, artistField},  {kSongAlbumKey, albumField},
-                               {kSongTrackNoKey, trackField},  {kSongGenreKey, genreField},
-                               {kSongCommentKey, commentField}};
-    for (const TagField &tag : fields) {
-        tag.field->setEnabled(selected);
-        setFieldText(tag.field, selected ? tasks.at(row).value(tag.key).toString() : QString());
+    for (const auto &[key, field] : tagFields()) {
+        field->setEnabled(selected);
+        setFieldText(field, selected ? tasks.at(row).value(*key).toString() : QString());
     }
 }
 

@@ -43,6 +43,8 @@ class BatchEncoder : public QObject
     void addFile(const QString &path, bool fromDrag);
     // The MP3 file an input file is encoded into: its name with the extension "mp3", in `folder`.
     static QString outputPathFor(const QString &inputPath, const QString &folder);
+    // A text of the window's string table ("Batch").
+    static QString batchText(const char *key, const char *defaultText);
     // Ends a running batch at once, for quitting: the encoder is stopped, its partial output
     // removed, and the window closes without a question.
     void abortRun();
@@ -95,6 +97,8 @@ class BatchEncoder : public QObject
     void selectionShouldChange();
     void tableViewSelectionDidChange();
     void showTagsPanel();
+    // The tag fields of the tags panel with their record keys, in the order they are handled.
+    QList<std::pair<const QString *, QWidget *>> tagFields() const;
     bool draggingEntered(const QStringList &paths, bool genericAllowed) const;
     bool acceptsExtension(const QString &path) const;
 

@@ -27,11 +27,6 @@
 #include <QTemporaryFile>
 
 namespace {
-QString batchText(const char *key, const char *defaultText)
-{
-    return localizedString(key, defaultText, "Batch");
-}
-
 ApplicationDelegate *master()
 {
     return ApplicationDelegate::instance();
