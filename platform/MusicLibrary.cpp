@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <taglib/commentsframe.h>
 #include <taglib/id3v2header.h>
@@ -13,7 +14,9 @@
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -157,6 +160,73 @@ bool isSafePlaylistName(const QString &name)
         if (c.category() == QChar::Other_Control)
             return false;
     }
+    return true;
+}
+
+bool saveInPlace(TagLib::MPEG::File &file)
+{
+    return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4);
+}
+
+// The bytes of a file from its first audio frame on: what tagging must never change.
+qint64 audioBytes(const QString &path)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
+    return file.isValid() ? QFileInfo(path).size() - file.firstFrameOffset() : -1;
+}
+
+bool copyWhole(const QString &from, QFile &to)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray block;
+    while (!(block = source.read(1 << 20)).isEmpty())
+        if (to.write(block) != block.size())
+            return false;
+    return source.error() == QFileDevice::NoError && to.flush();
+}
+
+using TagEdit = std::function<void(TagLib::ID3v2::Tag *)>;
+
+// Applies `edit` to the tag of the MP3 file at `path` and saves it. A tag that keeps its size is
+// written over the old one and cannot shorten the file. A tag that grows moves the audio, so it
+// is written into a copy beside the file that replaces the file only once it holds all of the
+// audio: TagLib reports success even when the disk fills during the write, which would leave a
+// truncated MP3 in place of the finished one.
+bool writeTags(const QString &path, const TagEdit &edit)
+{
+    {
+        std::unique_ptr<TagLib::MPEG::File> file = openMp3(path);
+        if (!file)
+            return false;
+        const bool tagged = file->hasID3v2Tag() && !file->ID3v1Tag() && !file->APETag();
+        TagLib::ID3v2::Tag *tag = file->ID3v2Tag(true);
+        edit(tag);
+        if (tagged && tag->render(TagLib::ID3v2::v4).size() == tag->header()->completeTagSize())
+            return saveInPlace(*file);
+    }
+
+    const QFileInfo info(path);
+    QTemporaryFile copy(info.dir().filePath(QStringLiteral(".%1.XXXXXX").arg(info.fileName())));
+    if (!copy.open() || !copyWhole(path, copy))
+        return false;
+    copy.close();
+    {
+        TagLib::MPEG::File edited(QFile::encodeName(copy.fileName()).constData(), false);
+        if (!edited.isValid())
+            return false;
+        edit(edited.ID3v2Tag(true));
+        if (!saveInPlace(edited))
+            return false;
+    }
+    const qint64 audio = audioBytes(path);
+    if (audio < 0 || audioBytes(copy.fileName()) != audio)
+        return false;
+    copy.setPermissions(info.permissions());
+    if (::rename(QFile::encodeName(copy.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return false;
+    copy.setAutoRemove(false);
     return true;
 }
 
@@ -335,45 +405,58 @@ OSErr MusicLibrary::setTrackProperty(qint32 trackID, FourCharCode property, cons
     if (found == tracks.constEnd())
         return errAENoSuchObject;
     const Track track = *found;
-    std::unique_ptr<TagLib::MPEG::File> file = openMp3(track.path);
-    if (!file)
-        return ioErr;
-    TagLib::ID3v2::Tag *tag = file->ID3v2Tag(true);
     const QString text = value.toString();
     const int number = numberOf(value);
+    TagEdit edit;
     switch (property) {
     case kTitle:
-        setTextFrame(tag, "TIT2", text);
-        break;
     case kArtist:
-        setTextFrame(tag, "TPE1", text);
-        break;
     case kAlbum:
-        setTextFrame(tag, "TALB", text);
+    case kGenre: {
+        const char *frameID = property == kTitle    ? "TIT2"
+                              : property == kArtist ? "TPE1"
+                              : property == kAlbum  ? "TALB"
+                                                    : "TCON";
+        edit = [frameID, text](TagLib::ID3v2::Tag *tag) { setTextFrame(tag, frameID, text); };
         break;
-    case kGenre:
-        setTextFrame(tag, "TCON", text);
-        break;
+    }
     case kComment:
-        setComment(tag, text);
+        edit = [text](TagLib::ID3v2::Tag *tag) { setComment(tag, text); };
         break;
     case kYear:
-        setTextFrame(tag, "TDRC", number > 0 ? QString::number(number) : QString());
+        edit = [number](TagLib::ID3v2::Tag *tag) {
+            setTextFrame(tag, "TDRC", number > 0 ? QString::number(number) : QString());
+        };
         break;
     case kTrackNumber:
-        setTrackParts(tag, number, trackParts(tag).second);
+        edit = [number](TagLib::ID3v2::Tag *tag) { setTrackParts(tag, number, trackParts(tag).second); };
         break;
     case kTrackCount:
-        setTrackParts(tag, trackParts(tag).first, number);
+        edit = [number](TagLib::ID3v2::Tag *tag) { setTrackParts(tag, trackParts(tag).first, number); };
         break;
     default:
         return errAEEventNotHandled;
     }
-    if (!file->save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4))
+    if (!writeTags(track.path, edit))
         return ioErr;
-    if ((property == kTitle || property == kArtist) && !track.playlists.isEmpty())
-        retitleEntries(track, lengthInSeconds(*file), displayTitle(*file, track.path));
+    if ((property == kTitle || property == kArtist) && !track.playlists.isEmpty()) {
+        if (std::unique_ptr<TagLib::MPEG::File> file = openMp3(track.path))
+            retitleEntries(track, lengthInSeconds(*file), displayTitle(*file, track.path));
+    }
     return noErr;
+}
+
+OSErr MusicLibrary::deleteEmptyPlaylist(const QString &playlist)
+{
+    const QString path = playlistPath(playlist);
+    M3UPlaylist list;
+    if (!isSafePlaylistName(playlist) || !QFileInfo(path).isFile())
+        return errAENoSuchObject;
+    if (!list.read(path))
+        return ioErr;
+    if (!list.entries.isEmpty())
+        return errAEEventFailed;
+    return QFile::remove(path) ? noErr : ioErr;
 }
 
 QString MusicLibrary::trackPath(qint32 trackID) const
@@ -417,6 +500,8 @@ OSErr MusicLibrary::handleEvent(const AppleEvent *event, AppleEvent *reply)
         return handleAdd(event, reply);
     if (theClass == kAECoreSuite && theID == kAESetData)
         return handleSetData(event);
+    if (theClass == kAECoreSuite && theID == kAEDelete)
+        return handleDelete(event);
     return errAEEventNotHandled;
 }
 
@@ -510,4 +595,18 @@ OSErr MusicLibrary::handleSetData(const AppleEvent *event)
         return errAEWrongDataType;
     }
     return setTrackProperty(trackID, AEFourCharCodeFromData(propertyCode), value);
+}
+
+OSErr MusicLibrary::handleDelete(const AppleEvent *event)
+{
+    ScopedDesc specifier;
+    if (AEGetParamDesc(event, keyDirectObject, typeObjectSpecifier, &specifier.desc))
+        return errAEWrongDataType;
+    QByteArray name;
+    if (OSErr status = specifierKey(&specifier.desc, kUserPlaylistClass, formName, typeUnicodeText, &name))
+        return status;
+    const QString playlist = AEUnicodeTextString(name);
+    if (playlist.isNull())
+        return errAENoSuchObject;
+    return deleteEmptyPlaylist(playlist);
 }

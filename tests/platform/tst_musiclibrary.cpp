@@ -1,5 +1,6 @@
 #include "platform/M3UPlaylist.h"
 #include "platform/MusicLibrary.h"
+#include "support/SmallVolume.h"
 #include "support/TunesSupport.h"
 
 #include <QDir>
@@ -231,6 +232,33 @@ class TestMusicLibrary : public QObject
         QCOMPARE(library.setTrackProperty(track, fourCharCode("pYr "), 0), noErr);
         QCOMPARE(library.setTrackProperty(track, fourCharCode("pnam"), QString()), noErr);
         QCOMPARE(frameText(path, "TRCK") + frameText(path, "TDRC") + frameText(path, "TIT2"), QString());
+    }
+
+    // A disk that fills while the tags are written leaves the MP3 as it was, says so, and leaves no
+    // copy behind; the same write succeeds once there is room.
+    void fullDiskLeavesTheFileWhole()
+    {
+        const SmallVolume volume(scratch.filePath(QStringLiteral("small")), 256);
+        if (!volume.isMounted())
+            QSKIP(qPrintable(volume.reason()));
+        const QString path =
+            makeTestMp3(scratch.filePath(QStringLiteral("small")), QStringLiteral("full.mp3"));
+        const QByteArray encoded = readWholeFile(path);
+        QFile filler(scratch.filePath(QStringLiteral("small/filler")));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
+        }
+        qint32 track = 0;
+        QCOMPARE(library.addFile(path, QString(), &track), noErr);
+        QCOMPARE(library.setTrackProperty(track, fourCharCode("pnam"), QStringLiteral("A title")), ioErr);
+        QCOMPARE(readWholeFile(path), encoded);
+        QCOMPARE(QDir(scratch.filePath(QStringLiteral("small")))
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{"filler", "full.mp3"}));
+        filler.close();
+        QVERIFY(QFile::remove(filler.fileName()));
+        QCOMPARE(library.setTrackProperty(track, fourCharCode("pnam"), QStringLiteral("A title")), noErr);
+        QCOMPARE(frameText(path, "TIT2"), QStringLiteral("A title"));
     }
 
     void titleWithLineBreakKeepsThePlaylistIntact()
