@@ -11,6 +11,7 @@
 #include "settings/LamePrefs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QScreen>
 #include <QWidget>
 
@@ -113,6 +114,19 @@ void LameMaster::setGopher(BatchEncoder *controller)
     registry.prepend(controller);
 }
 
+void LameMaster::runDidEnd(QWidget *window)
+{
+    if (quitting)
+        return;
+    for (QWidget *other : QApplication::topLevelWidgets()) {
+        // The ending window's own panels and sheets go with it.
+        if (other != window && other->isVisible() && !qobject_cast<QDialog *>(other) &&
+            !(window && window->isAncestorOf(other)) && other->parentWidget() != window)
+            return;
+    }
+    openUntitledFile();
+}
+
 void LameMaster::logCommand(const QProcess *task)
 {
     log->logCommand(task);
@@ -197,12 +211,14 @@ void LameMaster::quit()
                         "finished.",
                         "Global"),
         [this](int answer) {
-            quitting = false;
-            if (answer != 1)
+            if (answer != 1) {
+                quitting = false;
                 return;
+            }
             for (BatchEncoder *batch : BatchEncoder::allControllers())
                 if (batch->isRunning())
                     batch->abortRun();
             QApplication::quit();
+            quitting = false;
         });
 }

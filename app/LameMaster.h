@@ -44,6 +44,7 @@ class LameMaster : public QObject, public ApplicationDelegate
     BatchEncoder *gopher() const { return theGopher; }
     const QList<BatchEncoder *> &bureaucrats() const { return registry; }
 
+    void runDidEnd(QWidget *window) override;
     void logCommand(const QProcess *task) override;
     void logOutput(const QString &text) override;
 

@@ -93,8 +93,7 @@ BatchEncoder::~BatchEncoder()
         tagsPanel->removeEventFilter(this);
         tagsPanel->deleteLater();
     }
-    if (usingTunes && createPlaylist)
-        AEDisposeDesc(&playlist);
+    AEDisposeDesc(&playlist);
 }
 
 void BatchEncoder::setUpWindow()
@@ -204,8 +203,10 @@ bool BatchEncoder::eventFilter(QObject *watched, QEvent *event)
             // A running batch is never ended under its encoder: closing asks the Stop question,
             // unless a question or panel is up already.
             event->ignore();
-            if (!interacting && !(sheet && sheet->isVisible()))
+            if (!interacting && !(sheet && sheet->isVisible())) {
                 stopProcess(progress);
+                closingWindow = interacting;
+            }
             return true;
         }
         release();

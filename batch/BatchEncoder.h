@@ -60,6 +60,7 @@ class BatchEncoder : public QObject
     QProcess *encoderProcess() const { return toolTask; }
     quint32 currentTaskIndex() const { return currentTask; }
     quint32 failedCount() const { return failedTasks; }
+    quint32 libraryFailureCount() const { return libraryFailures; }
 
   public slots:
     // The progress sheet's buttons.
@@ -80,8 +81,12 @@ class BatchEncoder : public QObject
     bool prepareDestination();
     void beginTask();
     void launchTask();
-    void endOfFile(bool failed);
-    void handOverToLibrary(const QVariantMap &task);
+    // Ends the current file; `failure` says why it failed, and is empty when it did not.
+    void endOfFile(const QString &failure);
+    void removePartialOutput(const QString &output);
+    // False when the library did not take the file whole (its playlist entry or tags missing).
+    bool handOverToLibrary(const QVariantMap &task);
+    void discardEmptyPlaylist();
     void discardProcess();
     void nextTask();
     void displayCompletion();
@@ -126,11 +131,14 @@ class BatchEncoder : public QObject
     bool terminating = false;
     bool completed = false;
     bool ending = false;
+    bool closingWindow = false; // the Stop question up was asked by closing the window
     quint32 currentTask = 0;
     quint32 failedTasks = 0;
+    quint32 libraryFailures = 0;
+    quint32 filesAdded = 0;
     bool usingTunes = false;
     bool createPlaylist = false;
-    AEDesc playlist{};
+    AEDesc playlist{typeNull, nullptr};
 
     QPointer<QWidget> sheet; // the alert or panel of this window that is up, if any
     QMainWindow *filesWindow = nullptr;

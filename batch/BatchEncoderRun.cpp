@@ -23,8 +23,11 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStorageInfo>
 #include <QTableView>
 #include <QTemporaryFile>
+
+#include <cstring>
 
 namespace {
 ApplicationDelegate *master()
@@ -45,6 +48,39 @@ QString cancelTitle()
 QVariant tag(const QVariantMap &task, const QString &key)
 {
     return task.contains(key) ? task.value(key) : QVariant();
+}
+
+void logLine(const QString &text)
+{
+    if (master())
+        master()->logOutput(QStringLiteral("\n") + text + QStringLiteral("\n"));
+}
+
+QString fileName(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
+// Below this much free space the destination counts as full: lame says nothing when a write
+// fails, so the folder's free space is what tells the user why the file ended.
+constexpr qint64 kFullDestination = 256 * 1024;
+
+// Why an encoder that ended on its own failed, or a null string when it did not.
+QString encoderFailure(int exitCode, QProcess::ExitStatus status, const QString &outputFolder)
+{
+    if (status == QProcess::NormalExit && exitCode == 0)
+        return QString();
+    QString reason = status == QProcess::CrashExit
+                         ? localizedFormat(BatchEncoder::batchText("EncoderKilled",
+                                                                   "the encoder was ended by signal %d (%@)"),
+                                           {exitCode, QString::fromLocal8Bit(strsignal(exitCode))})
+                         : localizedFormat(BatchEncoder::batchText("EncoderExitStatus",
+                                                                   "the encoder ended with status %d"),
+                                           {exitCode});
+    const QStorageInfo volume(outputFolder);
+    if (volume.isValid() && volume.bytesAvailable() < kFullDestination)
+        reason += BatchEncoder::batchText("DestinationFull", ": the destination is full");
+    return reason;
 }
 } // namespace
 
@@ -98,11 +134,21 @@ void BatchEncoder::beginEncoding()
     fileList->clearSelection();
 
     usingTunes = preferences->useTunes();
+    libraryFailures = 0;
+    filesAdded = 0;
+    AEDisposeDesc(&playlist);
     if (usingTunes) {
         createPlaylist = preferences->batchPlaylists();
         OpenTunes();
-        if (createPlaylist)
-            CreatePlaylist(QString(), &playlist);
+        // Without a playlist the files still go to the library, with their tags.
+        if (createPlaylist) {
+            if (const OSErr status = CreatePlaylist(QString(), &playlist))
+                logLine(localizedFormat(
+                    batchText("PlaylistFailed",
+                              "The music library could not make a playlist for this batch: %@. The files are "
+                              "added without one."),
+                    {TunesErrorText(status)}));
+        }
     }
     globalSwitches = preferences->makeGlobalSwitches(globalOptions, !usingTunes);
 
@@ -128,7 +174,7 @@ void BatchEncoder::beginEncoding()
 
 void BatchEncoder::beginTask()
 {
-    if (!progress || currentTask >= quint32(tasks.size()))
+    if (!progress || ending || currentTask >= quint32(tasks.size()))
         return;
     const QVariantMap &task = tasks.at(currentTask);
     if (FileManager::fileExistsAtPath(task.value(kOutputFileKey).toString())) {
@@ -146,10 +192,9 @@ void BatchEncoder::beginTask()
         globalSwitches ? preferences->makeArgumentList(&task, &*globalSwitches, !usingTunes) : std::nullopt;
     if (!arguments) {
         // Nothing can be encoded without a complete command line: the file counts as failed.
-        if (master())
-            master()->logOutput(localizedFormat(
-                batchText("NoCommandLine", "\nCannot encode \"%@\": the encoder settings are incomplete.\n"),
-                {QFileInfo(task.value(kInputFileKey).toString()).fileName()}));
+        logLine(localizedFormat(
+            batchText("NoCommandLine", "Cannot encode \"%@\": the encoder settings are incomplete."),
+            {fileName(task.value(kInputFileKey).toString())}));
         ++failedTasks;
         nextTask();
         return;
@@ -163,17 +208,14 @@ void BatchEncoder::beginTask()
     QProcess *process = toolTask;
     connect(process, &QProcess::finished, this, [this, process](int exitCode, QProcess::ExitStatus status) {
         if (process == toolTask)
-            endOfFile(!terminating && (status != QProcess::NormalExit || exitCode != 0));
+            endOfFile(terminating ? QString() : encoderFailure(exitCode, status, outputFolder));
     });
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
-        // A process that cannot start never reports that it finished; the log says why it failed.
+        // A process that cannot start never reports that it finished.
         if (error != QProcess::FailedToStart || process != toolTask)
             return;
-        if (master())
-            master()->logOutput(
-                localizedFormat(batchText("EncoderNotStarted", "\nThe encoder could not be started: %@\n"),
-                                {process->errorString()}));
-        endOfFile(!terminating);
+        endOfFile(localizedFormat(batchText("EncoderNotStarted", "the encoder could not be started: %@"),
+                                  {process->errorString()}));
     });
     terminating = false;
     progress->attachToTool(toolTask);
@@ -191,37 +233,76 @@ void BatchEncoder::launchTask()
         toolTask->start(QIODevice::ReadOnly);
 }
 
-void BatchEncoder::endOfFile(bool failed)
+void BatchEncoder::endOfFile(const QString &failure)
 {
     if (master())
         master()->unregisterBureaucrat(this);
     const QVariantMap task = tasks.value(currentTask);
     const QString output = task.value(kOutputFileKey).toString();
-    if (terminating || failed) {
-        // A skipped or failed file leaves nothing half-written behind.
-        if (FileManager::fileExistsAtPath(output))
-            FileManager::removeFileAtPath(output);
-        if (failed)
-            ++failedTasks;
-    } else if (usingTunes) {
-        handOverToLibrary(task);
+    if (!failure.isEmpty()) {
+        ++failedTasks;
+        logLine(localizedFormat(batchText("FileFailed", "Cannot encode \"%@\": %@."),
+                                {fileName(task.value(kInputFileKey).toString()), failure}));
     }
+    if (terminating || !failure.isEmpty())
+        removePartialOutput(output);
+    else if (usingTunes && !handOverToLibrary(task))
+        ++libraryFailures;
     progress->reset();
     discardProcess();
     nextTask();
 }
 
-void BatchEncoder::handOverToLibrary(const QVariantMap &task)
+void BatchEncoder::removePartialOutput(const QString &output)
 {
-    AEDesc track{};
-    const OSErr added = AddFileToPlaylist(task.value(kOutputFileKey).toString(),
-                                          createPlaylist ? &playlist : nullptr, &track);
-    // A file the library did not take has no track to tag.
-    if (added == 0)
-        SetTags(&track, tag(task, kSongTitleKey), tag(task, kSongArtistKey), tag(task, kSongAlbumKey),
-                tag(task, kSongYearKey), tag(task, kSongTrackNoKey), QVariant(), tag(task, kSongCommentKey),
-                tag(task, kSongGenreKey));
+    // A skipped or failed file leaves nothing half-written behind, and says so when it must.
+    if (FileManager::fileExistsAtPath(output) && !FileManager::removeFileAtPath(output))
+        logLine(
+            localizedFormat(batchText("PartialNotRemoved",
+                                      "The unfinished file \"%@\" could not be removed; it is not whole."),
+                            {output}));
+}
+
+bool BatchEncoder::handOverToLibrary(const QVariantMap &task)
+{
+    const QString output = task.value(kOutputFileKey).toString();
+    const auto failed = [&output](const char *key, const char *defaultText, OSErr status) {
+        logLine(localizedFormat(batchText(key, defaultText), {fileName(output), TunesErrorText(status)}));
+    };
+    AEDesc track;
+    AEInitializeDesc(&track);
+    const bool listed = playlist.descriptorType != typeNull;
+    OSErr status = AddFileToPlaylist(output, listed ? &playlist : nullptr, &track);
+    // A file that misses its place in the batch's playlist did not reach the library whole.
+    bool whole = !createPlaylist || (listed && status == noErr);
+    if (status && listed) {
+        // A playlist that cannot take the file must not cost the file its place in the library
+        // and its tags.
+        failed("PlaylistEntryFailed", "\"%@\" could not be added to the playlist: %@.", status);
+        status = AddFileToPlaylist(output, nullptr, &track);
+    }
+    if (status) {
+        failed("LibraryAddFailed", "The music library could not take \"%@\": %@.", status);
+        whole = false;
+    } else {
+        ++filesAdded;
+        status = SetTags(&track, tag(task, kSongTitleKey), tag(task, kSongArtistKey),
+                         tag(task, kSongAlbumKey), tag(task, kSongYearKey), tag(task, kSongTrackNoKey),
+                         QVariant(), tag(task, kSongCommentKey), tag(task, kSongGenreKey));
+        if (status)
+            failed("TagsFailed", "The tags of \"%@\" could not be written: %@.", status);
+        whole = whole && status == noErr;
+    }
     AEDisposeDesc(&track);
+    return whole;
+}
+
+void BatchEncoder::discardEmptyPlaylist()
+{
+    // A run that added nothing leaves no empty playlist behind.
+    if (usingTunes && filesAdded == 0 && playlist.descriptorType != typeNull)
+        DeletePlaylist(&playlist);
+    AEDisposeDesc(&playlist);
 }
 
 void BatchEncoder::discardProcess()
@@ -252,7 +333,9 @@ void BatchEncoder::nextTask()
         displayCompletion();
         return;
     }
-    beginTask();
+    // From the event loop, not from here: a file that fails at once (an encoder that cannot
+    // start) would otherwise start the next one inside this call, one level deeper per file.
+    QMetaObject::invokeMethod(this, &BatchEncoder::beginTask, Qt::QueuedConnection);
 }
 
 void BatchEncoder::stopProcess(LameProgress *)
@@ -304,10 +387,16 @@ void BatchEncoder::confirmSkipDidEnd(int answer)
 void BatchEncoder::confirmStopDidEnd(int answer)
 {
     interacting = false;
+    const bool closing = closingWindow;
+    closingWindow = false;
     if (answer != 1) {
         confirmSkipDidEnd(answer);
         return;
     }
+    // A batch stopped from its sheet ends like a finished one; one stopped by closing its window
+    // ends as a closed window does.
+    if (master() && !closing)
+        master()->runDidEnd(filesWindow);
     abortRun();
 }
 
@@ -319,12 +408,10 @@ void BatchEncoder::abortRun()
         discardProcess();
         // A prepared process was never launched and wrote nothing; a running one leaves a
         // partial file.
-        if (running) {
-            const QString output = tasks.value(currentTask).value(kOutputFileKey).toString();
-            if (FileManager::fileExistsAtPath(output))
-                FileManager::removeFileAtPath(output);
-        }
+        if (running)
+            removePartialOutput(tasks.value(currentTask).value(kOutputFileKey).toString());
     }
+    discardEmptyPlaylist();
     release();
 }
 
@@ -337,6 +424,14 @@ void BatchEncoder::displayCompletion()
             localizedFormat(batchText("CompletionFailures",
                                       "%u of %u files could not be encoded. The command log shows why."),
                             {failedTasks, quint32(tasks.size())});
+    if (libraryFailures > 0)
+        message +=
+            QStringLiteral("\n\n") +
+            localizedFormat(batchText("CompletionLibraryFailures",
+                                      "The music library could not take %u files whole (playlist entry "
+                                      "or tags). The command log shows why."),
+                            {libraryFailures});
+    discardEmptyPlaylist();
     sheet =
         Sheets::beginInformationalAlertSheet(filesWindow, batchText("CompletionTitle", "Encoding Complete"),
                                              confirmTitle(), message, [this](int) { completionEnded(); });
@@ -344,6 +439,8 @@ void BatchEncoder::displayCompletion()
 
 void BatchEncoder::completionEnded()
 {
+    if (master())
+        master()->runDidEnd(filesWindow);
     Workspace::shared().noteFileSystemChanged(outputFolder);
     if (!tasks.isEmpty())
         Workspace::shared().selectFile(tasks.first().value(kOutputFileKey).toString());

@@ -1,5 +1,6 @@
 #include "itunes/LameTunes.h"
 
+#include "platform/LocalizedStrings.h"
 #include "platform/MusicLibrary.h"
 
 #include <algorithm>
@@ -173,6 +174,55 @@ OSErr AddFileToPlaylist(const QString &path, const AEDesc *playlist, AEDesc *res
     AEDisposeDesc(&event);
     AEDisposeDesc(&reply);
     return status;
+}
+
+OSErr DeletePlaylist(const AEDesc *playlist)
+{
+    if (!playlist || playlist->descriptorType == typeNull)
+        return errAENoSuchObject;
+    AEAddressDesc address;
+    AppleEvent event;
+    AppleEvent reply;
+    AEInitializeDesc(&address);
+    AEInitializeDesc(&event);
+    AEInitializeDesc(&reply);
+
+    OSErr status = makeTunesAddress(&address);
+    if (!status)
+        status = AECreateAppleEvent(kAECoreSuite, kAEDelete, &address, kAutoGenerateReturnID,
+                                    kAnyTransactionID, &event);
+    if (!status)
+        status = AEPutParamDesc(&event, keyDirectObject, playlist);
+    if (!status)
+        status = AESend(&event, &reply, kWaitNeverInteract, kAENormalPriority, kAEDefaultTimeout);
+
+    AEDisposeDesc(&address);
+    AEDisposeDesc(&event);
+    AEDisposeDesc(&reply);
+    return status;
+}
+
+QString TunesErrorText(OSErr status)
+{
+    const auto reason = [status](const char *key, const char *defaultText) {
+        return localizedFormat(localizedString(key, defaultText, "Global"), {status});
+    };
+    switch (status) {
+    case ioErr:
+        return reason("TunesIOError", "the file or playlist could not be read or written (error %d)");
+    case fnfErr:
+        return reason("TunesFileNotFound", "the file does not exist (error %d)");
+    case dupFNErr:
+        return reason("TunesNoPlaylistName", "every playlist name is taken (error %d)");
+    case paramErr:
+        return reason("TunesBadPath", "the file name cannot be passed on (error %d)");
+    case procNotFound:
+        return reason("TunesNotAnswering", "the music library does not answer (error %d)");
+    case errAENoSuchObject:
+        return reason("TunesNoSuchObject", "the music library has no such track or playlist (error %d)");
+    default:
+        return reason("TunesError", "error %d");
+    }
 }
 
 OSErr SetProperty(const AEDesc *target, const AEDesc *object, FourCharCode property, const QVariant &data,

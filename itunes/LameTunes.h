@@ -23,6 +23,10 @@ OSErr CreatePlaylist(const QString &title, AEDesc *result);
 // descriptor initialised to null beforehand stays null when the file could not be added.
 OSErr AddFileToPlaylist(const QString &path, const AEDesc *playlist, AEDesc *result);
 
+// Removes `playlist` when it lists no file, so that a run which added nothing leaves no empty
+// playlist behind.
+OSErr DeletePlaylist(const AEDesc *playlist);
+
 // Sets one property of `object` at the application `target` addresses, as a 32-bit number when
 // `numeric` is true and as text otherwise. An invalid `data` sends nothing and succeeds.
 OSErr SetProperty(const AEDesc *target, const AEDesc *object, FourCharCode property, const QVariant &data,
@@ -35,6 +39,9 @@ OSErr SetProperty(const AEDesc *target, const AEDesc *object, FourCharCode prope
 OSErr SetTags(const AEDesc *track, const QVariant &title, const QVariant &artist, const QVariant &album,
               const QVariant &year, const QVariant &trackNumber, const QVariant &trackCount,
               const QVariant &comment, const QVariant &genre);
+
+// Why a hand-over failed, in words for the command log.
+QString TunesErrorText(OSErr status);
 
 // The 32-bit integer value of a tag: a number gives its own value (clamped to 32 bits); a string
 // skips leading white space and reads an optional sign and decimal digits, 0 when there are none

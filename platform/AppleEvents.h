@@ -110,6 +110,7 @@ constexpr DescType formUniqueID = fourCharCode("ID  ");
 constexpr AEEventClass kAECoreSuite = fourCharCode("core");
 constexpr AEEventID kAECreateElement = fourCharCode("crel");
 constexpr AEEventID kAESetData = fourCharCode("setd");
+constexpr AEEventID kAEDelete = fourCharCode("delo");
 constexpr AEEventClass kCoreEventClass = fourCharCode("aevt");
 constexpr AEEventID kAEAnswer = fourCharCode("ansr");
 

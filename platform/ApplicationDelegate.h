@@ -26,6 +26,9 @@ class ApplicationDelegate
     virtual void unregisterBureaucrat(BatchEncoder *controller) = 0;
     virtual void setGopher(BatchEncoder *controller) = 0;
 
+    // A document's run has ended and its window is about to close. The application stays open
+    // with a new window when that window was the last one showing.
+    virtual void runDidEnd(QWidget *window) = 0;
     // The command log: the command line of a process about to run, and a chunk of its output.
     virtual void logCommand(const QProcess *task) = 0;
     virtual void logOutput(const QString &text) = 0;

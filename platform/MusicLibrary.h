@@ -24,6 +24,9 @@
 //   still gets its tags); answers 'obj '{want 'cFlT', from null, form 'ID  ', seld 'long' track identifier}.
 // - 'core'/'setd' with '----' = property 'prop' of a track and 'data' = 'utxt' or 'long': writes
 //   the tag (pnam, pArt, pAlb, pYr , pTrN, pTrC, pCmt, pGen).
+// - 'core'/'delo' with '----' = a playlist: removes the playlist's file when it lists nothing, so a
+//   run that added no file leaves no empty playlist behind; a playlist with entries is kept and
+//   the event fails with errAEEventFailed.
 // Failures answer ioErr for a file that cannot be read or written as an MP3, errAENoSuchObject
 // for an unknown track or playlist, errAEWrongDataType for malformed parameters and
 // errAEEventNotHandled for other events.
@@ -56,6 +59,8 @@ class MusicLibrary
     OSErr createPlaylist(const QString &title, QString *name);
     // Adds an MP3 file to the library and, unless `playlist` is null, to that playlist.
     OSErr addFile(const QString &path, const QString &playlist, qint32 *trackID);
+    // Removes a playlist that lists no file.
+    OSErr deleteEmptyPlaylist(const QString &playlist);
     // Writes one tag of a track into its file. `value` is text or a number.
     OSErr setTrackProperty(qint32 trackID, FourCharCode property, const QVariant &value);
     // The file of a track, or a null string for an unknown identifier.
@@ -71,6 +76,7 @@ class MusicLibrary
     OSErr handleCreate(const AppleEvent *event, AppleEvent *reply);
     OSErr handleAdd(const AppleEvent *event, AppleEvent *reply);
     OSErr handleSetData(const AppleEvent *event);
+    OSErr handleDelete(const AppleEvent *event);
     void retitleEntries(const Track &track, int seconds, const QString &title);
 
     QHash<qint32, Track> tracks;

@@ -1,5 +1,6 @@
 #include "support/AudioFiles.h"
 #include "support/BatchFixture.h"
+#include "support/SmallVolume.h"
 #include "support/TestSheets.h"
 
 #include "app/CommandLog.h"
@@ -65,12 +66,12 @@ class tst_BatchEncode : public QObject
         return batch;
     }
 
-    void encodeAndFinish(BatchEncoder *batch)
+    void encodeAndFinish(BatchEncoder *batch, const QString &message = "Batch complete.")
     {
         BatchFixture::encode(batch);
         QMessageBox *alert = TestSheets::waitForAlert(120000);
         QVERIFY(alert);
-        QCOMPARE(alert->informativeText(), QString("Batch complete."));
+        QCOMPARE(alert->informativeText(), message);
         QVERIFY(TestSheets::click(alert, "OK"));
         QVERIFY(BatchFixture::waitUntilEnded(batch));
         for (const char *name : {"a.mp3", "b.mp3"}) {
@@ -128,6 +129,45 @@ class tst_BatchEncode : public QObject
         const QString log = fixture->master().commandLog()->text();
         QVERIFY(log.contains("a.mp3"));
         QVERIFY(!log.contains("--tt"));
+    }
+
+    // The factory settings: the library takes the files, a playlist per batch. A playlist that
+    // cannot be made costs the files their entry, never their tags, and is said and counted.
+    void unmadePlaylistStillTagsTheFiles()
+    {
+        LamePrefs::preferences().removeObjectForKey(PrefKey::ITunesIntegration);
+        LamePrefs::preferences().removeObjectForKey(PrefKey::BatchPlaylists);
+        QFile blocker(music + "/Playlists");
+        QVERIFY(blocker.open(QIODevice::WriteOnly) && blocker.write("a file where the folder belongs") > 0);
+        blocker.close();
+        fixture->master().clearLog();
+        BatchEncoder *batch = taggedBatch();
+        QVERIFY(batch);
+        encodeAndFinish(batch, "Batch complete.\n\nThe music library could not take 2 files whole (playlist "
+                               "entry or tags). The command log shows why.");
+        QVERIFY(fixture->master().commandLog()->text().contains(
+            "The music library could not make a playlist for this batch"));
+    }
+
+    // lame says nothing when the disk fills; the log says it, and the file counts as failed.
+    void fullDestinationIsSaid()
+    {
+        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+        QVERIFY(AudioFiles::makeSine(inputs.filePath("long.wav"), 5.0));
+        const SmallVolume volume(music, 16);
+        if (!volume.isMounted())
+            QSKIP(qPrintable(volume.reason()));
+        fixture->master().clearLog();
+        BatchEncoder *batch = fixture->batchWith({inputs.filePath("long.wav")});
+        BatchFixture::encode(batch);
+        QMessageBox *alert = TestSheets::waitForAlert(120000);
+        QVERIFY(alert);
+        QCOMPARE(alert->informativeText(),
+                 QString("Batch complete.\n\n1 of 1 files could not be encoded. The command log shows why."));
+        QVERIFY(TestSheets::click(alert, "OK"));
+        QVERIFY(fixture->master().commandLog()->text().contains(
+            "Cannot encode \"long.wav\": the encoder ended with status 1: the destination is full."));
+        QVERIFY(!QFileInfo::exists(music + "/long.mp3"));
     }
 };
 

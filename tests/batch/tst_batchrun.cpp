@@ -113,6 +113,14 @@ class tst_BatchRun : public QObject
         finish(batch, output("a.mp3"));
         QVERIFY(QFileInfo::exists(output("a.mp3")));
         QVERIFY(QFileInfo::exists(output("b.mp3")));
+        // Orvik stays open: the last window to end leaves an empty batch window in its place,
+        // while closing that one by hand leaves none.
+        QCOMPARE(BatchEncoder::allControllers().size(), 1);
+        BatchEncoder *next = BatchEncoder::allControllers().first();
+        QVERIFY(next->window()->isVisible() && next->taskRecords().isEmpty());
+        next->window()->close();
+        QVERIFY(BatchFixture::waitUntilEnded(next));
+        QVERIFY(BatchEncoder::allControllers().isEmpty());
     }
 
     void stopAnsweredAfterTheFileEnded_data()
@@ -140,7 +148,8 @@ class tst_BatchRun : public QObject
         QVERIFY(alert);
         QCOMPARE(alert->text(), QString("Stop batch?"));
         // The encoder goes on under the question and ends meanwhile.
-        QVERIFY(QTest::qWaitFor([&] { return batch->currentTaskIndex() == 1; }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return batch->currentTaskIndex() == 1 && (lastFile || batch->encoderProcess()); }, 10000));
         if (!lastFile)
             QCOMPARE(batch->encoderProcess()->state(), QProcess::NotRunning);
         QVERIFY(TestSheets::click(alert, answer));
@@ -165,7 +174,8 @@ class tst_BatchRun : public QObject
         QMessageBox *alert = TestSheets::waitForAlert();
         QVERIFY(alert);
         QCOMPARE(alert->informativeText(), QString("Skip file \"one.wav\"?"));
-        QVERIFY(QTest::qWaitFor([&] { return batch->currentTaskIndex() == 1; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return batch->currentTaskIndex() == 1 && batch->encoderProcess(); },
+                                10000));
         QVERIFY(TestSheets::click(alert, "OK"));
         finish(batch, output("one.mp3"));
         QVERIFY(QFileInfo::exists(output("one.mp3")));
@@ -199,6 +209,24 @@ class tst_BatchRun : public QObject
             QCOMPARE(QFileInfo::exists(output(QString("f%1.mp3").arg(i))), i != skipped);
     }
 
+    void partialFileThatCannotBeRemovedIsSaid()
+    {
+        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 5.0)});
+        BatchFixture::encode(batch);
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("long.mp3")).size() > 0; }));
+        BatchFixture::interrupt(batch, Skip);
+        QMessageBox *alert = TestSheets::waitForAlert();
+        QVERIFY(alert);
+        if (!setImmutable(music, true))
+            QSKIP("the music folder cannot be made immutable here (needs root and ext4 or tmpfs)");
+        QVERIFY(TestSheets::click(alert, "OK"));
+        QTRY_VERIFY(fixture->master().commandLog()->text().contains(
+            QString("The unfinished file \"%1\" could not be removed; it is not whole.")
+                .arg(output("long.mp3"))));
+        setImmutable(music, false);
+        finish(batch, output("long.mp3"));
+    }
+
     void cancelledQuestionPutsTheSheetBack_data()
     {
         QTest::addColumn<int>("button");
@@ -226,6 +254,10 @@ class tst_BatchRun : public QObject
 
     void confirmedStopEndsTheEncoderAndRemovesItsFile()
     {
+        // With the library on, the batch's playlist is made at Encode; a Stop before any file was
+        // added leaves no empty playlist behind.
+        LamePrefs::preferences().setBool(true, PrefKey::ITunesIntegration);
+        LamePrefs::preferences().setBool(true, PrefKey::BatchPlaylists);
         BatchEncoder *batch =
             fixture->batchWith({fixture->fakeInput("long.wav", 5.0), fixture->fakeInput("next.wav", 0.1)});
         BatchFixture::encode(batch);
@@ -238,8 +270,11 @@ class tst_BatchRun : public QObject
         QVERIFY(TestSheets::click(alert, "OK"));
         QVERIFY(BatchFixture::waitUntilEnded(batch));
         QTRY_VERIFY(!encoder || encoder->state() == QProcess::NotRunning);
+        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
         QVERIFY(!QFileInfo::exists(output("long.mp3")));
         QVERIFY(!QFileInfo::exists(output("next.mp3")));
+        QVERIFY(QDir(output("Playlists")).exists());
+        QCOMPARE(QDir(output("Playlists")).entryList(QDir::Files), QStringList());
     }
 
     void closingARunningWindowAsksToStop()
@@ -267,6 +302,7 @@ class tst_BatchRun : public QObject
         QPointer<QMessageBox> question = TestSheets::waitForAlert();
         QVERIFY(question);
         QVERIFY(QTest::qWaitFor([&] { return batch->currentTaskIndex() == 1; }, 10000));
+        QCoreApplication::processEvents(); // the next file's start, which finds the conflict
         QVERIFY(!batch->encoderProcess());
         QVERIFY(TestSheets::click(question, "Cancel"));
         QTRY_VERIFY(question.isNull() || !question->isVisible());
@@ -352,6 +388,8 @@ class tst_BatchRun : public QObject
         BatchFixture::encode(batch);
         finish(batch, output("bad.mp3"),
                "Batch complete.\n\n2 of 3 files could not be encoded. The command log shows why.");
+        QVERIFY(fixture->master().commandLog()->text().contains(
+            "Cannot encode \"bad.wav\": the encoder ended with status 1."));
         QVERIFY(!QFileInfo::exists(output("bad.mp3")));
         QVERIFY(QFileInfo::exists(output("good.mp3")));
     }
@@ -409,11 +447,18 @@ class tst_BatchRun : public QObject
         QTemporaryDir broken;
         writeFile(broken.filePath("lame"), "not a program");
         Resources::prependSearchFolder(broken.path());
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("song.wav", 0.1)});
+        QStringList files;
+        for (const char *name : {"a.wav", "b.wav", "c.wav"})
+            files << fixture->fakeInput(name, 0.1);
+        BatchEncoder *batch = fixture->batchWith(files);
         BatchFixture::encode(batch);
-        finish(batch, output("song.mp3"),
-               "Batch complete.\n\n1 of 1 files could not be encoded. The command log shows why.");
-        QVERIFY(fixture->master().commandLog()->text().contains("The encoder could not be started"));
+        // Each next file starts from the event loop, not inside the failure of the one before:
+        // a long list of such files would otherwise exhaust the stack.
+        QCOMPARE(batch->currentTaskIndex(), 0u);
+        finish(batch, output("a.mp3"),
+               "Batch complete.\n\n3 of 3 files could not be encoded. The command log shows why.");
+        QVERIFY(fixture->master().commandLog()->text().contains(
+            "Cannot encode \"a.wav\": the encoder could not be started"));
     }
 };
 

@@ -31,6 +31,7 @@ class RecordingApplication : public ApplicationDelegate
     void registerBureaucrat(BatchEncoder *) override {}
     void unregisterBureaucrat(BatchEncoder *) override {}
     void setGopher(BatchEncoder *) override {}
+    void runDidEnd(QWidget *) override {}
     void logCommand(const QProcess *task) override { commands << task->program(); }
     void logOutput(const QString &text) override { output += text; }
 };
