@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariantMap>
+
+// The audio tracks of a mounted audio CD as task records, read from what the audio-CD file
+// system presents: its table of contents (".TOC.plist" at the root) and its track files. Tracks
+// are found by name from the table of contents ("Track 07.cdda"); when the table of contents
+// lists tracks but none is found that way, the volume is scanned for AIFF files named
+// "N Title.aiff", whose names also give the titles. Each record holds the track's file and its
+// number string, and its title where the scan found one.
+class DiscTrackList
+{
+  public:
+    // True when the volume at `mountPoint` presents a table of contents that reads as a dictionary.
+    static bool isAudioCD(const QString &mountPoint);
+    // The tracks of the disc at `mountPoint`; `trackPrefix` begins the track files' names.
+    static DiscTrackList read(const QString &mountPoint, const QString &trackPrefix);
+
+    QList<QVariantMap> tracks;
+    // The album title the volume's name suggests (scan pass only); null when there is none.
+    QString albumProposal;
+
+  private:
+    void readByName(const QVariantList &trackArray, const QString &mountPoint, const QString &trackPrefix);
+    void scanForAiff(const QString &mountPoint);
+};
