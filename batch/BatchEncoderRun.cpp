@@ -9,6 +9,7 @@
 #include "itunes/LameTunes.h"
 #include "monitor/LameProgress.h"
 #include "platform/ApplicationDelegate.h"
+#include "platform/AudioFileInfo.h"
 #include "platform/FileManager.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Resources.h"
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
@@ -45,6 +47,14 @@ QString cancelTitle()
 QVariant tag(const QVariantMap &task, const QString &key)
 {
     return task.contains(key) ? task.value(key) : QVariant();
+}
+
+void logCannotEncode(const QVariantMap &task, const QString &reason)
+{
+    if (master())
+        master()->logOutput(
+            localizedFormat(BatchEncoder::batchText("CannotEncode", "\nCannot encode \"%@\": %@.\n"),
+                            {QFileInfo(task.value(kInputFileKey).toString()).fileName(), reason}));
 }
 } // namespace
 
@@ -131,6 +141,14 @@ void BatchEncoder::beginTask()
     if (!progress || currentTask >= quint32(tasks.size()))
         return;
     const QVariantMap &task = tasks.at(currentTask);
+    // An input the encoder cannot read as audio would still become an MP3 (of noise, or of
+    // nothing), or block the run on a pipe: it fails here, before anything opens it.
+    if (const QString problem = inputProblem(task); !problem.isEmpty()) {
+        logCannotEncode(task, problem);
+        ++failedTasks;
+        nextTask();
+        return;
+    }
     if (FileManager::fileExistsAtPath(task.value(kOutputFileKey).toString())) {
         if (interacting)
             nameConflict = true;
@@ -185,6 +203,51 @@ void BatchEncoder::beginTask()
     launchTask();
 }
 
+QString BatchEncoder::inputProblem(const QVariantMap &task) const
+{
+    const QString input = task.value(kInputFileKey).toString();
+    const bool raw = globalOptions.value(kRawPCMInputKey).toBool();
+    switch (AudioFileInfo::inspect(input, !raw).problem()) {
+    case AudioFileInfo::Problem::None:
+        return QString();
+    case AudioFileInfo::Problem::Missing:
+        return batchText("InputMissing", "it does not exist");
+    case AudioFileInfo::Problem::Folder:
+        return batchText("InputFolder", "it is a folder");
+    case AudioFileInfo::Problem::NotRegularFile:
+        return batchText("InputNotRegular", "it is not a regular file");
+    case AudioFileInfo::Problem::Empty:
+        return batchText("InputEmpty", "it is an empty file");
+    case AudioFileInfo::Problem::Unreadable:
+        return batchText("InputUnreadable", "it cannot be read");
+    case AudioFileInfo::Problem::NotAudio:
+        break;
+    }
+    return QFileInfo(input).suffix().compare(QStringLiteral("wav"), Qt::CaseInsensitive) == 0
+               ? batchText("InputNotWav", "it is not a WAV file")
+               : batchText("InputNotAudio", "it is not an audio file");
+}
+
+QString BatchEncoder::encodedLengthProblem(const QVariantMap &task) const
+{
+    // The encoder stops without a word where a damaged file breaks off; only the length of what
+    // it wrote tells. Headerless input promises no length.
+    if (globalOptions.value(kRawPCMInputKey).toBool())
+        return QString();
+    const AudioFileInfo input = AudioFileInfo::inspect(task.value(kInputFileKey).toString());
+    if (input.problem() != AudioFileInfo::Problem::None || input.sampleRate() <= 0)
+        return QString();
+    const AudioFileInfo::Mp3Length encoded = AudioFileInfo::mp3Length(task.value(kOutputFileKey).toString());
+    const double frame = encoded.frameSeconds > 0 ? encoded.frameSeconds : 1152.0 / input.sampleRate();
+    if (input.seconds() - encoded.seconds <= frame)
+        return QString();
+    const QLocale locale;
+    return localizedFormat(
+        batchText("InputCutShort",
+                  "it is damaged or cut short: its header promises %@ seconds of audio, the MP3 holds %@"),
+        {locale.toString(input.seconds(), 'f', 2), locale.toString(encoded.seconds, 'f', 2)});
+}
+
 void BatchEncoder::launchTask()
 {
     if (toolTask)
@@ -197,6 +260,11 @@ void BatchEncoder::endOfFile(bool failed)
         master()->unregisterBureaucrat(this);
     const QVariantMap task = tasks.value(currentTask);
     const QString output = task.value(kOutputFileKey).toString();
+    if (!terminating && !failed)
+        if (const QString problem = encodedLengthProblem(task); !problem.isEmpty()) {
+            logCannotEncode(task, problem);
+            failed = true;
+        }
     if (terminating || failed) {
         // A skipped or failed file leaves nothing half-written behind.
         if (FileManager::fileExistsAtPath(output))
