@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryFile>
+#include <QTextBoundaryFinder>
 
 namespace {
 ApplicationDelegate *master()
@@ -64,6 +65,17 @@ QString BatchEncoder::outputPathFor(const QString &inputPath, const QString &fol
     const qsizetype dot = name.lastIndexOf(u'.');
     if (dot > 0)
         name.truncate(dot);
+    // A file name holds at most 255 bytes; a long input name with a short extension would not
+    // fit once it ends in ".mp3". Its start is kept, cut between two characters.
+    const qsizetype room = 255 - 4;
+    if (name.toUtf8().size() > room) {
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
+        qsizetype end = 0;
+        for (qsizetype next = characters.toNextBoundary();
+             next > 0 && name.left(next).toUtf8().size() <= room; next = characters.toNextBoundary())
+            end = next;
+        name.truncate(end);
+    }
     return QDir::cleanPath(folder + u'/' + name + QStringLiteral(".mp3"));
 }
 

@@ -333,6 +333,13 @@ class tst_BatchFiles : public QObject
                                              << "/b/live.take.mp3";
         QTest::newRow("hidden name") << "/a/.wav"
                                      << "/b/.wav.mp3";
+        // A name of 255 bytes at most, cut between characters (é is two bytes, 🎵 four).
+        QTest::newRow("long name") << "/a/" + QString(252, 'x') + ".ab"
+                                   << "/b/" + QString(251, 'x') + ".mp3";
+        QTest::newRow("long name, two-byte characters") << "/a/" + QString(126, u'é') + ".ab"
+                                                        << "/b/" + QString(125, u'é') + ".mp3";
+        QTest::newRow("long name, four-byte characters") << "/a/xxxx" + QString("🎵").repeated(62) + ".ab"
+                                                         << "/b/xxxx" + QString("🎵").repeated(61) + ".mp3";
     }
 
     void outputPaths()
