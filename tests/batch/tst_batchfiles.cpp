@@ -1,6 +1,7 @@
 #include "support/BatchFixture.h"
 #include "support/TestSheets.h"
 
+#include "app/CommandLog.h"
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
 #include "settings/LamePrefs.h"
@@ -18,6 +19,8 @@
 #include <QTableView>
 #include <QUrl>
 #include <QtTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 QStringList inputNames(BatchEncoder *batch)
@@ -244,6 +247,37 @@ class tst_BatchFiles : public QObject
         QCOMPARE(drag(batch, full), accepted);
         QCOMPARE(drag(batch, full, true), accepted);
         QCOMPARE(batch->taskRecords().size(), accepted ? full.size() : 0);
+    }
+
+    // Folders and names that are not UTF-8 are refused on every way in, with the reason in the log.
+    void refusedWhenAdded_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder opened") << "open" << QByteArray("folder.wav") << "is a folder";
+        QTest::newRow("bad name opened") << "open" << QByteArray("bad\xff.wav") << "not valid UTF-8";
+        QTest::newRow("bad name dragged") << "drag" << QByteArray("bad\xff.wav") << "not valid UTF-8";
+    }
+
+    void refusedWhenAdded()
+    {
+        QFETCH(QString, way);
+        QFETCH(QByteArray, name);
+        QFETCH(QString, reason);
+        const QByteArray path = QFile::encodeName(files.path()) + '/' + name;
+        if (name.startsWith("folder"))
+            QVERIFY(QDir().mkpath(QFile::decodeName(path)));
+        else
+            QVERIFY(::close(::creat(path.constData(), 0600)) == 0);
+        fixture->master().clearLog();
+        BatchEncoder *batch = fixture->batchWith({});
+        if (way == "open")
+            fixture->master().openFile(QFile::decodeName(path));
+        else
+            QVERIFY(drag(batch, {QFile::decodeName(path)}, true));
+        QVERIFY(batch->taskRecords().isEmpty());
+        QVERIFY2(fixture->master().commandLog()->text().contains(reason), qPrintable(reason));
     }
 
     void runningWindowTakesNoFiles()
