@@ -301,6 +301,8 @@ class tst_BatchFiles : public QObject
         child<QCheckBox>(window, "rawInputBox")->click();
         child<QCheckBox>(window, "swapBytesBox")->click();
         QVERIFY(child<QComboBox>(window, "sampleRate")->isEnabled());
+        // The rate goes to the encoder as it stands: only the listed ones can be chosen.
+        QVERIFY(!child<QComboBox>(window, "sampleRate")->isEditable());
         auto *depth = child<QComboBox>(window, "bitDepth");
         QVERIFY(depth->isEnabled());
         depth->setCurrentIndex(2);
