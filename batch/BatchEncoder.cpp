@@ -8,6 +8,7 @@
 #include "platform/LocalizedStrings.h"
 #include "platform/Sheets.h"
 #include "platform/WindowDescription.h"
+#include "platform/Workspace.h"
 #include "settings/LamePrefs.h"
 
 #include <QApplication>
@@ -49,6 +50,25 @@ std::optional<QStringList> draggedPaths(const QMimeData *data)
         paths << QDir::cleanPath(url.toLocalFile());
     }
     return paths;
+}
+
+// A name that is not valid UTF-8 reaches Qt with its bad bytes replaced, so the file cannot be
+// found under the name Qt has, nor handed to the encoder under its real one.
+bool nameIsNotUtf8(const QString &path)
+{
+    return path.contains(QChar::ReplacementCharacter) && !QFileInfo::exists(path);
+}
+
+// Why a file cannot be listed at all, or nothing. Anything else that is wrong with an input is
+// found when its turn comes, since it may change until then.
+QString refusalReason(const QString &path)
+{
+    if (nameIsNotUtf8(path))
+        return BatchEncoder::batchText("NameNotUtf8",
+                                       "its name is not valid UTF-8, so the encoder cannot be given it");
+    if (QFileInfo(path).isDir())
+        return BatchEncoder::batchText("InputFolder", "it is a folder");
+    return QString();
 }
 } // namespace
 
@@ -265,6 +285,13 @@ void BatchEncoder::addFile(const QString &path, bool fromDrag)
 {
     if (!preferences || progress || !fileModel)
         return;
+    if (const QString reason = refusalReason(path); !reason.isEmpty()) {
+        if (ApplicationDelegate *master = ApplicationDelegate::instance())
+            master->logOutput(localizedFormat(batchText("CannotAdd", "\nCannot add \"%@\": %@.\n"),
+                                              {QFileInfo(path).fileName(), reason}));
+        Workspace::shared().beep();
+        return;
+    }
     // The tag fields belong to the record shown now; write them back before the rows move, and
     // show the new selection only once the list is whole again.
     selectionShouldChange();
@@ -478,7 +505,8 @@ bool BatchEncoder::draggingEntered(const QStringList &paths, bool genericAllowed
     for (const QString &path : paths) {
         const QFileInfo info(path);
         // A path that does not exist cannot be encoded: the whole drag is refused, as for a folder.
-        if (!info.exists() || info.isDir() || !acceptsExtension(path))
+        // A name Qt cannot spell is let through, so that adding it says why it is refused.
+        if ((!info.exists() && !nameIsNotUtf8(path)) || info.isDir() || !acceptsExtension(path))
             return false;
     }
     return true;

@@ -80,6 +80,11 @@ class BatchEncoder : public QObject
     void beginEncoding();
     bool prepareDestination();
     void beginTask();
+    // Why the input of `task` cannot be encoded, or nothing when it can.
+    QString inputProblem(const QVariantMap &task) const;
+    // Why the MP3 of `task` is not the whole of its input (it is shorter by more than a frame
+    // than the input's header promises), or nothing when it is.
+    QString encodedLengthProblem(const QVariantMap &task) const;
     void launchTask();
     // Ends the current file; `failure` says why it failed, and is empty when it did not.
     void endOfFile(const QString &failure);

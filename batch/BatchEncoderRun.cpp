@@ -9,6 +9,7 @@
 #include "itunes/LameTunes.h"
 #include "monitor/LameProgress.h"
 #include "platform/ApplicationDelegate.h"
+#include "platform/AudioFileInfo.h"
 #include "platform/FileManager.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Resources.h"
@@ -20,12 +21,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QTableView>
 #include <QTemporaryFile>
+#include <QTextBoundaryFinder>
 
 #include <cstring>
 
@@ -82,6 +85,12 @@ QString encoderFailure(int exitCode, QProcess::ExitStatus status, const QString 
         reason += BatchEncoder::batchText("DestinationFull", ": the destination is full");
     return reason;
 }
+
+void logCannotEncode(const QVariantMap &task, const QString &reason)
+{
+    logLine(localizedFormat(BatchEncoder::batchText("CannotEncode", "Cannot encode \"%@\": %@."),
+                            {fileName(task.value(kInputFileKey).toString()), reason}));
+}
 } // namespace
 
 QString BatchEncoder::outputPathFor(const QString &inputPath, const QString &folder)
@@ -90,6 +99,17 @@ QString BatchEncoder::outputPathFor(const QString &inputPath, const QString &fol
     const qsizetype dot = name.lastIndexOf(u'.');
     if (dot > 0)
         name.truncate(dot);
+    // A file name holds at most 255 bytes; a long input name with a short extension would not
+    // fit once it ends in ".mp3". Its start is kept, cut between two characters.
+    const qsizetype room = 255 - 4;
+    if (name.toUtf8().size() > room) {
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
+        qsizetype end = 0;
+        for (qsizetype next = characters.toNextBoundary();
+             next > 0 && name.left(next).toUtf8().size() <= room; next = characters.toNextBoundary())
+            end = next;
+        name.truncate(end);
+    }
     return QDir::cleanPath(folder + u'/' + name + QStringLiteral(".mp3"));
 }
 
@@ -177,6 +197,14 @@ void BatchEncoder::beginTask()
     if (!progress || ending || currentTask >= quint32(tasks.size()))
         return;
     const QVariantMap &task = tasks.at(currentTask);
+    // An input the encoder cannot read as audio would still become an MP3 (of noise, or of
+    // nothing), or block the run on a pipe: it fails here, before anything opens it.
+    if (const QString problem = inputProblem(task); !problem.isEmpty()) {
+        logCannotEncode(task, problem);
+        ++failedTasks;
+        nextTask();
+        return;
+    }
     if (FileManager::fileExistsAtPath(task.value(kOutputFileKey).toString())) {
         if (interacting)
             nameConflict = true;
@@ -192,9 +220,7 @@ void BatchEncoder::beginTask()
         globalSwitches ? preferences->makeArgumentList(&task, &*globalSwitches, !usingTunes) : std::nullopt;
     if (!arguments) {
         // Nothing can be encoded without a complete command line: the file counts as failed.
-        logLine(localizedFormat(
-            batchText("NoCommandLine", "Cannot encode \"%@\": the encoder settings are incomplete."),
-            {fileName(task.value(kInputFileKey).toString())}));
+        logCannotEncode(task, batchText("NoCommandLine", "the encoder settings are incomplete"));
         ++failedTasks;
         nextTask();
         return;
@@ -227,6 +253,51 @@ void BatchEncoder::beginTask()
     launchTask();
 }
 
+QString BatchEncoder::inputProblem(const QVariantMap &task) const
+{
+    const QString input = task.value(kInputFileKey).toString();
+    const bool raw = globalOptions.value(kRawPCMInputKey).toBool();
+    switch (AudioFileInfo::inspect(input, !raw).problem()) {
+    case AudioFileInfo::Problem::None:
+        return QString();
+    case AudioFileInfo::Problem::Missing:
+        return batchText("InputMissing", "it does not exist");
+    case AudioFileInfo::Problem::Folder:
+        return batchText("InputFolder", "it is a folder");
+    case AudioFileInfo::Problem::NotRegularFile:
+        return batchText("InputNotRegular", "it is not a regular file");
+    case AudioFileInfo::Problem::Empty:
+        return batchText("InputEmpty", "it is an empty file");
+    case AudioFileInfo::Problem::Unreadable:
+        return batchText("InputUnreadable", "it cannot be read");
+    case AudioFileInfo::Problem::NotAudio:
+        break;
+    }
+    return QFileInfo(input).suffix().compare(QStringLiteral("wav"), Qt::CaseInsensitive) == 0
+               ? batchText("InputNotWav", "it is not a WAV file")
+               : batchText("InputNotAudio", "it is not an audio file");
+}
+
+QString BatchEncoder::encodedLengthProblem(const QVariantMap &task) const
+{
+    // The encoder stops without a word where a damaged file breaks off; only the length of what
+    // it wrote tells. Headerless input promises no length.
+    if (globalOptions.value(kRawPCMInputKey).toBool())
+        return QString();
+    const AudioFileInfo input = AudioFileInfo::inspect(task.value(kInputFileKey).toString());
+    if (input.problem() != AudioFileInfo::Problem::None || input.sampleRate() <= 0)
+        return QString();
+    const AudioFileInfo::Mp3Length encoded = AudioFileInfo::mp3Length(task.value(kOutputFileKey).toString());
+    const double frame = encoded.frameSeconds > 0 ? encoded.frameSeconds : 1152.0 / input.sampleRate();
+    if (input.seconds() - encoded.seconds <= frame)
+        return QString();
+    const QLocale locale;
+    return localizedFormat(
+        batchText("InputCutShort",
+                  "it is damaged or cut short: its header promises %@ seconds of audio, the MP3 holds %@"),
+        {locale.toString(input.seconds(), 'f', 2), locale.toString(encoded.seconds, 'f', 2)});
+}
+
 void BatchEncoder::launchTask()
 {
     if (toolTask)
@@ -239,12 +310,14 @@ void BatchEncoder::endOfFile(const QString &failure)
         master()->unregisterBureaucrat(this);
     const QVariantMap task = tasks.value(currentTask);
     const QString output = task.value(kOutputFileKey).toString();
-    if (!failure.isEmpty()) {
+    QString failed = failure;
+    if (failed.isEmpty() && !terminating)
+        failed = encodedLengthProblem(task);
+    if (!failed.isEmpty()) {
         ++failedTasks;
-        logLine(localizedFormat(batchText("FileFailed", "Cannot encode \"%@\": %@."),
-                                {fileName(task.value(kInputFileKey).toString()), failure}));
+        logCannotEncode(task, failed);
     }
-    if (terminating || !failure.isEmpty())
+    if (terminating || !failed.isEmpty())
         removePartialOutput(output);
     else if (usingTunes && !handOverToLibrary(task))
         ++libraryFailures;

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
+#include <sys/stat.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 
@@ -106,6 +107,55 @@ class tst_BatchEncode : public QObject
         const QString log = fixture->master().commandLog()->text();
         QVERIFY(log.contains("--tt 'Alpha \"quoted\" $HOME'"));
         QVERIFY(log.contains("LAME"));
+    }
+
+    // Inputs the encoder would turn into noise, into nothing, or hang on: each fails, says why in
+    // the log, leaves no MP3 and is counted on the completion sheet.
+    void badInputFails_data()
+    {
+        // The row's name says what stands at the input's path when its turn comes.
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("text") << "not a WAV file";
+        QTest::newRow("empty") << "empty file";
+        QTest::newRow("no samples") << "empty file";
+        QTest::newRow("folder") << "is a folder";
+        QTest::newRow("fifo") << "not a regular file";
+        QTest::newRow("deleted") << "does not exist";
+        QTest::newRow("truncated") << "damaged or cut short";
+    }
+
+    void badInputFails()
+    {
+        const QString kind = QTest::currentDataTag();
+        QFETCH(QString, reason);
+        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+        fixture->master().clearLog();
+        const QString path = inputs.filePath(kind + ".wav");
+        QFile file(path);
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == "no samples") // a header whose data chunk holds nothing
+            QVERIFY(file.open(QIODevice::WriteOnly) &&
+                    file.write(QByteArray::fromHex("524946462400000057415645666d74201000000001000200"
+                                                   "44ac000010b10200040010006461746100000000")) == 44);
+        else if (kind == "truncated")
+            QVERIFY(AudioFiles::makeSine(path, 2.0) && file.resize(file.size() / 2));
+        else
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kind == "empty" ? "" : "not audio\n") >= 0);
+        file.close();
+        BatchEncoder *batch = fixture->batchWith({path});
+        QCOMPARE(batch->taskRecords().size(), 1);
+        if (kind == "folder" || kind == "deleted")
+            QVERIFY(QFile::remove(path) && (kind == "deleted" || QDir().mkdir(path)));
+        BatchFixture::encode(batch);
+        QMessageBox *alert = TestSheets::waitForAlert(120000);
+        QVERIFY(alert);
+        QCOMPARE(alert->informativeText(),
+                 QString("Batch complete.\n\n1 of 1 files could not be encoded. The command log shows why."));
+        QVERIFY(TestSheets::click(alert, "OK"));
+        QVERIFY(BatchFixture::waitUntilEnded(batch));
+        QVERIFY2(fixture->master().commandLog()->text().contains(reason), qPrintable(reason));
+        QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
     }
 
     void libraryTagsTheFilesAndListsThemInAPlaylist()

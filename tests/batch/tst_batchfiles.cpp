@@ -1,6 +1,7 @@
 #include "support/BatchFixture.h"
 #include "support/TestSheets.h"
 
+#include "app/CommandLog.h"
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
 #include "settings/LamePrefs.h"
@@ -18,6 +19,8 @@
 #include <QTableView>
 #include <QUrl>
 #include <QtTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 QStringList inputNames(BatchEncoder *batch)
@@ -246,6 +249,37 @@ class tst_BatchFiles : public QObject
         QCOMPARE(batch->taskRecords().size(), accepted ? full.size() : 0);
     }
 
+    // Folders and names that are not UTF-8 are refused on every way in, with the reason in the log.
+    void refusedWhenAdded_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder opened") << "open" << QByteArray("folder.wav") << "is a folder";
+        QTest::newRow("bad name opened") << "open" << QByteArray("bad\xff.wav") << "not valid UTF-8";
+        QTest::newRow("bad name dragged") << "drag" << QByteArray("bad\xff.wav") << "not valid UTF-8";
+    }
+
+    void refusedWhenAdded()
+    {
+        QFETCH(QString, way);
+        QFETCH(QByteArray, name);
+        QFETCH(QString, reason);
+        const QByteArray path = QFile::encodeName(files.path()) + '/' + name;
+        if (name.startsWith("folder"))
+            QVERIFY(QDir().mkpath(QFile::decodeName(path)));
+        else
+            QVERIFY(::close(::creat(path.constData(), 0600)) == 0);
+        fixture->master().clearLog();
+        BatchEncoder *batch = fixture->batchWith({});
+        if (way == "open")
+            fixture->master().openFile(QFile::decodeName(path));
+        else
+            QVERIFY(drag(batch, {QFile::decodeName(path)}, true));
+        QVERIFY(batch->taskRecords().isEmpty());
+        QVERIFY2(fixture->master().commandLog()->text().contains(reason), qPrintable(reason));
+    }
+
     void runningWindowTakesNoFiles()
     {
         BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 5.0)});
@@ -267,6 +301,8 @@ class tst_BatchFiles : public QObject
         child<QCheckBox>(window, "rawInputBox")->click();
         child<QCheckBox>(window, "swapBytesBox")->click();
         QVERIFY(child<QComboBox>(window, "sampleRate")->isEnabled());
+        // The rate goes to the encoder as it stands: only the listed ones can be chosen.
+        QVERIFY(!child<QComboBox>(window, "sampleRate")->isEditable());
         auto *depth = child<QComboBox>(window, "bitDepth");
         QVERIFY(depth->isEnabled());
         depth->setCurrentIndex(2);
@@ -333,6 +369,13 @@ class tst_BatchFiles : public QObject
                                              << "/b/live.take.mp3";
         QTest::newRow("hidden name") << "/a/.wav"
                                      << "/b/.wav.mp3";
+        // A name of 255 bytes at most, cut between characters (é is two bytes, 🎵 four).
+        QTest::newRow("long name") << "/a/" + QString(252, 'x') + ".ab"
+                                   << "/b/" + QString(251, 'x') + ".mp3";
+        QTest::newRow("long name, two-byte characters") << "/a/" + QString(126, u'é') + ".ab"
+                                                        << "/b/" + QString(125, u'é') + ".mp3";
+        QTest::newRow("long name, four-byte characters") << "/a/xxxx" + QString("🎵").repeated(62) + ".ab"
+                                                         << "/b/xxxx" + QString("🎵").repeated(61) + ".mp3";
     }
 
     void outputPaths()

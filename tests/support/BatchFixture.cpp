@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QtTest>
+#include <sndfile.h>
 
 BatchFixture::BatchFixture(bool fakeEncoder) : theMaster(new LameMaster)
 {
@@ -37,10 +38,14 @@ BatchFixture::~BatchFixture()
 
 QString BatchFixture::fakeInput(const QString &name, double seconds, int exitStatus)
 {
+    // A real, tiny WAV file, as the batch checks its inputs; its samples are the instructions.
     const QString path = inputs.filePath(name);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(QStringLiteral("seconds=%1\nexit=%2\n").arg(seconds).arg(exitStatus).toUtf8());
+    const QByteArray text = QStringLiteral("\nseconds=%1\nexit=%2\n").arg(seconds).arg(exitStatus).toUtf8();
+    SF_INFO format{0, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0, 0};
+    if (SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format)) {
+        sf_write_raw(file, text.constData(), text.size());
+        sf_close(file);
+    }
     return path;
 }
 

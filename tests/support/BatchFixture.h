@@ -19,7 +19,7 @@ class BatchFixture
     ~BatchFixture();
 
     LameMaster &master() { return *theMaster; }
-    // An input file for the stand-in encoder.
+    // An input file for the stand-in encoder: a WAV file of a few samples.
     QString fakeInput(const QString &name, double seconds, int exitStatus = 0);
     QString inputFolder() const { return inputs.path(); }
     // The music folder, emptied.
