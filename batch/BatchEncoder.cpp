@@ -155,7 +155,7 @@ void BatchEncoder::setUpWindow()
                 [this, box] { inputOptionChanged(WindowDescription::tag(box)); });
     connect(encodeButton, &QPushButton::clicked, this, &BatchEncoder::beginEncoding);
     // The list answers the keys a keyboard user expects of it; Tab leaves it (see Batch.ui).
-    for (const QKeySequence key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)})
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)})
         connect(new QShortcut(key, fileList, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
                 encodeButton, [this] {
                     if (encodeButton->isEnabled())
