@@ -64,7 +64,7 @@ void checkKeyboardAndReader(QWidget *window)
     for (QLabel *label : window->findChildren<QLabel *>()) {
         if (label->isVisible() && !label->text().isEmpty())
             QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
-                     QString(label->text()).remove(u'&'));
+                     label->buddy() ? QString(label->text()).remove(u'&') : label->text());
     }
 }
 } // namespace
@@ -205,7 +205,7 @@ class tst_BatchKeyboard : public QObject
     void keyboardAlone()
     {
         writeFile(music + "/<i>b.mp3", "existing");
-        for (const char *name : {"<i>a.wav", "<i>b.wav", "c.wav"})
+        for (const char *name : {"<i>a&b.wav", "<i>b.wav", "c.wav"})
             QVERIFY(fixture->master().openFile(fixture->fakeInput(name, 0.5)));
         BatchEncoder *batch = BatchEncoder::allControllers().last();
         auto *list = batch->window()->findChild<QTableView *>("fileList");
@@ -248,7 +248,7 @@ class tst_BatchKeyboard : public QObject
 
         QWidget *sheet = batch->progressController()->progressSheet();
         QTRY_COMPARE(batch->progressController()->taskText(),
-                     QString("Encoding \"<i>a.wav\" as \"<i>a.mp3\""));
+                     QString("Encoding \"<i>a&b.wav\" as \"<i>a&b.mp3\""));
         checkKeyboardAndReader(sheet);
         QMessageBox *conflict = TestSheets::waitForAlert();
         QVERIFY(conflict);
@@ -263,7 +263,7 @@ class tst_BatchKeyboard : public QObject
         checkKeyboardAndReader(completion);
         press(Qt::Key_Return);
         QVERIFY(BatchFixture::waitUntilEnded(batch));
-        QVERIFY(QFileInfo::exists(music + "/<i>a.mp3"));
+        QVERIFY(QFileInfo::exists(music + "/<i>a&b.mp3"));
 
         fixture->master().showPreferences();
         QWidget *preferences = fixture->master().preferences()->prefsWindow()->window();
