@@ -95,8 +95,8 @@ void showAlert(Alert *box, QPushButton *defaultButton, QPushButton *alternateBut
     giveMnemonics({defaultButton, alternateButton, otherButton});
     QObject::connect(box, &QMessageBox::finished, box,
                      [box, defaultButton, alternateButton, otherButton, handler](int) {
-                         // Only a click takes the alert down; the Cancel answer stands for
-                         // anything else that might.
+                         // Only a click should take the alert down; anything else answers
+                         // Cancel, or the default button of an alert that has no Cancel.
                          const QAbstractButton *clicked = box->clickedButton();
                          if (!clicked)
                              clicked = box->cancelButton ? box->cancelButton : defaultButton;
