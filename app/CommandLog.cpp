@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -72,9 +73,10 @@ CommandLog::CommandLog(QObject *parent) : QObject(parent)
     view->setDocument(placeholder);
     view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 
-    clearButton = new QPushButton(localizedString("Clear Log", "Clear Log", "Global"), logWindow.get());
+    const QString clearTitle = localizedString("Clear Log", "Clear Log", "Global");
+    clearButton = new QPushButton(u'&' + clearTitle, logWindow.get());
     clearButton->setObjectName(QStringLiteral("clearLogButton"));
-    clearButton->setAccessibleName(clearButton->text());
+    clearButton->setAccessibleName(clearTitle);
     clearButton->setAutoDefault(false);
     connect(clearButton, &QPushButton::clicked, this, &CommandLog::clearLog);
 
@@ -93,6 +95,8 @@ CommandLog::CommandLog(QObject *parent) : QObject(parent)
     commandFormat = formatWithFont(commandFont);
 
     logWindow->installEventFilter(this);
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        connect(new QShortcut(key, logWindow.get()), &QShortcut::activated, logWindow.get(), &QWidget::close);
 }
 
 CommandLog::~CommandLog() = default;

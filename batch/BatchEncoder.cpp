@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -24,6 +25,7 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTimer>
@@ -171,6 +173,18 @@ void BatchEncoder::setUpWindow()
         connect(box, &QCheckBox::clicked, this,
                 [this, box] { inputOptionChanged(WindowDescription::tag(box)); });
     connect(encodeButton, &QPushButton::clicked, this, &BatchEncoder::beginEncoding);
+    // The list answers the keys a keyboard user expects of it; Tab leaves it (see Batch.ui).
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)})
+        connect(new QShortcut(key, fileList, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
+                encodeButton, [this] {
+                    if (encodeButton->isEnabled())
+                        encodeButton->click();
+                });
+    connect(new QShortcut(QKeySequence::Delete, fileList, nullptr, nullptr, Qt::WidgetShortcut),
+            &QShortcut::activated, removeButton, [this] {
+                if (removeButton->isEnabled())
+                    removeButton->click();
+            });
     connect(destinationButton, &QPushButton::clicked, this, &BatchEncoder::setDestination);
     showDestination();
 
@@ -454,6 +468,10 @@ void BatchEncoder::showTagsPanel()
         tagsPanel = panel;
         tagsPanel->setWindowFlag(Qt::Tool, true);
         tagsPanel->installEventFilter(this);
+        // Escape takes the panel down the way its close button does: it stays down until the
+        // user asks for it again.
+        if (auto *dialog = qobject_cast<QDialog *>(tagsPanel))
+            connect(dialog, &QDialog::finished, this, [this] { tagsVisible = false; });
         // The fields start empty: fill them from the selected record before anything is written
         // back into it.
         tableViewSelectionDidChange();

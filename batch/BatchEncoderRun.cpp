@@ -563,6 +563,8 @@ void BatchEncoder::duplicateNameEnded(int answer)
         options.requiredFileType = QStringLiteral("mp3");
         options.directory = QFileInfo(path).path();
         options.file = QFileInfo(path).fileName();
+        // The chosen name is asked about like any other output once it has its extension.
+        options.confirmOverwrite = false;
         sheet = Sheets::beginSavePanel(filesWindow, options, [this](int panelAnswer, QFileDialog *panel) {
             const QStringList chosen = Sheets::filenames(panel);
             renamingPanelDidEnd(panelAnswer, chosen.isEmpty() ? QString() : chosen.first());
@@ -591,11 +593,13 @@ void BatchEncoder::renamingPanelDidEnd(int answer, const QString &path)
         skipRecord();
         return;
     }
-    // The panel asked before accepting an existing name; an input file of the batch is never
-    // removed, though: it comes back to the question instead.
-    if (FileManager::fileExistsAtPath(path) && isReplaceable(path))
-        FileManager::removeFileAtPath(path);
-    tasks[currentTask].insert(kOutputFileKey, path);
+    // The file holds MP3 data whatever name was typed; the extension is added, never replaced,
+    // so that nothing the user typed is lost. The final name then meets the same question as
+    // any other existing output.
+    QString output = path;
+    if (!output.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive))
+        output += QStringLiteral(".mp3");
+    tasks[currentTask].insert(kOutputFileKey, output);
     beginTask();
 }
 

@@ -173,7 +173,7 @@ bool encodeWithBatch(LameMaster &master, const QStringList &inputs, const QStrin
     const QString message = watch.alert->informativeText();
     QAbstractButton *ok = nullptr;
     for (QAbstractButton *button : watch.alert->buttons())
-        if (button->text() == QLatin1String("OK"))
+        if (QString(button->text()).remove(u'&') == QLatin1String("OK"))
             ok = button;
     if (!ok) {
         std::fprintf(stderr, "The alert \"%s\" has no OK button.\n", qPrintable(title));

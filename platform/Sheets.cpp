@@ -1,37 +1,110 @@
 #include "platform/Sheets.h"
 
+#include "platform/ApplicationDelegate.h"
+
 #include <QDir>
 #include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace Sheets {
 namespace {
-QMessageBox *makeAlert(QWidget *window, QMessageBox::Icon icon, const QString &title, const QString &message)
+// Escape and the window's close button answer an alert with its Cancel button, and nothing
+// else: an alert without one stays up until a button is chosen, so that no dismissal can pick a
+// button that removes, replaces or stops something.
+class Alert : public QMessageBox
 {
-    auto *box = new QMessageBox(icon, title, title, QMessageBox::NoButton, window);
+  public:
+    using QMessageBox::QMessageBox;
+    QPushButton *cancelButton = nullptr;
+
+  protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->matches(QKeySequence::Cancel)) {
+            if (cancelButton)
+                cancelButton->click();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent *event) override
+    {
+        event->ignore();
+        if (cancelButton && isVisible())
+            cancelButton->click();
+    }
+};
+
+QString cancelText()
+{
+    ApplicationDelegate *application = ApplicationDelegate::instance();
+    return application ? application->cancelButtonTitle() : QStringLiteral("Cancel");
+}
+
+// File names, tags and encoder output reach the alert's texts: they are never read as markup.
+void showAsPlainText(QMessageBox *box)
+{
+    box->setTextFormat(Qt::PlainText);
+    for (QLabel *label : box->findChildren<QLabel *>())
+        if (label->objectName() == QLatin1String("qt_msgbox_informativelabel"))
+            label->setTextFormat(Qt::PlainText);
+}
+
+// Each button gets the first letter of its title that no button before it has taken, the
+// default button first, so that every answer can be given from the keyboard and the letters do
+// not move with the layout.
+void giveMnemonics(std::initializer_list<QPushButton *> buttons)
+{
+    QString taken;
+    for (QPushButton *button : buttons) {
+        const QString title = button ? button->text() : QString();
+        if (title.contains(u'&'))
+            continue;
+        for (qsizetype i = 0; i < title.size(); ++i) {
+            const QChar letter = title.at(i).toLower();
+            if (letter.isLetterOrNumber() && !taken.contains(letter)) {
+                taken += letter;
+                button->setText(title.left(i) + u'&' + title.mid(i));
+                break;
+            }
+        }
+    }
+}
+
+Alert *makeAlert(QWidget *window, QMessageBox::Icon icon, const QString &title, const QString &message)
+{
+    auto *box = new Alert(icon, title, title, QMessageBox::NoButton, window);
     box->setInformativeText(message);
+    showAsPlainText(box);
     box->setAccessibleName(title);
     box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     return box;
 }
 
-void showAlert(QMessageBox *box, QPushButton *defaultButton, QPushButton *alternateButton,
-               QPushButton *otherButton, AlertHandler handler)
+void showAlert(Alert *box, QPushButton *defaultButton, QPushButton *alternateButton, QPushButton *otherButton,
+               AlertHandler handler)
 {
+    for (QPushButton *button : {defaultButton, alternateButton, otherButton})
+        if (button && button->text() == cancelText())
+            box->cancelButton = button;
     box->setDefaultButton(defaultButton);
-    box->setEscapeButton(alternateButton ? alternateButton : defaultButton);
+    giveMnemonics({defaultButton, alternateButton, otherButton});
     QObject::connect(box, &QMessageBox::finished, box,
                      [box, defaultButton, alternateButton, otherButton, handler](int) {
+                         // Only a click should take the alert down; anything else answers
+                         // Cancel, or the default button of an alert that has no Cancel.
                          const QAbstractButton *clicked = box->clickedButton();
+                         if (!clicked)
+                             clicked = box->cancelButton ? box->cancelButton : defaultButton;
                          int answer = 1;
-                         if (clicked && clicked == alternateButton)
+                         if (clicked == alternateButton)
                              answer = 0;
-                         else if (clicked && clicked == otherButton)
+                         else if (clicked == otherButton)
                              answer = -1;
-                         else if (!clicked && alternateButton)
-                             answer = 0;
                          box->hide();
                          box->deleteLater();
                          if (handler)
@@ -45,7 +118,7 @@ QMessageBox *beginAlertSheet(QWidget *window, const QString &title, const QStrin
                              const QString &alternateButton, const QString &otherButton,
                              const QString &message, AlertHandler handler)
 {
-    QMessageBox *box = makeAlert(window, QMessageBox::Warning, title, message);
+    Alert *box = makeAlert(window, QMessageBox::Warning, title, message);
     QPushButton *byDefault = box->addButton(defaultButton, QMessageBox::AcceptRole);
     QPushButton *alternate =
         alternateButton.isEmpty() ? nullptr : box->addButton(alternateButton, QMessageBox::RejectRole);
@@ -58,7 +131,7 @@ QMessageBox *beginAlertSheet(QWidget *window, const QString &title, const QStrin
 QMessageBox *beginInformationalAlertSheet(QWidget *window, const QString &title, const QString &defaultButton,
                                           const QString &message, AlertHandler handler)
 {
-    QMessageBox *box = makeAlert(window, QMessageBox::Information, title, message);
+    Alert *box = makeAlert(window, QMessageBox::Information, title, message);
     QPushButton *byDefault = box->addButton(defaultButton, QMessageBox::AcceptRole);
     showAlert(box, byDefault, nullptr, nullptr, std::move(handler));
     return box;
@@ -122,6 +195,7 @@ QFileDialog *beginSavePanel(QWidget *window, const SavePanelOptions &options, Pa
     panel->setFileMode(QFileDialog::AnyFile);
     if (!options.requiredFileType.isEmpty())
         panel->setDefaultSuffix(options.requiredFileType);
+    panel->setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
     showPanel(panel, std::move(handler));
     return panel;
 }

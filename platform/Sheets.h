@@ -12,6 +12,8 @@ class QWidget;
 // modal when there is none) and answers through a handler once it has been taken down, so the
 // handler may show the next sheet at once. Alerts answer 1 for the default button, 0 for the
 // alternate button and -1 for the other button; panels answer 1 when confirmed, 0 otherwise.
+// Escape and the close button answer an alert only through its button titled with the Cancel
+// text; an alert without one stays up. A panel dismissed that way answers 0.
 namespace Sheets {
 using AlertHandler = std::function<void(int answer)>;
 using PanelHandler = std::function<void(int answer, QFileDialog *panel)>;
@@ -43,6 +45,7 @@ struct SavePanelOptions
     QString requiredFileType; // the extension the chosen name must have
     QString directory;
     QString file;
+    bool confirmOverwrite = true; // off where the caller asks its own question about an existing file
 };
 QFileDialog *beginSavePanel(QWidget *window, const SavePanelOptions &options, PanelHandler handler);
 

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QShortcut>
 #include <QSlider>
 #include <QStandardItemModel>
 #include <QTabBar>
@@ -412,6 +413,8 @@ void PreferencesWindow::connectControls()
         tabViewDidSelect(index);
     });
     prefsWindow->installEventFilter(this);
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        connect(new QShortcut(key, prefsWindow), &QShortcut::activated, prefsWindow, &QWidget::close);
 }
 
 void PreferencesWindow::awakeFromNib()

@@ -325,6 +325,11 @@ class tst_BatchRun : public QObject
         QTest::newRow("rename") << "Rename"
                                 << "renamed.mp3" << true;
         QTest::newRow("rename cancelled") << "Rename" << QString() << false;
+        // The data is MP3 whatever the name typed; a name that is taken is asked about again.
+        QTest::newRow("rename to another extension") << "Rename"
+                                                     << "Other.wav" << true;
+        QTest::newRow("rename to the taken name") << "Rename"
+                                                  << "song" << false;
     }
 
     void conflictAnswers()
@@ -349,16 +354,20 @@ class tst_BatchRun : public QObject
             if (renamedTo.isEmpty()) {
                 panel->reject();
             } else {
-                first = output(renamedTo);
-                TestSheets::choose(panel, first);
+                TestSheets::choose(panel, output(renamedTo));
+                first = output(renamedTo.endsWith(".mp3") ? renamedTo : renamedTo + ".mp3");
             }
         }
+        if (first == output("song.mp3") && !renamedTo.isEmpty()) {
+            QMessageBox *again = TestSheets::waitForAlert();
+            QVERIFY(again);
+            QCOMPARE(again->text(), QString("Duplicate Filename \"song.mp3\""));
+            QVERIFY(TestSheets::click(again, "Skip"));
+        }
         finish(batch, first);
-        const bool replaced = answer == "Replace";
-        QCOMPARE(contents(output("song.mp3")) == "existing", !replaced);
-        if (!renamedTo.isEmpty())
-            QVERIFY(QFileInfo::exists(first));
-        QCOMPARE(encoded, replaced || !renamedTo.isEmpty());
+        QCOMPARE(contents(output("song.mp3")) == "existing", answer != "Replace");
+        QCOMPARE(QFileInfo::exists(first) && contents(first) != "existing", encoded);
+        QVERIFY(!QFileInfo::exists(output("Other.wav")));
     }
 
     void lockedFileOffersRenameAndSkipOnly()

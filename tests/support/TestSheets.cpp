@@ -10,6 +10,12 @@
 
 namespace TestSheets {
 namespace {
+// A button's title as the user reads it, without its mnemonic mark.
+QString title(const QAbstractButton *button)
+{
+    return QString(button->text()).remove(u'&');
+}
+
 template <typename T> T *waitFor(int timeout)
 {
     QDeadlineTimer deadline(timeout);
@@ -37,15 +43,15 @@ QStringList buttonTitles(const QMessageBox *alert)
 {
     QStringList titles;
     for (QAbstractButton *button : alert->buttons())
-        titles << button->text();
+        titles << title(button);
     titles.sort();
     return titles;
 }
 
-bool click(QMessageBox *alert, const QString &title)
+bool click(QMessageBox *alert, const QString &buttonTitle)
 {
     for (QAbstractButton *button : alert->buttons())
-        if (button->text() == title) {
+        if (title(button) == buttonTitle) {
             button->click();
             return true;
         }

@@ -13,7 +13,7 @@ QMessageBox *waitForAlert(int timeout = 15000);
 QFileDialog *waitForPanel(int timeout = 15000);
 QStringList buttonTitles(const QMessageBox *alert);
 // Clicks the button with that title; false when there is none.
-bool click(QMessageBox *alert, const QString &title);
+bool click(QMessageBox *alert, const QString &buttonTitle);
 // Types a path into a panel and confirms it.
 void choose(QFileDialog *panel, const QString &path);
 } // namespace TestSheets
