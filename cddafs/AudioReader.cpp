@@ -3,6 +3,7 @@
 #include <cdio/cdio.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <endian.h>
@@ -18,10 +19,14 @@ constexpr std::size_t maxBlocks = 56;
 // Paranoia's callback has no argument of the caller's; reads run one at a time under the
 // reader's lock, so the current read's verdict can live here.
 thread_local bool sectorFailed = false;
+thread_local int32_t currentSector = 0;
 
-void paranoiaEvent(long, paranoia_cb_mode_t event)
+// Paranoia reads ahead and reports a read error where its read began, which may be sectors
+// beyond the one it is about to return; a skip is its verdict on the sector it returns.
+void paranoiaEvent(long position, paranoia_cb_mode_t event)
 {
-    if (event == PARANOIA_CB_READERR || event == PARANOIA_CB_SKIP)
+    const long sector = position / (CDIO_CD_FRAMESIZE_RAW / 2); // positions count 16-bit words
+    if (event == PARANOIA_CB_SKIP || (event == PARANOIA_CB_READERR && sector == currentSector))
         sectorFailed = true;
 }
 } // namespace
@@ -47,11 +52,34 @@ AudioReader::~AudioReader()
 
 void AudioReader::load(Block &block)
 {
+    if (disc.imageSectors() >= 0) {
+        // A cue/bin image is read as it is: paranoia's verification has nothing to repair in a
+        // file, it reports the failures of its read-ahead against sectors it has not reached,
+        // and it retries forever once the data file ends. libcdio does not check a read
+        // against the file's end either, so the file's size says which sectors are there.
+        const int32_t present = std::clamp(disc.imageSectors() - block.first, 0, block.count);
+        if (present > 0 && cdio_read_audio_sectors(disc.source(), block.bytes.data(), block.first, present) != 0)
+            std::fill(block.bad.begin(), block.bad.end(), true);
+        const int32_t stillPresent = std::clamp(disc.imageSectors() - block.first, 0, present);
+        for (int32_t i = 0; i < block.count; ++i) {
+            char *sector = block.bytes.data() + std::size_t(i) * sectorBytes;
+            if (i >= stillPresent)
+                block.bad[i] = true;
+            if (block.bad[i]) {
+                std::memset(sector, 0, sectorBytes);
+                continue;
+            }
+            for (int k = 0; k < sectorBytes; k += 2)
+                std::swap(sector[k], sector[k + 1]);
+        }
+        return;
+    }
     if (nextSector != block.first)
         cdio_paranoia_seek(paranoia, block.first, SEEK_SET);
     nextSector = block.first + block.count;
     for (int32_t i = 0; i < block.count; ++i) {
         sectorFailed = false;
+        currentSector = block.first + i;
         const int16_t *samples = cdio_paranoia_read_limited(paranoia, paranoiaEvent, retries);
         char *out = block.bytes.data() + std::size_t(i) * sectorBytes;
         if (!samples || sectorFailed) {
@@ -110,7 +138,7 @@ long AudioReader::read(std::size_t trackIndex, uint64_t offset, std::size_t size
         if (current.bad[inBlock])
             return -EIO;
         const std::size_t from = std::size_t(inBlock) * sectorBytes + position % sectorBytes;
-        const std::size_t n = std::min(size - copied, current.bytes.size() - from);
+        const std::size_t n = std::min(size - copied, sectorBytes - std::size_t(position % sectorBytes));
         std::memcpy(out + copied, current.bytes.data() + from, n);
         copied += n;
     }

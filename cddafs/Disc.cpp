@@ -127,6 +127,9 @@ std::unique_ptr<Disc> Disc::open(const std::string &source, std::string &error)
                 error = "the image's data file " + data.substr(data.rfind('/') + 1) + " is missing";
                 return nullptr;
             }
+            disc->dataFile = data;
+        } else if (endsWith(source, ".bin")) {
+            disc->dataFile = source;
         }
         disc->cdio = cdio_open(source.c_str(), DRIVER_UNKNOWN);
         if (!disc->cdio) {
@@ -212,6 +215,8 @@ std::unique_ptr<Disc> Disc::open(const std::string &source, std::string &error)
         error = "the disc's audio cannot be read";
         return nullptr;
     }
+    if (cdio_get_driver_id(cdio) != DRIVER_BINCUE)
+        disc->dataFile.clear();
     // A cue/bin image holds its samples little-endian; paranoia would otherwise guess the byte
     // order from the sound, and a quiet or synthetic track can fool the guess.
     if (cdio_get_driver_id(cdio) == DRIVER_BINCUE)
@@ -229,6 +234,16 @@ Disc::~Disc()
         cdio_cddap_close_no_free_cdio(paranoiaDrive);
     if (cdio)
         cdio_destroy(cdio);
+}
+
+int32_t Disc::imageSectors() const
+{
+    struct stat info
+    {
+    };
+    if (dataFile.empty())
+        return -1;
+    return stat(dataFile.c_str(), &info) == 0 ? int32_t(info.st_size / CDIO_CD_FRAMESIZE_RAW) : 0;
 }
 
 std::string Disc::volumeName() const

@@ -41,6 +41,10 @@ class Disc
     // Paranoia's handle on the source, for the reader; images need no verification passes.
     cdrom_drive_t *drive() const { return paranoiaDrive; }
     bool isImage() const { return image; }
+    CdIo_t *source() const { return cdio; }
+    // The sectors a cue/bin image's data file holds now (it may shrink under a mount), or -1 for
+    // any other source.
+    int32_t imageSectors() const;
 
   private:
     Disc() = default;
@@ -48,6 +52,7 @@ class Disc
     CdIo_t *cdio = nullptr;
     cdrom_drive_t *paranoiaDrive = nullptr;
     bool image = false;
+    std::string dataFile; // the .bin of a cue/bin image
     std::string album;
     std::string albumPerformer;
     std::vector<Track> trackList;
