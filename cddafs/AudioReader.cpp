@@ -1,9 +1,9 @@
 #include "cddafs/AudioReader.h"
 
+#include <algorithm>
 #include <cdio/cdio.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <endian.h>
@@ -58,7 +58,8 @@ void AudioReader::load(Block &block)
         // and it retries forever once the data file ends. libcdio does not check a read
         // against the file's end either, so the file's size says which sectors are there.
         const int32_t present = std::clamp(disc.imageSectors() - block.first, 0, block.count);
-        if (present > 0 && cdio_read_audio_sectors(disc.source(), block.bytes.data(), block.first, present) != 0)
+        if (present > 0 &&
+            cdio_read_audio_sectors(disc.source(), block.bytes.data(), block.first, present) != 0)
             std::fill(block.bad.begin(), block.bad.end(), true);
         const int32_t stillPresent = std::clamp(disc.imageSectors() - block.first, 0, present);
         for (int32_t i = 0; i < block.count; ++i) {

@@ -63,10 +63,37 @@ std::string toUtf8(const std::string &text)
     return text;
 }
 
+// libcdio takes CD-TEXT (and a cue sheet's text) to be Latin-1 and converts it; text that was
+// UTF-8 already comes out encoded twice ("CafÃ©"). Text whose characters all fit in one byte and
+// whose bytes then read as UTF-8 with at least one multi-byte character is taken back.
+std::string undoDoubleEncoding(const std::string &text)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            bytes += char(c);
+        } else if ((c == 0xc2 || c == 0xc3) && i + 1 < text.size()) {
+            bytes += char(((c & 0x03) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3f));
+        } else {
+            return text;
+        }
+    }
+    bool multiByte = false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = utf8Sequence(bytes, i);
+        if (length == 0)
+            return text;
+        multiByte = multiByte || length > 1;
+        i += length;
+    }
+    return multiByte ? bytes : text;
+}
+
 std::string text(cdtext_t *cdtext, cdtext_field_t field, track_t track)
 {
     const char *value = cdtext ? cdtext_get_const(cdtext, field, track) : nullptr;
-    return value ? toUtf8(value) : std::string();
+    return value ? undoDoubleEncoding(toUtf8(value)) : std::string();
 }
 } // namespace
 
@@ -159,6 +186,14 @@ std::unique_ptr<Disc> Disc::open(const std::string &source, std::string &error)
     cdtext_t *cdtext = cdio_get_cdtext(cdio);
     disc->album = text(cdtext, CDTEXT_FIELD_TITLE, 0);
     disc->albumPerformer = text(cdtext, CDTEXT_FIELD_PERFORMER, 0);
+    for (track_t number = first + 1; number < first + count; ++number) {
+        const lsn_t start = cdio_get_track_lsn(cdio, number);
+        if (cdio_get_track_lsn(cdio, number - 1) == CDIO_INVALID_LSN || start == CDIO_INVALID_LSN ||
+            start <= cdio_get_track_lsn(cdio, number - 1)) {
+            error = "the disc's track list is not valid";
+            return nullptr;
+        }
+    }
     bool anyAudio = false;
     for (track_t number = first; number < first + count; ++number) {
         Track track;
@@ -167,8 +202,7 @@ std::unique_ptr<Disc> Disc::open(const std::string &source, std::string &error)
         track.start = cdio_get_track_lsn(cdio, number);
         const bool last = number + 1 == first + count;
         const int32_t end = last ? disc->leadOutSector : cdio_get_track_lsn(cdio, number + 1);
-        const int32_t previousEnd = disc->trackList.empty() ? 0 : disc->trackList.back().start + 1;
-        if (track.start == CDIO_INVALID_LSN || track.start < previousEnd) {
+        if (track.start < 0) {
             error = "the disc's track list is not valid";
             return nullptr;
         }

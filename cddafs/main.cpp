@@ -294,9 +294,11 @@ int main(int argc, char *argv[])
 
     if (!nameIn.empty()) {
         // Exclusive creation decides the name, so two discs going in at once never share one.
-        const std::string base = absolute(nameIn) + "/" + data->disc->volumeName();
+        const std::string folder = absolute(nameIn) + "/";
+        const std::string name = data->disc->volumeName();
         for (int n = 1; mountPoint.empty(); ++n) {
-            const std::string candidate = n == 1 ? base : base + " " + std::to_string(n);
+            const std::string suffix = n == 1 ? std::string() : " " + std::to_string(n);
+            const std::string candidate = folder + safeName(name, 255 - suffix.size()) + suffix;
             if (mkdir(candidate.c_str(), 0700) == 0)
                 mountPoint = candidate;
             else if (errno != EEXIST || n > 999)
