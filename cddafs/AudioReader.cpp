@@ -29,6 +29,15 @@ void paranoiaEvent(long position, paranoia_cb_mode_t event)
     if (event == PARANOIA_CB_SKIP || (event == PARANOIA_CB_READERR && sector == currentSector))
         sectorFailed = true;
 }
+// One sector's samples, in the machine's order, to AIFF's big-endian order (in place or not).
+void toBigEndian(char *out, const int16_t *samples)
+{
+    uint16_t words[sectorBytes / 2];
+    std::memcpy(words, samples, sectorBytes);
+    for (uint16_t &word : words)
+        word = htobe16(word);
+    std::memcpy(out, words, sectorBytes);
+}
 } // namespace
 
 AudioReader::AudioReader(const Disc &disc) : disc(disc)
@@ -66,12 +75,8 @@ void AudioReader::load(Block &block)
             char *sector = block.bytes.data() + std::size_t(i) * sectorBytes;
             if (i >= stillPresent)
                 block.bad[i] = true;
-            if (block.bad[i]) {
-                std::memset(sector, 0, sectorBytes);
-                continue;
-            }
-            for (int k = 0; k < sectorBytes; k += 2)
-                std::swap(sector[k], sector[k + 1]);
+            if (!block.bad[i])
+                toBigEndian(sector, reinterpret_cast<const int16_t *>(sector));
         }
         return;
     }
@@ -82,16 +87,10 @@ void AudioReader::load(Block &block)
         sectorFailed = false;
         currentSector = block.first + i;
         const int16_t *samples = cdio_paranoia_read_limited(paranoia, paranoiaEvent, retries);
-        char *out = block.bytes.data() + std::size_t(i) * sectorBytes;
-        if (!samples || sectorFailed) {
+        if (!samples || sectorFailed)
             block.bad[i] = true;
-            std::memset(out, 0, sectorBytes);
-            continue;
-        }
-        for (int k = 0; k < sectorBytes / 2; ++k) {
-            const uint16_t big = htobe16(static_cast<uint16_t>(samples[k]));
-            std::memcpy(out + 2 * k, &big, 2);
-        }
+        else
+            toBigEndian(block.bytes.data() + std::size_t(i) * sectorBytes, samples);
     }
 }
 
@@ -102,16 +101,19 @@ AudioReader::Block &AudioReader::block(std::size_t trackIndex, int32_t number)
         blocks.splice(blocks.begin(), blocks, found->second);
         return blocks.front();
     }
+    // The oldest block's memory is taken over rather than given back: fresh memory costs a page
+    // fault for every 4 KiB.
+    Block fresh;
     if (blocks.size() >= maxBlocks) {
         index.erase(blocks.back().key);
+        fresh = std::move(blocks.back());
         blocks.pop_back();
     }
     const Disc::Track &track = disc.tracks()[trackIndex];
-    Block fresh;
     fresh.key = key;
     fresh.first = track.start + number * blockSectors;
     fresh.count = std::min(blockSectors, track.start + track.length - fresh.first);
-    fresh.bytes.resize(std::size_t(fresh.count) * sectorBytes);
+    fresh.bytes.resize(std::size_t(blockSectors) * sectorBytes);
     fresh.bad.assign(fresh.count, false);
     load(fresh);
     for (int32_t i = 0; i < fresh.count; ++i)

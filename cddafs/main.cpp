@@ -200,8 +200,11 @@ int listxattrOp(const char *path, char *list, size_t size)
     return int(needed);
 }
 
-void *initOp(fuse_conn_info *, fuse_config *config)
+void *initOp(fuse_conn_info *connection, fuse_config *config)
 {
+    // Larger requests mean fewer round trips through the kernel; the kernel caps both.
+    connection->max_readahead = 1 << 20;
+    connection->max_write = 1 << 20;
     config->kernel_cache = 1;
     config->entry_timeout = config->attr_timeout = config->negative_timeout = 3600;
     return fuse_get_context()->private_data;
