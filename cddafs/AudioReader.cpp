@@ -55,6 +55,14 @@ AudioReader::AudioReader(const Disc &disc) : disc(disc)
 
 AudioReader::~AudioReader()
 {
+    if (worker.joinable()) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            stopping = true;
+        }
+        wake.notify_one();
+        worker.join();
+    }
     if (paranoia)
         cdio_paranoia_free(paranoia);
 }
@@ -94,20 +102,30 @@ void AudioReader::load(Block &block)
     }
 }
 
-AudioReader::Block &AudioReader::block(std::size_t trackIndex, int32_t number)
+AudioReader::Block *AudioReader::cached(uint64_t key)
+{
+    auto found = index.find(key);
+    if (found == index.end())
+        return nullptr;
+    blocks.splice(blocks.begin(), blocks, found->second);
+    return &blocks.front();
+}
+
+AudioReader::Block AudioReader::fetch(std::size_t trackIndex, int32_t number)
 {
     const uint64_t key = (uint64_t(trackIndex) << 32) | uint32_t(number);
-    if (auto found = index.find(key); found != index.end()) {
-        blocks.splice(blocks.begin(), blocks, found->second);
-        return blocks.front();
-    }
-    // The oldest block's memory is taken over rather than given back: fresh memory costs a page
-    // fault for every 4 KiB.
+    std::lock_guard<std::mutex> device(deviceLock);
     Block fresh;
-    if (blocks.size() >= maxBlocks) {
-        index.erase(blocks.back().key);
-        fresh = std::move(blocks.back());
-        blocks.pop_back();
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        // The other thread may have read it while this one waited for the device.
+        if (index.count(key))
+            return fresh;
+        // Memory of dropped blocks is used again: fresh memory costs a page fault every 4 KiB.
+        if (!spares.empty()) {
+            fresh = std::move(spares.back());
+            spares.pop_back();
+        }
     }
     const Disc::Track &track = disc.tracks()[trackIndex];
     fresh.key = key;
@@ -116,12 +134,45 @@ AudioReader::Block &AudioReader::block(std::size_t trackIndex, int32_t number)
     fresh.bytes.resize(std::size_t(blockSectors) * sectorBytes);
     fresh.bad.assign(fresh.count, false);
     load(fresh);
+    return fresh;
+}
+
+AudioReader::Block &AudioReader::insert(std::size_t trackIndex, Block &&fresh)
+{
+    if (Block *present = cached(fresh.key)) {
+        spares.push_back(std::move(fresh));
+        return *present;
+    }
+    if (blocks.size() >= maxBlocks) {
+        index.erase(blocks.back().key);
+        spares.push_back(std::move(blocks.back()));
+        blocks.pop_back();
+    }
     for (int32_t i = 0; i < fresh.count; ++i)
         if (fresh.bad[i])
             unreadable[trackIndex].insert(fresh.first + i);
     blocks.push_front(std::move(fresh));
-    index[key] = blocks.begin();
+    index[blocks.front().key] = blocks.begin();
     return blocks.front();
+}
+
+void AudioReader::readAhead()
+{
+    std::unique_lock<std::mutex> guard(lock);
+    for (;;) {
+        wake.wait(guard, [this] { return stopping || wanted.second >= 0; });
+        if (stopping)
+            return;
+        const auto [trackIndex, number] = wanted;
+        wanted.second = -1;
+        if (index.count((uint64_t(trackIndex) << 32) | uint32_t(number)))
+            continue;
+        guard.unlock();
+        Block fresh = fetch(trackIndex, number);
+        guard.lock();
+        if (fresh.count > 0)
+            insert(trackIndex, std::move(fresh));
+    }
 }
 
 long AudioReader::read(std::size_t trackIndex, uint64_t offset, std::size_t size, char *out)
@@ -131,19 +182,39 @@ long AudioReader::read(std::size_t trackIndex, uint64_t offset, std::size_t size
     if (offset >= total)
         return 0;
     size = std::size_t(std::min<uint64_t>(size, total - offset));
-    std::lock_guard<std::mutex> guard(lock);
+    std::unique_lock<std::mutex> guard(lock);
+    // Started here, not earlier: the program forks into the background after opening the disc,
+    // and a thread does not survive a fork.
+    if (!worker.joinable())
+        worker = std::thread(&AudioReader::readAhead, this);
     std::size_t copied = 0;
+    int32_t number = 0;
     while (copied < size) {
         const uint64_t position = offset + copied;
         const auto sector = int32_t(position / sectorBytes);
-        Block &current = block(trackIndex, sector / blockSectors);
-        const int32_t inBlock = sector - (current.first - track.start);
-        if (current.bad[inBlock])
+        number = sector / blockSectors;
+        Block *current = nullptr;
+        while (!(current = cached((uint64_t(trackIndex) << 32) | uint32_t(number)))) {
+            guard.unlock();
+            Block fresh = fetch(trackIndex, number);
+            guard.lock();
+            if (fresh.count > 0)
+                current = &insert(trackIndex, std::move(fresh));
+            if (current)
+                break;
+        }
+        const int32_t inBlock = sector - (current->first - track.start);
+        if (current->bad[inBlock])
             return -EIO;
         const std::size_t from = std::size_t(inBlock) * sectorBytes + position % sectorBytes;
         const std::size_t n = std::min(size - copied, sectorBytes - std::size_t(position % sectorBytes));
-        std::memcpy(out + copied, current.bytes.data() + from, n);
+        std::memcpy(out + copied, current->bytes.data() + from, n);
         copied += n;
+    }
+    // Readers go forward: the next block is read while this one is handed out.
+    if (int64_t(number + 1) * blockSectors < track.length) {
+        wanted = {trackIndex, number + 1};
+        wake.notify_one();
     }
     return long(copied);
 }

@@ -2,11 +2,13 @@
 
 #include "cddafs/Disc.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <list>
 #include <map>
 #include <mutex>
 #include <set>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -41,15 +43,29 @@ class AudioReader
         std::vector<char> bytes;
         std::vector<bool> bad;
     };
-    Block &block(std::size_t trackIndex, int32_t index);
+    // With `lock` held: the cached block, now the most recently used, or null.
+    Block *cached(uint64_t key);
+    // Reads a block from the source (an empty block when it is already cached).
+    Block fetch(std::size_t trackIndex, int32_t number);
+    // With `lock` held: keeps the block read, or the one another thread kept first.
+    Block &insert(std::size_t trackIndex, Block &&fresh);
     void load(Block &block);
+    void readAhead();
 
     const Disc &disc;
+    // The source and paranoia's position: one reader at a time.
+    std::mutex deviceLock;
     cdrom_paranoia_t *paranoia = nullptr;
     int retries = 0;
     int32_t nextSector = -1;
+    // The cache, the counts and the read-ahead request.
     std::mutex lock;
     std::list<Block> blocks; // most recently used first
     std::unordered_map<uint64_t, std::list<Block>::iterator> index;
+    std::vector<Block> spares;
     std::map<std::size_t, std::set<int32_t>> unreadable;
+    std::condition_variable wake;
+    std::pair<std::size_t, int32_t> wanted{0, -1};
+    bool stopping = false;
+    std::thread worker;
 };

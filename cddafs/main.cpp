@@ -19,9 +19,10 @@
 //                 track number, Title its CD-TEXT title or "Audio Track".
 //
 // Reads that meet a sector that could not be read after paranoia's retries fail with EIO; no
-// silence stands in for the disc. How many sectors of a track failed since the mount is the
-// extended attribute "user.orvik.unreadable-sectors" of its AIFF file, a decimal number: a rip
-// reads it after the encoder has ended, and anything but "0" means the track was not read cleanly.
+// silence stands in for the disc. How many sectors of a track failed since the mount (read on
+// request or ahead of it) is the extended attribute "user.orvik.unreadable-sectors" of its AIFF
+// file, a decimal number: a rip reads it after the encoder has ended, and anything but "0" means
+// the track was not read cleanly (the encoder may have taken the EIO for the end of its input).
 #define FUSE_USE_VERSION 31
 
 #include "cddafs/AudioReader.h"
