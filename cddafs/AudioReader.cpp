@@ -17,7 +17,7 @@ constexpr int32_t blockSectors = 75;
 constexpr std::size_t maxBlocks = 56;
 
 // Paranoia's callback has no argument of the caller's; reads run one at a time under the
-// reader's lock, so the current read's verdict can live here.
+// device lock, so the current read's verdict can live here.
 thread_local bool sectorFailed = false;
 thread_local int32_t currentSector = 0;
 
@@ -29,14 +29,30 @@ void paranoiaEvent(long position, paranoia_cb_mode_t event)
     if (event == PARANOIA_CB_SKIP || (event == PARANOIA_CB_READERR && sector == currentSector))
         sectorFailed = true;
 }
-// One sector's samples, in the machine's order, to AIFF's big-endian order (in place or not).
-void toBigEndian(char *out, const int16_t *samples)
+
+// Paranoia hands out samples in the machine's order; the cache keeps them as an image holds them.
+void keepLittleEndian(char *out, const int16_t *samples)
 {
     uint16_t words[sectorBytes / 2];
     std::memcpy(words, samples, sectorBytes);
     for (uint16_t &word : words)
-        word = htobe16(word);
+        word = htole16(word);
     std::memcpy(out, words, sectorBytes);
+}
+
+// Copies samples kept in little-endian order out in AIFF's big-endian order: byte k of the
+// output is byte k ^ 1 of the samples, whatever the offset.
+void copySwapped(char *out, const char *samples, std::size_t from, std::size_t n)
+{
+    std::size_t k = 0;
+    if (from % 2 == 0) {
+        for (; k + 2 <= n; k += 2) {
+            out[k] = samples[from + k + 1];
+            out[k + 1] = samples[from + k];
+        }
+    }
+    for (; k < n; ++k)
+        out[k] = samples[(from + k) ^ 1];
 }
 } // namespace
 
@@ -79,13 +95,8 @@ void AudioReader::load(Block &block)
             cdio_read_audio_sectors(disc.source(), block.bytes.data(), block.first, present) != 0)
             std::fill(block.bad.begin(), block.bad.end(), true);
         const int32_t stillPresent = std::clamp(disc.imageSectors() - block.first, 0, present);
-        for (int32_t i = 0; i < block.count; ++i) {
-            char *sector = block.bytes.data() + std::size_t(i) * sectorBytes;
-            if (i >= stillPresent)
-                block.bad[i] = true;
-            if (!block.bad[i])
-                toBigEndian(sector, reinterpret_cast<const int16_t *>(sector));
-        }
+        for (int32_t i = stillPresent; i < block.count; ++i)
+            block.bad[i] = true;
         return;
     }
     if (nextSector != block.first)
@@ -98,7 +109,7 @@ void AudioReader::load(Block &block)
         if (!samples || sectorFailed)
             block.bad[i] = true;
         else
-            toBigEndian(block.bytes.data() + std::size_t(i) * sectorBytes, samples);
+            keepLittleEndian(block.bytes.data() + std::size_t(i) * sectorBytes, samples);
     }
 }
 
@@ -208,7 +219,7 @@ long AudioReader::read(std::size_t trackIndex, uint64_t offset, std::size_t size
             return -EIO;
         const std::size_t from = std::size_t(inBlock) * sectorBytes + position % sectorBytes;
         const std::size_t n = std::min(size - copied, sectorBytes - std::size_t(position % sectorBytes));
-        std::memcpy(out + copied, current->bytes.data() + from, n);
+        copySwapped(out + copied, current->bytes.data(), from, n);
         copied += n;
     }
     // Readers go forward: the next block is read while this one is handed out.
