@@ -1,5 +1,7 @@
+#include "app/CommandLog.h"
 #include "app/LameMaster.h"
 #include "app/SingleInstance.h"
+#include "platform/DiscWatcher.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -41,6 +43,9 @@ int main(int argc, char *argv[])
         return 0;
 
     LameMaster master;
+    DiscWatcher discs;
+    QObject::connect(&discs, &DiscWatcher::message, master.commandLog(), &CommandLog::logOutput);
+    discs.start();
     instance.filesOpened = [&master](const QStringList &opened) {
         for (const QString &file : opened)
             master.openFile(file);

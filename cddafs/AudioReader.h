@@ -1,0 +1,71 @@
+#pragma once
+
+#include "cddafs/Disc.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+typedef struct cdrom_paranoia_s cdrom_paranoia_t;
+
+// Reads a disc's audio through libcdio-paranoia (verification, overlap and retries on a drive)
+// into big-endian samples, and keeps what it read: the file system gets reads of 128 KiB, two
+// readers may take turns, and every jump of paranoia's position costs a seek of the drive. A
+// sector paranoia gives up on is never handed out as sound; it is remembered as unreadable and
+// counted for its track.
+class AudioReader
+{
+  public:
+    explicit AudioReader(const Disc &disc);
+    ~AudioReader();
+    AudioReader(const AudioReader &) = delete;
+    AudioReader &operator=(const AudioReader &) = delete;
+
+    // Copies `size` bytes of the track's audio, starting `offset` bytes into it, to `out`.
+    // Answers the bytes copied (fewer only at the track's end), or -EIO when a sector in the
+    // range could not be read.
+    long read(std::size_t trackIndex, uint64_t offset, std::size_t size, char *out);
+    // Sectors of the track that could not be read cleanly since the disc was mounted.
+    unsigned unreadableSectors(std::size_t trackIndex);
+
+  private:
+    struct Block
+    {
+        uint64_t key = 0;
+        int32_t first = 0;
+        int32_t count = 0;
+        std::vector<char> bytes;
+        std::vector<bool> bad;
+    };
+    // With `lock` held: the cached block, now the most recently used, or null.
+    Block *cached(uint64_t key);
+    // Reads a block from the source (an empty block when it is already cached).
+    Block fetch(std::size_t trackIndex, int32_t number);
+    // With `lock` held: keeps the block read, or the one another thread kept first.
+    Block &insert(std::size_t trackIndex, Block &&fresh);
+    void load(Block &block);
+    void readAhead();
+
+    const Disc &disc;
+    // The source and paranoia's position: one reader at a time.
+    std::mutex deviceLock;
+    cdrom_paranoia_t *paranoia = nullptr;
+    int retries = 0;
+    int32_t nextSector = -1;
+    // The cache, the counts and the read-ahead request.
+    std::mutex lock;
+    std::list<Block> blocks; // most recently used first
+    std::unordered_map<uint64_t, std::list<Block>::iterator> index;
+    std::vector<Block> spares;
+    std::map<std::size_t, std::set<int32_t>> unreadable;
+    std::condition_variable wake;
+    std::pair<std::size_t, int32_t> wanted{0, -1};
+    bool stopping = false;
+    std::thread worker;
+};
