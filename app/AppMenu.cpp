@@ -23,7 +23,7 @@ AppMenu::AppMenu(LameMaster *master) : QObject(master)
     ripCD = makeAction(this, tr("&Rip Audio CD…"), QKeySequence(Qt::CTRL | Qt::Key_R));
     preferences = makeAction(this, tr("&Preferences…"), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     commandLog = makeAction(this, tr("Command &Log"), QKeySequence(Qt::CTRL | Qt::Key_L));
-    clearLog = makeAction(this, tr("C&lear Log"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K));
+    clearLog = makeAction(this, tr("&Clear Log"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K));
     help = makeAction(this, tr("Orvik &Help"), QKeySequence::HelpContents);
     quit = makeAction(this, tr("&Quit"), QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
