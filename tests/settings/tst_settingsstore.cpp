@@ -98,7 +98,8 @@ class tst_SettingsStore : public QObject
     {
         QTest::addColumn<QByteArray>("contents");
         QTest::newRow("value without a form") << QByteArray("[General]\nBit%20Rate%20Mode=3\n");
-        QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[[[\x01=\x02\n", 12);
+        static const char garbage[] = "\x00\xff\xfe[[[\x01=\x02\n";
+        QTest::newRow("binary garbage") << QByteArray(garbage, sizeof garbage - 1);
         QTest::newRow("bad number") << QByteArray("[General]\nCBR%20Bit%20Rate=i:12x\n");
     }
 
