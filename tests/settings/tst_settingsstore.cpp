@@ -2,6 +2,7 @@
 #include "settings/SettingsStore.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -125,6 +126,25 @@ class tst_SettingsStore : public QObject
         store.setInteger(2, "Bit Rate Mode");
         SettingsStore restarted(path);
         QCOMPARE(restarted.integerForKey("Bit Rate Mode"), 2);
+    }
+
+    // What cannot be written serves the session and is reported once, not once per write.
+    void unwritableFolderIsReportedOnce()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath("Orvik")); // a file where the folder should be, even for root
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        SettingsStore store(dir.filePath("Orvik/Orvik.conf"));
+        QVERIFY(store.canSave());
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^Error: cannot save preferences to .*Orvik.conf"));
+        QTest::failOnWarning(QRegularExpression("cannot save"));
+        store.setInteger(2, "Bit Rate Mode");
+        store.removeObjectForKey("Bit Rate Mode");
+        store.setBool(true, "Checksum");
+        QVERIFY(!store.canSave());
+        QCOMPARE(store.boolForKey("Checksum"), true);
     }
 
     void factoryValues()
