@@ -75,16 +75,17 @@ void measure(int chunks, bool shown)
     std::printf("       clearing it: %.1f ms\n", double(clearing.nsecsElapsed()) / 1e6);
 }
 
-// One line of 10 MB (a runaway setting sent as an argument, an encoder gone wrong), as a command
-// and as output, then a progress record after it: the log must take them and stay responsive.
-void measureLongLine(bool shown)
+// One line of `kilobytes` (10 MB: a runaway setting sent as an argument, an encoder gone wrong),
+// as a command and as output, then a progress record after it: the log must take them and stay
+// responsive.
+void measureLongLine(bool shown, int kilobytes = 10 * 1024)
 {
     CommandLog log;
     if (shown) {
         log.showWindow();
         QApplication::processEvents();
     }
-    const QString huge(10 * 1024 * 1024, u'9');
+    const QString huge(qsizetype(kilobytes) * 1024, u'9');
     QProcess task;
     task.setProgram(QStringLiteral("/usr/share/orvik/encoder/lame"));
     task.setArguments({"-b", huge, "/music/a file.wav", "/music/a file.mp3"});
@@ -102,8 +103,8 @@ void measureLongLine(bool shown)
     log.logOutput(progressRecord(1, 100));
     QApplication::processEvents();
     const double next = double(timer.nsecsElapsed()) / 1e6;
-    std::printf("%-6s 10 MB line: as a command %.1f ms, as output %.1f ms, the next record %.2f ms\n",
-                shown ? "shown" : "hidden", command, output, next);
+    std::printf("%-6s %d KB line: as a command %.1f ms, as output %.1f ms, the next record %.2f ms\n",
+                shown ? "shown" : "hidden", kilobytes, command, output, next);
     if (!shown) {
         timer.restart();
         log.showWindow();
@@ -123,14 +124,15 @@ int main(int argc, char *argv[])
     qputenv("XDG_CONFIG_HOME", QDir(config.path()).absolutePath().toLocal8Bit());
     QApplication application(argc, argv);
 
-    // Arguments: "hidden" or "shown" and chunk counts, to measure one case alone; "long" for the
-    // 10 MB line alone.
+    // Arguments: "hidden" or "shown" and chunk counts, to measure one case alone; "long" and a
+    // size in kilobytes (10 MB when not given) for the long line alone.
     QList<bool> modes = {false, true};
     QList<int> counts = {1000, 100000, 500000};
     const QStringList arguments = application.arguments().mid(1);
     if (arguments.value(0) == QLatin1String("long")) {
+        const int kilobytes = arguments.size() > 1 ? arguments.at(1).toInt() : 10 * 1024;
         for (bool shown : modes)
-            measureLongLine(shown);
+            measureLongLine(shown, kilobytes);
         return 0;
     }
     if (!arguments.isEmpty()) {
