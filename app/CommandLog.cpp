@@ -45,6 +45,16 @@ QString lastPathComponent(const QString &path)
     return trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
 }
 
+// The longest line the log shows: far longer than any command or encoder line, short enough that
+// laying it out never stalls the window.
+constexpr qsizetype kLongestLine = 16384;
+
+// The characters that end a line of the log's text.
+bool isLineBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator;
+}
+
 QTextCharFormat formatWithFont(const QFont &font)
 {
     QTextCharFormat format;
@@ -180,6 +190,7 @@ void CommandLog::append(QString text, const QTextCharFormat &format)
     if (text.isEmpty())
         return;
     endsWithReturn = text.endsWith(u'\r');
+    text = cutLongLines(text);
 
     // Follow the end of the log only when the reader is already there; someone reading further
     // up keeps their place.
@@ -207,10 +218,46 @@ void CommandLog::append(QString text, const QTextCharFormat &format)
     }
 }
 
+QString CommandLog::cutLongLines(const QString &text)
+{
+    // The common case, a short chunk on a short line, is only scanned back to its last break.
+    if (leftOut == 0 && lineLength + text.size() <= kLongestLine) {
+        qsizetype last = text.size() - 1;
+        while (last >= 0 && !isLineBreak(text.at(last)))
+            --last;
+        lineLength = last < 0 ? lineLength + text.size() : text.size() - 1 - last;
+        return text;
+    }
+    QString shown;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && !isLineBreak(text.at(end)))
+            ++end;
+        const qsizetype kept = qMin(end - start, kLongestLine - lineLength);
+        shown += QStringView(text).mid(start, kept);
+        lineLength += kept;
+        leftOut += end - start - kept;
+        if (end == text.size())
+            break;
+        if (leftOut > 0) {
+            shown += localizedFormat(
+                localizedString("LogLineCut", " … (%u more characters of this line left out)", "Global"),
+                {QVariant::fromValue(quint64(leftOut))});
+            leftOut = 0;
+        }
+        shown += text.at(end);
+        lineLength = 0;
+        start = end + 1;
+    }
+    return shown;
+}
+
 void CommandLog::clearLog()
 {
     log->clear();
     endsWithReturn = false;
+    lineLength = leftOut = 0;
 }
 
 void CommandLog::showWindow()

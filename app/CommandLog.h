@@ -15,7 +15,8 @@ class QWidget;
 // The command log: a window of its own, titled "Command Log", that shows every encoder command
 // line in a shell-like form (bold, small system font) followed by everything the encoder writes
 // (the user's fixed-pitch font). It only grows until the user clears it, so appending costs the
-// size of the new text, never the size of the log, whether the window is showing or not.
+// size of the new text, never the size of the log, whether the window is showing or not. A line
+// longer than a few pages is shown cut, with a note of how much of it was left out.
 class CommandLog : public QObject
 {
     Q_OBJECT
@@ -50,6 +51,7 @@ class CommandLog : public QObject
   private:
     void attachView(bool attach);
     void append(QString text, const QTextCharFormat &format);
+    QString cutLongLines(const QString &text);
     const QTextCharFormat &outputFormat();
 
     // Declared before the window so that it outlives the view that may show it.
@@ -66,6 +68,10 @@ class CommandLog : public QObject
     // The last text appended ended with a carriage return: a line feed that starts the next one
     // belongs to the same line break.
     bool endsWithReturn = false;
+    // The characters of the log's last line so far, and those of it left out: a line of megabytes
+    // (a runaway argument, an encoder gone wrong) would take the text layout minutes.
+    qsizetype lineLength = 0;
+    qsizetype leftOut = 0;
     // Following the end is done once per turn of the event loop, however many chunks came.
     bool scrollQueued = false;
 };

@@ -107,6 +107,12 @@ BatchEncoder::~BatchEncoder()
         master->unregisterBureaucrat(this);
     controllers.removeOne(this);
     discardProcess();
+    // The window outlives this controller until its deferred deletion, and may be painted or
+    // asked for its rows meanwhile: its table must not keep a model that reads our task list.
+    if (fileList)
+        fileList->setModel(nullptr);
+    delete fileModel;
+    fileModel = nullptr;
     if (filesWindow) {
         filesWindow->removeEventFilter(this);
         filesWindow->deleteLater();

@@ -1,7 +1,8 @@
 // How long one append to the command log takes as the log grows: lame's progress records, one
 // chunk each, into logs of 1 000, 100 000 and 500 000 chunks, with the window hidden and shown.
 // The figure that matters is the time per append near the end of the big logs: it must stay what
-// it is near the start, whatever the size of the log.
+// it is near the start, whatever the size of the log. Then one line of 10 MB, which must not stall
+// the log either.
 #include "app/CommandLog.h"
 
 #include <QApplication>
@@ -73,6 +74,45 @@ void measure(int chunks, bool shown)
     log.clearLog();
     std::printf("       clearing it: %.1f ms\n", double(clearing.nsecsElapsed()) / 1e6);
 }
+
+// One line of `kilobytes` (10 MB: a runaway setting sent as an argument, an encoder gone wrong),
+// as a command and as output, then a progress record after it: the log must take them and stay
+// responsive.
+void measureLongLine(bool shown, int kilobytes = 10 * 1024)
+{
+    CommandLog log;
+    if (shown) {
+        log.showWindow();
+        QApplication::processEvents();
+    }
+    const QString huge(qsizetype(kilobytes) * 1024, u'9');
+    QProcess task;
+    task.setProgram(QStringLiteral("/usr/share/orvik/encoder/lame"));
+    task.setArguments({"-b", huge, "/music/a file.wav", "/music/a file.mp3"});
+    QElapsedTimer timer;
+    timer.start();
+    log.logCommand(&task);
+    QApplication::processEvents();
+    const double command = double(timer.nsecsElapsed()) / 1e6;
+    timer.restart();
+    log.logOutput(huge);
+    log.logOutput(QStringLiteral("\n"));
+    QApplication::processEvents();
+    const double output = double(timer.nsecsElapsed()) / 1e6;
+    timer.restart();
+    log.logOutput(progressRecord(1, 100));
+    QApplication::processEvents();
+    const double next = double(timer.nsecsElapsed()) / 1e6;
+    std::printf("%-6s %d KB line: as a command %.1f ms, as output %.1f ms, the next record %.2f ms\n",
+                shown ? "shown" : "hidden", kilobytes, command, output, next);
+    if (!shown) {
+        timer.restart();
+        log.showWindow();
+        QApplication::processEvents();
+        std::printf("       opening the window on it: %.1f ms\n", double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::fflush(stdout);
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -84,10 +124,17 @@ int main(int argc, char *argv[])
     qputenv("XDG_CONFIG_HOME", QDir(config.path()).absolutePath().toLocal8Bit());
     QApplication application(argc, argv);
 
-    // Arguments: "hidden" or "shown" and chunk counts, to measure one case alone.
+    // Arguments: "hidden" or "shown" and chunk counts, to measure one case alone; "long" and a
+    // size in kilobytes (10 MB when not given) for the long line alone.
     QList<bool> modes = {false, true};
     QList<int> counts = {1000, 100000, 500000};
     const QStringList arguments = application.arguments().mid(1);
+    if (arguments.value(0) == QLatin1String("long")) {
+        const int kilobytes = arguments.size() > 1 ? arguments.at(1).toInt() : 10 * 1024;
+        for (bool shown : modes)
+            measureLongLine(shown, kilobytes);
+        return 0;
+    }
     if (!arguments.isEmpty()) {
         modes = {arguments.first() == QLatin1String("shown")};
         counts.clear();
@@ -97,6 +144,8 @@ int main(int argc, char *argv[])
     for (bool shown : modes) {
         for (int chunks : counts)
             measure(chunks, shown);
+        if (arguments.isEmpty())
+            measureLongLine(shown);
     }
     return 0;
 }

@@ -231,7 +231,9 @@ QList<EncoderOutputParser::Update> EncoderOutputParser::classifyLine(QStringView
         const QString format = localizedString("GPSYCHOVersion", "GPSYCHO version %@", kTable);
         return {textUpdate(Field::ModelVersion, localizedFormat(format, {token}))};
     }
-    if (line.contains(u"Must specify lowpass with"))
+    // lame 3.100 says "polyphase lowpass filter disabled" where older versions asked to "specify
+    // lowpass with" a value; both mean no low-pass filter, and neither has a band to read.
+    if (line.contains(u"Must specify lowpass with") || line.contains(u"polyphase lowpass filter disabled"))
         return {textUpdate(Field::LowPass,
                            localizedString("LowPassDisabled", "Warning: Low pass filter disabled", kTable))};
     qint64 low = 0;

@@ -32,13 +32,17 @@ orvik_install_packages() {
     "${apt[@]}" update -qq && "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Configures and builds into the folder $1 (build/ when not given); any further arguments are
+# configure options, used when the folder is configured for the first time.
 orvik_build() {
-    local options=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+    local dir=${1:-build}
+    [ $# -gt 0 ] && shift
+    local options=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@")
     if [ "${CI:-}" = "true" ]; then
         options+=(-DORVIK_WERROR=ON)
     fi
-    if [ ! -f build/build.ninja ]; then
-        cmake -S . -B build "${options[@]}" >/dev/null
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S . -B "$dir" "${options[@]}" >/dev/null
     fi
-    cmake --build build -j "$(nproc)"
+    cmake --build "$dir" -j "$(nproc)"
 }

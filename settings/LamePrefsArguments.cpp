@@ -3,6 +3,7 @@
 #include "settings/LamePrefs.h"
 
 #include <QDebug>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace {
@@ -68,12 +69,55 @@ bool aboveThreshold(float value)
     return double(value) > 0.0001;
 }
 
+// What a setting sent as a switch's value must look like: a whole number, a decimal number, or
+// one of a few fixed texts.
+enum class Kind { Integer, Real, Choice };
+
+// Far more characters than any sensible setting of these kinds has, few enough that a runaway
+// value cannot reach the encoder or the command log.
+constexpr qsizetype kLongestNumber = 16;
+
+bool fitsKind(const QString &text, Kind kind, const QStringList &choices)
+{
+    static const QRegularExpression integer(QStringLiteral("^-?[0-9]+$"));
+    static const QRegularExpression real(QStringLiteral("^-?([0-9]+\\.?[0-9]*|\\.[0-9]+)$"));
+    if (kind == Kind::Choice)
+        return choices.contains(text);
+    return text.size() <= kLongestNumber && (kind == Kind::Integer ? integer : real).match(text).hasMatch();
+}
+
+// The text of a setting that becomes a switch or a switch's value, or a null string when it has
+// none. A stored value of the wrong kind (a word for a bit rate, a megabyte of text for a cutoff)
+// is removed, so the factory value serves from now on, and the log says so once.
+QString settingText(const QString &key, Kind kind, const QStringList &choices = {})
+{
+    SettingsStore &store = LamePrefs::preferences();
+    const QString value = store.stringForKey(key);
+    if (value.isNull() || fitsKind(value, kind, choices))
+        return value;
+    store.removeObjectForKey(key);
+    QString factory = store.stringForKey(key);
+    if (!factory.isNull() && !fitsKind(factory, kind, choices))
+        factory.clear();
+    const QString expected = kind == Kind::Integer ? QStringLiteral("a whole number")
+                             : kind == Kind::Real  ? QStringLiteral("a number")
+                                                   : QStringLiteral("one of ") + choices.join(u' ');
+    const QString outcome = factory.isNull() ? QStringLiteral("it is left out")
+                                             : QStringLiteral("the factory value %1 is used").arg(factory);
+    // The value itself is not logged: it may be megabytes long.
+    qWarning().noquote() << QStringLiteral(
+                                "Error: corrupt preferences: \"%1\" holds %2 characters that are not %3; %4")
+                                .arg(key, QString::number(value.size()), expected, outcome);
+    return factory;
+}
+
 // Appends a switch whose setting the encoder must always be given. A setting missing from both
 // layers (the factory values were not registered) stops the build rather than leave the switch
 // without its value; the log names the setting.
-bool appendRequired(QStringList &list, const char *name, const QString &key)
+bool appendRequired(QStringList &list, const char *name, const QString &key, Kind kind = Kind::Integer,
+                    const QStringList &choices = {})
 {
-    const QString value = LamePrefs::preferences().stringForKey(key);
+    const QString value = settingText(key, kind, choices);
     if (value.isNull()) {
         qWarning().noquote() << QStringLiteral("Error: corrupt preferences: \"%1\" has no value").arg(key);
         return false;
@@ -98,29 +142,32 @@ std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &opti
         appendFromRecord(list, "--bitwidth", options, kBitDepthKey);
     }
 
+    // A real setting above the encoder's "off" threshold, sent as the switch `name`; false when
+    // it is not sent.
+    auto appendReal = [&](const char *name, const QString &key) {
+        if (!aboveThreshold(store.floatForKey(key)))
+            return false;
+        const QString value = settingText(key, Kind::Real);
+        if (value.isNull() || !aboveThreshold(store.floatForKey(key)))
+            return false;
+        list << QString::fromLatin1(name) << value;
+        return true;
+    };
     if (!store.boolForKey(PrefKey::EnableFiltering)) {
         list << "-k";
     } else {
-        if (store.boolForKey(PrefKey::EnableLowpass) &&
-            aboveThreshold(store.floatForKey(PrefKey::UpperCutoff))) {
-            list << "--lowpass" << store.stringForKey(PrefKey::UpperCutoff);
-            if (store.boolForKey(PrefKey::ManualLowpassWidth) &&
-                aboveThreshold(store.floatForKey(PrefKey::LowpassWidth)))
-                list << "--lowpass-width" << store.stringForKey(PrefKey::LowpassWidth);
-        }
-        if (store.boolForKey(PrefKey::EnableHighpass) &&
-            aboveThreshold(store.floatForKey(PrefKey::LowerCutoff))) {
-            list << "--highpass" << store.stringForKey(PrefKey::LowerCutoff);
-            if (store.boolForKey(PrefKey::ManualHighpassWidth) &&
-                aboveThreshold(store.floatForKey(PrefKey::HighpassWidth)))
-                list << "--highpass-width" << store.stringForKey(PrefKey::HighpassWidth);
-        }
+        if (store.boolForKey(PrefKey::EnableLowpass) && appendReal("--lowpass", PrefKey::UpperCutoff) &&
+            store.boolForKey(PrefKey::ManualLowpassWidth))
+            appendReal("--lowpass-width", PrefKey::LowpassWidth);
+        if (store.boolForKey(PrefKey::EnableHighpass) && appendReal("--highpass", PrefKey::LowerCutoff) &&
+            store.boolForKey(PrefKey::ManualHighpassWidth))
+            appendReal("--highpass-width", PrefKey::HighpassWidth);
     }
 
-    const QString sampleRate = store.stringForKey(PrefKey::OutputSampleRate);
+    const QString sampleRate = settingText(PrefKey::OutputSampleRate, Kind::Real);
     if (!sampleRate.isNull())
         list << "--resample" << sampleRate;
-    const QString channelMode = store.stringForKey(PrefKey::ChannelMode);
+    const QString channelMode = settingText(PrefKey::ChannelMode, Kind::Choice, {"s", "j", "f", "d", "m"});
     if (!channelMode.isNull())
         list << "-m" << channelMode;
     // Mixing down is something the encoder only does to raw input.
@@ -128,18 +175,22 @@ std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &opti
         list << "-a";
     if (store.boolForKey(PrefKey::DifferentBlocks))
         list << "-d";
-    const QString masking = store.stringForKey(PrefKey::Masking);
+    const QString masking =
+        settingText(PrefKey::Masking, Kind::Choice, {"--noath", "--athonly", "--athshort"});
     if (!masking.isNull())
         list << masking;
-    const QString shortBlocks = store.stringForKey(PrefKey::ShortBlocks);
+    const QString shortBlocks =
+        settingText(PrefKey::ShortBlocks, Kind::Choice, {"--short", "--noshort", "--allshort"});
     if (!shortBlocks.isNull())
         list << shortBlocks;
     if (!store.boolForKey(PrefKey::TemporalMasking))
         list << "--notemp";
-    if (store.integerForKey(PrefKey::ReduceATHBy) > 0)
-        list << "--athlower" << store.stringForKey(PrefKey::ReduceATHBy);
-    if (aboveThreshold(store.floatForKey(PrefKey::TonalityLimit)))
-        list << "--cwlimit" << store.stringForKey(PrefKey::TonalityLimit);
+    if (store.integerForKey(PrefKey::ReduceATHBy) > 0) {
+        const QString lower = settingText(PrefKey::ReduceATHBy, Kind::Integer);
+        if (!lower.isNull() && store.integerForKey(PrefKey::ReduceATHBy) > 0)
+            list << "--athlower" << lower;
+    }
+    appendReal("--cwlimit", PrefKey::TonalityLimit);
 
     switch (store.integerForKey(PrefKey::BitRateMode)) {
     case 1:
@@ -179,7 +230,7 @@ std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &opti
         break;
     }
 
-    if (!appendRequired(list, "-e", PrefKey::Deemphasis))
+    if (!appendRequired(list, "-e", PrefKey::Deemphasis, Kind::Choice, {"n", "5", "c"}))
         return std::nullopt;
     if (store.boolForKey(PrefKey::StrictISO))
         list << "--strictly-enforce-ISO";

@@ -1,5 +1,6 @@
 #include "settings/PreferencesWindow.h"
 
+#include "platform/LocalizedStrings.h"
 #include "platform/WindowDescription.h"
 #include "settings/LamePrefs.h"
 
@@ -7,7 +8,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -250,6 +253,13 @@ PreferencesWindow::PreferencesWindow(LamePrefs *owner) : QObject(owner), owner(o
 {
     if (!findOutlets())
         return;
+    saveWarning = new QLabel(prefsWindow);
+    saveWarning->setObjectName(QStringLiteral("saveWarning"));
+    saveWarning->setWordWrap(true);
+    saveWarning->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    saveWarning->hide();
+    if (QLayout *layout = prefsWindow->layout())
+        layout->addWidget(saveWarning);
     connectControls();
     awakeFromNib();
 }
@@ -432,6 +442,33 @@ void PreferencesWindow::awakeFromNib()
     windowTabs->setCurrentIndex(tab);
     quiet = false;
     tabViewDidSelect(tab);
+    showSaveState();
+}
+
+void PreferencesWindow::showSaveState()
+{
+    const SettingsStore &store = LamePrefs::preferences();
+    if (store.canSave() || !saveWarning->isHidden())
+        return;
+    const QString folder = QDir::toNativeSeparators(QFileInfo(store.fileName()).absolutePath());
+    saveWarning->setText(localizedFormat(
+        localizedString(
+            "SettingsNotSaved",
+            "Your settings cannot be saved: %@ cannot be written. Changes last until Orvik quits.", "Global"),
+        {folder}));
+    saveWarning->show();
+    const int height = contentHeight(windowTabs->currentIndex());
+    if (height > 0)
+        resizeContent(height);
+}
+
+int PreferencesWindow::warningHeight() const
+{
+    if (!saveWarning || saveWarning->isHidden())
+        return 0;
+    const QLayout *layout = prefsWindow->layout();
+    const int spacing = layout ? qMax(0, layout->spacing()) : 0;
+    return saveWarning->heightForWidth(windowTabs->width()) + spacing;
 }
 
 void PreferencesWindow::showSetting(int group, int index)
@@ -614,6 +651,7 @@ void PreferencesWindow::change(int group, QObject *sender)
         break;
     }
     }
+    showSaveState();
 }
 
 void PreferencesWindow::applyCoupling(int group, int index, int value)
@@ -688,7 +726,9 @@ void PreferencesWindow::restoreDefaults(QObject *sender)
 int PreferencesWindow::contentHeight(int index) const
 {
     const QWidget *page = windowTabs->widget(index);
-    return page ? page->property("identifier").toString().toInt() : 0;
+    const int height = page ? page->property("identifier").toString().toInt() : 0;
+    // The warning below the tabs, when it shows, needs room of its own.
+    return height > 0 ? height + warningHeight() : 0;
 }
 
 void PreferencesWindow::tabViewWillSelect(int index)
@@ -698,6 +738,7 @@ void PreferencesWindow::tabViewWillSelect(int index)
     if (contentHeight(index) > prefsWindow->height())
         resizeContent(contentHeight(index));
     LamePrefs::preferences().setInteger(index, PrefKey::SelectedTab);
+    showSaveState();
 }
 
 void PreferencesWindow::tabViewDidSelect(int index)

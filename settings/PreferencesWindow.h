@@ -6,6 +6,7 @@
 
 class LamePrefs;
 class QButtonGroup;
+class QLabel;
 class QTabWidget;
 class QWidget;
 
@@ -59,6 +60,8 @@ class PreferencesWindow : public QObject
     void setControl(int group, int index, const QVariant &value);
     void applyCoupling(int group, int index, int value);
     int contentHeight(int index) const;
+    int warningHeight() const;
+    void showSaveState();
     void fitPagesTo(int index);
     void resizeContent(int height);
 
@@ -66,6 +69,8 @@ class PreferencesWindow : public QObject
     QWidget *prefsWindow = nullptr;
     QTabWidget *windowTabs = nullptr;
     QButtonGroup *deemphasisCells = nullptr;
+    // Says, below the tabs, that the settings cannot be saved; hidden while they can.
+    QLabel *saveWarning = nullptr;
     // The controls of each group, in tag order (the control with tag t at t - 1).
     QList<QList<QWidget *>> controls;
     // The tab whose will-select moment has run ahead of its switch (a click on the tab bar).

@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include <QDateTime>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -213,7 +214,24 @@ void SettingsStore::write(const QString &key, const QVariant &value)
 {
     user.insert(key, value);
     file->setValue(key, encode(value));
+    save();
+}
+
+void SettingsStore::save()
+{
     file->sync();
+    // QSettings keeps its first error, so a store that failed once is reported once.
+    if (!saving || file->status() == QSettings::NoError)
+        return;
+    saving = false;
+    qWarning().noquote() << QStringLiteral(
+                                "Error: cannot save preferences to %1; changes last until Orvik quits")
+                                .arg(QDir::toNativeSeparators(file->fileName()));
+}
+
+QString SettingsStore::fileName() const
+{
+    return file->fileName();
 }
 
 void SettingsStore::setBool(bool value, const QString &key)
@@ -240,7 +258,7 @@ void SettingsStore::removeObjectForKey(const QString &key)
 {
     user.remove(key);
     file->remove(key);
-    file->sync();
+    save();
 }
 
 bool SettingsStore::textToBool(const QString &text)

@@ -49,6 +49,11 @@ class SettingsStore
     void setObject(const QString &value, const QString &key);
     void removeObjectForKey(const QString &key);
 
+    // False once the user layer's file could not be written (a read-only or missing config
+    // folder): values written since then serve this session only. The first failure is logged.
+    bool canSave() const { return saving; }
+    QString fileName() const;
+
     // The conversions of the reads, for values that come from elsewhere (a number typed into a
     // field, a tag text). They follow the platform's text rules: leading white space is skipped
     // and the leading number of the text is taken.
@@ -61,8 +66,10 @@ class SettingsStore
     QVariant lookup(const QString &key) const;
     void write(const QString &key, const QVariant &value);
     void load();
+    void save();
 
     std::unique_ptr<QSettings> file;
     QVariantMap registered;
     QVariantMap user;
+    bool saving = true;
 };

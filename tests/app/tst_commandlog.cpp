@@ -34,6 +34,8 @@ class TestCommandLog : public QObject
     Q_OBJECT
 
   private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
     void lines_data()
     {
         QTest::addColumn<QStringList>("chunks");
@@ -63,6 +65,14 @@ class TestCommandLog : public QObject
         after("split chunks joined", {"Encod", "ing x", ".wav\n"}, "Encoding x.wav\n\nlame -V\n");
         after("carriage returns break lines", {"\r  1/40", "\r 40/40\n"}, "\n  1/40\n 40/40\n\nlame -V\n");
         after("CR LF split between chunks is one break", {"a\r", "\nb\r\n"}, "a\nb\n\nlame -V\n");
+        // A line of megabytes would stall the window for minutes: it is shown cut, with a note.
+        const QString cut = QStringLiteral(" … (%1 more characters of this line left out)");
+        const QString tenMegabytes(10 * 1024 * 1024, u'x');
+        command("10 MB argument", "lame", {tenMegabytes},
+                "lame " + tenMegabytes.left(16384 - 5) + cut.arg(tenMegabytes.size() + 5 - 16384));
+        after("long line over two chunks, then a short one",
+              {QString(10000, u'y'), QString(10000, u'y') + "\nok\r"},
+              QString(16384, u'y') + cut.arg(20000 - 16384) + "\nok\nlame -V\n");
     }
 
     void lines()

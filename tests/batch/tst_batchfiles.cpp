@@ -134,6 +134,20 @@ class tst_BatchFiles : public QObject
         QCOMPARE(selectedRow(batch), 2);
     }
 
+    // The window outlives its controller until its deferred deletion; its table must not read the
+    // task list that went with the controller.
+    void tableOutlivingItsControllerShowsNoRows()
+    {
+        BatchEncoder *batch = fixture->batchWith({"/f/a.wav", "/f/b.wav"});
+        QPointer<QTableView> table = child<QTableView>(batch->window(), "fileList");
+        int rows = -1;
+        connect(batch, &QObject::destroyed, this,
+                [&] { rows = table && table->model() ? table->model()->rowCount() : 0; });
+        batch->abortRun();
+        QTRY_VERIFY(rows >= 0);
+        QCOMPARE(rows, 0);
+    }
+
     void rowText_data()
     {
         QTest::addColumn<QString>("path");

@@ -223,7 +223,9 @@ class EncoderOutputParserTest : public QObject
         QTest::newRow("high pass disabled")
             << "highpass_disabled" << true
             << band + QStringList{"highpass=Warning: High pass filter disabled"} << QString();
-        QTest::newRow("low pass disabled") << "lowpass_disabled" << true << QStringList() << QString();
+        QTest::newRow("low pass disabled")
+            << "lowpass_disabled" << true << QStringList{"lowpass=Warning: Low pass filter disabled"}
+            << QString();
         QTest::newRow("over 10,000 frames") << "long_file" << true << band << QString();
         QTest::newRow("UTF-8 file name")
             << "utf8_file_name" << true << band

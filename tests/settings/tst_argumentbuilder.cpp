@@ -138,6 +138,45 @@ class TestArgumentBuilder : public QObject
             QCOMPARE(prefs.makeArgumentList(&task, &*run, true), Arguments(arguments));
     }
 
+    // A stored value that is not of its setting's kind never reaches the encoder: the factory value
+    // (or none) takes its place from then on, and one line of the log says so.
+    void valueOfTheWrongKind_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<Settings>("settings");
+        QTest::addColumn<QStringList>("globals");
+        auto row = [](const char *name, const QString &key, const QVariant &value, const QStringList &globals,
+                      const Settings &more = {}) {
+            QTest::newRow(name) << key << with(more, {{key, value}}) << globals;
+        };
+        row("10 MB bit rate", PrefKey::CBRBitRate, QString(10 * 1024 * 1024, u'9'), cbr);
+        row("bit rate with a unit", PrefKey::CBRBitRate, "128k", cbr);
+        row("quality as a real", PrefKey::CBRQuality, 2.5f, cbr);
+        row("tonality limit as a word", PrefKey::TonalityLimit, "8.8717 kHz", cbr);
+        row("deemphasis in upper case", PrefKey::Deemphasis, "N", cbr);
+        row("short blocks and more", PrefKey::ShortBlocks, "--short --nores", cbr);
+        row("channel mode as a word", PrefKey::ChannelMode, "joint", cbr);
+        row("endless resampling", PrefKey::OutputSampleRate, std::numeric_limits<float>::infinity(), cbr);
+        row("cutoff with a unit", PrefKey::UpperCutoff, "16 kHz", factoryTail,
+            {{PrefKey::EnableFiltering, true}, {PrefKey::EnableLowpass, true}});
+    }
+
+    void valueOfTheWrongKind()
+    {
+        QFETCH(QString, key);
+        QFETCH(Settings, settings);
+        QFETCH(QStringList, globals);
+        ArgumentSettings::setUpWithFactoryValues(settings);
+        QTest::ignoreMessage(
+            QtWarningMsg,
+            QRegularExpression(
+                QStringLiteral("^Error: corrupt preferences: \"%1\" holds [0-9]+ characters that are not ")
+                    .arg(key)));
+        QCOMPARE(prefs.makeGlobalSwitches({}, false), Arguments(globals));
+        // Repaired: the next run is built without a word.
+        QCOMPARE(prefs.makeGlobalSwitches({}, false), Arguments(globals));
+    }
+
     void requiredSettingMissing_data()
     {
         QTest::addColumn<int>("mode");

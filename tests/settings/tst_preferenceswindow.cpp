@@ -5,6 +5,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -356,6 +358,29 @@ class PreferencesWindowTest : public QObject
         const qsizetype at = switches->indexOf(QStringLiteral("-b"));
         QVERIFY(at >= 0 && at + 1 < switches->size());
         QCOMPARE(switches->at(at + 1), QStringLiteral("192"));
+    }
+
+    // Last, as the store cannot save again in this process once it failed.
+    void unsavedSettingsAreSaidOnce()
+    {
+        auto *warning = control<QLabel>("saveWarning");
+        QVERIFY(warning && warning->isHidden());
+        // A file where the config folder should be: nothing can be written there, even by root.
+        const QString folder = QFileInfo(SettingsStore::standardFilePath()).absolutePath();
+        QVERIFY(QDir(folder).removeRecursively());
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Error: cannot save preferences to "));
+        QTest::failOnWarning(QRegularExpression("cannot save"));
+        control<QCheckBox>("differentBlocks")->click();
+        control<QCheckBox>("differentBlocks")->click();
+        QVERIFY(warning->isVisible());
+        QVERIFY2(warning->text().contains(folder), qPrintable(warning->text()));
+        const auto *tabs = control<QTabWidget>("windowTabs");
+        QVERIFY(window->height() > heightOf(tabs, tabs->currentIndex()));
+        QVERIFY(QFile::remove(folder));
     }
 };
 

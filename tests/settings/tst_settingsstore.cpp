@@ -2,6 +2,7 @@
 #include "settings/SettingsStore.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -98,7 +99,8 @@ class tst_SettingsStore : public QObject
     {
         QTest::addColumn<QByteArray>("contents");
         QTest::newRow("value without a form") << QByteArray("[General]\nBit%20Rate%20Mode=3\n");
-        QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[[[\x01=\x02\n", 12);
+        static const char garbage[] = "\x00\xff\xfe[[[\x01=\x02\n";
+        QTest::newRow("binary garbage") << QByteArray(garbage, sizeof garbage - 1);
         QTest::newRow("bad number") << QByteArray("[General]\nCBR%20Bit%20Rate=i:12x\n");
     }
 
@@ -124,6 +126,25 @@ class tst_SettingsStore : public QObject
         store.setInteger(2, "Bit Rate Mode");
         SettingsStore restarted(path);
         QCOMPARE(restarted.integerForKey("Bit Rate Mode"), 2);
+    }
+
+    // What cannot be written serves the session and is reported once, not once per write.
+    void unwritableFolderIsReportedOnce()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath("Orvik")); // a file where the folder should be, even for root
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        SettingsStore store(dir.filePath("Orvik/Orvik.conf"));
+        QVERIFY(store.canSave());
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("^Error: cannot save preferences to .*Orvik.conf"));
+        QTest::failOnWarning(QRegularExpression("cannot save"));
+        store.setInteger(2, "Bit Rate Mode");
+        store.removeObjectForKey("Bit Rate Mode");
+        store.setBool(true, "Checksum");
+        QVERIFY(!store.canSave());
+        QCOMPARE(store.boolForKey("Checksum"), true);
     }
 
     void factoryValues()

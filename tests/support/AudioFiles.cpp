@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace AudioFiles {
@@ -27,7 +28,7 @@ int run(const QString &program, const QStringList &arguments, QString *errors, c
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-bool makeSine(const QString &path, double seconds, bool raw)
+bool makeSine(const QString &path, double seconds, bool raw, int hertz)
 {
     QStringList arguments = {"-n", "-r", "44100", "-c", "2", "-b", "16"};
     if (raw)
@@ -35,8 +36,7 @@ bool makeSine(const QString &path, double seconds, bool raw)
                   << "signed-integer"
                   << "-t"
                   << "raw";
-    arguments << path << "synth" << QString::number(seconds) << "sine"
-              << "440";
+    arguments << path << "synth" << QString::number(seconds) << "sine" << QString::number(hertz);
     return run(QStringLiteral("sox"), arguments) == 0 && QFile::exists(path);
 }
 
@@ -52,5 +52,24 @@ double decodedSeconds(const QString &mp3)
     bool ok = false;
     const double seconds = info.readAllStandardOutput().trimmed().toDouble(&ok);
     return ok && info.exitCode() == 0 ? seconds : -1.0;
+}
+
+double amplitudeAbove(const QString &audio, int hertz)
+{
+    QString wav = audio;
+    if (audio.endsWith(QLatin1String(".mp3"))) {
+        wav = audio + QStringLiteral(".decoded.wav");
+        if (run(QStringLiteral("lame"), {"--quiet", "--decode", audio, wav}) != 0)
+            return -1.0;
+    }
+    // sox's high-pass sinc filter, then its statistics, which it prints on standard error.
+    QString statistics;
+    const int status =
+        run(QStringLiteral("sox"), {wav, "-n", "sinc", QString::number(hertz), "stat"}, &statistics);
+    if (wav != audio)
+        QFile::remove(wav);
+    const QRegularExpression rms(QStringLiteral("RMS\\s+amplitude:\\s+([0-9.]+)"));
+    const QRegularExpressionMatch match = rms.match(statistics);
+    return status == 0 && match.hasMatch() ? match.captured(1).toDouble() : -1.0;
 }
 } // namespace AudioFiles

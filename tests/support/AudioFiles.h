@@ -7,9 +7,12 @@
 namespace AudioFiles {
 // True when `program` is on the PATH.
 bool haveProgram(const QString &program);
-// A stereo 44.1 kHz 16-bit sine of `seconds` at `path`: a WAV file, or headerless little-endian
-// signed samples when `raw`. False when sox failed.
-bool makeSine(const QString &path, double seconds, bool raw = false);
+// A stereo 44.1 kHz 16-bit sine of `seconds` and `hertz` at `path`: a WAV file, or headerless
+// little-endian signed samples when `raw`. False when sox failed.
+bool makeSine(const QString &path, double seconds, bool raw = false, int hertz = 440);
+// The RMS amplitude (0 to 1) of what lies above `hertz` in a WAV file, or in an MP3 as
+// `lame --decode` gets it back; negative when it cannot be measured.
+double amplitudeAbove(const QString &audio, int hertz);
 // The length in seconds of the audio that `lame --decode` gets back from the MP3 at `mp3`, or
 // a negative number when it cannot be decoded.
 double decodedSeconds(const QString &mp3);
