@@ -23,9 +23,9 @@ class QTableView;
 class QWidget;
 
 // The controller of one batch window: the list of files with their tags and the raw-input
-// options, the destination folder, and the run that encodes the list one file after another,
-// with the progress sheet, the Stop and Skip questions, the question about existing output
-// files, the hand-over of finished files to the music library and the completion sheet.
+// options, the destination folder, and the window side of the run (an EncoderRun) that encodes
+// the list one file after another: the progress sheet, the Stop and Skip questions, the
+// question about existing output files and the completion sheet.
 // A controller owns itself: it ends with its window, or with its run.
 class BatchEncoder : public QObject
 {
@@ -57,7 +57,6 @@ class BatchEncoder : public QObject
     const QVariantMap &options() const { return globalOptions; }
     QString destination() const { return outputFolder; }
     LameProgress *progressController() const { return progress; }
-    EncoderRun *encoderRun() const { return run; }
     QProcess *encoderProcess() const { return run ? run->process() : nullptr; }
     quint32 currentTaskIndex() const { return run ? run->currentIndex() : 0; }
 
