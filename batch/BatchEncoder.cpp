@@ -121,7 +121,6 @@ BatchEncoder::~BatchEncoder()
         tagsPanel->removeEventFilter(this);
         tagsPanel->deleteLater();
     }
-    AEDisposeDesc(&playlist);
 }
 
 void BatchEncoder::setUpWindow()
@@ -243,9 +242,9 @@ bool BatchEncoder::eventFilter(QObject *watched, QEvent *event)
             // A running batch is never ended under its encoder: closing asks the Stop question,
             // unless a question or panel is up already.
             event->ignore();
-            if (!interacting && !(sheet && sheet->isVisible())) {
+            if (!run->isInteracting() && !(sheet && sheet->isVisible())) {
                 stopProcess(progress);
-                closingWindow = interacting;
+                closingWindow = run->isInteracting();
             }
             return true;
         }

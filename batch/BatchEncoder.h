@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AppleEvents.h"
+#include "run/EncoderRun.h"
 
 #include <QList>
 #include <QObject>
@@ -23,9 +23,9 @@ class QTableView;
 class QWidget;
 
 // The controller of one batch window: the list of files with their tags and the raw-input
-// options, the destination folder, and the run that encodes the list one file after another,
-// with the progress sheet, the Stop and Skip questions, the question about existing output
-// files, the hand-over of finished files to the music library and the completion sheet.
+// options, the destination folder, and the window side of the run (an EncoderRun) that encodes
+// the list one file after another: the progress sheet, the Stop and Skip questions, the
+// question about existing output files and the completion sheet.
 // A controller owns itself: it ends with its window, or with its run.
 class BatchEncoder : public QObject
 {
@@ -57,10 +57,8 @@ class BatchEncoder : public QObject
     const QVariantMap &options() const { return globalOptions; }
     QString destination() const { return outputFolder; }
     LameProgress *progressController() const { return progress; }
-    QProcess *encoderProcess() const { return toolTask; }
-    quint32 currentTaskIndex() const { return currentTask; }
-    quint32 failedCount() const { return failedTasks; }
-    quint32 libraryFailureCount() const { return libraryFailures; }
+    QProcess *encoderProcess() const { return run ? run->process() : nullptr; }
+    quint32 currentTaskIndex() const { return run ? run->currentIndex() : 0; }
 
   public slots:
     // The progress sheet's buttons.
@@ -76,24 +74,11 @@ class BatchEncoder : public QObject
     void setUpWindow();
     void release();
 
-    // The run.
+    // The run: its window side. The run itself is an EncoderRun.
     void beginEncoding();
     bool prepareDestination();
-    void beginTask();
-    // Why the input of `task` cannot be encoded, or nothing when it can.
-    QString inputProblem(const QVariantMap &task) const;
-    // Why the MP3 of `task` is not the whole of its input (it is shorter by more than a frame
-    // than the input's header promises), or nothing when it is.
-    QString encodedLengthProblem(const QVariantMap &task) const;
-    void launchTask();
-    // Ends the current file; `failure` says why it failed, and is empty when it did not.
-    void endOfFile(const QString &failure);
-    void removePartialOutput(const QString &output);
-    // False when the library did not take the file whole (its playlist entry or tags missing).
-    bool handOverToLibrary(const QVariantMap &task);
-    void discardEmptyPlaylist();
+    void connectRun();
     void discardProcess();
-    void nextTask();
     void displayCompletion();
     void confirmStopDidEnd(int answer);
     void confirmSkipDidEnd(int answer);
@@ -118,8 +103,6 @@ class BatchEncoder : public QObject
     void resolveNameConflict();
     void duplicateNameEnded(int answer);
     void renamingPanelDidEnd(int answer, const QString &path);
-    void skipRecord();
-    bool isReplaceable(const QString &path) const;
 
     quint32 windowIndex = 0;
     LamePrefs *preferences = nullptr;
@@ -128,22 +111,9 @@ class BatchEncoder : public QObject
     QVariantMap globalOptions;
     QString outputFolder;
     QList<QVariantMap> tasks;
-    std::optional<QStringList> globalSwitches;
-    QProcess *toolTask = nullptr;
-    bool interacting = false;
-    bool nameConflict = false;
-    bool deferred = false;
-    bool terminating = false;
-    bool completed = false;
+    EncoderRun *run = nullptr;
     bool ending = false;
     bool closingWindow = false; // the Stop question up was asked by closing the window
-    quint32 currentTask = 0;
-    quint32 failedTasks = 0;
-    quint32 libraryFailures = 0;
-    quint32 filesAdded = 0;
-    bool usingTunes = false;
-    bool createPlaylist = false;
-    AEDesc playlist{typeNull, nullptr};
 
     QPointer<QWidget> sheet; // the alert or panel of this window that is up, if any
     QMainWindow *filesWindow = nullptr;

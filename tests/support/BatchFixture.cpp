@@ -38,8 +38,12 @@ BatchFixture::~BatchFixture()
 
 QString BatchFixture::fakeInput(const QString &name, double seconds, int exitStatus)
 {
-    // A real, tiny WAV file, as the batch checks its inputs; its samples are the instructions.
-    const QString path = inputs.filePath(name);
+    return writeFakeInput(inputs.filePath(name), seconds, exitStatus);
+}
+
+QString BatchFixture::writeFakeInput(const QString &path, double seconds, int exitStatus)
+{
+    // A real, tiny WAV file, as the run checks its inputs; its samples are the instructions.
     const QByteArray text = QStringLiteral("\nseconds=%1\nexit=%2\n").arg(seconds).arg(exitStatus).toUtf8();
     SF_INFO format{0, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0, 0};
     if (SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format)) {
