@@ -92,16 +92,7 @@ class tst_BatchKeyboard : public QObject
         music = fixture->cleanMusicFolder();
     }
 
-    void cleanup()
-    {
-        while (QMessageBox *alert = TestSheets::waitForAlert(0))
-            delete alert;
-        while (QFileDialog *panel = TestSheets::waitForPanel(0))
-            delete panel;
-        for (BatchEncoder *batch : BatchEncoder::allControllers())
-            batch->abortRun();
-        QTRY_VERIFY(BatchEncoder::allControllers().isEmpty());
-    }
+    void cleanup() { QVERIFY(BatchFixture::closeEverything()); }
 
     void cleanupTestCase() { fixture.reset(); }
 

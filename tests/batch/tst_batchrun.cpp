@@ -89,16 +89,7 @@ class tst_BatchRun : public QObject
     void init() { music = fixture->cleanMusicFolder(); }
 
     // A failed test leaves no question or window behind for the next one.
-    void cleanup()
-    {
-        while (QMessageBox *alert = TestSheets::waitForAlert(0))
-            delete alert;
-        while (QFileDialog *panel = TestSheets::waitForPanel(0))
-            delete panel;
-        for (BatchEncoder *batch : BatchEncoder::allControllers())
-            batch->abortRun();
-        QTRY_VERIFY(BatchEncoder::allControllers().isEmpty());
-    }
+    void cleanup() { QVERIFY(BatchFixture::closeEverything()); }
 
     void cleanupTestCase() { fixture.reset(); }
 

@@ -1,4 +1,5 @@
 #include "support/BatchFixture.h"
+#include "support/TestSheets.h"
 
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
@@ -11,7 +12,9 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QtTest>
@@ -99,4 +102,15 @@ bool BatchFixture::waitUntilEncoding(BatchEncoder *batch, quint32 index)
 bool BatchFixture::waitUntilEnded(BatchEncoder *batch)
 {
     return QTest::qWaitFor([&] { return !BatchEncoder::allControllers().contains(batch); }, 15000);
+}
+
+bool BatchFixture::closeEverything()
+{
+    while (QMessageBox *alert = TestSheets::waitForAlert(0))
+        delete alert;
+    while (QFileDialog *panel = TestSheets::waitForPanel(0))
+        delete panel;
+    for (BatchEncoder *batch : BatchEncoder::allControllers())
+        batch->abortRun();
+    return QTest::qWaitFor([] { return BatchEncoder::allControllers().isEmpty(); });
 }

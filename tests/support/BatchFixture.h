@@ -33,6 +33,9 @@ class BatchFixture
     static void interrupt(BatchEncoder *batch, int tag);
     // Waits until the encoder of file `index` runs.
     static bool waitUntilEncoding(BatchEncoder *batch, quint32 index);
+    // Takes down every alert and panel and ends every batch, so that a failed test leaves nothing
+    // behind for the next one; false when a batch is still there after the wait.
+    static bool closeEverything();
     // Waits until the batch controller is gone.
     static bool waitUntilEnded(BatchEncoder *batch);
 
