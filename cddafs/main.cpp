@@ -34,6 +34,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fuse.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -279,7 +280,7 @@ int main(int argc, char *argv[])
     if (stat("/dev/fuse", &device) != 0)
         return fail("/dev/fuse", "FUSE is not available on this system");
 
-    auto *data = new Volume;
+    const auto data = std::make_unique<Volume>();
     std::string error;
     data->disc = Disc::open(source, error);
     if (!data->disc)
@@ -326,8 +327,10 @@ int main(int argc, char *argv[])
         o.init = initOp;
         return o;
     }();
-    fuse *session = fuse_new(&arguments, &operations, sizeof operations, data);
+    fuse *session = fuse_new(&arguments, &operations, sizeof operations, data.get());
     if (!session || fuse_mount(session, mountPoint.c_str()) != 0) {
+        if (session)
+            fuse_destroy(session);
         if (!nameIn.empty())
             rmdir(mountPoint.c_str());
         return fail(mountPoint, "the volume cannot be mounted (is FUSE available?)");
@@ -345,6 +348,5 @@ int main(int argc, char *argv[])
     fuse_remove_signal_handlers(fuse_get_session(session));
     fuse_unmount(session);
     fuse_destroy(session);
-    delete data;
     return status == 0 ? 0 : 1;
 }
