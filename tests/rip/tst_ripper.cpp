@@ -7,6 +7,7 @@
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
 #include "monitor/LameProgress.h"
+#include "platform/MusicLibrary.h"
 #include "platform/WindowDescription.h"
 #include "platform/Workspace.h"
 #include "rip/Ripper.h"
@@ -404,7 +405,8 @@ class TestRipper : public QObject
         binFile.close();
 
         BatchFixture fixture(false);
-        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+        LamePrefs::preferences().setBool(true, PrefKey::ITunesIntegration);
+        LamePrefs::preferences().setBool(true, PrefKey::DiscPlaylists);
         QProcess mount;
         QDir().mkpath(work.filePath("discs"));
         mount.start(ORVIK_BUILD_DIR "/orvik-cddafs",
@@ -432,6 +434,13 @@ class TestRipper : public QObject
         QMessageBox *notice = TestSheets::waitForAlert(60000);
         QVERIFY(notice);
         QCOMPARE(notice->informativeText(), "All tracks done.");
+        QFile playlist(MusicLibrary::playlistPath("AC_DC - Live"));
+        QVERIFY(playlist.open(QIODevice::ReadOnly));
+        QStringList listed;
+        for (const QString &line : QString::fromUtf8(playlist.readAll()).split('\n'))
+            if (!line.isEmpty() && !line.startsWith('#'))
+                listed << QFileInfo(line).fileName();
+        QCOMPARE(listed, QStringList({"01. First.mp3", "02. Second.mp3"}));
         for (int i = 0; i < tracks.size(); ++i) {
             const QString mp3 = QStringLiteral("%1/AC_DC - Live/%2. %3.mp3")
                                     .arg(destination)
@@ -442,7 +451,8 @@ class TestRipper : public QObject
             QCOMPARE(frame(mp3, "TIT2"), tracks[i].first);
             QCOMPARE(frame(mp3, "TPE1"), "AC/DC");
             QCOMPARE(frame(mp3, "TALB"), "Live");
-            QCOMPARE(frame(mp3, "TRCK"), QStringLiteral("%1/2").arg(i + 1, 2, 10, QChar('0')));
+            QCOMPARE(frame(mp3, "TRCK").split('/').value(0).toInt(), i + 1);
+            QCOMPARE(frame(mp3, "TRCK").split('/').value(1), "2");
         }
         TestSheets::click(notice, fixture.master().confirmButtonTitle());
         QVERIFY(ended(ripper));
