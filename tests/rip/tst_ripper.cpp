@@ -313,19 +313,22 @@ class TestRipper : public QObject
     {
         QTest::addColumn<QList<Track>>("tracks");
         QTest::addColumn<int>("unreadable"); // the track whose attribute counts bad sectors
-        QTest::addColumn<bool>("unmount");   // the disc goes away while track 1 runs
+        QTest::addColumn<QString>("during"); // what happens while track 1 runs
         QTest::addColumn<int>("failed");
-        QTest::newRow("encoder fails") << QList<Track>{{"A"}, {"B", 0.2, 1}, {"C"}} << -1 << false << 1;
-        QTest::newRow("unreadable sectors") << QList<Track>{{"A"}, {"B"}, {"C"}} << 0 << false << 1;
-        QTest::newRow("unmounted") << QList<Track>{{"A", 30}, {"B"}, {"C"}} << -1 << true << 3;
+        QTest::addColumn<int>("files");
+        QTest::newRow("encoder fails") << QList<Track>{{"A"}, {"B", 0.2, 1}, {"C"}} << -1 << "" << 1 << 2;
+        QTest::newRow("unreadable sectors") << QList<Track>{{"A"}, {"B"}, {"C"}} << 0 << "" << 1 << 2;
+        QTest::newRow("unmounted") << QList<Track>{{"A", 30}, {"B"}, {"C"}} << -1 << "unmount" << 3 << 0;
+        QTest::newRow("skipped") << QList<Track>{{"A", 30}, {"B"}, {"C"}} << -1 << "skip" << 0 << 2;
     }
 
     void failures()
     {
         QFETCH(QList<Track>, tracks);
         QFETCH(int, unreadable);
-        QFETCH(bool, unmount);
+        QFETCH(QString, during);
         QFETCH(int, failed);
+        QFETCH(int, files);
         BatchFixture fixture(true);
         LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
         const QString disc = makeDisc("Faulty", tracks, true);
@@ -336,17 +339,27 @@ class TestRipper : public QObject
         Ripper *ripper = Ripper::initWithPreferences(fixture.master().preferences(), disc);
         QVERIFY(ripper);
         rip(ripper, fixture.cleanMusicFolder());
-        if (unmount) {
+        if (!during.isEmpty())
             QVERIFY(encoding(ripper, 0));
+        if (during == "unmount")
             emit Workspace::shared().didUnmount(disc);
+        if (during == "skip") {
+            for (QPushButton *button :
+                 ripper->progressController()->progressSheet()->findChildren<QPushButton *>())
+                if (WindowDescription::tag(button) == 2)
+                    button->click();
+            QMessageBox *skip = TestSheets::waitForAlert();
+            QVERIFY(skip);
+            QCOMPARE(skip->informativeText(), "Skip track 01?");
+            QVERIFY(TestSheets::click(skip, fixture.master().confirmButtonTitle()));
         }
         QMessageBox *notice = TestSheets::waitForAlert(30000);
         QVERIFY(notice);
-        QVERIFY2(
-            notice->informativeText().contains(
-                QStringLiteral("%1 of 3 tracks could not be ripped. The command log shows why.").arg(failed)),
-            qPrintable(notice->informativeText()));
-        QCOMPARE(QDir(ripper->ripFolder()).entryList(QDir::Files).size(), 3 - failed);
+        const QString counted =
+            QStringLiteral("%1 of 3 tracks could not be ripped. The command log shows why.").arg(failed);
+        QCOMPARE(notice->informativeText(),
+                 failed ? "All tracks done.\n\n" + counted : QStringLiteral("All tracks done."));
+        QCOMPARE(QDir(ripper->ripFolder()).entryList(QDir::Files).size(), files);
     }
 
     void closingAsksStop()
