@@ -28,6 +28,7 @@
 #include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QTextBoundaryFinder>
 
 #include <sys/xattr.h>
 
@@ -120,7 +121,18 @@ QString Ripper::trackFileName(const QVariantMap &track)
             ? localizedFormat(ripText("RipNameFormat", "%@. %@"),
                               {number, withoutSlashes(track.value(kSongTitleKey).toString())})
             : localizedFormat(ripText("UntitledRipFormat", "%@"), {number});
-    return name + QStringLiteral(".mp3");
+    // A file name holds at most 255 bytes: a long title keeps its start, cut between two
+    // characters, so that the track is still written.
+    const qsizetype room = 255 - 4;
+    qsizetype end = name.size();
+    if (name.toUtf8().size() > room) {
+        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
+        end = 0;
+        for (qsizetype next = characters.toNextBoundary();
+             next > 0 && name.left(next).toUtf8().size() <= room; next = characters.toNextBoundary())
+            end = next;
+    }
+    return name.left(end) + QStringLiteral(".mp3");
 }
 
 Ripper *Ripper::initWithPreferences(LamePrefs *preferences, const QString &mountPoint)

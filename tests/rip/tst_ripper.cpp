@@ -253,6 +253,13 @@ class TestRipper : public QObject
                                            << "01.mp3"
                                            << ""
                                            << "";
+        QTest::newRow("long title") << ""
+                                    << ""
+                                    << ""
+                                    << "" << QString(200, u'é') << "" << false << "Unknown"
+                                    << "01. " + QString(123, u'é') + ".mp3"
+                                    << ""
+                                    << "";
         QTest::newRow("music library") << "Y"
                                        << ""
                                        << "2001"
@@ -297,8 +304,7 @@ class TestRipper : public QObject
         QCOMPARE(notice->informativeText(), "All tracks done.");
         const QString first = destination + "/" + folder + "/" + firstFile;
         QVERIFY2(QFile::exists(first), qPrintable(first));
-        QVERIFY(QFile::exists(destination + "/" + folder + "/02. Two.mp3"));
-        QVERIFY(qAbs(AudioFiles::decodedSeconds(first) - 0.5) < 0.06);
+        QVERIFY(qAbs(AudioFiles::decodedSeconds(destination + "/" + folder + "/02. Two.mp3") - 0.3) < 0.06);
         QCOMPARE(frame(first, "TPE1"), artist);
         QCOMPARE(frame(first, "TALB"), album);
         QTEST(frame(first, "TDRC"), "year");
