@@ -456,6 +456,15 @@ class TestRipper : public QObject
             },
             15000));
         QCOMPARE(ripper->window()->windowTitle(), "Rip Audio CD - Live Tapes");
+        // Rip Audio CD finds the disc among the mounted volumes, but only once it has no window.
+        fixture.master().ripCD();
+        QCOMPARE(Ripper::allControllers().size(), 1);
+        ripper->window()->close();
+        QVERIFY(ended(ripper));
+        fixture.master().ripCD();
+        QCOMPARE(Ripper::allControllers().size(), 1);
+        ripper = Ripper::allControllers().first();
+        QCOMPARE(ripper->mountPoint(), point);
         outlet<QLineEdit>(ripper, "artistField")->setText("AC/DC");
         outlet<QLineEdit>(ripper, "albumField")->setText("Live");
         const QString destination = fixture.cleanMusicFolder();
