@@ -198,6 +198,8 @@ void LameMaster::quit()
     bool running = false;
     for (BatchEncoder *batch : BatchEncoder::allControllers())
         running = running || batch->isRunning();
+    for (Ripper *rip : Ripper::allControllers())
+        running = running || rip->isRunning();
     if (!running) {
         QApplication::quit();
         return;
@@ -218,6 +220,9 @@ void LameMaster::quit()
             for (BatchEncoder *batch : BatchEncoder::allControllers())
                 if (batch->isRunning())
                     batch->abortRun();
+            for (Ripper *rip : Ripper::allControllers())
+                if (rip->isRunning())
+                    rip->abortRun();
             QApplication::quit();
             quitting = false;
         });

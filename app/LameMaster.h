@@ -49,7 +49,7 @@ class LameMaster : public QObject, public ApplicationDelegate
     void logOutput(const QString &text) override;
 
     // A file opened with the application: it goes to the gopher, which is made when there is none.
-    bool openFile(const QString &path);
+    bool openFile(const QString &path) override;
     // Start-up without files: a rip window for a mounted audio CD, else an empty batch window.
     bool openUntitledFile();
 
@@ -61,7 +61,7 @@ class LameMaster : public QObject, public ApplicationDelegate
     void showCommandLog();
     void clearLog();
     void volumeMounted(const QString &mountPoint);
-    // Quits Orvik; while any batch is encoding it asks once, and stops every encoder first.
+    // Quits Orvik; while any batch or rip is encoding it asks once, and stops every encoder first.
     void quit();
 
   private:

@@ -29,6 +29,9 @@ class ApplicationDelegate
     // A document's run has ended and its window is about to close. The application stays open
     // with a new window when that window was the last one showing.
     virtual void runDidEnd(QWidget *window) = 0;
+    // A file opened with the application, as a file dropped on a rip window is: it goes to a
+    // batch window. False when no batch window could take it.
+    virtual bool openFile(const QString &) { return false; }
     // The command log: the command line of a process about to run, and a chunk of its output.
     virtual void logCommand(const QProcess *task) = 0;
     virtual void logOutput(const QString &text) = 0;

@@ -82,7 +82,10 @@ void EncoderRun::beginTask()
     const QVariantMap &task = tasks->at(current);
     // An input the encoder cannot read as audio would still become an MP3 (of noise, or of
     // nothing), or block the run on a pipe: it fails here, before anything opens it.
-    if (const QString problem = inputProblem(task); !problem.isEmpty()) {
+    QString problem = setup.sourceProblem ? setup.sourceProblem(task) : QString();
+    if (problem.isEmpty())
+        problem = inputProblem(task);
+    if (!problem.isEmpty()) {
         logCannotEncode(task, problem);
         ++failedTasks;
         nextTask();
@@ -206,6 +209,10 @@ void EncoderRun::endOfFile(const QString &failure)
     const QVariantMap task = tasks->value(current);
     const QString output = task.value(kOutputFileKey).toString();
     QString failed = failure;
+    // What the source says is the cause: an encoder cut off by a vanished disc ends by a signal.
+    if (!terminating && setup.sourceProblem)
+        if (const QString problem = setup.sourceProblem(task); !problem.isEmpty())
+            failed = problem;
     if (failed.isEmpty() && !terminating)
         failed = encodedLengthProblem(task);
     if (!failed.isEmpty()) {
@@ -253,9 +260,14 @@ bool EncoderRun::handOverToLibrary(const QVariantMap &task)
         whole = false;
     } else {
         ++filesAdded;
-        status = SetTags(&track, tag(task, kSongTitleKey), tag(task, kSongArtistKey),
-                         tag(task, kSongAlbumKey), tag(task, kSongYearKey), tag(task, kSongTrackNoKey),
-                         QVariant(), tag(task, kSongCommentKey), tag(task, kSongGenreKey));
+        // A track number may carry the count of the disc's tracks ("03/12"), as the encoder takes it.
+        const QVariant number = tag(task, kSongTrackNoKey);
+        const QStringList parts = number.toString().split(u'/');
+        status =
+            SetTags(&track, tag(task, kSongTitleKey), tag(task, kSongArtistKey), tag(task, kSongAlbumKey),
+                    tag(task, kSongYearKey), parts.size() > 1 ? QVariant(parts.first()) : number,
+                    parts.size() > 1 ? QVariant(parts.at(1).toInt()) : QVariant(), tag(task, kSongCommentKey),
+                    tag(task, kSongGenreKey));
         if (status)
             failed("TagsFailed", "The tags of \"%@\" could not be written: %@.", status);
         whole = whole && status == noErr;

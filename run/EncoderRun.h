@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <functional>
 #include <optional>
 
 class LamePrefs;
@@ -43,6 +44,9 @@ class EncoderRun : public QObject
         bool asksAboutExistingFiles = false;
         // The string table of the messages written to the command log ("Batch", "Rip").
         const char *stringTable = "Batch";
+        // Why the source of a record cannot give its audio whole (a disc gone or read with
+        // errors), or empty; asked before a record starts and after its encoder has ended.
+        std::function<QString(const QVariantMap &task)> sourceProblem{};
     };
 
     explicit EncoderRun(QObject *parent = nullptr);
