@@ -56,8 +56,8 @@ void EncoderRun::start(const Setup &runSetup)
         if (setup.makePlaylist)
             if (const OSErr status = CreatePlaylist(setup.playlistName, &playlist))
                 log(localizedFormat(text("PlaylistFailed",
-                                         "The music library could not make a playlist for "
-                                         "this batch: %@. The files are added without one."),
+                                         "The music library could not make a playlist: %@. The "
+                                         "files are added without one."),
                                     {TunesErrorText(status)}));
     }
     globalSwitches = setup.preferences->makeGlobalSwitches(setup.options, !setup.useLibrary);
