@@ -28,22 +28,6 @@ ApplicationDelegate *master()
     return ApplicationDelegate::instance();
 }
 
-QString confirmTitle()
-{
-    return master() ? master()->confirmButtonTitle() : QStringLiteral("OK");
-}
-
-QString cancelTitle()
-{
-    return master() ? master()->cancelButtonTitle() : QStringLiteral("Cancel");
-}
-
-void logLine(const QString &text)
-{
-    if (master())
-        master()->logOutput(QStringLiteral("\n") + text + QStringLiteral("\n"));
-}
-
 } // namespace
 
 QString BatchEncoder::outputPathFor(const QString &inputPath, const QString &folder)
@@ -79,8 +63,8 @@ bool BatchEncoder::prepareDestination()
     if (usable)
         return true;
     sheet = Sheets::beginAlertSheet(
-        filesWindow, batchText("DestinationErrorTitle", "Cannot Use Destination Folder"), confirmTitle(),
-        QString(), QString(),
+        filesWindow, batchText("DestinationErrorTitle", "Cannot Use Destination Folder"),
+        ApplicationDelegate::confirmTitle(), QString(), QString(),
         localizedFormat(
             batchText("DestinationErrorMessage",
                       "The folder \"%@\" cannot be created or written. Choose another destination."),
@@ -155,7 +139,7 @@ void BatchEncoder::connectRun()
         displayCompletion();
     });
     connect(run, &EncoderRun::stopped, this, &BatchEncoder::abortRun);
-    connect(run, &EncoderRun::logged, this, &logLine);
+    connect(run, &EncoderRun::logged, this, &ApplicationDelegate::logLine);
 }
 
 void BatchEncoder::discardProcess()
@@ -170,8 +154,9 @@ void BatchEncoder::stopProcess(LameProgress *)
         return;
     progress->suspend();
     run->questionStarted();
-    sheet = Sheets::beginAlertSheet(filesWindow, batchText("StopBatchTitle", "Stop batch?"), confirmTitle(),
-                                    cancelTitle(), QString(), batchText("StopBatchMessage", "Stop encoding?"),
+    sheet = Sheets::beginAlertSheet(filesWindow, batchText("StopBatchTitle", "Stop batch?"),
+                                    ApplicationDelegate::confirmTitle(), ApplicationDelegate::cancelTitle(),
+                                    QString(), batchText("StopBatchMessage", "Stop encoding?"),
                                     [this](int answer) { confirmStopDidEnd(answer); });
 }
 
@@ -184,7 +169,8 @@ void BatchEncoder::skipTask(LameProgress *)
     const QString name =
         QFileInfo(tasks.value(run->currentIndex()).value(kInputFileKey).toString()).fileName();
     sheet = Sheets::beginAlertSheet(
-        filesWindow, batchText("SkipTaskTitle", "Skip file?"), confirmTitle(), cancelTitle(), QString(),
+        filesWindow, batchText("SkipTaskTitle", "Skip file?"), ApplicationDelegate::confirmTitle(),
+        ApplicationDelegate::cancelTitle(), QString(),
         localizedFormat(batchText("SkipTaskMessage", "Skip file \"%@\"?"), {name}),
         [this](int answer) { confirmSkipDidEnd(answer); });
 }
@@ -230,9 +216,9 @@ void BatchEncoder::displayCompletion()
                                       "The music library could not take %u files whole (playlist entry "
                                       "or tags). The command log shows why."),
                             {run->libraryFailureCount()});
-    sheet =
-        Sheets::beginInformationalAlertSheet(filesWindow, batchText("CompletionTitle", "Encoding Complete"),
-                                             confirmTitle(), message, [this](int) { completionEnded(); });
+    sheet = Sheets::beginInformationalAlertSheet(
+        filesWindow, batchText("CompletionTitle", "Encoding Complete"), ApplicationDelegate::confirmTitle(),
+        message, [this](int) { completionEnded(); });
 }
 
 void BatchEncoder::completionEnded()

@@ -15,6 +15,11 @@ class ApplicationDelegate
   public:
     // The application controller, or nullptr before it exists (and in tests that run without one).
     static ApplicationDelegate *instance();
+    // The controller's confirm and cancel button titles, or the default texts without one.
+    static QString confirmTitle();
+    static QString cancelTitle();
+    // One line for the command log, set apart by line breaks; dropped without a controller.
+    static void logLine(const QString &text);
 
     virtual void positionWindow(QWidget *window) = 0;
 

@@ -38,12 +38,6 @@ class Alert : public QMessageBox
     }
 };
 
-QString cancelText()
-{
-    ApplicationDelegate *application = ApplicationDelegate::instance();
-    return application ? application->cancelButtonTitle() : QStringLiteral("Cancel");
-}
-
 // File names, tags and encoder output reach the alert's texts: they are never read as markup.
 void showAsPlainText(QMessageBox *box)
 {
@@ -89,7 +83,7 @@ void showAlert(Alert *box, QPushButton *defaultButton, QPushButton *alternateBut
                AlertHandler handler)
 {
     for (QPushButton *button : {defaultButton, alternateButton, otherButton})
-        if (button && button->text() == cancelText())
+        if (button && button->text() == ApplicationDelegate::cancelTitle())
             box->cancelButton = button;
     box->setDefaultButton(defaultButton);
     giveMnemonics({defaultButton, alternateButton, otherButton});

@@ -45,22 +45,6 @@ ApplicationDelegate *master()
     return ApplicationDelegate::instance();
 }
 
-QString confirmTitle()
-{
-    return master() ? master()->confirmButtonTitle() : QStringLiteral("OK");
-}
-
-QString cancelTitle()
-{
-    return master() ? master()->cancelButtonTitle() : QStringLiteral("Cancel");
-}
-
-void logLine(const QString &text)
-{
-    if (master())
-        master()->logOutput(QStringLiteral("\n") + text + QStringLiteral("\n"));
-}
-
 // What replaces "/" in folder and file names. A translation holding "/" itself would put the
 // separator back into the name, so it is refused for the default.
 QString replacementSeparator()
@@ -417,9 +401,9 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
         path = chosen.filePath(name + QStringLiteral(" %1").arg(k));
     if (!QDir().mkdir(path)) {
         sheet = Sheets::beginAlertSheet(
-            ripWindow, ripText("CantCreateTitle", "Can't Create Folder"), confirmTitle(), QString(),
-            QString(), localizedFormat(ripText("CantCreateMessage", "Can't create \"%@\"."), {path}),
-            nullptr);
+            ripWindow, ripText("CantCreateTitle", "Can't Create Folder"), ApplicationDelegate::confirmTitle(),
+            QString(), QString(),
+            localizedFormat(ripText("CantCreateMessage", "Can't create \"%@\"."), {path}), nullptr);
         return;
     }
     folder = path;
@@ -497,7 +481,7 @@ void Ripper::connectRun()
         displayCompletion();
     });
     connect(run, &EncoderRun::stopped, this, &Ripper::abortRun);
-    connect(run, &EncoderRun::logged, this, &logLine);
+    connect(run, &EncoderRun::logged, this, &ApplicationDelegate::logLine);
 }
 
 void Ripper::stopProcess(LameProgress *)
@@ -507,7 +491,8 @@ void Ripper::stopProcess(LameProgress *)
     progress->suspend();
     run->questionStarted();
     sheet = Sheets::beginAlertSheet(
-        ripWindow, ripText("StopRipTitle", "Stop rip?"), confirmTitle(), cancelTitle(), QString(),
+        ripWindow, ripText("StopRipTitle", "Stop rip?"), ApplicationDelegate::confirmTitle(),
+        ApplicationDelegate::cancelTitle(), QString(),
         localizedFormat(ripText("StopRipMessage", "Stop ripping \"%@\"?"), {volumeName()}),
         [this](int answer) { confirmStopDidEnd(answer); });
 }
@@ -519,8 +504,9 @@ void Ripper::skipTask(LameProgress *)
     progress->suspend();
     run->questionStarted();
     const QString number = tracks.value(run->currentIndex()).value(kSongTrackNoKey).toString();
-    sheet = Sheets::beginAlertSheet(ripWindow, ripText("SkipTaskTitle", "Skip track?"), confirmTitle(),
-                                    cancelTitle(), QString(),
+    sheet = Sheets::beginAlertSheet(ripWindow, ripText("SkipTaskTitle", "Skip track?"),
+                                    ApplicationDelegate::confirmTitle(), ApplicationDelegate::cancelTitle(),
+                                    QString(),
                                     localizedFormat(ripText("SkipTaskMessage", "Skip track %@?"), {number}),
                                     [this](int answer) { run->skipAnswered(answer == 1); });
 }
@@ -558,7 +544,8 @@ void Ripper::displayCompletion()
                                            "entry or tags). The command log shows why."),
                                    {run->libraryFailureCount()});
     sheet = Sheets::beginInformationalAlertSheet(ripWindow, ripText("CompletionTitle", "Rip Complete"),
-                                                 confirmTitle(), message, [this](int) { completionEnded(); });
+                                                 ApplicationDelegate::confirmTitle(), message,
+                                                 [this](int) { completionEnded(); });
 }
 
 void Ripper::completionEnded()
