@@ -5,6 +5,7 @@
 #include "batch/BatchFileList.h"
 #include "monitor/LameProgress.h"
 #include "platform/ApplicationDelegate.h"
+#include "platform/FileDrops.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Sheets.h"
 #include "platform/WindowDescription.h"
@@ -16,14 +17,12 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -39,20 +38,6 @@ quint32 createdCount = 0;
 const QStringList audioExtensions = {"aiff", "AIFF", "aif", "AIF", "aifc", "AIFC", "aic", "AIC",
                                      "wav",  "WAV",  "al",  "AL",  "ul",   "UL",   "au",  "AU",
                                      "snd",  "SND",  "iff", "IFF", "cdda", "CDDA"};
-
-// The paths of a drag, when it offers local files (text/uri-list); nothing otherwise.
-std::optional<QStringList> draggedPaths(const QMimeData *data)
-{
-    if (!data || !data->hasUrls())
-        return std::nullopt;
-    QStringList paths;
-    for (const QUrl &url : data->urls()) {
-        if (!url.isLocalFile())
-            return std::nullopt;
-        paths << QDir::cleanPath(url.toLocalFile());
-    }
-    return paths;
-}
 
 // A name that is not valid UTF-8 reaches Qt with its bad bytes replaced, so the file cannot be
 // found under the name Qt has, nor handed to the encoder under its real one.
@@ -269,30 +254,14 @@ bool BatchEncoder::eventFilter(QObject *watched, QEvent *event)
         });
         return false;
     case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto *drag = static_cast<QDragMoveEvent *>(event);
-        const auto paths = draggedPaths(drag->mimeData());
-        if (paths && draggingEntered(*paths, drag->possibleActions() & Qt::CopyAction)) {
-            drag->setDropAction(Qt::CopyAction);
-            drag->accept();
-        } else {
-            drag->ignore();
-        }
-        return true;
-    }
-    case QEvent::Drop: {
-        auto *drop = static_cast<QDropEvent *>(event);
-        const auto paths = draggedPaths(drop->mimeData());
-        if (!paths || !draggingEntered(*paths, drop->possibleActions() & Qt::CopyAction)) {
-            drop->ignore();
-            return true;
-        }
-        for (const QString &path : *paths)
-            addFile(path, true);
-        drop->setDropAction(Qt::CopyAction);
-        drop->accept();
-        return true;
-    }
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return FileDrops::handle(
+            event, [this](const QStringList &paths, bool generic) { return draggingEntered(paths, generic); },
+            [this](const QStringList &paths) {
+                for (const QString &path : paths)
+                    addFile(path, true);
+            });
     default:
         return false;
     }

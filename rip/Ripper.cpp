@@ -5,6 +5,7 @@
 
 #include "monitor/LameProgress.h"
 #include "platform/ApplicationDelegate.h"
+#include "platform/FileDrops.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Sheets.h"
 #include "platform/WindowDescription.h"
@@ -14,15 +15,13 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStandardItemModel>
@@ -58,18 +57,6 @@ QString withoutSlashes(QString text)
     return text.replace(u'/', replacementSeparator());
 }
 
-std::optional<QStringList> draggedPaths(const QMimeData *data)
-{
-    if (!data || !data->hasUrls())
-        return std::nullopt;
-    QStringList paths;
-    for (const QUrl &url : data->urls()) {
-        if (!url.isLocalFile())
-            return std::nullopt;
-        paths << QDir::cleanPath(url.toLocalFile());
-    }
-    return paths;
-}
 } // namespace
 
 QString Ripper::ripText(const char *key, const char *defaultText)
@@ -326,32 +313,16 @@ bool Ripper::eventFilter(QObject *watched, QEvent *event)
         release();
         return false;
     case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto *drag = static_cast<QDragMoveEvent *>(event);
-        const auto paths = draggedPaths(drag->mimeData());
-        if (paths && draggingEntered(*paths, drag->possibleActions() & Qt::CopyAction)) {
-            drag->setDropAction(Qt::CopyAction);
-            drag->accept();
-        } else {
-            drag->ignore();
-        }
-        return true;
-    }
-    case QEvent::Drop: {
-        // The files go to a batch window: a rip window lists only its disc.
-        auto *drop = static_cast<QDropEvent *>(event);
-        const auto paths = draggedPaths(drop->mimeData());
-        if (!paths || !draggingEntered(*paths, drop->possibleActions() & Qt::CopyAction)) {
-            drop->ignore();
-            return true;
-        }
-        for (const QString &path : *paths)
-            if (master())
-                master()->openFile(path);
-        drop->setDropAction(Qt::CopyAction);
-        drop->accept();
-        return true;
-    }
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return FileDrops::handle(
+            event, [this](const QStringList &paths, bool generic) { return draggingEntered(paths, generic); },
+            [](const QStringList &paths) {
+                // The files go to a batch window: a rip window lists only its disc.
+                for (const QString &path : paths)
+                    if (master())
+                        master()->openFile(path);
+            });
     default:
         return false;
     }
