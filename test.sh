@@ -27,3 +27,4 @@ scripts/check-packages.sh build
 # without touching the user's session.
 dbus-run-session -- ctest --test-dir build --output-on-failure -j "$(nproc)"
 scripts/check-format.sh
+scripts/check-includes.py

@@ -1,7 +1,7 @@
 #include "app/CommandLog.h"
 
+#include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
-#include "settings/LamePrefs.h"
 
 #include <QEvent>
 #include <QFontDatabase>

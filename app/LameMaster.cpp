@@ -3,12 +3,12 @@
 #include "app/AppMenu.h"
 #include "app/CommandLog.h"
 #include "batch/BatchEncoder.h"
+#include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Resources.h"
-#include "platform/Sheets.h"
-#include "platform/Workspace.h"
+#include "platform/widgets/Sheets.h"
+#include "platform/widgets/Workspace.h"
 #include "rip/Ripper.h"
-#include "settings/LamePrefs.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ApplicationDelegate.h"
+#include "platform/widgets/ApplicationDelegate.h"
 
 #include <QList>
 #include <QObject>

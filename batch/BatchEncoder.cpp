@@ -3,14 +3,14 @@
 #include "batch/BatchEncoder.h"
 
 #include "batch/BatchFileList.h"
+#include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
-#include "platform/ApplicationDelegate.h"
-#include "platform/FileDrops.h"
 #include "platform/LocalizedStrings.h"
-#include "platform/Sheets.h"
-#include "platform/WindowDescription.h"
-#include "platform/Workspace.h"
-#include "settings/LamePrefs.h"
+#include "platform/widgets/ApplicationDelegate.h"
+#include "platform/widgets/FileDrops.h"
+#include "platform/widgets/Sheets.h"
+#include "platform/widgets/WindowDescription.h"
+#include "platform/widgets/Workspace.h"
 
 #include <QApplication>
 #include <QCheckBox>

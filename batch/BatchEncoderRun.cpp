@@ -4,12 +4,12 @@
 #include "batch/BatchEncoder.h"
 
 #include "batch/BatchFileList.h"
+#include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
-#include "platform/ApplicationDelegate.h"
 #include "platform/LocalizedStrings.h"
-#include "platform/Sheets.h"
-#include "platform/Workspace.h"
-#include "settings/LamePrefs.h"
+#include "platform/widgets/ApplicationDelegate.h"
+#include "platform/widgets/Sheets.h"
+#include "platform/widgets/Workspace.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "batch/BatchFileList.h"
 
-#include "settings/LamePrefs.h"
+#include "core/LamePrefs.h"
 
 #include <QDir>
 

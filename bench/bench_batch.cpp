@@ -9,10 +9,10 @@
 // (e.g. "4 10 on") is the one to run under valgrind --tool=callgrind.
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
+#include "core/LamePrefs.h"
+#include "core/SettingsStore.h"
 #include "platform/Resources.h"
-#include "platform/WindowDescription.h"
-#include "settings/LamePrefs.h"
-#include "settings/SettingsStore.h"
+#include "platform/widgets/WindowDescription.h"
 
 #include <QAbstractButton>
 #include <QApplication>

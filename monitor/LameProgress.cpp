@@ -1,9 +1,9 @@
 #include "monitor/LameProgress.h"
 
-#include "platform/ApplicationDelegate.h"
+#include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
-#include "platform/WindowDescription.h"
-#include "settings/LamePrefs.h"
+#include "platform/widgets/ApplicationDelegate.h"
+#include "platform/widgets/WindowDescription.h"
 
 #include <QDialog>
 #include <QKeyEvent>

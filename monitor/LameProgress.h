@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/EncoderOutputParser.h"
+#include "core/EncoderOutputParser.h"
 
 #include <QDialog>
 #include <QLabel>

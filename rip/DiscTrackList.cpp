@@ -1,7 +1,7 @@
 #include "rip/DiscTrackList.h"
 
+#include "core/LamePrefs.h"
 #include "platform/PropertyList.h"
-#include "settings/LamePrefs.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -3,15 +3,15 @@
 // questions and shows the completion notice.
 #include "rip/Ripper.h"
 
+#include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
-#include "platform/ApplicationDelegate.h"
-#include "platform/FileDrops.h"
 #include "platform/LocalizedStrings.h"
-#include "platform/Sheets.h"
-#include "platform/WindowDescription.h"
-#include "platform/Workspace.h"
+#include "platform/widgets/ApplicationDelegate.h"
+#include "platform/widgets/FileDrops.h"
+#include "platform/widgets/Sheets.h"
+#include "platform/widgets/WindowDescription.h"
+#include "platform/widgets/Workspace.h"
 #include "rip/DiscTrackList.h"
-#include "settings/LamePrefs.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "run/EncoderRun.h"
+#include "core/EncoderRun.h"
 
 #include <QList>
 #include <QObject>

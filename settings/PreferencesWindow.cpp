@@ -1,8 +1,8 @@
 #include "settings/PreferencesWindow.h"
 
+#include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
-#include "platform/WindowDescription.h"
-#include "settings/LamePrefs.h"
+#include "platform/widgets/WindowDescription.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

@@ -1,7 +1,7 @@
 // The command log: the shell-like form of command lines, the joining of output chunks, the two
 // text styles, clearing, and the window.
 #include "app/CommandLog.h"
-#include "settings/LamePrefs.h"
+#include "core/LamePrefs.h"
 
 #include <QFontDatabase>
 #include <QPlainTextEdit>

@@ -1,12 +1,12 @@
 #include "support/AudioFiles.h"
-#include "support/BatchFixture.h"
 #include "support/SmallVolume.h"
-#include "support/TestSheets.h"
+#include "support/widgets/BatchFixture.h"
+#include "support/widgets/TestSheets.h"
 
 #include "app/CommandLog.h"
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
-#include "settings/LamePrefs.h"
+#include "core/LamePrefs.h"
 
 #include <QDir>
 #include <QFile>

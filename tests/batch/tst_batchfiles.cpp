@@ -1,10 +1,10 @@
-#include "support/BatchFixture.h"
-#include "support/TestSheets.h"
+#include "support/widgets/BatchFixture.h"
+#include "support/widgets/TestSheets.h"
 
 #include "app/CommandLog.h"
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
-#include "settings/LamePrefs.h"
+#include "core/LamePrefs.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>

@@ -1,11 +1,11 @@
-#include "support/BatchFixture.h"
-#include "support/TestSheets.h"
+#include "support/widgets/BatchFixture.h"
+#include "support/widgets/TestSheets.h"
 
 #include "app/CommandLog.h"
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
+#include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
-#include "settings/LamePrefs.h"
 #include "settings/PreferencesWindow.h"
 
 #include <QAccessible>

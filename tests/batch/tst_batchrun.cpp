@@ -1,12 +1,12 @@
-#include "support/BatchFixture.h"
-#include "support/TestSheets.h"
+#include "support/widgets/BatchFixture.h"
+#include "support/widgets/TestSheets.h"
 
 #include "app/CommandLog.h"
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
+#include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
-#include "platform/Workspace.h"
-#include "settings/LamePrefs.h"
+#include "platform/widgets/Workspace.h"
 
 #include <QDialog>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The progress controller: the sheet's states on real windows, the Stop and Skip buttons, and real
 // processes (channels, ends, two observers, the real encoder).
+#include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
-#include "platform/ApplicationDelegate.h"
 #include "platform/Resources.h"
-#include "settings/LamePrefs.h"
+#include "platform/widgets/ApplicationDelegate.h"
 #include "support/AudioFiles.h"
 
 #include <QApplication>

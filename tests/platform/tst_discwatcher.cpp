@@ -69,5 +69,5 @@ class tst_DiscWatcher : public QObject
     }
 };
 
-QTEST_MAIN(tst_DiscWatcher)
+QTEST_GUILESS_MAIN(tst_DiscWatcher)
 #include "tst_discwatcher.moc"

@@ -1,5 +1,5 @@
+#include "core/LamePrefs.h"
 #include "rip/DiscTrackList.h"
-#include "settings/LamePrefs.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,17 +1,17 @@
 // Rip windows on folders laid out as the audio-CD file system presents a disc (its table of
 // contents and "N Title.aiff" files), and once on a real orvik-cddafs mount of a cue/bin image.
 #include "support/AudioFiles.h"
-#include "support/BatchFixture.h"
-#include "support/TestSheets.h"
+#include "support/widgets/BatchFixture.h"
+#include "support/widgets/TestSheets.h"
 
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
+#include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
 #include "platform/MusicLibrary.h"
-#include "platform/WindowDescription.h"
-#include "platform/Workspace.h"
+#include "platform/widgets/WindowDescription.h"
+#include "platform/widgets/Workspace.h"
 #include "rip/Ripper.h"
-#include "settings/LamePrefs.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -80,7 +80,7 @@ class TestRipper : public QObject
             entries += "<dict><key>Point</key><integer>" + QByteArray::number(i + 1) + "</integer></dict>";
             const QString file = QStringLiteral("%1/%2 %3.aiff").arg(path).arg(i + 1).arg(tracks[i].title);
             if (fake)
-                BatchFixture::writeFakeInput(file, tracks[i].seconds, tracks[i].exit);
+                AudioFiles::writeFakeInput(file, tracks[i].seconds, tracks[i].exit);
             else if (AudioFiles::run("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", file, "synth",
                                              QString::number(tracks[i].seconds), "sine", "440"}) != 0)
                 return QString();

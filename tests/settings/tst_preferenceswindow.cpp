@@ -1,6 +1,6 @@
 // The settings window driven through its real controls: what each control writes, the restore
 // buttons, the bit rate range coupling, the repairs at loading and the window's height per tab.
-#include "settings/LamePrefs.h"
+#include "core/LamePrefs.h"
 #include "settings/PreferencesWindow.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "support/ArgumentSettings.h"
 
+#include "core/LamePrefs.h"
 #include "platform/PropertyList.h"
-#include "settings/LamePrefs.h"
 
 #include <QSet>
 

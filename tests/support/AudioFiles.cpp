@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <sndfile.h>
 
 namespace AudioFiles {
 bool haveProgram(const QString &program)
@@ -72,4 +73,15 @@ double amplitudeAbove(const QString &audio, int hertz)
     const QRegularExpressionMatch match = rms.match(statistics);
     return status == 0 && match.hasMatch() ? match.captured(1).toDouble() : -1.0;
 }
+QString writeFakeInput(const QString &path, double seconds, int exitStatus)
+{
+    const QByteArray text = QStringLiteral("\nseconds=%1\nexit=%2\n").arg(seconds).arg(exitStatus).toUtf8();
+    SF_INFO format{0, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0, 0};
+    if (SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format)) {
+        sf_write_raw(file, text.constData(), text.size());
+        sf_close(file);
+    }
+    return path;
+}
+
 } // namespace AudioFiles

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/EncoderOutputParser.h"
+#include "core/EncoderOutputParser.h"
 
 // Recorded encoder output (tests/data/transcripts, written by tests/helpers/record_transcript):
 // the chunks of both streams in the order in which they reached the application.

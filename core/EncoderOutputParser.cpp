@@ -1,4 +1,4 @@
-#include "monitor/EncoderOutputParser.h"
+#include "core/EncoderOutputParser.h"
 
 #include "platform/LocalizedStrings.h"
 

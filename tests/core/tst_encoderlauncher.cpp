@@ -1,8 +1,8 @@
 // The encoder launchers and the real lame: every argument list the builder makes, for every bit
 // rate mode and every switch it knows, must be accepted by lame 3.100 through the launcher and give
 // an MP3 that decodes back to the length of its input; arguments reach lame one string each.
+#include "core/LamePrefs.h"
 #include "platform/Resources.h"
-#include "settings/LamePrefs.h"
 #include "support/ArgumentSettings.h"
 #include "support/AudioFiles.h"
 
@@ -232,5 +232,5 @@ class TestEncoderLauncher : public QObject
     QSet<QString> switchesRun;
 };
 
-QTEST_MAIN(TestEncoderLauncher)
+QTEST_GUILESS_MAIN(TestEncoderLauncher)
 #include "tst_encoderlauncher.moc"

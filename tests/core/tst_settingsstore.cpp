@@ -1,5 +1,5 @@
-#include "settings/LamePrefs.h"
-#include "settings/SettingsStore.h"
+#include "core/LamePrefs.h"
+#include "core/SettingsStore.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -273,5 +273,5 @@ class tst_SettingsStore : public QObject
     }
 };
 
-QTEST_MAIN(tst_SettingsStore)
+QTEST_GUILESS_MAIN(tst_SettingsStore)
 #include "tst_settingsstore.moc"

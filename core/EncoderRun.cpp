@@ -1,11 +1,11 @@
-#include "run/EncoderRun.h"
+#include "core/EncoderRun.h"
 
-#include "itunes/LameTunes.h"
+#include "core/LamePrefs.h"
+#include "core/LameTunes.h"
 #include "platform/AudioFileInfo.h"
 #include "platform/FileManager.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Resources.h"
-#include "settings/LamePrefs.h"
 
 #include <QFileInfo>
 #include <QLocale>

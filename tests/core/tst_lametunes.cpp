@@ -1,4 +1,4 @@
-#include "itunes/LameTunes.h"
+#include "core/LameTunes.h"
 #include "platform/MusicLibrary.h"
 #include "support/TunesSupport.h"
 

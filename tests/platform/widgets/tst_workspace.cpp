@@ -1,7 +1,7 @@
 #include "platform/FileManager.h"
 #include "platform/Resources.h"
-#include "platform/WindowDescription.h"
-#include "platform/Workspace.h"
+#include "platform/widgets/WindowDescription.h"
+#include "platform/widgets/Workspace.h"
 
 #include <QComboBox>
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "support/TestSheets.h"
+#include "support/widgets/TestSheets.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -21,7 +21,6 @@ class BatchFixture
     LameMaster &master() { return *theMaster; }
     // An input file for the stand-in encoder: a WAV file of a few samples.
     QString fakeInput(const QString &name, double seconds, int exitStatus = 0);
-    static QString writeFakeInput(const QString &path, double seconds, int exitStatus = 0);
     QString inputFolder() const { return inputs.path(); }
     // The music folder, emptied.
     QString cleanMusicFolder() const;

@@ -1,6 +1,6 @@
 // The encoder output parser: line forms, line ends, decoding of split and broken UTF-8, and replays
 // of real lame 3.100 output in the chunks it arrived in and in every other chunking.
-#include "monitor/EncoderOutputParser.h"
+#include "core/EncoderOutputParser.h"
 #include "support/EncoderTranscript.h"
 
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "platform/Workspace.h"
+#include "platform/widgets/Workspace.h"
 
 #include <QApplication>
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "platform/WindowDescription.h"
+#include "platform/widgets/WindowDescription.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "platform/ApplicationDelegate.h"
+#include "platform/widgets/ApplicationDelegate.h"
 
 namespace {
 ApplicationDelegate *theDelegate = nullptr;

@@ -1,4 +1,4 @@
-#include "platform/FileDrops.h"
+#include "platform/widgets/FileDrops.h"
 
 #include <QDir>
 #include <QDropEvent>

@@ -1,8 +1,8 @@
-#include "support/BatchFixture.h"
+#include "support/AudioFiles.h"
 
+#include "core/EncoderRun.h"
+#include "core/LamePrefs.h"
 #include "platform/Resources.h"
-#include "run/EncoderRun.h"
-#include "settings/LamePrefs.h"
 
 #include <QtTest>
 
@@ -77,7 +77,7 @@ class tst_EncoderRun : public QObject
             const QStringList parts = file.split(':');
             const QString input = inputs.filePath(parts[0] + ".wav");
             if (parts.size() > 1)
-                BatchFixture::writeFakeInput(input, parts[1].toDouble(), parts.value(2).toInt());
+                AudioFiles::writeFakeInput(input, parts[1].toDouble(), parts.value(2).toInt());
             tasks.append({{kInputFileKey, input}, {kOutputFileKey, music.filePath(parts[0] + ".mp3")}});
         }
         EncoderRun run;

@@ -1,6 +1,6 @@
 // The encoder's argument list: the order of the switches, the forms of their values, the merging
 // of a file's tags into the run's, and the lists that cannot be built.
-#include "settings/LamePrefs.h"
+#include "core/LamePrefs.h"
 #include "support/ArgumentSettings.h"
 
 #include <QRegularExpression>
@@ -260,5 +260,5 @@ class TestArgumentBuilder : public QObject
     LamePrefs prefs;
 };
 
-QTEST_MAIN(TestArgumentBuilder)
+QTEST_GUILESS_MAIN(TestArgumentBuilder)
 #include "tst_argumentbuilder.moc"

@@ -1,6 +1,6 @@
 // LamePrefs: the encoder argument builder. The encoder gets its arguments one string each, with no
 // shell in between, so nothing here is quoted or escaped.
-#include "settings/LamePrefs.h"
+#include "core/LamePrefs.h"
 
 #include <QDebug>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "settings/LamePrefs.h"
+#include "core/LamePrefs.h"
 
 #include "platform/PropertyList.h"
 

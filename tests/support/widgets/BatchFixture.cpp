@@ -1,12 +1,13 @@
-#include "support/BatchFixture.h"
-#include "support/TestSheets.h"
+#include "support/widgets/BatchFixture.h"
+#include "support/AudioFiles.h"
+#include "support/widgets/TestSheets.h"
 
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
+#include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
 #include "platform/Resources.h"
-#include "platform/WindowDescription.h"
-#include "settings/LamePrefs.h"
+#include "platform/widgets/WindowDescription.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -41,19 +42,7 @@ BatchFixture::~BatchFixture()
 
 QString BatchFixture::fakeInput(const QString &name, double seconds, int exitStatus)
 {
-    return writeFakeInput(inputs.filePath(name), seconds, exitStatus);
-}
-
-QString BatchFixture::writeFakeInput(const QString &path, double seconds, int exitStatus)
-{
-    // A real, tiny WAV file, as the run checks its inputs; its samples are the instructions.
-    const QByteArray text = QStringLiteral("\nseconds=%1\nexit=%2\n").arg(seconds).arg(exitStatus).toUtf8();
-    SF_INFO format{0, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0, 0};
-    if (SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format)) {
-        sf_write_raw(file, text.constData(), text.size());
-        sf_close(file);
-    }
-    return path;
+    return AudioFiles::writeFakeInput(inputs.filePath(name), seconds, exitStatus);
 }
 
 QString BatchFixture::cleanMusicFolder() const

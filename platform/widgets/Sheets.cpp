@@ -1,6 +1,6 @@
-#include "platform/Sheets.h"
+#include "platform/widgets/Sheets.h"
 
-#include "platform/ApplicationDelegate.h"
+#include "platform/widgets/ApplicationDelegate.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,0 +1,54 @@
+#!/usr/bin/env python3
+"""Fails when the folders include each other in a circle, or when the window-free layer
+(platform/ and core/) includes anything of the window layer.
+
+A folder's includes are the "folder/..." includes of its .h and .cpp files; tests and
+benchmarks sit on top of everything and are not part of the graph."""
+import pathlib
+import re
+import subprocess
+import sys
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+WINDOW_FREE = {"platform", "core"}
+INCLUDE = re.compile(r'^#include "([^"]+)/[^/"]+"', re.M)
+
+files = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "*.h", "*.cpp"], cwd=ROOT,
+                       capture_output=True, text=True, check=True).stdout.split()
+graph = {}
+problems = []
+for name in files:
+    folder = str(pathlib.PurePath(name).parent)
+    if folder.split("/")[0] in {"tests", "bench", "cddafs"}:
+        continue
+    for target in INCLUDE.findall((ROOT / name).read_text(encoding="utf-8")):
+        if target == folder:
+            continue
+        graph.setdefault(folder, set()).add(target)
+        if folder in WINDOW_FREE and target not in WINDOW_FREE:
+            problems.append(f"{name} includes from {target}/, a window folder")
+
+# Depth-first search for a back edge: each one is a circle.
+state = {}
+
+
+def visit(folder, path):
+    state[folder] = "open"
+    for target in sorted(graph.get(folder, ())):
+        if state.get(target) == "open":
+            circle = path[path.index(target):] + [target]
+            problems.append("include circle: " + " -> ".join(circle))
+        elif target not in state:
+            visit(target, path + [target])
+    state[folder] = "done"
+
+
+for folder in sorted(graph):
+    if folder not in state:
+        visit(folder, [folder])
+
+for problem in problems:
+    print(problem, file=sys.stderr)
+if problems:
+    sys.exit(1)
+print(f"include check: {len(graph)} folders, no circles, window-free layer clean")
