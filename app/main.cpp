@@ -2,6 +2,7 @@
 #include "app/LameMaster.h"
 #include "app/SingleInstance.h"
 #include "platform/DiscWatcher.h"
+#include "platform/LocalizedStrings.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -28,6 +29,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     QApplication application(argc, argv);
+    installTranslation();
     QApplication::setApplicationName(QStringLiteral("Orvik"));
     QApplication::setApplicationDisplayName(QStringLiteral("Orvik"));
     QApplication::setDesktopFileName(QStringLiteral("orvik"));

@@ -1,7 +1,10 @@
 #include "platform/LocalizedStrings.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
+#include <memory>
 
 QString localizedString(const char *key, const char *defaultText, const char *table)
 {
@@ -9,6 +12,30 @@ QString localizedString(const char *key, const char *defaultText, const char *ta
     if (translated == QLatin1String(key))
         return QString::fromUtf8(defaultText);
     return translated;
+}
+
+bool installTranslation(const QLocale &locale)
+{
+    static std::unique_ptr<QTranslator> orvik;
+    static std::unique_ptr<QTranslator> qt;
+    for (std::unique_ptr<QTranslator> *installed : {&orvik, &qt}) {
+        if (*installed)
+            QCoreApplication::removeTranslator(installed->get());
+        installed->reset();
+    }
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(locale, QStringLiteral("orvik"), QStringLiteral("_"), QStringLiteral(":/translations")))
+        return false;
+    QCoreApplication::installTranslator(translator.get());
+    orvik = std::move(translator);
+    // Qt's texts in the same language as Orvik's, not the first language Qt happens to have.
+    translator = std::make_unique<QTranslator>();
+    if (translator->load(QLocale(orvik->language()), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator.get());
+        qt = std::move(translator);
+    }
+    return true;
 }
 
 QString localizedFormat(const QString &format, const QVariantList &arguments)

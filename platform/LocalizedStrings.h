@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -8,6 +9,11 @@
 // "Batch", "Rip"): a Qt translation whose context is the table and whose source text is the
 // key. Without a translation the default text is used.
 QString localizedString(const char *key, const char *defaultText, const char *table);
+
+// Installs Orvik's translation for the first of the locale's languages that has one (and Qt's own,
+// for the standard dialogs), replacing one installed before. Returns false, leaving the default
+// texts, when none of the languages has a translation.
+bool installTranslation(const QLocale &locale = QLocale::system());
 
 // Expands %@ (any value as text), %u and %d (whole numbers) and %% in a format, in the user's
 // locale, the arguments taken in order. A missing argument expands to nothing.

@@ -1,0 +1,3145 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE" sourcelanguage="en">
+<context>
+    <name>AppMenu</name>
+    <message>
+        <source>&amp;New Batch</source>
+        <translation>&amp;Neuer Stapel</translation>
+    </message>
+    <message>
+        <source>&amp;Rip Audio CD…</source>
+        <translation>Audio-CD &amp;rippen…</translation>
+    </message>
+    <message>
+        <source>&amp;Preferences…</source>
+        <translation>&amp;Einstellungen…</translation>
+    </message>
+    <message>
+        <source>Command &amp;Log</source>
+        <translation>Befehls&amp;protokoll</translation>
+    </message>
+    <message>
+        <source>&amp;Clear Log</source>
+        <translation>Protokoll &amp;leeren</translation>
+    </message>
+    <message>
+        <source>Orvik &amp;Help</source>
+        <translation>Orvik-&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>Menu bar</source>
+        <translation>Menüleiste</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Log</source>
+        <translation>&amp;Protokoll</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+</context>
+<context>
+    <name>Batch</name>
+    <message>
+        <source>AddButtonTitle</source>
+        <extracomment>Add</extracomment>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>AddPanelTitle</source>
+        <extracomment>Select Files to Encode</extracomment>
+        <translation>Dateien zum Kodieren auswählen</translation>
+    </message>
+    <message>
+        <source>CannotAdd</source>
+        <extracomment>
+Cannot add &quot;%@&quot;: %@.
+</extracomment>
+        <translation>
+„%@“ kann nicht hinzugefügt werden: %@.
+</translation>
+    </message>
+    <message>
+        <source>CannotEncode</source>
+        <extracomment>Cannot encode &quot;%@&quot;: %@.</extracomment>
+        <translation>„%@“ kann nicht kodiert werden: %@.</translation>
+    </message>
+    <message>
+        <source>CompletionFailures</source>
+        <extracomment>%u of %u files could not be encoded. The command log shows why.</extracomment>
+        <translation>%u von %u Dateien konnten nicht kodiert werden. Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
+    <message>
+        <source>CompletionLibraryFailures</source>
+        <extracomment>The music library could not take %u files whole (playlist entry or tags). The command log shows why.</extracomment>
+        <translation>%u Dateien konnten nicht vollständig in die Musikbibliothek übernommen werden (Eintrag in der Wiedergabeliste oder Tags). Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
+    <message>
+        <source>CompletionMessage</source>
+        <extracomment>Batch complete.</extracomment>
+        <translation>Stapel abgeschlossen.</translation>
+    </message>
+    <message>
+        <source>CompletionTitle</source>
+        <extracomment>Encoding Complete</extracomment>
+        <translation>Kodierung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>DestinationErrorMessage</source>
+        <extracomment>The folder &quot;%@&quot; cannot be created or written. Choose another destination.</extracomment>
+        <translation>Der Ordner „%@“ kann nicht angelegt oder beschrieben werden. Wählen Sie einen anderen Zielordner.</translation>
+    </message>
+    <message>
+        <source>DestinationErrorTitle</source>
+        <extracomment>Cannot Use Destination Folder</extracomment>
+        <translation>Zielordner nicht verwendbar</translation>
+    </message>
+    <message>
+        <source>DestinationFull</source>
+        <extracomment>: the destination is full</extracomment>
+        <translation>: das Ziel ist voll</translation>
+    </message>
+    <message>
+        <source>DuplicateNameLockedMessage</source>
+        <extracomment>Rename file &quot;%@&quot;?</extracomment>
+        <translation>Datei „%@“ umbenennen?</translation>
+    </message>
+    <message>
+        <source>DuplicateNameMessage</source>
+        <extracomment>Rename file &quot;%@&quot;?</extracomment>
+        <translation>Datei „%@“ umbenennen?</translation>
+    </message>
+    <message>
+        <source>DuplicateNameTitle</source>
+        <extracomment>Duplicate Filename &quot;%@&quot;</extracomment>
+        <translation>Doppelter Dateiname „%@“</translation>
+    </message>
+    <message>
+        <source>EncoderExitStatus</source>
+        <extracomment>the encoder ended with status %d</extracomment>
+        <translation>der Encoder wurde mit Status %d beendet</translation>
+    </message>
+    <message>
+        <source>EncoderKilled</source>
+        <extracomment>the encoder was ended by signal %d (%@)</extracomment>
+        <translation>der Encoder wurde durch Signal %d (%@) beendet</translation>
+    </message>
+    <message>
+        <source>EncoderNotStarted</source>
+        <extracomment>the encoder could not be started: %@</extracomment>
+        <translation>der Encoder konnte nicht gestartet werden: %@</translation>
+    </message>
+    <message>
+        <source>FirstWindowTitle</source>
+        <extracomment>Batch Encoding</extracomment>
+        <translation>Stapelkodierung</translation>
+    </message>
+    <message>
+        <source>InputCutShort</source>
+        <extracomment>it is damaged or cut short: its header promises %@ seconds of audio, the MP3 holds %@</extracomment>
+        <translation>die Datei ist beschädigt oder zu kurz: Ihr Header verspricht %@ Sekunden Audio, die MP3-Datei enthält %@</translation>
+    </message>
+    <message>
+        <source>InputEmpty</source>
+        <extracomment>it is an empty file</extracomment>
+        <translation>die Datei ist leer</translation>
+    </message>
+    <message>
+        <source>InputFolder</source>
+        <extracomment>it is a folder</extracomment>
+        <translation>es ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>InputMissing</source>
+        <extracomment>it does not exist</extracomment>
+        <translation>die Datei existiert nicht</translation>
+    </message>
+    <message>
+        <source>InputNotAudio</source>
+        <extracomment>it is not an audio file</extracomment>
+        <translation>die Datei ist keine Audiodatei</translation>
+    </message>
+    <message>
+        <source>InputNotRegular</source>
+        <extracomment>it is not a regular file</extracomment>
+        <translation>die Datei ist keine normale Datei</translation>
+    </message>
+    <message>
+        <source>InputNotWav</source>
+        <extracomment>it is not a WAV file</extracomment>
+        <translation>die Datei ist keine WAV-Datei</translation>
+    </message>
+    <message>
+        <source>InputUnreadable</source>
+        <extracomment>it cannot be read</extracomment>
+        <translation>die Datei kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>LibraryAddFailed</source>
+        <extracomment>The music library could not take &quot;%@&quot;: %@.</extracomment>
+        <translation>Die Musikbibliothek konnte „%@“ nicht übernehmen: %@.</translation>
+    </message>
+    <message>
+        <source>NameNotUtf8</source>
+        <extracomment>its name is not valid UTF-8, so the encoder cannot be given it</extracomment>
+        <translation>ihr Name ist kein gültiges UTF-8, daher kann sie dem Encoder nicht übergeben werden</translation>
+    </message>
+    <message>
+        <source>NoCommandLine</source>
+        <extracomment>the encoder settings are incomplete</extracomment>
+        <translation>die Encoder-Einstellungen sind unvollständig</translation>
+    </message>
+    <message>
+        <source>OverwriteButtonTitle</source>
+        <extracomment>Replace</extracomment>
+        <translation>Ersetzen</translation>
+    </message>
+    <message>
+        <source>PartialNotRemoved</source>
+        <extracomment>The unfinished file &quot;%@&quot; could not be removed; it is not whole.</extracomment>
+        <translation>Die unfertige Datei „%@“ konnte nicht entfernt werden; sie ist unvollständig.</translation>
+    </message>
+    <message>
+        <source>PlaylistEntryFailed</source>
+        <extracomment>&quot;%@&quot; could not be added to the playlist: %@.</extracomment>
+        <translation>„%@“ konnte nicht zur Wiedergabeliste hinzugefügt werden: %@.</translation>
+    </message>
+    <message>
+        <source>PlaylistFailed</source>
+        <extracomment>The music library could not make a playlist: %@. The files are added without one.</extracomment>
+        <translation>Die Musikbibliothek konnte keine Wiedergabeliste anlegen: %@. Die Dateien werden ohne Wiedergabeliste hinzugefügt.</translation>
+    </message>
+    <message>
+        <source>RenameButtonTitle</source>
+        <extracomment>Rename</extracomment>
+        <translation>Umbenennen</translation>
+    </message>
+    <message>
+        <source>SaveAsPanelTitle</source>
+        <extracomment>Save As</extracomment>
+        <translation>Speichern unter</translation>
+    </message>
+    <message>
+        <source>SelectButtonTitle</source>
+        <extracomment>Select</extracomment>
+        <translation>Auswählen</translation>
+    </message>
+    <message>
+        <source>SelectPanelTitle</source>
+        <extracomment>Select Destination Folder</extracomment>
+        <translation>Zielordner auswählen</translation>
+    </message>
+    <message>
+        <source>SkipButtonTitle</source>
+        <extracomment>Skip</extracomment>
+        <translation>Überspringen</translation>
+    </message>
+    <message>
+        <source>SkipTaskMessage</source>
+        <extracomment>Skip file &quot;%@&quot;?</extracomment>
+        <translation>Datei „%@“ überspringen?</translation>
+    </message>
+    <message>
+        <source>SkipTaskTitle</source>
+        <extracomment>Skip file?</extracomment>
+        <translation>Datei überspringen?</translation>
+    </message>
+    <message>
+        <source>StopBatchMessage</source>
+        <extracomment>Stop encoding?</extracomment>
+        <translation>Kodierung stoppen?</translation>
+    </message>
+    <message>
+        <source>StopBatchTitle</source>
+        <extracomment>Stop batch?</extracomment>
+        <translation>Stapel stoppen?</translation>
+    </message>
+    <message>
+        <source>TagsFailed</source>
+        <extracomment>The tags of &quot;%@&quot; could not be written: %@.</extracomment>
+        <translation>Die Tags von „%@“ konnten nicht geschrieben werden: %@.</translation>
+    </message>
+    <message>
+        <source>WindowTitle</source>
+        <extracomment>Batch Encoding %u</extracomment>
+        <translation>Stapelkodierung %u</translation>
+    </message>
+</context>
+<context>
+    <name>BatchWindow</name>
+    <message>
+        <source>Batch Encoding</source>
+        <translation>Stapelkodierung</translation>
+    </message>
+    <message>
+        <source>Batch window</source>
+        <translation>Stapelfenster</translation>
+    </message>
+    <message>
+        <source>F&amp;iles to encode (drop audio files here):</source>
+        <translation>Zu kodierende &amp;Dateien (Audiodateien hierher ziehen):</translation>
+    </message>
+    <message>
+        <source>Files to encode</source>
+        <translation>Zu kodierende Dateien</translation>
+    </message>
+    <message>
+        <source>The files of this batch, encoded from top to bottom. Drop audio files here or use Add.</source>
+        <translation>Die Dateien dieses Stapels, von oben nach unten kodiert. Audiodateien hierher ziehen oder „Hinzufügen“ verwenden.</translation>
+    </message>
+    <message>
+        <source>&amp;Add…</source>
+        <translation>&amp;Hinzufügen…</translation>
+    </message>
+    <message>
+        <source>Add files</source>
+        <translation>Dateien hinzufügen</translation>
+    </message>
+    <message>
+        <source>Choose audio files to add to the batch.</source>
+        <translation>Audiodateien wählen, die zum Stapel hinzugefügt werden.</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>Remove file</source>
+        <translation>Datei entfernen</translation>
+    </message>
+    <message>
+        <source>Remove the selected file from the batch.</source>
+        <translation>Die ausgewählte Datei aus dem Stapel entfernen.</translation>
+    </message>
+    <message>
+        <source>&amp;Tags…</source>
+        <translation>&amp;Tags…</translation>
+    </message>
+    <message>
+        <source>Edit tags</source>
+        <translation>Tags bearbeiten</translation>
+    </message>
+    <message>
+        <source>Edit the song tags of the selected file.</source>
+        <translation>Die Tags des Musikstücks in der ausgewählten Datei bearbeiten.</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>Eingabe</translation>
+    </message>
+    <message>
+        <source>Ra&amp;w PCM input (no header)</source>
+        <translation>PCM-&amp;Rohdaten (ohne Header)</translation>
+    </message>
+    <message>
+        <source>Raw PCM input</source>
+        <translation>PCM-Rohdaten</translation>
+    </message>
+    <message>
+        <source>The files are headerless PCM samples: give their sample rate and bit depth.</source>
+        <translation>Die Dateien sind PCM-Samples ohne Header: Abtastrate und Bittiefe angeben.</translation>
+    </message>
+    <message>
+        <source>&amp;Swap byte order</source>
+        <translation>&amp;Bytereihenfolge vertauschen</translation>
+    </message>
+    <message>
+        <source>Swap byte order</source>
+        <translation>Bytereihenfolge vertauschen</translation>
+    </message>
+    <message>
+        <source>Swap the byte order of the input samples.</source>
+        <translation>Die Bytereihenfolge der Eingabe-Samples vertauschen.</translation>
+    </message>
+    <message>
+        <source>Sample rate (kHz):</source>
+        <translation>Abtastrate (kHz):</translation>
+    </message>
+    <message>
+        <source>Raw input sample rate</source>
+        <translation>Abtastrate der Rohdaten</translation>
+    </message>
+    <message>
+        <source>Sample rate of the raw input, in kHz.</source>
+        <translation>Abtastrate der Rohdaten in kHz.</translation>
+    </message>
+    <message>
+        <source>Bit depth:</source>
+        <translation>Bittiefe:</translation>
+    </message>
+    <message>
+        <source>Raw input bit depth</source>
+        <translation>Bittiefe der Rohdaten</translation>
+    </message>
+    <message>
+        <source>Bits per sample of the raw input.</source>
+        <translation>Bits pro Sample der Rohdaten.</translation>
+    </message>
+    <message>
+        <source>8</source>
+        <translation>8</translation>
+    </message>
+    <message>
+        <source>16</source>
+        <translation>16</translation>
+    </message>
+    <message>
+        <source>24</source>
+        <translation>24</translation>
+    </message>
+    <message>
+        <source>32</source>
+        <translation>32</translation>
+    </message>
+    <message>
+        <source>8 bits</source>
+        <translation>8 Bit</translation>
+    </message>
+    <message>
+        <source>16 bits</source>
+        <translation>16 Bit</translation>
+    </message>
+    <message>
+        <source>24 bits</source>
+        <translation>24 Bit</translation>
+    </message>
+    <message>
+        <source>32 bits</source>
+        <translation>32 Bit</translation>
+    </message>
+    <message>
+        <source>Destination:</source>
+        <translation>Ziel:</translation>
+    </message>
+    <message>
+        <source>Destination folder</source>
+        <translation>Zielordner</translation>
+    </message>
+    <message>
+        <source>The folder the MP3 files are written to.</source>
+        <translation>Der Ordner, in den die MP3-Dateien geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>&amp;Choose…</source>
+        <translation>Aus&amp;wählen…</translation>
+    </message>
+    <message>
+        <source>Choose destination folder</source>
+        <translation>Zielordner wählen</translation>
+    </message>
+    <message>
+        <source>Choose the folder the MP3 files are written to.</source>
+        <translation>Den Ordner wählen, in den die MP3-Dateien geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>&amp;Encode</source>
+        <translation>&amp;Kodieren</translation>
+    </message>
+    <message>
+        <source>Encode</source>
+        <translation>Kodieren</translation>
+    </message>
+    <message>
+        <source>Encode every file of the list into the destination folder.</source>
+        <translation>Jede Datei der Liste in den Zielordner kodieren.</translation>
+    </message>
+</context>
+<context>
+    <name>Global</name>
+    <message>
+        <source>CancelButtonTitle</source>
+        <extracomment>Cancel</extracomment>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Clear Log</source>
+        <extracomment>Clear Log</extracomment>
+        <translation>Protokoll leeren</translation>
+    </message>
+    <message>
+        <source>Command Log</source>
+        <extracomment>Command Log</extracomment>
+        <translation>Befehlsprotokoll</translation>
+    </message>
+    <message>
+        <source>ConfirmButtonTitle</source>
+        <extracomment>OK</extracomment>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>LogLineCut</source>
+        <extracomment>… (%u more characters of this line left out)</extracomment>
+        <translation> … (%u weitere Zeichen dieser Zeile ausgelassen)</translation>
+    </message>
+    <message>
+        <source>QuitButtonTitle</source>
+        <extracomment>Quit</extracomment>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>QuitMessage</source>
+        <extracomment>Encoding is still in progress. Quitting stops it and removes the files that are not finished.</extracomment>
+        <translation>Es wird noch kodiert. Beenden stoppt die Kodierung und entfernt die Dateien, die nicht fertig sind.</translation>
+    </message>
+    <message>
+        <source>QuitTitle</source>
+        <extracomment>Quit Orvik?</extracomment>
+        <translation>Orvik beenden?</translation>
+    </message>
+    <message>
+        <source>SaveButtonTitle</source>
+        <extracomment>Save</extracomment>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>SettingsNotSaved</source>
+        <extracomment>Your settings cannot be saved: %@ cannot be written. Changes last until Orvik quits.</extracomment>
+        <translation>Ihre Einstellungen können nicht gespeichert werden: %@ ist nicht beschreibbar. Änderungen gelten, bis Orvik beendet wird.</translation>
+    </message>
+    <message>
+        <source>TunesBadPath</source>
+        <extracomment>the file name cannot be passed on (error %d)</extracomment>
+        <translation>der Dateiname kann nicht übergeben werden (Fehler %d)</translation>
+    </message>
+    <message>
+        <source>TunesError</source>
+        <extracomment>error %d</extracomment>
+        <translation>Fehler %d</translation>
+    </message>
+    <message>
+        <source>TunesFileNotFound</source>
+        <extracomment>the file does not exist (error %d)</extracomment>
+        <translation>die Datei existiert nicht (Fehler %d)</translation>
+    </message>
+    <message>
+        <source>TunesIOError</source>
+        <extracomment>the file or playlist could not be read or written (error %d)</extracomment>
+        <translation>die Datei oder Wiedergabeliste konnte nicht gelesen oder geschrieben werden (Fehler %d)</translation>
+    </message>
+    <message>
+        <source>TunesNoPlaylistName</source>
+        <extracomment>every playlist name is taken (error %d)</extracomment>
+        <translation>jeder Name für die Wiedergabeliste ist vergeben (Fehler %d)</translation>
+    </message>
+    <message>
+        <source>TunesNoSuchObject</source>
+        <extracomment>the music library has no such track or playlist (error %d)</extracomment>
+        <translation>die Musikbibliothek kennt diesen Titel oder diese Wiedergabeliste nicht (Fehler %d)</translation>
+    </message>
+    <message>
+        <source>TunesNotAnswering</source>
+        <extracomment>the music library does not answer (error %d)</extracomment>
+        <translation>die Musikbibliothek antwortet nicht (Fehler %d)</translation>
+    </message>
+</context>
+<context>
+    <name>PreferencesWindow</name>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Preferences tabs</source>
+        <translation>Reiter der Einstellungen</translation>
+    </message>
+    <message>
+        <source>432</source>
+        <translation>432</translation>
+    </message>
+    <message>
+        <source>Format tab</source>
+        <translation>Reiter Format</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>Channel mode:</source>
+        <translation>Kanalmodus:</translation>
+    </message>
+    <message>
+        <source>How the two channels are coded; &quot;Chosen by the encoder&quot; lets lame decide (-m)</source>
+        <translation>Wie die beiden Kanäle kodiert werden; „Vom Encoder gewählt“ überlässt es lame (-m)</translation>
+    </message>
+    <message>
+        <source>Channel mode</source>
+        <translation>Kanalmodus</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation>1</translation>
+    </message>
+    <message>
+        <source>2</source>
+        <translation>2</translation>
+    </message>
+    <message>
+        <source>3</source>
+        <translation>3</translation>
+    </message>
+    <message>
+        <source>4</source>
+        <translation>4</translation>
+    </message>
+    <message>
+        <source>5</source>
+        <translation>5</translation>
+    </message>
+    <message>
+        <source>6</source>
+        <translation>6</translation>
+    </message>
+    <message>
+        <source>Chosen by the encoder</source>
+        <translation>Vom Encoder gewählt</translation>
+    </message>
+    <message>
+        <source>Stereo</source>
+        <translation>Stereo</translation>
+    </message>
+    <message>
+        <source>Joint stereo</source>
+        <translation>Joint Stereo</translation>
+    </message>
+    <message>
+        <source>Forced mid/side stereo</source>
+        <translation>Erzwungenes Mid/Side-Stereo</translation>
+    </message>
+    <message>
+        <source>Dual channel</source>
+        <translation>Zweikanal (Dual Channel)</translation>
+    </message>
+    <message>
+        <source>Mono</source>
+        <translation>Mono</translation>
+    </message>
+    <message>
+        <source>Bit rate mode:</source>
+        <translation>Bitratenmodus:</translation>
+    </message>
+    <message>
+        <source>Which of the CBR, ABR and VBR settings on the Bit Rate tab the encoder uses</source>
+        <translation>Welche der CBR-, ABR- und VBR-Einstellungen auf dem Reiter Bitrate der Encoder verwendet</translation>
+    </message>
+    <message>
+        <source>Bit rate mode</source>
+        <translation>Bitratenmodus</translation>
+    </message>
+    <message>
+        <source>Constant (CBR)</source>
+        <translation>Konstant (CBR)</translation>
+    </message>
+    <message>
+        <source>Average (ABR)</source>
+        <translation>Durchschnittlich (ABR)</translation>
+    </message>
+    <message>
+        <source>Variable, new algorithm (VBR)</source>
+        <translation>Variabel, neuer Algorithmus (VBR)</translation>
+    </message>
+    <message>
+        <source>Variable, old algorithm (VBR)</source>
+        <translation>Variabel, alter Algorithmus (VBR)</translation>
+    </message>
+    <message>
+        <source>Output sample rate:</source>
+        <translation>Ausgabe-Abtastrate:</translation>
+    </message>
+    <message>
+        <source>Resample the output to this rate; &quot;Same as input&quot; keeps the input&apos;s rate (--resample)</source>
+        <translation>Die Ausgabe auf diese Abtastrate umrechnen; „Wie Eingabe“ behält die Abtastrate der Eingabe (--resample)</translation>
+    </message>
+    <message>
+        <source>Output sample rate</source>
+        <translation>Ausgabe-Abtastrate</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>32</source>
+        <translation>32</translation>
+    </message>
+    <message>
+        <source>44</source>
+        <translation>44</translation>
+    </message>
+    <message>
+        <source>48</source>
+        <translation>48</translation>
+    </message>
+    <message>
+        <source>Same as input</source>
+        <translation>Wie Eingabe</translation>
+    </message>
+    <message>
+        <source>32 kHz</source>
+        <translation>32 kHz</translation>
+    </message>
+    <message>
+        <source>44.1 kHz</source>
+        <translation>44,1 kHz</translation>
+    </message>
+    <message>
+        <source>48 kHz</source>
+        <translation>48 kHz</translation>
+    </message>
+    <message>
+        <source>&amp;Mix stereo raw input down to mono</source>
+        <translation>Stereo-Rohdaten zu &amp;Mono mischen</translation>
+    </message>
+    <message>
+        <source>Mix the two channels of headerless PCM input into one (-a); other inputs are not affected</source>
+        <translation>Die beiden Kanäle von PCM-Rohdaten ohne Header zu einem mischen (-a); andere Eingaben bleiben unberührt</translation>
+    </message>
+    <message>
+        <source>Mix stereo raw input down to mono</source>
+        <translation>Stereo-Rohdaten zu Mono mischen</translation>
+    </message>
+    <message>
+        <source>&amp;Allow different block types in the two channels</source>
+        <translation>&amp;Verschiedene Blocktypen in beiden Kanälen erlauben</translation>
+    </message>
+    <message>
+        <source>Let each channel use its own block type (-d)</source>
+        <translation>Jeden Kanal seinen eigenen Blocktyp verwenden lassen (-d)</translation>
+    </message>
+    <message>
+        <source>Allow different block types in the two channels</source>
+        <translation>Verschiedene Blocktypen in beiden Kanälen erlauben</translation>
+    </message>
+    <message>
+        <source>&amp;Restore Defaults</source>
+        <translation>&amp;Standardwerte wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Put every setting of the format group back to its factory value</source>
+        <translation>Jede Einstellung der Format-Gruppe auf ihren Werkswert zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Restore format defaults</source>
+        <translation>Format-Standardwerte wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Music Library</source>
+        <translation>Musikbibliothek</translation>
+    </message>
+    <message>
+        <source>Add &amp;encoded files to the music library</source>
+        <translation>&amp;Kodierte Dateien zur Musikbibliothek hinzufügen</translation>
+    </message>
+    <message>
+        <source>Hand every finished file to the music library, which also writes its tags</source>
+        <translation>Jede fertige Datei an die Musikbibliothek übergeben, die auch ihre Tags schreibt</translation>
+    </message>
+    <message>
+        <source>Add encoded files to the music library</source>
+        <translation>Kodierte Dateien zur Musikbibliothek hinzufügen</translation>
+    </message>
+    <message>
+        <source>Make a &amp;playlist for each audio CD</source>
+        <translation>Eine &amp;Wiedergabeliste für jede Audio-CD anlegen</translation>
+    </message>
+    <message>
+        <source>Put the tracks of every rip into a new playlist of their own</source>
+        <translation>Die Titel jeder gerippten CD in eine eigene neue Wiedergabeliste legen</translation>
+    </message>
+    <message>
+        <source>Make a playlist for each audio CD</source>
+        <translation>Eine Wiedergabeliste für jede Audio-CD anlegen</translation>
+    </message>
+    <message>
+        <source>Make a playlist &amp;for each batch of files</source>
+        <translation>Eine Wiedergabeliste für jeden &amp;Dateistapel anlegen</translation>
+    </message>
+    <message>
+        <source>Put the files of every batch into a new playlist of their own</source>
+        <translation>Die Dateien jedes Stapels in eine eigene neue Wiedergabeliste legen</translation>
+    </message>
+    <message>
+        <source>Make a playlist for each batch of files</source>
+        <translation>Eine Wiedergabeliste für jeden Dateistapel anlegen</translation>
+    </message>
+    <message>
+        <source>Restore &amp;Defaults</source>
+        <translation>Standardwerte wieder&amp;herstellen</translation>
+    </message>
+    <message>
+        <source>Put every setting of the music library group back to its factory value</source>
+        <translation>Jede Einstellung der Musikbibliotheks-Gruppe auf ihren Werkswert zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Restore music library defaults</source>
+        <translation>Musikbibliotheks-Standardwerte wiederherstellen</translation>
+    </message>
+    <message>
+        <source>460</source>
+        <translation>460</translation>
+    </message>
+    <message>
+        <source>Bit Rate tab</source>
+        <translation>Reiter Bitrate</translation>
+    </message>
+    <message>
+        <source>Bit Rate</source>
+        <translation>Bitrate</translation>
+    </message>
+    <message>
+        <source>Constant Bit Rate (CBR)</source>
+        <translation>Konstante Bitrate (CBR)</translation>
+    </message>
+    <message>
+        <source>Quality:</source>
+        <translation>Qualität:</translation>
+    </message>
+    <message>
+        <source>Best</source>
+        <translation>Beste</translation>
+    </message>
+    <message>
+        <source>Algorithm quality: 0 is best and slowest, 9 fastest (-q)</source>
+        <translation>Qualität des Algorithmus: 0 ist die beste und langsamste, 9 die schnellste (-q)</translation>
+    </message>
+    <message>
+        <source>CBR quality</source>
+        <translation>CBR-Qualität</translation>
+    </message>
+    <message>
+        <source>Fastest</source>
+        <translation>Schnellste</translation>
+    </message>
+    <message>
+        <source>Bit rate:</source>
+        <translation>Bitrate:</translation>
+    </message>
+    <message>
+        <source>The constant bit rate of every frame (-b)</source>
+        <translation>Die konstante Bitrate jedes Frames (-b)</translation>
+    </message>
+    <message>
+        <source>CBR bit rate</source>
+        <translation>CBR-Bitrate</translation>
+    </message>
+    <message>
+        <source>40</source>
+        <translation>40</translation>
+    </message>
+    <message>
+        <source>56</source>
+        <translation>56</translation>
+    </message>
+    <message>
+        <source>64</source>
+        <translation>64</translation>
+    </message>
+    <message>
+        <source>80</source>
+        <translation>80</translation>
+    </message>
+    <message>
+        <source>96</source>
+        <translation>96</translation>
+    </message>
+    <message>
+        <source>112</source>
+        <translation>112</translation>
+    </message>
+    <message>
+        <source>128</source>
+        <translation>128</translation>
+    </message>
+    <message>
+        <source>160</source>
+        <translation>160</translation>
+    </message>
+    <message>
+        <source>192</source>
+        <translation>192</translation>
+    </message>
+    <message>
+        <source>224</source>
+        <translation>224</translation>
+    </message>
+    <message>
+        <source>256</source>
+        <translation>256</translation>
+    </message>
+    <message>
+        <source>320</source>
+        <translation>320</translation>
+    </message>
+    <message>
+        <source>32 kbit/s</source>
+        <translation>32 kbit/s</translation>
+    </message>
+    <message>
+        <source>40 kbit/s</source>
+        <translation>40 kbit/s</translation>
+    </message>
+    <message>
+        <source>48 kbit/s</source>
+        <translation>48 kbit/s</translation>
+    </message>
+    <message>
+        <source>56 kbit/s</source>
+        <translation>56 kbit/s</translation>
+    </message>
+    <message>
+        <source>64 kbit/s</source>
+        <translation>64 kbit/s</translation>
+    </message>
+    <message>
+        <source>80 kbit/s</source>
+        <translation>80 kbit/s</translation>
+    </message>
+    <message>
+        <source>96 kbit/s</source>
+        <translation>96 kbit/s</translation>
+    </message>
+    <message>
+        <source>112 kbit/s</source>
+        <translation>112 kbit/s</translation>
+    </message>
+    <message>
+        <source>128 kbit/s</source>
+        <translation>128 kbit/s</translation>
+    </message>
+    <message>
+        <source>160 kbit/s</source>
+        <translation>160 kbit/s</translation>
+    </message>
+    <message>
+        <source>192 kbit/s</source>
+        <translation>192 kbit/s</translation>
+    </message>
+    <message>
+        <source>224 kbit/s</source>
+        <translation>224 kbit/s</translation>
+    </message>
+    <message>
+        <source>256 kbit/s</source>
+        <translation>256 kbit/s</translation>
+    </message>
+    <message>
+        <source>320 kbit/s</source>
+        <translation>320 kbit/s</translation>
+    </message>
+    <message>
+        <source>ATH type:</source>
+        <translation>ATH-Typ:</translation>
+    </message>
+    <message>
+        <source>Model of the absolute threshold of hearing (--athtype)</source>
+        <translation>Modell der absoluten Hörschwelle (--athtype)</translation>
+    </message>
+    <message>
+        <source>CBR ATH type</source>
+        <translation>CBR-ATH-Typ</translation>
+    </message>
+    <message>
+        <source>Type 0</source>
+        <translation>Typ 0</translation>
+    </message>
+    <message>
+        <source>Type 1</source>
+        <translation>Typ 1</translation>
+    </message>
+    <message>
+        <source>Type 2</source>
+        <translation>Typ 2</translation>
+    </message>
+    <message>
+        <source>Type 3</source>
+        <translation>Typ 3</translation>
+    </message>
+    <message>
+        <source>Type 4</source>
+        <translation>Typ 4</translation>
+    </message>
+    <message>
+        <source>&amp;Use the bit reservoir</source>
+        <translation>&amp;Bit-Reservoir verwenden</translation>
+    </message>
+    <message>
+        <source>Let frames borrow bits from earlier frames; off writes --nores</source>
+        <translation>Frames dürfen Bits von früheren Frames leihen; aus schreibt --nores</translation>
+    </message>
+    <message>
+        <source>Use the bit reservoir</source>
+        <translation>Bit-Reservoir verwenden</translation>
+    </message>
+    <message>
+        <source>Put every setting of the CBR group back to its factory value</source>
+        <translation>Jede Einstellung der CBR-Gruppe auf ihren Werkswert zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Restore CBR defaults</source>
+        <translation>CBR-Standardwerte wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Variable Bit Rate (VBR)</source>
+        <translation>Variable Bitrate (VBR)</translation>
+    </message>
+    <message>
+        <source>Highest</source>
+        <translation>Höchste</translation>
+    </message>
+    <message>
+        <source>VBR quality: 0 is highest quality and largest files, 9 smallest (-V)</source>
+        <translation>VBR-Qualität: 0 ist die höchste Qualität mit den größten Dateien, 9 die kleinsten (-V)</translation>
+    </message>
+    <message>
+        <source>VBR quality</source>
+        <translation>VBR-Qualität</translation>
+    </message>
+    <message>
+        <source>Smallest</source>
+        <translation>Kleinste</translation>
+    </message>
+    <message>
+        <source>Minimum bit rate:</source>
+        <translation>Minimale Bitrate:</translation>
+    </message>
+    <message>
+        <source>No frame is coded with fewer bits than this (-b)</source>
+        <translation>Kein Frame wird mit weniger Bits kodiert (-b)</translation>
+    </message>
+    <message>
+        <source>VBR minimum bit rate</source>
+        <translation>Minimale VBR-Bitrate</translation>
+    </message>
+    <message>
+        <source>Maximum bit rate:</source>
+        <translation>Maximale Bitrate:</translation>
+    </message>
+    <message>
+        <source>No frame is coded with more bits than this (-B)</source>
+        <translation>Kein Frame wird mit mehr Bits kodiert (-B)</translation>
+    </message>
+    <message>
+        <source>VBR maximum bit rate</source>
+        <translation>Maximale VBR-Bitrate</translation>
+    </message>
+    <message>
+        <source>&amp;Strictly enforce the minimum bit rate</source>
+        <translation>Minimale Bitrate st&amp;rikt einhalten</translation>
+    </message>
+    <message>
+        <source>Never go below the minimum bit rate, not even for digital silence (-F)</source>
+        <translation>Nie unter die minimale Bitrate gehen, nicht einmal bei digitaler Stille (-F)</translation>
+    </message>
+    <message>
+        <source>Strictly enforce the minimum bit rate</source>
+        <translation>Minimale Bitrate strikt einhalten</translation>
+    </message>
+    <message>
+        <source>&amp;Write a Xing header</source>
+        <translation>&amp;Xing-Header schreiben</translation>
+    </message>
+    <message>
+        <source>Write the Xing/Info frame that players use for length and seeking; off writes -t</source>
+        <translation>Den Xing/Info-Frame schreiben, den Player für Länge und Spulen nutzen; aus schreibt -t</translation>
+    </message>
+    <message>
+        <source>Write a Xing header</source>
+        <translation>Xing-Header schreiben</translation>
+    </message>
+    <message>
+        <source>Put every setting of the VBR group back to its factory value</source>
+        <translation>Jede Einstellung der VBR-Gruppe auf ihren Werkswert zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Restore VBR defaults</source>
+        <translation>VBR-Standardwerte wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Average Bit Rate (ABR)</source>
+        <translation>Durchschnittliche Bitrate (ABR)</translation>
+    </message>
+    <message>
+        <source>ABR quality</source>
+        <translation>ABR-Qualität</translation>
+    </message>
+    <message>
+        <source>Average bit rate:</source>
+        <translation>Durchschnittliche Bitrate:</translation>
+    </message>
+    <message>
+        <source>The bit rate the encoder aims at on average, in kbit/s; choose one or type any number (--abr)</source>
+        <translation>Die Bitrate, die der Encoder im Mittel anstrebt, in kbit/s; eine wählen oder eine beliebige Zahl eingeben (--abr)</translation>
+    </message>
+    <message>
+        <source>Average bit rate</source>
+        <translation>Durchschnittliche Bitrate</translation>
+    </message>
+    <message>
+        <source>kbit/s</source>
+        <translation>kbit/s</translation>
+    </message>
+    <message>
+        <source>ABR minimum bit rate</source>
+        <translation>Minimale ABR-Bitrate</translation>
+    </message>
+    <message>
+        <source>ABR maximum bit rate</source>
+        <translation>Maximale ABR-Bitrate</translation>
+    </message>
+    <message>
+        <source>ABR ATH type</source>
+        <translation>ABR-ATH-Typ</translation>
+    </message>
+    <message>
+        <source>Strictly &amp;enforce the minimum bit rate</source>
+        <translation>Minimale Bitrate strikt &amp;einhalten</translation>
+    </message>
+    <message>
+        <source>Write &amp;a Xing header</source>
+        <translation>X&amp;ing-Header schreiben</translation>
+    </message>
+    <message>
+        <source>Res&amp;tore Defaults</source>
+        <translation>Standard&amp;werte wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Put every setting of the ABR group back to its factory value</source>
+        <translation>Jede Einstellung der ABR-Gruppe auf ihren Werkswert zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Restore ABR defaults</source>
+        <translation>ABR-Standardwerte wiederherstellen</translation>
+    </message>
+    <message>
+        <source>264</source>
+        <translation>264</translation>
+    </message>
+    <message>
+        <source>Filters tab</source>
+        <translation>Reiter Filter</translation>
+    </message>
+    <message>
+        <source>Filters</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <source>&amp;Enable filtering</source>
+        <translation>Filterung &amp;aktivieren</translation>
+    </message>
+    <message>
+        <source>Let the encoder filter frequencies; off keeps all frequencies (-k)</source>
+        <translation>Den Encoder Frequenzen filtern lassen; aus behält alle Frequenzen (-k)</translation>
+    </message>
+    <message>
+        <source>Enable filtering</source>
+        <translation>Filterung aktivieren</translation>
+    </message>
+    <message>
+        <source>&amp;Lowpass filter above</source>
+        <translation>&amp;Tiefpassfilter oberhalb von</translation>
+    </message>
+    <message>
+        <source>Cut frequencies above the frequency beside it (--lowpass)</source>
+        <translation>Frequenzen oberhalb der daneben angegebenen Frequenz abschneiden (--lowpass)</translation>
+    </message>
+    <message>
+        <source>Lowpass filter above</source>
+        <translation>Tiefpassfilter oberhalb von</translation>
+    </message>
+    <message>
+        <source>Lowpass cutoff frequency in kHz</source>
+        <translation>Grenzfrequenz des Tiefpasses in kHz</translation>
+    </message>
+    <message>
+        <source>Lowpass cutoff frequency</source>
+        <translation>Grenzfrequenz des Tiefpasses</translation>
+    </message>
+    <message>
+        <source>kHz</source>
+        <translation>kHz</translation>
+    </message>
+    <message>
+        <source>Lowpass &amp;transition width</source>
+        <translation>Übergangsbreite des Tief&amp;passes</translation>
+    </message>
+    <message>
+        <source>Use the lowpass transition width beside it (--lowpass-width)</source>
+        <translation>Die daneben angegebene Übergangsbreite des Tiefpasses verwenden (--lowpass-width)</translation>
+    </message>
+    <message>
+        <source>Lowpass transition width</source>
+        <translation>Übergangsbreite des Tiefpasses</translation>
+    </message>
+    <message>
+        <source>Width of the lowpass transition band in kHz</source>
+        <translation>Breite des Übergangsbands des Tiefpasses in kHz</translation>
+    </message>
+    <message>
+        <source>&amp;Highpass filter below</source>
+        <translation>&amp;Hochpassfilter unterhalb von</translation>
+    </message>
+    <message>
+        <source>Cut frequencies below the frequency beside it (--highpass)</source>
+        <translation>Frequenzen unterhalb der daneben angegebenen Frequenz abschneiden (--highpass)</translation>
+    </message>
+    <message>
+        <source>Highpass filter below</source>
+        <translation>Hochpassfilter unterhalb von</translation>
+    </message>
+    <message>
+        <source>Highpass cutoff frequency in kHz</source>
+        <translation>Grenzfrequenz des Hochpasses in kHz</translation>
+    </message>
+    <message>
+        <source>Highpass cutoff frequency</source>
+        <translation>Grenzfrequenz des Hochpasses</translation>
+    </message>
+    <message>
+        <source>Highpass transition &amp;width</source>
+        <translation>Übergangs&amp;breite des Hochpasses</translation>
+    </message>
+    <message>
+        <source>Use the highpass transition width beside it (--highpass-width)</source>
+        <translation>Die daneben angegebene Übergangsbreite des Hochpasses verwenden (--highpass-width)</translation>
+    </message>
+    <message>
+        <source>Highpass transition width</source>
+        <translation>Übergangsbreite des Hochpasses</translation>
+    </message>
+    <message>
+        <source>Width of the highpass transition band in kHz</source>
+        <translation>Breite des Übergangsbands des Hochpasses in kHz</translation>
+    </message>
+    <message>
+        <source>280</source>
+        <translation>280</translation>
+    </message>
+    <message>
+        <source>Stream tab</source>
+        <translation>Reiter Stream</translation>
+    </message>
+    <message>
+        <source>Stream</source>
+        <translation>Stream</translation>
+    </message>
+    <message>
+        <source>De-emphasis:</source>
+        <translation>De-Emphasis:</translation>
+    </message>
+    <message>
+        <source>The de-emphasis the decoder should apply (-e)</source>
+        <translation>Die De-Emphasis, die der Decoder anwenden soll (-e)</translation>
+    </message>
+    <message>
+        <source>De-emphasis</source>
+        <translation>De-Emphasis</translation>
+    </message>
+    <message>
+        <source>&amp;None</source>
+        <translation>&amp;Keine</translation>
+    </message>
+    <message>
+        <source>No de-emphasis (-e n)</source>
+        <translation>Keine De-Emphasis (-e n)</translation>
+    </message>
+    <message>
+        <source>De-emphasis None</source>
+        <translation>Keine De-Emphasis</translation>
+    </message>
+    <message>
+        <source>&amp;50/15 µs</source>
+        <translation>&amp;50/15 µs</translation>
+    </message>
+    <message>
+        <source>50/15 microseconds de-emphasis (-e 5)</source>
+        <translation>De-Emphasis 50/15 Mikrosekunden (-e 5)</translation>
+    </message>
+    <message>
+        <source>De-emphasis 50/15 µs</source>
+        <translation>De-Emphasis 50/15 µs</translation>
+    </message>
+    <message>
+        <source>&amp;CCITT J.17</source>
+        <translation>&amp;CCITT J.17</translation>
+    </message>
+    <message>
+        <source>CCITT J.17 de-emphasis (-e c)</source>
+        <translation>De-Emphasis nach CCITT J.17 (-e c)</translation>
+    </message>
+    <message>
+        <source>De-emphasis CCITT J.17</source>
+        <translation>De-Emphasis CCITT J.17</translation>
+    </message>
+    <message>
+        <source>&amp;Strictly enforce ISO compliance</source>
+        <translation>&amp;ISO-Konformität streng einhalten</translation>
+    </message>
+    <message>
+        <source>Keep strictly to the ISO standard (--strictly-enforce-ISO)</source>
+        <translation>Streng an den ISO-Standard halten (--strictly-enforce-ISO)</translation>
+    </message>
+    <message>
+        <source>Strictly enforce ISO compliance</source>
+        <translation>ISO-Konformität streng einhalten</translation>
+    </message>
+    <message>
+        <source>&amp;Add a CRC checksum to every frame</source>
+        <translation>Jedem Frame eine CRC-&amp;Prüfsumme hinzufügen</translation>
+    </message>
+    <message>
+        <source>Protect every frame with a CRC error check (-p)</source>
+        <translation>Jeden Frame mit einer CRC-Fehlerprüfung schützen (-p)</translation>
+    </message>
+    <message>
+        <source>Add a CRC checksum to every frame</source>
+        <translation>Jedem Frame eine CRC-Prüfsumme hinzufügen</translation>
+    </message>
+    <message>
+        <source>&amp;Mark as original</source>
+        <translation>Als &amp;Original kennzeichnen</translation>
+    </message>
+    <message>
+        <source>Set the original bit of every frame; off marks the stream as a copy (-o)</source>
+        <translation>Das Original-Bit jedes Frames setzen; aus kennzeichnet den Stream als Kopie (-o)</translation>
+    </message>
+    <message>
+        <source>Mark as original</source>
+        <translation>Als Original kennzeichnen</translation>
+    </message>
+    <message>
+        <source>Ma&amp;rk as copyrighted</source>
+        <translation>Als &amp;urheberrechtlich geschützt kennzeichnen</translation>
+    </message>
+    <message>
+        <source>Set the copyright bit of every frame (-c)</source>
+        <translation>Das Copyright-Bit jedes Frames setzen (-c)</translation>
+    </message>
+    <message>
+        <source>Mark as copyrighted</source>
+        <translation>Als urheberrechtlich geschützt kennzeichnen</translation>
+    </message>
+    <message>
+        <source>Put every setting of the stream group back to its factory value</source>
+        <translation>Jede Einstellung der Stream-Gruppe auf ihren Werkswert zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Restore stream defaults</source>
+        <translation>Stream-Standardwerte wiederherstellen</translation>
+    </message>
+    <message>
+        <source>288</source>
+        <translation>288</translation>
+    </message>
+    <message>
+        <source>Masking tab</source>
+        <translation>Reiter Maskierung</translation>
+    </message>
+    <message>
+        <source>Masking</source>
+        <translation>Maskierung</translation>
+    </message>
+    <message>
+        <source>Masking model:</source>
+        <translation>Maskierungsmodell:</translation>
+    </message>
+    <message>
+        <source>How the absolute threshold of hearing is used: normally, not at all (--noath), alone (--athonly) or alone for short blocks (--athshort)</source>
+        <translation>Wie die absolute Hörschwelle verwendet wird: normal, gar nicht (--noath), allein (--athonly) oder allein bei kurzen Blöcken (--athshort)</translation>
+    </message>
+    <message>
+        <source>Masking model</source>
+        <translation>Maskierungsmodell</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>Ignore the hearing threshold</source>
+        <translation>Hörschwelle ignorieren</translation>
+    </message>
+    <message>
+        <source>Hearing threshold only</source>
+        <translation>Nur Hörschwelle</translation>
+    </message>
+    <message>
+        <source>Hearing threshold only for short blocks</source>
+        <translation>Nur Hörschwelle bei kurzen Blöcken</translation>
+    </message>
+    <message>
+        <source>Lower hearing threshold by:</source>
+        <translation>Hörschwelle absenken um:</translation>
+    </message>
+    <message>
+        <source>Lower the absolute threshold of hearing by this many dB; 0 or less leaves it (--athlower)</source>
+        <translation>Die absolute Hörschwelle um so viele dB absenken; 0 oder weniger lässt sie unverändert (--athlower)</translation>
+    </message>
+    <message>
+        <source>Lower hearing threshold by</source>
+        <translation>Hörschwelle absenken um</translation>
+    </message>
+    <message>
+        <source>dB</source>
+        <translation>dB</translation>
+    </message>
+    <message>
+        <source>Block types:</source>
+        <translation>Blocktypen:</translation>
+    </message>
+    <message>
+        <source>Which block types the encoder may use (--short, --noshort, --allshort)</source>
+        <translation>Welche Blocktypen der Encoder verwenden darf (--short, --noshort, --allshort)</translation>
+    </message>
+    <message>
+        <source>Block types</source>
+        <translation>Blocktypen</translation>
+    </message>
+    <message>
+        <source>Short blocks where needed</source>
+        <translation>Kurze Blöcke wo nötig</translation>
+    </message>
+    <message>
+        <source>Long blocks only</source>
+        <translation>Nur lange Blöcke</translation>
+    </message>
+    <message>
+        <source>Short blocks only</source>
+        <translation>Nur kurze Blöcke</translation>
+    </message>
+    <message>
+        <source>Tonality up to:</source>
+        <translation>Tonalität bis:</translation>
+    </message>
+    <message>
+        <source>Upper frequency of the tonality calculation in kHz (--cwlimit; lame 3.98 and later ignore it)</source>
+        <translation>Obere Frequenz der Tonalitätsberechnung in kHz (--cwlimit; lame ab 3.98 ignoriert sie)</translation>
+    </message>
+    <message>
+        <source>Calculate tonality up to</source>
+        <translation>Tonalität berechnen bis</translation>
+    </message>
+    <message>
+        <source>&amp;Use temporal masking</source>
+        <translation>&amp;Zeitliche Maskierung verwenden</translation>
+    </message>
+    <message>
+        <source>Let loud sounds mask what follows them; off writes --notemp</source>
+        <translation>Laute Klänge verdecken, was ihnen folgt; aus schreibt --notemp</translation>
+    </message>
+    <message>
+        <source>Use temporal masking</source>
+        <translation>Zeitliche Maskierung verwenden</translation>
+    </message>
+    <message>
+        <source>Put every setting of the masking group back to its factory value</source>
+        <translation>Jede Einstellung der Maskierungs-Gruppe auf ihren Werkswert zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Restore masking defaults</source>
+        <translation>Maskierungs-Standardwerte wiederherstellen</translation>
+    </message>
+</context>
+<context>
+    <name>Progress</name>
+    <message>
+        <source>FilePosition</source>
+        <extracomment>File %u of %u</extracomment>
+        <translation>Datei %u von %u</translation>
+    </message>
+    <message>
+        <source>GPSYCHOVersion</source>
+        <extracomment>GPSYCHO version %@</extracomment>
+        <translation>GPSYCHO-Version %@</translation>
+    </message>
+    <message>
+        <source>HighPassDisabled</source>
+        <extracomment>Warning: High pass filter disabled</extracomment>
+        <translation>Warnung: Hochpassfilter deaktiviert</translation>
+    </message>
+    <message>
+        <source>HighPassStatus</source>
+        <extracomment>Lower transition band: %u Hz - %u Hz</extracomment>
+        <translation>Unteres Übergangsband: %u Hz – %u Hz</translation>
+    </message>
+    <message>
+        <source>LAMEVersion</source>
+        <extracomment>LAME version %@</extracomment>
+        <translation>LAME-Version %@</translation>
+    </message>
+    <message>
+        <source>LowPassDisabled</source>
+        <extracomment>Warning: Low pass filter disabled</extracomment>
+        <translation>Warnung: Tiefpassfilter deaktiviert</translation>
+    </message>
+    <message>
+        <source>LowPassStatus</source>
+        <extracomment>Upper transition band: %u Hz - %u Hz</extracomment>
+        <translation>Oberes Übergangsband: %u Hz – %u Hz</translation>
+    </message>
+    <message>
+        <source>RemainingTime</source>
+        <extracomment>ETA: %@ (%d%%)</extracomment>
+        <translation>Restzeit: %@ (%d%%)</translation>
+    </message>
+    <message>
+        <source>SourceAndTarget</source>
+        <extracomment>Encoding &quot;%@&quot; as &quot;%@&quot;</extracomment>
+        <translation>„%@“ wird als „%@“ kodiert</translation>
+    </message>
+</context>
+<context>
+    <name>Rip</name>
+    <message>
+        <source>CDTrackPrefix</source>
+        <extracomment>Track</extracomment>
+        <translation>Track </translation>
+    </message>
+    <message>
+        <source>CannotEncode</source>
+        <extracomment>Cannot encode &quot;%@&quot;: %@.</extracomment>
+        <translation>„%@“ kann nicht kodiert werden: %@.</translation>
+    </message>
+    <message>
+        <source>CantCreateMessage</source>
+        <extracomment>Can&apos;t create &quot;%@&quot;.</extracomment>
+        <translation>„%@“ kann nicht angelegt werden.</translation>
+    </message>
+    <message>
+        <source>CantCreateTitle</source>
+        <extracomment>Can&apos;t Create Folder</extracomment>
+        <translation>Ordner kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>CompletionFailures</source>
+        <extracomment>%u of %u tracks could not be ripped. The command log shows why.</extracomment>
+        <translation>%u von %u Titeln konnten nicht gerippt werden. Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
+    <message>
+        <source>CompletionLibraryFailures</source>
+        <extracomment>The music library could not take %u tracks whole (playlist entry or tags). The command log shows why.</extracomment>
+        <translation>%u Titel konnten nicht vollständig in die Musikbibliothek übernommen werden (Eintrag in der Wiedergabeliste oder Tags). Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
+    <message>
+        <source>CompletionMessage</source>
+        <extracomment>All tracks done.</extracomment>
+        <translation>Alle Titel fertig.</translation>
+    </message>
+    <message>
+        <source>CompletionTitle</source>
+        <extracomment>Rip Complete</extracomment>
+        <translation>Rippen abgeschlossen</translation>
+    </message>
+    <message>
+        <source>DestinationFull</source>
+        <extracomment>: the destination is full</extracomment>
+        <translation>: das Ziel ist voll</translation>
+    </message>
+    <message>
+        <source>DiscGone</source>
+        <extracomment>the disc was unmounted</extracomment>
+        <translation>die CD wurde ausgehängt</translation>
+    </message>
+    <message>
+        <source>EncoderExitStatus</source>
+        <extracomment>the encoder ended with status %d</extracomment>
+        <translation>der Encoder wurde mit Status %d beendet</translation>
+    </message>
+    <message>
+        <source>EncoderKilled</source>
+        <extracomment>the encoder was ended by signal %d (%@)</extracomment>
+        <translation>der Encoder wurde durch Signal %d (%@) beendet</translation>
+    </message>
+    <message>
+        <source>EncoderNotStarted</source>
+        <extracomment>the encoder could not be started: %@</extracomment>
+        <translation>der Encoder konnte nicht gestartet werden: %@</translation>
+    </message>
+    <message>
+        <source>InputCutShort</source>
+        <extracomment>it is damaged or cut short: its header promises %@ seconds of audio, the MP3 holds %@</extracomment>
+        <translation>die Datei ist beschädigt oder zu kurz: Ihr Header verspricht %@ Sekunden Audio, die MP3-Datei enthält %@</translation>
+    </message>
+    <message>
+        <source>InputEmpty</source>
+        <extracomment>it is an empty file</extracomment>
+        <translation>die Datei ist leer</translation>
+    </message>
+    <message>
+        <source>InputFolder</source>
+        <extracomment>it is a folder</extracomment>
+        <translation>es ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>InputMissing</source>
+        <extracomment>it does not exist</extracomment>
+        <translation>die Datei existiert nicht</translation>
+    </message>
+    <message>
+        <source>InputNotAudio</source>
+        <extracomment>it is not an audio file</extracomment>
+        <translation>die Datei ist keine Audiodatei</translation>
+    </message>
+    <message>
+        <source>InputNotRegular</source>
+        <extracomment>it is not a regular file</extracomment>
+        <translation>die Datei ist keine normale Datei</translation>
+    </message>
+    <message>
+        <source>InputNotWav</source>
+        <extracomment>it is not a WAV file</extracomment>
+        <translation>die Datei ist keine WAV-Datei</translation>
+    </message>
+    <message>
+        <source>InputUnreadable</source>
+        <extracomment>it cannot be read</extracomment>
+        <translation>die Datei kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>InternalSeparator</source>
+        <extracomment>-</extracomment>
+        <translation> - </translation>
+    </message>
+    <message>
+        <source>LibraryAddFailed</source>
+        <extracomment>The music library could not take &quot;%@&quot;: %@.</extracomment>
+        <translation>Die Musikbibliothek konnte „%@“ nicht übernehmen: %@.</translation>
+    </message>
+    <message>
+        <source>NoCommandLine</source>
+        <extracomment>the encoder settings are incomplete</extracomment>
+        <translation>die Encoder-Einstellungen sind unvollständig</translation>
+    </message>
+    <message>
+        <source>PartialNotRemoved</source>
+        <extracomment>The unfinished file &quot;%@&quot; could not be removed; it is not whole.</extracomment>
+        <translation>Die unfertige Datei „%@“ konnte nicht entfernt werden; sie ist unvollständig.</translation>
+    </message>
+    <message>
+        <source>PlaylistEntryFailed</source>
+        <extracomment>&quot;%@&quot; could not be added to the playlist: %@.</extracomment>
+        <translation>„%@“ konnte nicht zur Wiedergabeliste hinzugefügt werden: %@.</translation>
+    </message>
+    <message>
+        <source>PlaylistFailed</source>
+        <extracomment>The music library could not make a playlist: %@. The files are added without one.</extracomment>
+        <translation>Die Musikbibliothek konnte keine Wiedergabeliste anlegen: %@. Die Dateien werden ohne Wiedergabeliste hinzugefügt.</translation>
+    </message>
+    <message>
+        <source>ReplacementSeparator</source>
+        <extracomment>_</extracomment>
+        <translation>_</translation>
+    </message>
+    <message>
+        <source>RipNameFormat</source>
+        <extracomment>%@. %@</extracomment>
+        <translation>%@. %@</translation>
+    </message>
+    <message>
+        <source>SelectPanelTitle</source>
+        <extracomment>Select Destination Folder</extracomment>
+        <translation>Zielordner auswählen</translation>
+    </message>
+    <message>
+        <source>SkipTaskMessage</source>
+        <extracomment>Skip track %@?</extracomment>
+        <translation>Titel %@ überspringen?</translation>
+    </message>
+    <message>
+        <source>SkipTaskTitle</source>
+        <extracomment>Skip track?</extracomment>
+        <translation>Titel überspringen?</translation>
+    </message>
+    <message>
+        <source>StopRipMessage</source>
+        <extracomment>Stop ripping &quot;%@&quot;?</extracomment>
+        <translation>Rippen von „%@“ stoppen?</translation>
+    </message>
+    <message>
+        <source>StopRipTitle</source>
+        <extracomment>Stop rip?</extracomment>
+        <translation>Rippen stoppen?</translation>
+    </message>
+    <message>
+        <source>TagsFailed</source>
+        <extracomment>The tags of &quot;%@&quot; could not be written: %@.</extracomment>
+        <translation>Die Tags von „%@“ konnten nicht geschrieben werden: %@.</translation>
+    </message>
+    <message>
+        <source>TrackNameFormat</source>
+        <extracomment>%@: %@</extracomment>
+        <translation>%@: %@</translation>
+    </message>
+    <message>
+        <source>UnknownCD</source>
+        <extracomment>Unknown</extracomment>
+        <translation>Unbekannt</translation>
+    </message>
+    <message>
+        <source>UnreadableSectors</source>
+        <extracomment>%@ sectors of the disc could not be read</extracomment>
+        <translation>%@ Sektoren der CD konnten nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>UntitledRipFormat</source>
+        <extracomment>%@</extracomment>
+        <translation>%@</translation>
+    </message>
+    <message>
+        <source>UntitledTrackFormat</source>
+        <extracomment>%@</extracomment>
+        <translation>%@</translation>
+    </message>
+    <message>
+        <source>WindowTitle</source>
+        <extracomment>Rip Audio CD - %@</extracomment>
+        <translation>Audio-CD rippen – %@</translation>
+    </message>
+</context>
+<context>
+    <name>RipWindow</name>
+    <message>
+        <source>Rip Audio CD</source>
+        <translation>Audio-CD rippen</translation>
+    </message>
+    <message>
+        <source>Rip window</source>
+        <translation>Rip-Fenster</translation>
+    </message>
+    <message>
+        <source>A&amp;rtist:</source>
+        <translation>&amp;Interpret:</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Interpret</translation>
+    </message>
+    <message>
+        <source>The disc&apos;s artist: names the rip folder and tags every track.</source>
+        <translation>Der Interpret der CD: benennt den Rip-Ordner und wird in jeden Titel geschrieben.</translation>
+    </message>
+    <message>
+        <source>A&amp;lbum:</source>
+        <translation>A&amp;lbum:</translation>
+    </message>
+    <message>
+        <source>Album</source>
+        <translation>Album</translation>
+    </message>
+    <message>
+        <source>The disc&apos;s album title: names the rip folder and tags every track.</source>
+        <translation>Der Albumtitel der CD: benennt den Rip-Ordner und wird in jeden Titel geschrieben.</translation>
+    </message>
+    <message>
+        <source>&amp;Year:</source>
+        <translation>&amp;Jahr:</translation>
+    </message>
+    <message>
+        <source>Year</source>
+        <translation>Jahr</translation>
+    </message>
+    <message>
+        <source>The disc&apos;s year, digits only.</source>
+        <translation>Das Jahr der CD, nur Ziffern.</translation>
+    </message>
+    <message>
+        <source>&amp;Genre:</source>
+        <translation>&amp;Genre:</translation>
+    </message>
+    <message>
+        <source>Genre</source>
+        <translation>Genre</translation>
+    </message>
+    <message>
+        <source>The disc&apos;s genre: choose one or type your own.</source>
+        <translation>Das Genre der CD: eines wählen oder ein eigenes eingeben.</translation>
+    </message>
+    <message>
+        <source>A Cappella</source>
+        <translation>A Cappella</translation>
+    </message>
+    <message>
+        <source>Acid</source>
+        <translation>Acid</translation>
+    </message>
+    <message>
+        <source>Acid Jazz</source>
+        <translation>Acid Jazz</translation>
+    </message>
+    <message>
+        <source>Acid Punk</source>
+        <translation>Acid Punk</translation>
+    </message>
+    <message>
+        <source>Acoustic</source>
+        <translation>Acoustic</translation>
+    </message>
+    <message>
+        <source>Alternative</source>
+        <translation>Alternative</translation>
+    </message>
+    <message>
+        <source>Alternative Rock</source>
+        <translation>Alternative Rock</translation>
+    </message>
+    <message>
+        <source>Ambient</source>
+        <translation>Ambient</translation>
+    </message>
+    <message>
+        <source>Anime</source>
+        <translation>Anime</translation>
+    </message>
+    <message>
+        <source>Avantgarde</source>
+        <translation>Avantgarde</translation>
+    </message>
+    <message>
+        <source>Ballad</source>
+        <translation>Ballad</translation>
+    </message>
+    <message>
+        <source>Bass</source>
+        <translation>Bass</translation>
+    </message>
+    <message>
+        <source>Beat</source>
+        <translation>Beat</translation>
+    </message>
+    <message>
+        <source>Bebob</source>
+        <translation>Bebob</translation>
+    </message>
+    <message>
+        <source>Big Band</source>
+        <translation>Big Band</translation>
+    </message>
+    <message>
+        <source>Black Metal</source>
+        <translation>Black Metal</translation>
+    </message>
+    <message>
+        <source>Bluegrass</source>
+        <translation>Bluegrass</translation>
+    </message>
+    <message>
+        <source>Blues</source>
+        <translation>Blues</translation>
+    </message>
+    <message>
+        <source>Booty Bass</source>
+        <translation>Booty Bass</translation>
+    </message>
+    <message>
+        <source>BritPop</source>
+        <translation>BritPop</translation>
+    </message>
+    <message>
+        <source>Cabaret</source>
+        <translation>Cabaret</translation>
+    </message>
+    <message>
+        <source>Celtic</source>
+        <translation>Celtic</translation>
+    </message>
+    <message>
+        <source>Chamber Music</source>
+        <translation>Chamber Music</translation>
+    </message>
+    <message>
+        <source>Chanson</source>
+        <translation>Chanson</translation>
+    </message>
+    <message>
+        <source>Chorus</source>
+        <translation>Chorus</translation>
+    </message>
+    <message>
+        <source>Christian Gangsta</source>
+        <translation>Christian Gangsta</translation>
+    </message>
+    <message>
+        <source>Christian Rap</source>
+        <translation>Christian Rap</translation>
+    </message>
+    <message>
+        <source>Christian Rock</source>
+        <translation>Christian Rock</translation>
+    </message>
+    <message>
+        <source>Classical</source>
+        <translation>Classical</translation>
+    </message>
+    <message>
+        <source>Classic Rock</source>
+        <translation>Classic Rock</translation>
+    </message>
+    <message>
+        <source>Club</source>
+        <translation>Club</translation>
+    </message>
+    <message>
+        <source>Club-House</source>
+        <translation>Club-House</translation>
+    </message>
+    <message>
+        <source>Comedy</source>
+        <translation>Comedy</translation>
+    </message>
+    <message>
+        <source>Contemporary Christian</source>
+        <translation>Contemporary Christian</translation>
+    </message>
+    <message>
+        <source>Country</source>
+        <translation>Country</translation>
+    </message>
+    <message>
+        <source>Crossover</source>
+        <translation>Crossover</translation>
+    </message>
+    <message>
+        <source>Cult</source>
+        <translation>Cult</translation>
+    </message>
+    <message>
+        <source>Dance</source>
+        <translation>Dance</translation>
+    </message>
+    <message>
+        <source>Dance Hall</source>
+        <translation>Dance Hall</translation>
+    </message>
+    <message>
+        <source>Darkwave</source>
+        <translation>Darkwave</translation>
+    </message>
+    <message>
+        <source>Death Metal</source>
+        <translation>Death Metal</translation>
+    </message>
+    <message>
+        <source>Disco</source>
+        <translation>Disco</translation>
+    </message>
+    <message>
+        <source>Dream</source>
+        <translation>Dream</translation>
+    </message>
+    <message>
+        <source>Drum &amp; Bass</source>
+        <translation>Drum &amp; Bass</translation>
+    </message>
+    <message>
+        <source>Drum Solo</source>
+        <translation>Drum Solo</translation>
+    </message>
+    <message>
+        <source>Duet</source>
+        <translation>Duet</translation>
+    </message>
+    <message>
+        <source>Easy Listening</source>
+        <translation>Easy Listening</translation>
+    </message>
+    <message>
+        <source>Electronic</source>
+        <translation>Electronic</translation>
+    </message>
+    <message>
+        <source>Ethnic</source>
+        <translation>Ethnic</translation>
+    </message>
+    <message>
+        <source>Eurodance</source>
+        <translation>Eurodance</translation>
+    </message>
+    <message>
+        <source>Euro-House</source>
+        <translation>Euro-House</translation>
+    </message>
+    <message>
+        <source>Euro-Techno</source>
+        <translation>Euro-Techno</translation>
+    </message>
+    <message>
+        <source>Fast Fusion</source>
+        <translation>Fast Fusion</translation>
+    </message>
+    <message>
+        <source>Folk</source>
+        <translation>Folk</translation>
+    </message>
+    <message>
+        <source>Folklore</source>
+        <translation>Folklore</translation>
+    </message>
+    <message>
+        <source>Folk-Rock</source>
+        <translation>Folk-Rock</translation>
+    </message>
+    <message>
+        <source>Freestyle</source>
+        <translation>Freestyle</translation>
+    </message>
+    <message>
+        <source>Funk</source>
+        <translation>Funk</translation>
+    </message>
+    <message>
+        <source>Fusion</source>
+        <translation>Fusion</translation>
+    </message>
+    <message>
+        <source>Game</source>
+        <translation>Game</translation>
+    </message>
+    <message>
+        <source>Gangsta</source>
+        <translation>Gangsta</translation>
+    </message>
+    <message>
+        <source>Goa</source>
+        <translation>Goa</translation>
+    </message>
+    <message>
+        <source>Gospel</source>
+        <translation>Gospel</translation>
+    </message>
+    <message>
+        <source>Gothic</source>
+        <translation>Gothic</translation>
+    </message>
+    <message>
+        <source>Gothic Rock</source>
+        <translation>Gothic Rock</translation>
+    </message>
+    <message>
+        <source>Grunge</source>
+        <translation>Grunge</translation>
+    </message>
+    <message>
+        <source>Hardcore</source>
+        <translation>Hardcore</translation>
+    </message>
+    <message>
+        <source>Hard Rock</source>
+        <translation>Hard Rock</translation>
+    </message>
+    <message>
+        <source>Heavy Metal</source>
+        <translation>Heavy Metal</translation>
+    </message>
+    <message>
+        <source>Hip-Hop</source>
+        <translation>Hip-Hop</translation>
+    </message>
+    <message>
+        <source>House</source>
+        <translation>House</translation>
+    </message>
+    <message>
+        <source>Humour</source>
+        <translation>Humour</translation>
+    </message>
+    <message>
+        <source>Indie</source>
+        <translation>Indie</translation>
+    </message>
+    <message>
+        <source>Industrial</source>
+        <translation>Industrial</translation>
+    </message>
+    <message>
+        <source>Instrumental</source>
+        <translation>Instrumental</translation>
+    </message>
+    <message>
+        <source>Instrumental Pop</source>
+        <translation>Instrumental Pop</translation>
+    </message>
+    <message>
+        <source>Instrumental Rock</source>
+        <translation>Instrumental Rock</translation>
+    </message>
+    <message>
+        <source>Jazz</source>
+        <translation>Jazz</translation>
+    </message>
+    <message>
+        <source>Jazz+Funk</source>
+        <translation>Jazz+Funk</translation>
+    </message>
+    <message>
+        <source>JPop</source>
+        <translation>JPop</translation>
+    </message>
+    <message>
+        <source>Jungle</source>
+        <translation>Jungle</translation>
+    </message>
+    <message>
+        <source>Latin</source>
+        <translation>Latin</translation>
+    </message>
+    <message>
+        <source>Lo-Fi</source>
+        <translation>Lo-Fi</translation>
+    </message>
+    <message>
+        <source>Meditative</source>
+        <translation>Meditative</translation>
+    </message>
+    <message>
+        <source>Merengue</source>
+        <translation>Merengue</translation>
+    </message>
+    <message>
+        <source>Metal</source>
+        <translation>Metal</translation>
+    </message>
+    <message>
+        <source>Musical</source>
+        <translation>Musical</translation>
+    </message>
+    <message>
+        <source>National Folk</source>
+        <translation>National Folk</translation>
+    </message>
+    <message>
+        <source>Native US</source>
+        <translation>Native US</translation>
+    </message>
+    <message>
+        <source>New Age</source>
+        <translation>New Age</translation>
+    </message>
+    <message>
+        <source>New Wave</source>
+        <translation>New Wave</translation>
+    </message>
+    <message>
+        <source>Noise</source>
+        <translation>Noise</translation>
+    </message>
+    <message>
+        <source>Oldies</source>
+        <translation>Oldies</translation>
+    </message>
+    <message>
+        <source>Opera</source>
+        <translation>Opera</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>Polka</source>
+        <translation>Polka</translation>
+    </message>
+    <message>
+        <source>Polsk Punk</source>
+        <translation>Polsk Punk</translation>
+    </message>
+    <message>
+        <source>Pop</source>
+        <translation>Pop</translation>
+    </message>
+    <message>
+        <source>Pop-Folk</source>
+        <translation>Pop-Folk</translation>
+    </message>
+    <message>
+        <source>Pop/Funk</source>
+        <translation>Pop/Funk</translation>
+    </message>
+    <message>
+        <source>Porn Groove</source>
+        <translation>Porn Groove</translation>
+    </message>
+    <message>
+        <source>Power Ballad</source>
+        <translation>Power Ballad</translation>
+    </message>
+    <message>
+        <source>Pranks</source>
+        <translation>Pranks</translation>
+    </message>
+    <message>
+        <source>Primus</source>
+        <translation>Primus</translation>
+    </message>
+    <message>
+        <source>Progressive Rock</source>
+        <translation>Progressive Rock</translation>
+    </message>
+    <message>
+        <source>Psychedelic</source>
+        <translation>Psychedelic</translation>
+    </message>
+    <message>
+        <source>Psychedelic Rock</source>
+        <translation>Psychedelic Rock</translation>
+    </message>
+    <message>
+        <source>Punk</source>
+        <translation>Punk</translation>
+    </message>
+    <message>
+        <source>Punk Rock</source>
+        <translation>Punk Rock</translation>
+    </message>
+    <message>
+        <source>Rap</source>
+        <translation>Rap</translation>
+    </message>
+    <message>
+        <source>Rave</source>
+        <translation>Rave</translation>
+    </message>
+    <message>
+        <source>R&amp;B</source>
+        <translation>R&amp;B</translation>
+    </message>
+    <message>
+        <source>Reggae</source>
+        <translation>Reggae</translation>
+    </message>
+    <message>
+        <source>Retro</source>
+        <translation>Retro</translation>
+    </message>
+    <message>
+        <source>Revival</source>
+        <translation>Revival</translation>
+    </message>
+    <message>
+        <source>Rhythmic Soul</source>
+        <translation>Rhythmic Soul</translation>
+    </message>
+    <message>
+        <source>Rock</source>
+        <translation>Rock</translation>
+    </message>
+    <message>
+        <source>Rock &amp; Roll</source>
+        <translation>Rock &amp; Roll</translation>
+    </message>
+    <message>
+        <source>Salsa</source>
+        <translation>Salsa</translation>
+    </message>
+    <message>
+        <source>Samba</source>
+        <translation>Samba</translation>
+    </message>
+    <message>
+        <source>Satire</source>
+        <translation>Satire</translation>
+    </message>
+    <message>
+        <source>Showtunes</source>
+        <translation>Showtunes</translation>
+    </message>
+    <message>
+        <source>Ska</source>
+        <translation>Ska</translation>
+    </message>
+    <message>
+        <source>Slow Jam</source>
+        <translation>Slow Jam</translation>
+    </message>
+    <message>
+        <source>Slow Rock</source>
+        <translation>Slow Rock</translation>
+    </message>
+    <message>
+        <source>Sonata</source>
+        <translation>Sonata</translation>
+    </message>
+    <message>
+        <source>Soul</source>
+        <translation>Soul</translation>
+    </message>
+    <message>
+        <source>Sound Clip</source>
+        <translation>Sound Clip</translation>
+    </message>
+    <message>
+        <source>Soundtrack</source>
+        <translation>Soundtrack</translation>
+    </message>
+    <message>
+        <source>Southern Rock</source>
+        <translation>Southern Rock</translation>
+    </message>
+    <message>
+        <source>Space</source>
+        <translation>Space</translation>
+    </message>
+    <message>
+        <source>Speech</source>
+        <translation>Speech</translation>
+    </message>
+    <message>
+        <source>Swing</source>
+        <translation>Swing</translation>
+    </message>
+    <message>
+        <source>Symphonic Rock</source>
+        <translation>Symphonic Rock</translation>
+    </message>
+    <message>
+        <source>Symphony</source>
+        <translation>Symphony</translation>
+    </message>
+    <message>
+        <source>SynthPop</source>
+        <translation>SynthPop</translation>
+    </message>
+    <message>
+        <source>Tango</source>
+        <translation>Tango</translation>
+    </message>
+    <message>
+        <source>Techno</source>
+        <translation>Techno</translation>
+    </message>
+    <message>
+        <source>Techno-Industrial</source>
+        <translation>Techno-Industrial</translation>
+    </message>
+    <message>
+        <source>Terror</source>
+        <translation>Terror</translation>
+    </message>
+    <message>
+        <source>Thrash Metal</source>
+        <translation>Thrash Metal</translation>
+    </message>
+    <message>
+        <source>Top 40</source>
+        <translation>Top 40</translation>
+    </message>
+    <message>
+        <source>Trailer</source>
+        <translation>Trailer</translation>
+    </message>
+    <message>
+        <source>Trance</source>
+        <translation>Trance</translation>
+    </message>
+    <message>
+        <source>Tribal</source>
+        <translation>Tribal</translation>
+    </message>
+    <message>
+        <source>Trip-Hop</source>
+        <translation>Trip-Hop</translation>
+    </message>
+    <message>
+        <source>Vocal</source>
+        <translation>Vocal</translation>
+    </message>
+    <message>
+        <source>&amp;Tracks:</source>
+        <translation>&amp;Titel:</translation>
+    </message>
+    <message>
+        <source>Tracks</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>The audio tracks of the disc. Select one to edit its title and comment.</source>
+        <translation>Die Audiotitel der CD. Einen auswählen, um Titel und Kommentar zu bearbeiten.</translation>
+    </message>
+    <message>
+        <source>T&amp;itle:</source>
+        <translation>Titel&amp;name:</translation>
+    </message>
+    <message>
+        <source>Track title</source>
+        <translation>Titelname</translation>
+    </message>
+    <message>
+        <source>The title of the selected track.</source>
+        <translation>Der Name des ausgewählten Titels.</translation>
+    </message>
+    <message>
+        <source>&amp;Comment:</source>
+        <translation>&amp;Kommentar:</translation>
+    </message>
+    <message>
+        <source>Track comment</source>
+        <translation>Kommentar des Titels</translation>
+    </message>
+    <message>
+        <source>The comment of the selected track.</source>
+        <translation>Der Kommentar des ausgewählten Titels.</translation>
+    </message>
+    <message>
+        <source>Ri&amp;p…</source>
+        <translation>Ri&amp;ppen…</translation>
+    </message>
+    <message>
+        <source>Rip</source>
+        <translation>Rippen</translation>
+    </message>
+    <message>
+        <source>Choose a destination folder and encode every track into it.</source>
+        <translation>Einen Zielordner wählen und jeden Titel dorthin kodieren.</translation>
+    </message>
+</context>
+<context>
+    <name>TagsPanel</name>
+    <message>
+        <source>Tags</source>
+        <translation>Tags</translation>
+    </message>
+    <message>
+        <source>Title:</source>
+        <translation>Titel:</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Title tag of the selected file.</source>
+        <translation>Titel-Tag der ausgewählten Datei.</translation>
+    </message>
+    <message>
+        <source>Artist:</source>
+        <translation>Interpret:</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Interpret</translation>
+    </message>
+    <message>
+        <source>Artist tag of the selected file.</source>
+        <translation>Interpret-Tag der ausgewählten Datei.</translation>
+    </message>
+    <message>
+        <source>Album:</source>
+        <translation>Album:</translation>
+    </message>
+    <message>
+        <source>Album</source>
+        <translation>Album</translation>
+    </message>
+    <message>
+        <source>Album tag of the selected file.</source>
+        <translation>Album-Tag der ausgewählten Datei.</translation>
+    </message>
+    <message>
+        <source>Year:</source>
+        <translation>Jahr:</translation>
+    </message>
+    <message>
+        <source>Year</source>
+        <translation>Jahr</translation>
+    </message>
+    <message>
+        <source>Year tag of the selected file.</source>
+        <translation>Jahr-Tag der ausgewählten Datei.</translation>
+    </message>
+    <message>
+        <source>Track:</source>
+        <translation>Titelnr.:</translation>
+    </message>
+    <message>
+        <source>Track number</source>
+        <translation>Titelnummer</translation>
+    </message>
+    <message>
+        <source>Track number tag of the selected file.</source>
+        <translation>Titelnummer-Tag der ausgewählten Datei.</translation>
+    </message>
+    <message>
+        <source>Genre:</source>
+        <translation>Genre:</translation>
+    </message>
+    <message>
+        <source>Genre</source>
+        <translation>Genre</translation>
+    </message>
+    <message>
+        <source>Genre tag of the selected file: choose one or type your own.</source>
+        <translation>Genre-Tag der ausgewählten Datei: eines wählen oder ein eigenes eingeben.</translation>
+    </message>
+    <message>
+        <source>A Cappella</source>
+        <translation>A Cappella</translation>
+    </message>
+    <message>
+        <source>Acid</source>
+        <translation>Acid</translation>
+    </message>
+    <message>
+        <source>Acid Jazz</source>
+        <translation>Acid Jazz</translation>
+    </message>
+    <message>
+        <source>Acid Punk</source>
+        <translation>Acid Punk</translation>
+    </message>
+    <message>
+        <source>Acoustic</source>
+        <translation>Acoustic</translation>
+    </message>
+    <message>
+        <source>Alternative</source>
+        <translation>Alternative</translation>
+    </message>
+    <message>
+        <source>Alternative Rock</source>
+        <translation>Alternative Rock</translation>
+    </message>
+    <message>
+        <source>Ambient</source>
+        <translation>Ambient</translation>
+    </message>
+    <message>
+        <source>Anime</source>
+        <translation>Anime</translation>
+    </message>
+    <message>
+        <source>Avantgarde</source>
+        <translation>Avantgarde</translation>
+    </message>
+    <message>
+        <source>Ballad</source>
+        <translation>Ballad</translation>
+    </message>
+    <message>
+        <source>Bass</source>
+        <translation>Bass</translation>
+    </message>
+    <message>
+        <source>Beat</source>
+        <translation>Beat</translation>
+    </message>
+    <message>
+        <source>Bebob</source>
+        <translation>Bebob</translation>
+    </message>
+    <message>
+        <source>Big Band</source>
+        <translation>Big Band</translation>
+    </message>
+    <message>
+        <source>Black Metal</source>
+        <translation>Black Metal</translation>
+    </message>
+    <message>
+        <source>Bluegrass</source>
+        <translation>Bluegrass</translation>
+    </message>
+    <message>
+        <source>Blues</source>
+        <translation>Blues</translation>
+    </message>
+    <message>
+        <source>Booty Bass</source>
+        <translation>Booty Bass</translation>
+    </message>
+    <message>
+        <source>BritPop</source>
+        <translation>BritPop</translation>
+    </message>
+    <message>
+        <source>Cabaret</source>
+        <translation>Cabaret</translation>
+    </message>
+    <message>
+        <source>Celtic</source>
+        <translation>Celtic</translation>
+    </message>
+    <message>
+        <source>Chamber Music</source>
+        <translation>Chamber Music</translation>
+    </message>
+    <message>
+        <source>Chanson</source>
+        <translation>Chanson</translation>
+    </message>
+    <message>
+        <source>Chorus</source>
+        <translation>Chorus</translation>
+    </message>
+    <message>
+        <source>Christian Gangsta</source>
+        <translation>Christian Gangsta</translation>
+    </message>
+    <message>
+        <source>Christian Rap</source>
+        <translation>Christian Rap</translation>
+    </message>
+    <message>
+        <source>Christian Rock</source>
+        <translation>Christian Rock</translation>
+    </message>
+    <message>
+        <source>Classical</source>
+        <translation>Classical</translation>
+    </message>
+    <message>
+        <source>Classic Rock</source>
+        <translation>Classic Rock</translation>
+    </message>
+    <message>
+        <source>Club</source>
+        <translation>Club</translation>
+    </message>
+    <message>
+        <source>Club-House</source>
+        <translation>Club-House</translation>
+    </message>
+    <message>
+        <source>Comedy</source>
+        <translation>Comedy</translation>
+    </message>
+    <message>
+        <source>Contemporary Christian</source>
+        <translation>Contemporary Christian</translation>
+    </message>
+    <message>
+        <source>Country</source>
+        <translation>Country</translation>
+    </message>
+    <message>
+        <source>Crossover</source>
+        <translation>Crossover</translation>
+    </message>
+    <message>
+        <source>Cult</source>
+        <translation>Cult</translation>
+    </message>
+    <message>
+        <source>Dance</source>
+        <translation>Dance</translation>
+    </message>
+    <message>
+        <source>Dance Hall</source>
+        <translation>Dance Hall</translation>
+    </message>
+    <message>
+        <source>Darkwave</source>
+        <translation>Darkwave</translation>
+    </message>
+    <message>
+        <source>Death Metal</source>
+        <translation>Death Metal</translation>
+    </message>
+    <message>
+        <source>Disco</source>
+        <translation>Disco</translation>
+    </message>
+    <message>
+        <source>Dream</source>
+        <translation>Dream</translation>
+    </message>
+    <message>
+        <source>Drum &amp; Bass</source>
+        <translation>Drum &amp; Bass</translation>
+    </message>
+    <message>
+        <source>Drum Solo</source>
+        <translation>Drum Solo</translation>
+    </message>
+    <message>
+        <source>Duet</source>
+        <translation>Duet</translation>
+    </message>
+    <message>
+        <source>Easy Listening</source>
+        <translation>Easy Listening</translation>
+    </message>
+    <message>
+        <source>Electronic</source>
+        <translation>Electronic</translation>
+    </message>
+    <message>
+        <source>Ethnic</source>
+        <translation>Ethnic</translation>
+    </message>
+    <message>
+        <source>Eurodance</source>
+        <translation>Eurodance</translation>
+    </message>
+    <message>
+        <source>Euro-House</source>
+        <translation>Euro-House</translation>
+    </message>
+    <message>
+        <source>Euro-Techno</source>
+        <translation>Euro-Techno</translation>
+    </message>
+    <message>
+        <source>Fast Fusion</source>
+        <translation>Fast Fusion</translation>
+    </message>
+    <message>
+        <source>Folk</source>
+        <translation>Folk</translation>
+    </message>
+    <message>
+        <source>Folklore</source>
+        <translation>Folklore</translation>
+    </message>
+    <message>
+        <source>Folk-Rock</source>
+        <translation>Folk-Rock</translation>
+    </message>
+    <message>
+        <source>Freestyle</source>
+        <translation>Freestyle</translation>
+    </message>
+    <message>
+        <source>Funk</source>
+        <translation>Funk</translation>
+    </message>
+    <message>
+        <source>Fusion</source>
+        <translation>Fusion</translation>
+    </message>
+    <message>
+        <source>Game</source>
+        <translation>Game</translation>
+    </message>
+    <message>
+        <source>Gangsta</source>
+        <translation>Gangsta</translation>
+    </message>
+    <message>
+        <source>Goa</source>
+        <translation>Goa</translation>
+    </message>
+    <message>
+        <source>Gospel</source>
+        <translation>Gospel</translation>
+    </message>
+    <message>
+        <source>Gothic</source>
+        <translation>Gothic</translation>
+    </message>
+    <message>
+        <source>Gothic Rock</source>
+        <translation>Gothic Rock</translation>
+    </message>
+    <message>
+        <source>Grunge</source>
+        <translation>Grunge</translation>
+    </message>
+    <message>
+        <source>Hardcore</source>
+        <translation>Hardcore</translation>
+    </message>
+    <message>
+        <source>Hard Rock</source>
+        <translation>Hard Rock</translation>
+    </message>
+    <message>
+        <source>Heavy Metal</source>
+        <translation>Heavy Metal</translation>
+    </message>
+    <message>
+        <source>Hip-Hop</source>
+        <translation>Hip-Hop</translation>
+    </message>
+    <message>
+        <source>House</source>
+        <translation>House</translation>
+    </message>
+    <message>
+        <source>Humour</source>
+        <translation>Humour</translation>
+    </message>
+    <message>
+        <source>Indie</source>
+        <translation>Indie</translation>
+    </message>
+    <message>
+        <source>Industrial</source>
+        <translation>Industrial</translation>
+    </message>
+    <message>
+        <source>Instrumental</source>
+        <translation>Instrumental</translation>
+    </message>
+    <message>
+        <source>Instrumental Pop</source>
+        <translation>Instrumental Pop</translation>
+    </message>
+    <message>
+        <source>Instrumental Rock</source>
+        <translation>Instrumental Rock</translation>
+    </message>
+    <message>
+        <source>Jazz</source>
+        <translation>Jazz</translation>
+    </message>
+    <message>
+        <source>Jazz+Funk</source>
+        <translation>Jazz+Funk</translation>
+    </message>
+    <message>
+        <source>JPop</source>
+        <translation>JPop</translation>
+    </message>
+    <message>
+        <source>Jungle</source>
+        <translation>Jungle</translation>
+    </message>
+    <message>
+        <source>Latin</source>
+        <translation>Latin</translation>
+    </message>
+    <message>
+        <source>Lo-Fi</source>
+        <translation>Lo-Fi</translation>
+    </message>
+    <message>
+        <source>Meditative</source>
+        <translation>Meditative</translation>
+    </message>
+    <message>
+        <source>Merengue</source>
+        <translation>Merengue</translation>
+    </message>
+    <message>
+        <source>Metal</source>
+        <translation>Metal</translation>
+    </message>
+    <message>
+        <source>Musical</source>
+        <translation>Musical</translation>
+    </message>
+    <message>
+        <source>National Folk</source>
+        <translation>National Folk</translation>
+    </message>
+    <message>
+        <source>Native US</source>
+        <translation>Native US</translation>
+    </message>
+    <message>
+        <source>New Age</source>
+        <translation>New Age</translation>
+    </message>
+    <message>
+        <source>New Wave</source>
+        <translation>New Wave</translation>
+    </message>
+    <message>
+        <source>Noise</source>
+        <translation>Noise</translation>
+    </message>
+    <message>
+        <source>Oldies</source>
+        <translation>Oldies</translation>
+    </message>
+    <message>
+        <source>Opera</source>
+        <translation>Opera</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>Polka</source>
+        <translation>Polka</translation>
+    </message>
+    <message>
+        <source>Polsk Punk</source>
+        <translation>Polsk Punk</translation>
+    </message>
+    <message>
+        <source>Pop</source>
+        <translation>Pop</translation>
+    </message>
+    <message>
+        <source>Pop-Folk</source>
+        <translation>Pop-Folk</translation>
+    </message>
+    <message>
+        <source>Pop/Funk</source>
+        <translation>Pop/Funk</translation>
+    </message>
+    <message>
+        <source>Porn Groove</source>
+        <translation>Porn Groove</translation>
+    </message>
+    <message>
+        <source>Power Ballad</source>
+        <translation>Power Ballad</translation>
+    </message>
+    <message>
+        <source>Pranks</source>
+        <translation>Pranks</translation>
+    </message>
+    <message>
+        <source>Primus</source>
+        <translation>Primus</translation>
+    </message>
+    <message>
+        <source>Progressive Rock</source>
+        <translation>Progressive Rock</translation>
+    </message>
+    <message>
+        <source>Psychedelic</source>
+        <translation>Psychedelic</translation>
+    </message>
+    <message>
+        <source>Psychedelic Rock</source>
+        <translation>Psychedelic Rock</translation>
+    </message>
+    <message>
+        <source>Punk</source>
+        <translation>Punk</translation>
+    </message>
+    <message>
+        <source>Punk Rock</source>
+        <translation>Punk Rock</translation>
+    </message>
+    <message>
+        <source>Rap</source>
+        <translation>Rap</translation>
+    </message>
+    <message>
+        <source>Rave</source>
+        <translation>Rave</translation>
+    </message>
+    <message>
+        <source>R&amp;B</source>
+        <translation>R&amp;B</translation>
+    </message>
+    <message>
+        <source>Reggae</source>
+        <translation>Reggae</translation>
+    </message>
+    <message>
+        <source>Retro</source>
+        <translation>Retro</translation>
+    </message>
+    <message>
+        <source>Revival</source>
+        <translation>Revival</translation>
+    </message>
+    <message>
+        <source>Rhythmic Soul</source>
+        <translation>Rhythmic Soul</translation>
+    </message>
+    <message>
+        <source>Rock</source>
+        <translation>Rock</translation>
+    </message>
+    <message>
+        <source>Rock &amp; Roll</source>
+        <translation>Rock &amp; Roll</translation>
+    </message>
+    <message>
+        <source>Salsa</source>
+        <translation>Salsa</translation>
+    </message>
+    <message>
+        <source>Samba</source>
+        <translation>Samba</translation>
+    </message>
+    <message>
+        <source>Satire</source>
+        <translation>Satire</translation>
+    </message>
+    <message>
+        <source>Showtunes</source>
+        <translation>Showtunes</translation>
+    </message>
+    <message>
+        <source>Ska</source>
+        <translation>Ska</translation>
+    </message>
+    <message>
+        <source>Slow Jam</source>
+        <translation>Slow Jam</translation>
+    </message>
+    <message>
+        <source>Slow Rock</source>
+        <translation>Slow Rock</translation>
+    </message>
+    <message>
+        <source>Sonata</source>
+        <translation>Sonata</translation>
+    </message>
+    <message>
+        <source>Soul</source>
+        <translation>Soul</translation>
+    </message>
+    <message>
+        <source>Sound Clip</source>
+        <translation>Sound Clip</translation>
+    </message>
+    <message>
+        <source>Soundtrack</source>
+        <translation>Soundtrack</translation>
+    </message>
+    <message>
+        <source>Southern Rock</source>
+        <translation>Southern Rock</translation>
+    </message>
+    <message>
+        <source>Space</source>
+        <translation>Space</translation>
+    </message>
+    <message>
+        <source>Speech</source>
+        <translation>Speech</translation>
+    </message>
+    <message>
+        <source>Swing</source>
+        <translation>Swing</translation>
+    </message>
+    <message>
+        <source>Symphonic Rock</source>
+        <translation>Symphonic Rock</translation>
+    </message>
+    <message>
+        <source>Symphony</source>
+        <translation>Symphony</translation>
+    </message>
+    <message>
+        <source>SynthPop</source>
+        <translation>SynthPop</translation>
+    </message>
+    <message>
+        <source>Tango</source>
+        <translation>Tango</translation>
+    </message>
+    <message>
+        <source>Techno</source>
+        <translation>Techno</translation>
+    </message>
+    <message>
+        <source>Techno-Industrial</source>
+        <translation>Techno-Industrial</translation>
+    </message>
+    <message>
+        <source>Terror</source>
+        <translation>Terror</translation>
+    </message>
+    <message>
+        <source>Thrash Metal</source>
+        <translation>Thrash Metal</translation>
+    </message>
+    <message>
+        <source>Top 40</source>
+        <translation>Top 40</translation>
+    </message>
+    <message>
+        <source>Trailer</source>
+        <translation>Trailer</translation>
+    </message>
+    <message>
+        <source>Trance</source>
+        <translation>Trance</translation>
+    </message>
+    <message>
+        <source>Tribal</source>
+        <translation>Tribal</translation>
+    </message>
+    <message>
+        <source>Trip-Hop</source>
+        <translation>Trip-Hop</translation>
+    </message>
+    <message>
+        <source>Vocal</source>
+        <translation>Vocal</translation>
+    </message>
+    <message>
+        <source>Comment:</source>
+        <translation>Kommentar:</translation>
+    </message>
+    <message>
+        <source>Comment</source>
+        <translation>Kommentar</translation>
+    </message>
+    <message>
+        <source>Comment tag of the selected file.</source>
+        <translation>Kommentar-Tag der ausgewählten Datei.</translation>
+    </message>
+</context>
+<context>
+    <name>progressSheet</name>
+    <message>
+        <source>Encoding</source>
+        <translation>Kodierung</translation>
+    </message>
+    <message>
+        <source>Encoding progress</source>
+        <translation>Fortschritt der Kodierung</translation>
+    </message>
+    <message>
+        <source>Task</source>
+        <translation>Aufgabe</translation>
+    </message>
+    <message>
+        <source>Position in the run</source>
+        <translation>Position im Durchlauf</translation>
+    </message>
+    <message>
+        <source>Progress of the current file</source>
+        <translation>Fortschritt der aktuellen Datei</translation>
+    </message>
+    <message>
+        <source>Remaining time</source>
+        <translation>Restzeit</translation>
+    </message>
+    <message>
+        <source>Encoder details</source>
+        <translation>Encoder-Details</translation>
+    </message>
+    <message>
+        <source>Encoder version</source>
+        <translation>Encoder-Version</translation>
+    </message>
+    <message>
+        <source>Psychoacoustic model version</source>
+        <translation>Version des psychoakustischen Modells</translation>
+    </message>
+    <message>
+        <source>High-pass filter</source>
+        <translation>Hochpassfilter</translation>
+    </message>
+    <message>
+        <source>Low-pass filter</source>
+        <translation>Tiefpassfilter</translation>
+    </message>
+    <message>
+        <source>S&amp;kip File</source>
+        <translation>Datei &amp;überspringen</translation>
+    </message>
+    <message>
+        <source>Skip the current file</source>
+        <translation>Die aktuelle Datei überspringen</translation>
+    </message>
+    <message>
+        <source>&amp;Stop</source>
+        <translation>S&amp;toppen</translation>
+    </message>
+    <message>
+        <source>Stop encoding</source>
+        <translation>Kodierung stoppen</translation>
+    </message>
+</context>
+</TS>
