@@ -24,7 +24,8 @@ bool installTranslation(const QLocale &locale)
         installed->reset();
     }
     auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(locale, QStringLiteral("orvik"), QStringLiteral("_"), QStringLiteral(":/translations")))
+    if (!translator->load(locale, QStringLiteral("orvik"), QStringLiteral("_"),
+                          QStringLiteral(":/translations")))
         return false;
     QCoreApplication::installTranslator(translator.get());
     orvik = std::move(translator);

@@ -2,8 +2,8 @@
 """Brings resources/translations/*.ts up to date with the texts of the code and the windows.
 
     scripts/update-translations.py          update every .ts file (then translate in Qt Linguist)
-    scripts/update-translations.py --list   print every text Orvik looks up, one per line:
-                                            context, source, disambiguation, English (tab-separated)
+    scripts/update-translations.py --list   print every text Orvik looks up as a JSON list of
+                                            [context, source, disambiguation, English]
 
 The code looks its texts up as localizedString(key, defaultText, table), mostly through helpers
 that fix the table (ripText, batchText, ...). lupdate's own C++ parser only knows Qt's call forms,
@@ -12,6 +12,7 @@ come from a helper, so this script finds the lookups and writes them as a catalo
 QT_TRANSLATE_NOOP calls, the English as the translators' comment. lupdate then reads that catalog
 together with the window descriptions (resources/ui/*.ui, context = the form's class) and merges
 both into the .ts files: new texts come in unfinished, vanished ones are dropped."""
+import json
 import pathlib
 import re
 import shutil
@@ -111,14 +112,14 @@ def main():
         if "--list" in sys.argv:
             fresh = pathlib.Path(folder) / "all.ts"
             lupdate(catalog, [fresh], True)
+            listing = []
             for context in ET.parse(fresh).getroot().iter("context"):
+                name = context.findtext("name")
                 for message in context.iter("message"):
-                    name = context.findtext("name")
                     source = message.findtext("source")
-                    comment = message.findtext("comment") or ""
                     english = texts.get((name, source), source)
-                    fields = (name, source, comment, english)
-                    print("\t".join(t.replace("\\", "\\\\").replace("\n", "\\n").replace("\t", "\\t") for t in fields))
+                    listing.append([name, source, message.findtext("comment") or "", english])
+            print(json.dumps(listing, ensure_ascii=False))
         else:
             lupdate(catalog, sorted((ROOT / "resources/translations").glob("*.ts")), False)
     for problem in problems:

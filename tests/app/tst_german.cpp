@@ -1,6 +1,6 @@
-#include "support/widgets/BatchFixture.h"
 #include "batch/BatchEncoder.h"
 #include "platform/LocalizedStrings.h"
+#include "support/widgets/BatchFixture.h"
 
 #include <QPushButton>
 #include <QtTest>

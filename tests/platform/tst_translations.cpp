@@ -1,5 +1,7 @@
 #include "platform/LocalizedStrings.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTranslator>
@@ -14,21 +16,6 @@ QStringList placeholders(const QString &format)
         found << it.next().captured();
     return found;
 }
-
-QString unescaped(const QString &field)
-{
-    static const QRegularExpression escape(QStringLiteral(R"(\\(.))"));
-    QString text;
-    qsizetype from = 0;
-    for (QRegularExpressionMatchIterator it = escape.globalMatch(field); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        const QChar c = match.captured(1).at(0);
-        text += field.mid(from, match.capturedStart() - from);
-        text += c == u'n' ? QChar(u'\n') : c == u't' ? QChar(u'\t') : c;
-        from = match.capturedEnd();
-    }
-    return text + field.mid(from);
-}
 } // namespace
 
 class TranslationsTest : public QObject
@@ -42,31 +29,35 @@ class TranslationsTest : public QObject
     void everyTextHasGerman()
     {
         QProcess lister;
-        lister.start(QStringLiteral("python3"),
-                     {QStringLiteral(ORVIK_SOURCE_DIR "/scripts/update-translations.py"), QStringLiteral("--list")});
+        lister.start(
+            QStringLiteral("python3"),
+            {QStringLiteral(ORVIK_SOURCE_DIR "/scripts/update-translations.py"), QStringLiteral("--list")});
         QVERIFY(lister.waitForFinished(120000));
         QVERIFY2(lister.exitCode() == 0, lister.readAllStandardError().constData());
         QTranslator german;
         QVERIFY(german.load(QStringLiteral(":/translations/orvik_de.qm")));
 
         QStringList problems;
-        const QStringList lines = QString::fromUtf8(lister.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-        for (const QString &line : lines) {
-            const QStringList fields = line.split(u'\t');
-            QCOMPARE(fields.size(), 4);
-            const QByteArray context = unescaped(fields.at(0)).toUtf8();
-            const QByteArray source = unescaped(fields.at(1)).toUtf8();
-            const QByteArray comment = unescaped(fields.at(2)).toUtf8();
-            const QString english = unescaped(fields.at(3));
-            const QString translated = german.translate(context, source, comment.isEmpty() ? nullptr : comment.constData());
+        QSet<QString> contexts;
+        const QJsonArray texts = QJsonDocument::fromJson(lister.readAllStandardOutput()).array();
+        for (const QJsonValue &text : texts) {
+            const QByteArray context = text[0].toString().toUtf8();
+            const QByteArray source = text[1].toString().toUtf8();
+            const QByteArray comment = text[2].toString().toUtf8();
+            const QString english = text[3].toString();
+            const QString translated =
+                german.translate(context, source, comment.isEmpty() ? nullptr : comment.data());
+            const QString name = QString::fromUtf8(context + '/' + source);
             if (translated.isEmpty())
-                problems << QStringLiteral("%1/%2 has no German").arg(fields.at(0), fields.at(1));
+                problems << name + QStringLiteral(" has no German");
             else if (placeholders(translated) != placeholders(english))
-                problems << QStringLiteral("%1/%2 changes the placeholders of \"%3\"").arg(fields.at(0), fields.at(1), english);
+                problems << name + QStringLiteral(" changes the placeholders of ") + english;
+            contexts << text[0].toString();
         }
-        // Every table and every window description is in the listing.
-        for (const char *context : {"Global\t", "Progress\t", "Batch\t", "Rip\t", "BatchWindow\t", "progressSheet\t"})
-            QVERIFY2(lines.filter(QRegularExpression(QStringLiteral("^") + QLatin1String(context))).size() > 5, context);
+        // Every table, the windows and the menus are in the listing.
+        for (const char *context :
+             {"Global", "Progress", "Batch", "Rip", "BatchWindow", "progressSheet", "AppMenu"})
+            QVERIFY2(contexts.contains(QLatin1String(context)), context);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     }
 
@@ -77,10 +68,14 @@ class TranslationsTest : public QObject
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("status");
 
-        QTest::newRow("German") << "de_DE" << true << "Orvik beenden?" << "Restzeit: 0:05 (42%)";
-        QTest::newRow("Austrian German") << "de_AT" << true << "Orvik beenden?" << "Restzeit: 0:05 (42%)";
-        QTest::newRow("French, no translation") << "fr_FR" << false << "Quit Orvik?" << "ETA: 0:05 (42%)";
-        QTest::newRow("English") << "en_US" << false << "Quit Orvik?" << "ETA: 0:05 (42%)";
+        QTest::newRow("German") << "de_DE" << true << "Orvik beenden?"
+                                << "Restzeit: 0:05 (42%)";
+        QTest::newRow("Austrian German") << "de_AT" << true << "Orvik beenden?"
+                                         << "Restzeit: 0:05 (42%)";
+        QTest::newRow("French, no translation") << "fr_FR" << false << "Quit Orvik?"
+                                                << "ETA: 0:05 (42%)";
+        QTest::newRow("English") << "en_US" << false << "Quit Orvik?"
+                                 << "ETA: 0:05 (42%)";
     }
 
     // The table is the context and the key the source text, as in the .ts files; a locale without
@@ -94,7 +89,9 @@ class TranslationsTest : public QObject
         QVERIFY(installTranslation(QLocale(QStringLiteral("de_DE"))));
         QCOMPARE(installTranslation(QLocale(locale)), translated);
         QCOMPARE(localizedString("QuitTitle", "Quit Orvik?", "Global"), title);
-        QCOMPARE(localizedFormat(localizedString("RemainingTime", "ETA: %@ (%d%%)", "Progress"), {"0:05", 42}), status);
+        QCOMPARE(
+            localizedFormat(localizedString("RemainingTime", "ETA: %@ (%d%%)", "Progress"), {"0:05", 42}),
+            status);
     }
 };
 
