@@ -2,6 +2,7 @@
 
 #include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
+#include "platform/Paths.h"
 #include "platform/widgets/ApplicationDelegate.h"
 #include "platform/widgets/WindowDescription.h"
 
@@ -20,17 +21,6 @@ const char *const kTable = "Progress";
 
 // The progress bar counts in thousandths of the file.
 constexpr int kBarSteps = 1000;
-
-// The last component of a path, as the file name of "/music/a.wav" or of "/music/album/".
-QString lastPathComponent(const QString &path)
-{
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(u'/'))
-        trimmed.chop(1);
-    if (trimmed == QLatin1String("/"))
-        return trimmed;
-    return trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
-}
 
 bool hasPath(const QVariantMap &task, const QString &key)
 {
