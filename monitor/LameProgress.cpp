@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMetaMethod>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -323,22 +322,15 @@ void LameProgress::apply(const EncoderOutputParser::Update &update)
     }
 }
 
-void LameProgress::interruptProcess(QObject *sender)
+void LameProgress::interruptProcess(QObject *control)
 {
-    QObject *control = sender ? sender : QObject::sender();
     const int tag = WindowDescription::tag(control);
-    const char *operation = tag == 1 ? "stopProcess" : tag == 2 ? "skipTask" : nullptr;
-    if (!operation) {
+    if (tag == 1)
+        emit stopRequested(this);
+    else if (tag == 2)
+        emit skipRequested(this);
+    else
         qWarning("Error: corrupt nib file");
-        return;
-    }
-    QObject *target = delegate_;
-    if (!target)
-        return;
-    const QByteArray signature = QByteArray(operation) + "(LameProgress*)";
-    if (target->metaObject()->indexOfMethod(signature.constData()) < 0)
-        return;
-    QMetaObject::invokeMethod(target, operation, Qt::DirectConnection, Q_ARG(LameProgress *, this));
 }
 
 QString LameProgress::taskText() const
