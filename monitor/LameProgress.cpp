@@ -21,6 +21,11 @@ const char *const kTable = "Progress";
 // The progress bar counts in thousandths of the file.
 constexpr int kBarSteps = 1000;
 
+QString progressText(const char *key, const char *defaultText)
+{
+    return localizedString(key, defaultText, kTable);
+}
+
 bool hasPath(const QVariantMap &task, const QString &key)
 {
     const auto value = task.constFind(key);
@@ -220,14 +225,14 @@ void LameProgress::setTask(const QVariantMap *task)
 {
     if (!task || !hasPath(*task, kInputFileKey) || !hasPath(*task, kOutputFileKey))
         return;
-    const QString format = localizedString("SourceAndTarget", "Encoding \"%@\" as \"%@\"", kTable);
+    const QString format = progressText("SourceAndTarget", "Encoding \"%@\" as \"%@\"");
     setText(taskField, localizedFormat(format, {lastPathComponent(task->value(kInputFileKey).toString()),
                                                 lastPathComponent(task->value(kOutputFileKey).toString())}));
 }
 
 void LameProgress::setFile(quint32 position, quint32 total)
 {
-    const QString format = localizedString("FilePosition", "File %u of %u", kTable);
+    const QString format = progressText("FilePosition", "File %u of %u");
     setText(positionField, localizedFormat(format, {position, total}));
 }
 
@@ -300,22 +305,33 @@ void LameProgress::apply(const EncoderOutputParser::Update &update)
     using Field = EncoderOutputParser::Field;
     switch (update.field) {
     case Field::EncoderVersion:
-        setDetail(encoderVersionField, update.text);
+        setDetail(encoderVersionField,
+                  localizedFormat(progressText("LAMEVersion", "LAME version %@"), {update.version}));
         break;
     case Field::ModelVersion:
-        setDetail(modelVersionField, update.text);
+        setDetail(modelVersionField,
+                  localizedFormat(progressText("GPSYCHOVersion", "GPSYCHO version %@"), {update.version}));
         break;
     case Field::LowPass:
-        setDetail(lowPassField, update.text);
+        setDetail(lowPassField,
+                  update.filterDisabled
+                      ? progressText("LowPassDisabled", "Warning: Low pass filter disabled")
+                      : localizedFormat(progressText("LowPassStatus", "Upper transition band: %u Hz - %u Hz"),
+                                        {update.bandLow, update.bandHigh}));
         break;
     case Field::HighPass:
-        setDetail(highPassField, update.text);
-        break;
-    case Field::RemainingTime:
-        setText(remainingTime, update.text);
+        setDetail(highPassField, update.filterDisabled
+                                     ? progressText("HighPassDisabled", "Warning: High pass filter disabled")
+                                     : localizedFormat(progressText("HighPassStatus",
+                                                                    "Lower transition band: %u Hz - %u Hz"),
+                                                       {update.bandLow, update.bandHigh}));
         break;
     case Field::Progress:
-        barValue = qRound(qBound(0.0, update.fraction, 1.0) * kBarSteps);
+        // A record without a time left moves the bar and leaves the last estimate standing.
+        if (!update.timeLeft.isEmpty())
+            setText(remainingTime, localizedFormat(progressText("RemainingTime", "ETA: %@ (%d%%)"),
+                                                   {update.timeLeft, update.percent}));
+        barValue = qRound(update.fraction() * kBarSteps);
         if (progressBar && !barTimer.isActive())
             barTimer.start();
         break;
