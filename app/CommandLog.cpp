@@ -2,6 +2,7 @@
 
 #include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
+#include "platform/Paths.h"
 
 #include <QEvent>
 #include <QFontDatabase>
@@ -31,18 +32,6 @@ bool containsAny(const QString &text, const QString &characters)
             return true;
     }
     return false;
-}
-
-// The last component of a path, as the file viewer would name it: trailing slashes do not count.
-QString lastPathComponent(const QString &path)
-{
-    qsizetype end = path.size();
-    while (end > 1 && path.at(end - 1) == u'/')
-        --end;
-    const QString trimmed = path.left(end);
-    if (trimmed == QLatin1String("/"))
-        return trimmed;
-    return trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
 }
 
 // The longest line the log shows: far longer than any command or encoder line, short enough that

@@ -112,7 +112,8 @@ void BatchEncoder::beginEncoding()
     }
 
     progress = new LameProgress(this);
-    progress->setDelegate(this);
+    connect(progress, &LameProgress::stopRequested, this, &BatchEncoder::stopProcess);
+    connect(progress, &LameProgress::skipRequested, this, &BatchEncoder::skipTask);
     run = new EncoderRun(this);
     connectRun();
     run->start(setup);

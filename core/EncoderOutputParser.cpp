@@ -1,13 +1,8 @@
 #include "core/EncoderOutputParser.h"
 
-#include "platform/LocalizedStrings.h"
-
-#include <cmath>
 #include <limits>
 
 namespace {
-const char *const kTable = "Progress";
-
 // The encoder prints its frame-progress records in fixed columns: the total from column 7 on,
 // the remaining time from column 67 on.
 constexpr qsizetype kTotalColumn = 7;
@@ -91,46 +86,45 @@ bool readBand(QStringView line, qint64 &low, qint64 &high)
     return scanNumber(line, band + 5, low) && scanNumber(line, dash + 1, high);
 }
 
-// The whole percentage of `done` frames out of `total`, counted without rounding errors (in
-// binary floating point 29 / 100 * 100 is just below 29). Expects 0 <= done <= total.
-int wholePercent(qint64 done, qint64 total)
+EncoderOutputParser::Update versionUpdate(EncoderOutputParser::Field field, const QString &version)
 {
-    if (done <= std::numeric_limits<qint64>::max() / 100)
-        return int(done * 100 / total);
-    return int(std::floor(static_cast<long double>(done) * 100 / total));
+    return {.field = field, .version = version};
 }
 
-EncoderOutputParser::Update textUpdate(EncoderOutputParser::Field field, const QString &text)
+EncoderOutputParser::Update filterOff(EncoderOutputParser::Field field)
 {
-    return EncoderOutputParser::Update{field, text, 0.0};
+    return {.field = field, .filterDisabled = true};
 }
 
-QString versionText(const QString &token)
+std::optional<EncoderOutputParser::Update> bandUpdate(EncoderOutputParser::Field field, QStringView line)
 {
-    return localizedFormat(localizedString("LAMEVersion", "LAME version %@", kTable), {token});
+    qint64 low = 0;
+    qint64 high = 0;
+    if (!readBand(line, low, high))
+        return std::nullopt;
+    return EncoderOutputParser::Update{.field = field, .bandLow = low, .bandHigh = high};
 }
 
-QList<EncoderOutputParser::Update> progressUpdates(QStringView line)
+std::optional<EncoderOutputParser::Update> progressUpdate(QStringView line)
 {
-    using Field = EncoderOutputParser::Field;
     qint64 done = 0;
     qint64 total = 0;
     if (!scanNumber(line, 0, done))
-        return {};
+        return std::nullopt;
     // A record without a total yet (the encoder's first one) or with no frames to count says
     // nothing about how far the encoding has come.
     if (!scanNumber(line, kTotalColumn, total) || total <= 0)
-        return {};
+        return std::nullopt;
     done = qBound(qint64(0), done, total);
-    const double fraction = double(done) / double(total);
-    QList<EncoderOutputParser::Update> updates{{Field::Progress, QString(), fraction}};
-    QString remaining;
-    if (scanToken(line, kRemainingTimeColumn, remaining)) {
-        const QString format = localizedString("RemainingTime", "ETA: %@ (%d%%)", kTable);
-        updates << textUpdate(Field::RemainingTime,
-                              localizedFormat(format, {remaining, wholePercent(done, total)}));
-    }
-    return updates;
+    // Counted in whole numbers, as in binary floating point 29 / 100 * 100 is just below 29, and
+    // wide enough for 100 times any count the encoder can print.
+    __extension__ typedef __int128 Wide;
+    EncoderOutputParser::Update update{.field = EncoderOutputParser::Field::Progress,
+                                       .framesDone = done,
+                                       .framesTotal = total,
+                                       .percent = int(Wide(done) * 100 / total)};
+    scanToken(line, kRemainingTimeColumn, update.timeLeft);
+    return update;
 }
 } // namespace
 
@@ -196,8 +190,10 @@ QStringList EncoderOutputParser::takeLines(const QString &text)
 QList<EncoderOutputParser::Update> EncoderOutputParser::consume(const QString &text)
 {
     QList<Update> updates;
-    for (const QString &line : takeLines(text))
-        updates << classifyLine(line);
+    for (const QString &line : takeLines(text)) {
+        if (const std::optional<Update> update = classifyLine(line))
+            updates << *update;
+    }
     return updates;
 }
 
@@ -208,54 +204,39 @@ void EncoderOutputParser::clear()
     heldBack[1].clear();
 }
 
-QList<EncoderOutputParser::Update> EncoderOutputParser::classifyLine(QStringView line)
+std::optional<EncoderOutputParser::Update> EncoderOutputParser::classifyLine(QStringView line)
 {
     QString token;
     if (line.startsWith(u"LAME version")) {
         if (scanToken(line, 12, token))
-            return {textUpdate(Field::EncoderVersion, versionText(token))};
-        return {};
+            return versionUpdate(Field::EncoderVersion, token);
+        return std::nullopt;
     }
     // lame 3.100 announces itself as "LAME 3.100 64bits (http://lame.sf.net)".
     if (line.startsWith(u"LAME ") && line.size() > 5 && line.at(5).isDigit()) {
         if (scanToken(line, 5, token))
-            return {textUpdate(Field::EncoderVersion, versionText(token))};
-        return {};
+            return versionUpdate(Field::EncoderVersion, token);
+        return std::nullopt;
     }
     if (line.startsWith(u"GPSYCHO: ")) {
         const qsizetype version = line.indexOf(u"version");
         if (version < 0 || !scanToken(line, version + 7, token))
-            return {};
+            return std::nullopt;
         if (token.endsWith(u'.'))
             token.chop(1);
-        const QString format = localizedString("GPSYCHOVersion", "GPSYCHO version %@", kTable);
-        return {textUpdate(Field::ModelVersion, localizedFormat(format, {token}))};
+        return versionUpdate(Field::ModelVersion, token);
     }
     // lame 3.100 says "polyphase lowpass filter disabled" where older versions asked to "specify
     // lowpass with" a value; both mean no low-pass filter, and neither has a band to read.
     if (line.contains(u"Must specify lowpass with") || line.contains(u"polyphase lowpass filter disabled"))
-        return {textUpdate(Field::LowPass,
-                           localizedString("LowPassDisabled", "Warning: Low pass filter disabled", kTable))};
-    qint64 low = 0;
-    qint64 high = 0;
-    if (line.contains(u"polyphase lowpass")) {
-        if (!readBand(line, low, high))
-            return {};
-        const QString format =
-            localizedString("LowPassStatus", "Upper transition band: %u Hz - %u Hz", kTable);
-        return {textUpdate(Field::LowPass, localizedFormat(format, {low, high}))};
-    }
+        return filterOff(Field::LowPass);
+    if (line.contains(u"polyphase lowpass"))
+        return bandUpdate(Field::LowPass, line);
     if (line.contains(u"Warning: highpass filter disabled."))
-        return {textUpdate(Field::HighPass, localizedString("HighPassDisabled",
-                                                            "Warning: High pass filter disabled", kTable))};
-    if (line.contains(u"polyphase highpass")) {
-        if (!readBand(line, low, high))
-            return {};
-        const QString format =
-            localizedString("HighPassStatus", "Lower transition band: %u Hz - %u Hz", kTable);
-        return {textUpdate(Field::HighPass, localizedFormat(format, {low, high}))};
-    }
+        return filterOff(Field::HighPass);
+    if (line.contains(u"polyphase highpass"))
+        return bandUpdate(Field::HighPass, line);
     if (!line.isEmpty() && isDigitOrSpace(line.at(0)))
-        return progressUpdates(line);
-    return {};
+        return progressUpdate(line);
+    return std::nullopt;
 }

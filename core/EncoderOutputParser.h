@@ -6,24 +6,41 @@
 #include <QStringList>
 #include <QStringView>
 
-// Turns what the lame encoder writes on its two output streams into the texts of the progress
-// sheet. Each stream's bytes are decoded on their own, because a character may be split between
-// two reads of one stream; the decoded text of both streams then shares one buffer of incomplete
-// output, which is cut into lines, and each line is recognised by its form.
+#include <optional>
+
+// Reads what the lame encoder writes on its two output streams: its version, its model's version,
+// its filters and how far it has come. Each stream's bytes are decoded on their own, because a
+// character may be split between two reads of one stream; the decoded text of both streams then
+// shares one buffer of incomplete output, which is cut into lines, and each line is recognised by
+// its form. What the values look like on the screen is for the window that shows them.
 class EncoderOutputParser
 {
   public:
     enum class Stream { Output, Error };
 
-    // The displays a line can change.
-    enum class Field { EncoderVersion, ModelVersion, LowPass, HighPass, RemainingTime, Progress };
+    // What a line can tell.
+    enum class Field { EncoderVersion, ModelVersion, LowPass, HighPass, Progress };
 
-    // One change to one display: the new text, or for Progress the fraction done (0 to 1).
+    // One thing a line told, with the values that go with its field.
     struct Update
     {
         Field field;
-        QString text;
-        double fraction = 0.0;
+        // EncoderVersion, ModelVersion: the version as the encoder spells it.
+        QString version{};
+        // LowPass, HighPass: the encoder turned the filter off, or else the filter's transition
+        // band in Hz as the encoder printed it.
+        bool filterDisabled = false;
+        qint64 bandLow = 0;
+        qint64 bandHigh = 0;
+        // Progress: frames done out of the total (0 <= done <= total, total > 0), the whole
+        // percentage done, rounded down, and the time left as the encoder printed it ("0:03");
+        // empty when the line had none.
+        qint64 framesDone = 0;
+        qint64 framesTotal = 0;
+        int percent = 0;
+        QString timeLeft{};
+
+        double fraction() const { return double(framesDone) / double(framesTotal); }
         bool operator==(const Update &other) const = default;
     };
 
@@ -45,8 +62,8 @@ class EncoderOutputParser
     // The incomplete line left for the next chunk.
     QString pendingText() const { return buffer; }
 
-    // The changes a line makes; none when it is of no known form or a scan in it fails.
-    static QList<Update> classifyLine(QStringView line);
+    // What a line tells; nothing when it is of no known form or a scan in it fails.
+    static std::optional<Update> classifyLine(QStringView line);
 
     // Decimal digits (Unicode Nd) and the space character: what a progress line starts with.
     static bool isDigitOrSpace(QChar c);

@@ -2,13 +2,13 @@
 
 #include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
+#include "platform/Paths.h"
 #include "platform/widgets/ApplicationDelegate.h"
 #include "platform/widgets/WindowDescription.h"
 
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMetaMethod>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,15 +21,9 @@ const char *const kTable = "Progress";
 // The progress bar counts in thousandths of the file.
 constexpr int kBarSteps = 1000;
 
-// The last component of a path, as the file name of "/music/a.wav" or of "/music/album/".
-QString lastPathComponent(const QString &path)
+QString progressText(const char *key, const char *defaultText)
 {
-    QString trimmed = path;
-    while (trimmed.size() > 1 && trimmed.endsWith(u'/'))
-        trimmed.chop(1);
-    if (trimmed == QLatin1String("/"))
-        return trimmed;
-    return trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
+    return localizedString(key, defaultText, kTable);
 }
 
 bool hasPath(const QVariantMap &task, const QString &key)
@@ -231,14 +225,14 @@ void LameProgress::setTask(const QVariantMap *task)
 {
     if (!task || !hasPath(*task, kInputFileKey) || !hasPath(*task, kOutputFileKey))
         return;
-    const QString format = localizedString("SourceAndTarget", "Encoding \"%@\" as \"%@\"", kTable);
+    const QString format = progressText("SourceAndTarget", "Encoding \"%@\" as \"%@\"");
     setText(taskField, localizedFormat(format, {lastPathComponent(task->value(kInputFileKey).toString()),
                                                 lastPathComponent(task->value(kOutputFileKey).toString())}));
 }
 
 void LameProgress::setFile(quint32 position, quint32 total)
 {
-    const QString format = localizedString("FilePosition", "File %u of %u", kTable);
+    const QString format = progressText("FilePosition", "File %u of %u");
     setText(positionField, localizedFormat(format, {position, total}));
 }
 
@@ -311,44 +305,48 @@ void LameProgress::apply(const EncoderOutputParser::Update &update)
     using Field = EncoderOutputParser::Field;
     switch (update.field) {
     case Field::EncoderVersion:
-        setDetail(encoderVersionField, update.text);
+        setDetail(encoderVersionField,
+                  localizedFormat(progressText("LAMEVersion", "LAME version %@"), {update.version}));
         break;
     case Field::ModelVersion:
-        setDetail(modelVersionField, update.text);
+        setDetail(modelVersionField,
+                  localizedFormat(progressText("GPSYCHOVersion", "GPSYCHO version %@"), {update.version}));
         break;
     case Field::LowPass:
-        setDetail(lowPassField, update.text);
+        setDetail(lowPassField,
+                  update.filterDisabled
+                      ? progressText("LowPassDisabled", "Warning: Low pass filter disabled")
+                      : localizedFormat(progressText("LowPassStatus", "Upper transition band: %u Hz - %u Hz"),
+                                        {update.bandLow, update.bandHigh}));
         break;
     case Field::HighPass:
-        setDetail(highPassField, update.text);
-        break;
-    case Field::RemainingTime:
-        setText(remainingTime, update.text);
+        setDetail(highPassField, update.filterDisabled
+                                     ? progressText("HighPassDisabled", "Warning: High pass filter disabled")
+                                     : localizedFormat(progressText("HighPassStatus",
+                                                                    "Lower transition band: %u Hz - %u Hz"),
+                                                       {update.bandLow, update.bandHigh}));
         break;
     case Field::Progress:
-        barValue = qRound(qBound(0.0, update.fraction, 1.0) * kBarSteps);
+        // A record without a time left moves the bar and leaves the last estimate standing.
+        if (!update.timeLeft.isEmpty())
+            setText(remainingTime, localizedFormat(progressText("RemainingTime", "ETA: %@ (%d%%)"),
+                                                   {update.timeLeft, update.percent}));
+        barValue = qRound(update.fraction() * kBarSteps);
         if (progressBar && !barTimer.isActive())
             barTimer.start();
         break;
     }
 }
 
-void LameProgress::interruptProcess(QObject *sender)
+void LameProgress::interruptProcess(QObject *control)
 {
-    QObject *control = sender ? sender : QObject::sender();
     const int tag = WindowDescription::tag(control);
-    const char *operation = tag == 1 ? "stopProcess" : tag == 2 ? "skipTask" : nullptr;
-    if (!operation) {
+    if (tag == 1)
+        emit stopRequested(this);
+    else if (tag == 2)
+        emit skipRequested(this);
+    else
         qWarning("Error: corrupt nib file");
-        return;
-    }
-    QObject *target = delegate_;
-    if (!target)
-        return;
-    const QByteArray signature = QByteArray(operation) + "(LameProgress*)";
-    if (target->metaObject()->indexOfMethod(signature.constData()) < 0)
-        return;
-    QMetaObject::invokeMethod(target, operation, Qt::DirectConnection, Q_ARG(LameProgress *, this));
 }
 
 QString LameProgress::taskText() const

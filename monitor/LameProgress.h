@@ -17,8 +17,9 @@
 // Watches one running encoder on behalf of a document controller: shows the progress sheet on
 // the document window (and takes it down while the controller shows sheets of its own), shows
 // the task and its position in the run, reports the command line to the command log, reads the
-// encoder's output into the log and the sheet, and forwards the sheet's Stop and Skip buttons to
-// the delegate. It never starts, signals or ends the process: that belongs to the controller.
+// encoder's output into the log and the sheet, where it puts what the encoder said into words, and
+// passes the sheet's Stop and Skip buttons on as requests. It never starts, signals or ends the
+// process: that belongs to the controller.
 class LameProgress : public QObject
 {
     Q_OBJECT
@@ -26,11 +27,6 @@ class LameProgress : public QObject
     // Loads the "Progress" window description; without it the controller works without a sheet.
     explicit LameProgress(QObject *parent = nullptr);
     ~LameProgress() override;
-
-    // The document controller asked to stop or skip. It is not owned; its slots
-    // stopProcess(LameProgress*) and skipTask(LameProgress*) are called when it has them.
-    QObject *delegate() const { return delegate_; }
-    void setDelegate(QObject *delegate) { delegate_ = delegate; }
 
     // Shows the sheet on `window` (nullptr: as hide()).
     void attachToWindow(QWidget *window);
@@ -72,10 +68,14 @@ class LameProgress : public QObject
     // The fraction of the current file done, 0 to 1.
     double progress() const;
 
-  public slots:
-    // The Stop (tag 1) and Skip (tag 2) buttons. `sender` is the control clicked; when it is
-    // left out, the sender of the signal that called the slot.
-    void interruptProcess(QObject *sender = nullptr);
+    // The Stop (tag 1) and Skip (tag 2) buttons: `control` is the one clicked.
+    void interruptProcess(QObject *control);
+
+  signals:
+    // The user asked to stop the run or to skip the current file; the document controller
+    // decides what comes of it.
+    void stopRequested(LameProgress *progress);
+    void skipRequested(LameProgress *progress);
 
   private:
     void toolDidExit(QProcess *process);
@@ -89,7 +89,6 @@ class LameProgress : public QObject
     QPointer<QProcess> tool_;
     QList<QMetaObject::Connection> toolConnections;
     EncoderOutputParser toolOutput;
-    QPointer<QObject> delegate_;
     QPointer<QDialog> progressSheet_;
     QPointer<QLabel> taskField;
     QPointer<QLabel> positionField;

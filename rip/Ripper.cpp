@@ -414,7 +414,8 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
                                                            titleField, commentField, trackList})
         field->setEnabled(false);
     progress = new LameProgress(this);
-    progress->setDelegate(this);
+    connect(progress, &LameProgress::stopRequested, this, &Ripper::stopProcess);
+    connect(progress, &LameProgress::skipRequested, this, &Ripper::skipTask);
     run = new EncoderRun(this);
     connectRun();
     run->start(setup);

@@ -60,7 +60,6 @@ class Ripper : public QObject
     QProcess *encoderProcess() const { return run ? run->process() : nullptr; }
     quint32 currentTaskIndex() const { return run ? run->currentIndex() : 0; }
 
-  public slots:
     // The progress sheet's buttons.
     void stopProcess(LameProgress *sender);
     void skipTask(LameProgress *sender);

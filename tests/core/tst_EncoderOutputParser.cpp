@@ -3,38 +3,44 @@
 #include "core/EncoderOutputParser.h"
 #include "support/EncoderTranscript.h"
 
-#include <QLocale>
 #include <QMap>
 #include <QTest>
 
 using Field = EncoderOutputParser::Field;
 using Stream = EncoderOutputParser::Stream;
 using Update = EncoderOutputParser::Update;
+using Updates = QList<Update>;
 
-namespace {
-QStringList describe(const QList<Update> &updates)
+// How QCOMPARE shows an update that differs.
+char *toString(const Update &u)
 {
-    static const char *const names[] = {"version=", "model=", "lowpass=", "highpass=", "eta=", "bar="};
-    QStringList result;
-    for (const Update &u : updates)
-        result << names[int(u.field)] +
-                      (u.field == Field::Progress ? QString::number(u.fraction, 'f', 4) : u.text);
-    return result;
+    return qstrdup(
+        qPrintable(QString::asprintf("%d '%ls' %d %lld-%lld %lld/%lld %d%% '%ls'", int(u.field),
+                                     qUtf16Printable(u.version), u.filterDisabled, u.bandLow, u.bandHigh,
+                                     u.framesDone, u.framesTotal, u.percent, qUtf16Printable(u.timeLeft))));
 }
 
-// What the sheet shows in the end: the last update of each field, in the order of the fields.
-QStringList sheet(const QList<Update> &updates)
+namespace {
+const auto version = [](Field field, const char *text) { return Update{.field = field, .version = text}; };
+const auto off = [](Field field) { return Update{.field = field, .filterDisabled = true}; };
+const auto band = [](Field field, qint64 low, qint64 high) {
+    return Update{.field = field, .bandLow = low, .bandHigh = high};
+};
+const auto frames = [](qint64 done, qint64 total, int percent, const char *left) {
+    return Update{Field::Progress, {}, false, 0, 0, done, total, percent, left};
+};
+
+// A frame-progress line as lame 3.100 prints it, with the given counts.
+QString record(const char *counts)
 {
-    QMap<Field, QString> last;
-    for (const Update &update : updates)
-        last[update.field] = describe({update}).constFirst();
-    return last.values();
+    return QString::asprintf("%-13s (25%%)|    0:01/    0:04|    0:01/    0:04|   45.000x|    0:03 ", counts);
 }
 
 struct Replay
 {
-    QList<Update> updates;
+    Updates updates;
     QString logged[2];
+    bool operator==(const Replay &other) const = default;
 };
 
 Replay replay(const QList<EncoderTranscript::Chunk> &chunks)
@@ -50,73 +56,47 @@ Replay replay(const QList<EncoderTranscript::Chunk> &chunks)
         result.logged[int(stream)] += parser.finishStream(stream);
     return result;
 }
-
-// A frame-progress line as lame 3.100 prints it, with the given counts.
-QString record(const char *counts)
-{
-    return QString::asprintf("%-13s (25%%)|    0:01/    0:04|    0:01/    0:04|   45.000x|    0:03 ", counts);
-}
-
-// Chunks are written with their stream first: "o..." standard output, "e..." standard error.
-Stream streamOf(const QByteArray &chunk)
-{
-    return chunk.startsWith('o') ? Stream::Output : Stream::Error;
-}
 } // namespace
 
 class EncoderOutputParserTest : public QObject
 {
     Q_OBJECT
   private slots:
-    void initTestCase() { QLocale::setDefault(QLocale::c()); }
-
     void classifiesLines_data()
     {
         QTest::addColumn<QString>("line");
-        QTest::addColumn<QStringList>("updates");
-        const QStringList none;
-        QTest::newRow("lame 3.100 banner")
-            << "LAME 3.100 64bits (http://lame.sf.net)" << QStringList{"version=LAME version 3.100"};
-        QTest::newRow("older banner")
-            << "LAME version 3.93 MMX  (http://www.mp3dev.org/)" << QStringList{"version=LAME version 3.93"};
+        QTest::addColumn<Updates>("updates");
+        const Updates none;
+        const Field low = Field::LowPass;
+        QTest::newRow("older banner") << "LAME version 3.93 MMX  (http://www.mp3dev.org/)"
+                                      << Updates{version(Field::EncoderVersion, "3.93")};
         QTest::newRow("LAME and a word") << "LAME encoder" << none;
-        QTest::newRow("model version, period dropped")
-            << "GPSYCHO: GPL psycho-acoustic and noise shaping model version 0.93. "
-            << QStringList{"model=GPSYCHO version 0.93"};
+        QTest::newRow("LAME version and spaces") << "LAME version   " << none;
         QTest::newRow("model version, one of two periods dropped")
-            << "GPSYCHO: model version 1.0.." << QStringList{"model=GPSYCHO version 1.0."};
+            << "GPSYCHO: psycho-acoustic model version 1.0.. "
+            << Updates{version(Field::ModelVersion, "1.0.")};
         QTest::newRow("model without version") << "GPSYCHO: psycho-acoustic model" << none;
-        QTest::newRow("lowpass notice") << "Must specify lowpass with --lowpass freq"
-                                        << QStringList{"lowpass=Warning: Low pass filter disabled"};
-        QTest::newRow("lowpass band, padded")
-            << "Using polyphase lowpass filter, transition band:  3645 Hz -  3742 Hz"
-            << QStringList{"lowpass=Upper transition band: 3645 Hz - 3742 Hz"};
+        QTest::newRow("old lowpass notice")
+            << "Must specify lowpass with --lowpass freq" << Updates{off(low)};
+        QTest::newRow("band, padded")
+            << "polyphase lowpass band:  3645 Hz -  3742 Hz" << Updates{band(low, 3645, 3742)};
         QTest::newRow("band without dash") << "polyphase lowpass band: 100 Hz" << none;
-        QTest::newRow("band without first number") << "polyphase lowpass band: n/a - 5" << none;
-        QTest::newRow("band without second number") << "polyphase lowpass band: 5 - Hz" << none;
+        QTest::newRow("band without second number") << "polyphase highpass band: 5 - Hz" << none;
         QTest::newRow("highpass notice without period") << "Warning: highpass filter disabled" << none;
         QTest::newRow("lowpass wins over highpass notice")
             << "polyphase lowpass band: 1 Hz - 2 Hz, Warning: highpass filter disabled."
-            << QStringList{"lowpass=Upper transition band: 1 Hz - 2 Hz"};
-        QTest::newRow("150 of 600") << record("   150/600")
-                                    << QStringList{"bar=0.2500", "eta=ETA: 0:03 (25%)"};
-        QTest::newRow("999 of 1000 is 99%")
-            << record("   999/1000") << QStringList{"bar=0.9990", "eta=ETA: 0:03 (99%)"};
-        QTest::newRow("29 of 100 is 29%")
-            << record("    29/100") << QStringList{"bar=0.2900", "eta=ETA: 0:03 (29%)"};
-        QTest::newRow("six-digit counts")
-            << record("123456/987654") << QStringList{"bar=0.1250", "eta=ETA: 0:03 (12%)"};
+            << Updates{band(low, 1, 2)};
+        QTest::newRow("29 of 100 is 29%") << record("    29/100") << Updates{frames(29, 100, 29, "0:03")};
         QTest::newRow("more done than total")
-            << record("   700/600") << QStringList{"bar=1.0000", "eta=ETA: 0:03 (100%)"};
+            << record("   700/600") << Updates{frames(600, 600, 100, "0:03")};
+        QTest::newRow("counts beyond 64 bits")
+            << QString(30, u'9') << Updates{frames(LLONG_MAX, LLONG_MAX, 100, "")};
         QTest::newRow("first record, no total")
             << "     0/       ( 0%)|    0:00/     :  |    0:00/     :  |         x|     :  " << none;
         QTest::newRow("total of zero") << record("     0/0") << none;
-        QTest::newRow("shorter than column 7") << "   150" << none;
         QTest::newRow("ends at column 7") << "   150/" << none;
-        QTest::newRow("shorter than column 67") << "   150/600    (25%)|" << QStringList{"bar=0.2500"};
-        QTest::newRow("nothing after column 67")
-            << "   150/600    (25%)|    0:01/    0:04|    0:01/    0:04|   45.000x|          "
-            << QStringList{"bar=0.2500"};
+        QTest::newRow("shorter than column 67")
+            << "   150/600    (25%)|" << Updates{frames(150, 600, 25, "")};
         QTest::newRow("starts with a letter") << "Frame " + record("150/600") << none;
         QTest::newRow("starts with a tab") << "\t150/600" << none;
         QTest::newRow("header")
@@ -126,134 +106,88 @@ class EncoderOutputParserTest : public QObject
     void classifiesLines()
     {
         QFETCH(QString, line);
-        QFETCH(QStringList, updates);
-        QCOMPARE(describe(EncoderOutputParser::classifyLine(line)), updates);
+        QFETCH(Updates, updates);
+        EncoderOutputParser parser;
+        QCOMPARE(parser.consume(line + u'\n'), updates);
     }
 
-    void cutsLines_data()
+    void readsLines_data()
     {
+        // Chunks are written with their stream first: "o..." standard output, "e..." standard error.
+        // A broken sequence gives one U+FFFD per byte, as when the stream is decoded in one piece.
         QTest::addColumn<QByteArrayList>("chunks");
         QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QString>("pending");
-        QTest::newRow("partial line waits") << QByteArrayList{"oone\ntw"} << QStringList{"one"} << "tw";
-        QTest::newRow("joined across chunks")
-            << QByteArrayList{"opar", "otial\nrest"} << QStringList{"partial"} << "rest";
+        QTest::addColumn<QString>("left"); // the incomplete line, then what the streams held back
         QTest::newRow("joined across streams")
             << QByteArrayList{"oLAME 3.", "e100\n"} << QStringList{"LAME 3.100"} << "";
         QTest::newRow("every terminator") << QByteArrayList{"ov\r\nw\rx\xE2\x80\xA8y\xE2\x80\xA9z\n"}
                                           << QStringList{"v", "w", "x", "y", "z"} << "";
         QTest::newRow("CR LF split") << QByteArrayList{"oa\r", "o\nb\n"} << QStringList{"a", "", "b"} << "";
-        QTest::newRow("records ending in CR")
-            << QByteArrayList{"e\r  1/2\r", "e  2/2\r"} << QStringList{"", "  1/2", "  2/2"} << "";
-        QTest::newRow("empty lines kept") << QByteArrayList{"ex\n\ny\n"} << QStringList{"x", "", "y"} << "";
+        QTest::newRow("four-byte character split")
+            << QByteArrayList{"e\xF0\x9F", "e\x98\x80\n"} << QStringList{QStringLiteral("\U0001F600")} << "";
+        QTest::newRow("other stream in between")
+            << QByteArrayList{"oa\xE2\x82", "eb\n", "o\xAC\n"} << QStringList{"ab", "€"} << "";
+        QTest::newRow("invalid bytes")
+            << QByteArrayList{"e\xFFz\x80\n"} << QStringList{"\uFFFDz\uFFFD"} << "";
+        QTest::newRow("unfinished at the end")
+            << QByteArrayList{"oa\xC3"} << QStringList() << QStringLiteral("a\uFFFD");
     }
 
-    void cutsLines()
+    void readsLines()
     {
         QFETCH(QByteArrayList, chunks);
         QFETCH(QStringList, lines);
-        QFETCH(QString, pending);
+        QFETCH(QString, left);
         EncoderOutputParser parser;
         QStringList taken;
         for (const QByteArray &chunk : chunks)
-            taken << parser.takeLines(parser.decode(streamOf(chunk), chunk.mid(1)));
+            taken << parser.takeLines(
+                parser.decode(chunk.startsWith('o') ? Stream::Output : Stream::Error, chunk.mid(1)));
         QCOMPARE(taken, lines);
-        QCOMPARE(parser.pendingText(), pending);
-    }
-
-    void decodesEachStream_data()
-    {
-        // The texts are those of each stream's bytes decoded in one piece (one U+FFFD per byte of a
-        // broken sequence).
-        QTest::addColumn<QByteArrayList>("chunks");
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<QString>("atEnd");
-        QTest::newRow("two-byte character split")
-            << QByteArrayList{"oA\xC3", "o\xA9!"} << QStringList{"A", "é!"} << "";
-        QTest::newRow("three-byte character in three chunks")
-            << QByteArrayList{"o\xE2", "o\x82", "o\xAC"} << QStringList{"", "", "€"} << "";
-        QTest::newRow("four-byte character split") << QByteArrayList{"e\xF0\x9F", "e\x98\x80\n"}
-                                                   << QStringList{"", QStringLiteral("\U0001F600\n")} << "";
-        QTest::newRow("other stream in between")
-            << QByteArrayList{"oa\xE2\x82", "eb\n", "o\xAC\n"} << QStringList{"a", "b\n", "€\n"} << "";
-        QTest::newRow("unfinished character before a line feed")
-            << QByteArrayList{"oa\xE2\x82", "o\n"} << QStringList{"a", QStringLiteral("\uFFFD\uFFFD\n")}
-            << "";
-        QTest::newRow("unfinished character before a whole one")
-            << QByteArrayList{"o\xE2\x82", "o\xE2\x82\xAC"}
-            << QStringList{"", QStringLiteral("\uFFFD\uFFFD€")} << "";
-        QTest::newRow("invalid byte")
-            << QByteArrayList{"e\xFFz"} << QStringList{QStringLiteral("\uFFFDz")} << "";
-        QTest::newRow("stray continuation byte")
-            << QByteArrayList{"e\x80"} << QStringList{QStringLiteral("\uFFFD")} << "";
-        QTest::newRow("unfinished at the end")
-            << QByteArrayList{"oa\xC3"} << QStringList{"a"} << QStringLiteral("\uFFFD");
-    }
-
-    void decodesEachStream()
-    {
-        QFETCH(QByteArrayList, chunks);
-        QFETCH(QStringList, texts);
-        QFETCH(QString, atEnd);
-        EncoderOutputParser parser;
-        QStringList decoded;
-        for (const QByteArray &chunk : chunks)
-            decoded << parser.decode(streamOf(chunk), chunk.mid(1));
-        QCOMPARE(decoded, texts);
-        QCOMPARE(parser.finishStream(Stream::Output) + parser.finishStream(Stream::Error), atEnd);
+        QCOMPARE(parser.pendingText() + parser.finishStream(Stream::Output) +
+                     parser.finishStream(Stream::Error),
+                 left);
     }
 
     void replaysTranscripts_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("finished"); // the sheet shows lame 3.100 at 100%
-        QTest::addColumn<QStringList>("bands");
-        QTest::addColumn<QString>("logged"); // a text the log must hold
-        const QStringList band{"lowpass=Upper transition band: 16538 Hz - 17071 Hz"};
-        const QStringList vbrBand{"lowpass=Upper transition band: 17249 Hz - 17782 Hz"};
-        QTest::newRow("factory CBR") << "cbr_factory" << true << band << QString();
-        QTest::newRow("VBR") << "vbr" << true << vbrBand << QString();
-        QTest::newRow("ABR") << "abr" << true << vbrBand << QString();
-        QTest::newRow("raw input") << "raw_input" << true << band << QString();
+        QTest::addColumn<Updates>("shown"); // the last update of each field, in the order of the fields
+        const Update lame = version(Field::EncoderVersion, "3.100"), done = frames(116, 116, 100, "0:00");
+        const Update cbr = band(Field::LowPass, 16538, 17071), vbr = band(Field::LowPass, 17249, 17782);
+        QTest::newRow("factory CBR") << "cbr_factory" << Updates{lame, cbr, done};
+        QTest::newRow("VBR") << "vbr" << Updates{lame, vbr, done};
+        QTest::newRow("ABR") << "abr" << Updates{lame, vbr, done};
+        QTest::newRow("raw input") << "raw_input" << Updates{lame, cbr, done};
         QTest::newRow("high and low pass")
-            << "highpass_lowpass" << true
-            << QStringList{"lowpass=Upper transition band: 15097 Hz - 15484 Hz",
-                           "highpass=Lower transition band: 516 Hz - 903 Hz"}
-            << QString();
+            << "highpass_lowpass"
+            << Updates{lame, band(Field::LowPass, 15097, 15484), band(Field::HighPass, 516, 903),
+                       frames(85, 85, 100, "0:00")};
         QTest::newRow("high pass disabled")
-            << "highpass_disabled" << true
-            << band + QStringList{"highpass=Warning: High pass filter disabled"} << QString();
-        QTest::newRow("low pass disabled")
-            << "lowpass_disabled" << true << QStringList{"lowpass=Warning: Low pass filter disabled"}
-            << QString();
-        QTest::newRow("over 10,000 frames") << "long_file" << true << band << QString();
-        QTest::newRow("UTF-8 file name")
-            << "utf8_file_name" << true << band
-            << QStringLiteral("Encoding café – ünïcode.wav to café – ünïcode.mp3\n");
-        QTest::newRow("Latin-1 file name") << "latin1_file_name" << true << band
-                                           << QStringLiteral("Encoding caf\uFFFD.wav to caf\uFFFD.mp3\n");
-        QTest::newRow("missing input")
-            << "missing_input" << false << QStringList() << "Can't init infile 'nosuchfile.wav'\n";
-        QTest::newRow("unwritable output")
-            << "unwritable_output" << false << QStringList() << "Can't init outfile 'notafolder/short.mp3'\n";
+            << "highpass_disabled" << Updates{lame, cbr, off(Field::HighPass), done};
+        QTest::newRow("low pass disabled") << "lowpass_disabled" << Updates{lame, off(Field::LowPass), done};
+        QTest::newRow("over 10,000 frames")
+            << "long_file" << Updates{lame, cbr, frames(10337, 10337, 100, "0:00")};
+        QTest::newRow("UTF-8 file name") << "utf8_file_name" << Updates{lame, cbr, done};
+        QTest::newRow("Latin-1 file name") << "latin1_file_name" << Updates{lame, cbr, done};
+        QTest::newRow("missing input") << "missing_input" << Updates();
+        QTest::newRow("unwritable output") << "unwritable_output" << Updates();
     }
 
     void replaysTranscripts()
     {
         QFETCH(QString, name);
-        QFETCH(bool, finished);
-        QFETCH(QStringList, bands);
-        QFETCH(QString, logged);
+        QFETCH(Updates, shown);
         const QString path = QStringLiteral(ORVIK_TEST_DATA "/transcripts/") + name + QStringLiteral(".txt");
         const QList<EncoderTranscript::Chunk> recorded = EncoderTranscript::load(path);
         QVERIFY2(!recorded.isEmpty(), qPrintable(path));
 
         const Replay asRecorded = replay(recorded);
-        const QStringList shown = QStringList{"version=LAME version 3.100"} + bands +
-                                  QStringList{"eta=ETA: 0:00 (100%)", "bar=1.0000"};
-        QCOMPARE(sheet(asRecorded.updates), finished ? shown : QStringList());
-        QVERIFY(asRecorded.logged[int(Stream::Error)].contains(logged));
-        // The log holds every character of both streams.
+        QMap<Field, Update> last;
+        for (const Update &update : asRecorded.updates)
+            last.insert(update.field, update);
+        QCOMPARE(last.values(), shown);
+        // The log holds every character of both streams, whatever their encoding.
         qsizetype total = 0;
         for (Stream stream : {Stream::Output, Stream::Error}) {
             const QByteArray bytes = EncoderTranscript::streamBytes(recorded, stream);
@@ -261,11 +195,8 @@ class EncoderOutputParserTest : public QObject
             total += bytes.size();
         }
         // However the bytes are cut, the same lines give the same updates in the same order.
-        const QStringList expected = describe(asRecorded.updates);
         for (qsizetype size = 1; size <= total; ++size) {
-            const Replay cut = replay(EncoderTranscript::rechunk(recorded, size));
-            if (describe(cut.updates) != expected || cut.logged[0] != asRecorded.logged[0] ||
-                cut.logged[1] != asRecorded.logged[1])
+            if (!(replay(EncoderTranscript::rechunk(recorded, size)) == asRecorded))
                 QFAIL(
                     qPrintable(QStringLiteral("replay differs when cut into pieces of %1 bytes").arg(size)));
         }

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// The last component of a path, as the file viewer names it: "a.wav" of "/music/a.wav", "album"
+// of "/music/album/" (trailing slashes do not count), and "/" of the root.
+QString lastPathComponent(const QString &path);
