@@ -223,9 +223,8 @@ template <typename Enabled> void enableItems(QComboBox *box, Enabled enabled)
 
 // The text a number field shows for a stored value: a number as its string read, a stored text
 // by its leading number, nothing when absent or when the text holds no number.
-QString fieldText(const QString &key, bool integer)
+QString fieldText(const SettingsStore &store, const QString &key, bool integer)
 {
-    const SettingsStore &store = LamePrefs::preferences();
     const QVariant object = store.objectForKey(key);
     if (!object.isValid())
         return QString();
@@ -433,7 +432,7 @@ void PreferencesWindow::awakeFromNib()
         for (int i = 0; i < controls.at(g).size(); ++i)
             showSetting(g, i);
 
-    int tab = LamePrefs::preferences().integerForKey(PrefKey::SelectedTab);
+    int tab = owner->settings().integerForKey(PrefKey::SelectedTab);
     // A description with fewer tabs than the one that stored the index shows its first tab.
     if (tab < 0 || tab >= windowTabs->count())
         tab = 0;
@@ -447,7 +446,7 @@ void PreferencesWindow::awakeFromNib()
 
 void PreferencesWindow::showSaveState()
 {
-    const SettingsStore &store = LamePrefs::preferences();
+    const SettingsStore &store = owner->settings();
     if (store.canSave() || !saveWarning->isHidden())
         return;
     const QString folder = QDir::toNativeSeparators(QFileInfo(store.fileName()).absolutePath());
@@ -475,7 +474,7 @@ void PreferencesWindow::showSetting(int group, int index)
 {
     const Setting &setting = groups().at(group).settings.at(index);
     QWidget *control = controls.at(group).at(index);
-    SettingsStore &store = LamePrefs::preferences();
+    const SettingsStore &store = owner->settings();
     switch (setting.kind) {
     case Kind::Check:
         static_cast<QCheckBox *>(control)->setChecked(store.boolForKey(setting.key));
@@ -518,7 +517,7 @@ void PreferencesWindow::showSetting(int group, int index)
     case Kind::RealField:
     case Kind::IntegerField:
         static_cast<QLineEdit *>(control)->setText(
-            fieldText(setting.key, setting.kind == Kind::IntegerField));
+            fieldText(store, setting.key, setting.kind == Kind::IntegerField));
         break;
     case Kind::Deemphasis: {
         const QString letter = owner->checkedDeemphasis();
@@ -571,7 +570,7 @@ void PreferencesWindow::change(int group, QObject *sender)
     }
     const Setting &setting = table.settings.at(senderTag - 1);
     QWidget *control = controls.at(group).at(senderTag - 1);
-    SettingsStore &store = LamePrefs::preferences();
+    SettingsStore &store = owner->settings();
     switch (setting.kind) {
     case Kind::Check:
         // A mixed state counts as off.
@@ -737,7 +736,7 @@ void PreferencesWindow::tabViewWillSelect(int index)
         return;
     if (contentHeight(index) > prefsWindow->height())
         resizeContent(contentHeight(index));
-    LamePrefs::preferences().setInteger(index, PrefKey::SelectedTab);
+    owner->settings().setInteger(index, PrefKey::SelectedTab);
     showSaveState();
 }
 

@@ -353,7 +353,7 @@ class PreferencesWindowTest : public QObject
     {
         choose(control<QComboBox>("bitRateMode"), 1);
         choose(control<QComboBox>("constantBitRate"), 192);
-        const auto switches = LamePrefs().makeGlobalSwitches({}, false);
+        const auto switches = LamePrefs::makeGlobalSwitches(LamePrefs::preferences(), {}, false);
         QVERIFY(switches);
         const qsizetype at = switches->indexOf(QStringLiteral("-b"));
         QVERIFY(at >= 0 && at + 1 < switches->size());
