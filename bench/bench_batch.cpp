@@ -204,7 +204,7 @@ bool encodeDirectly(const QList<QVariantMap> &records, const QVariantMap &option
 {
     emptyFolder(folder);
     LamePrefs prefs;
-    const std::optional<QStringList> globals = prefs.makeGlobalSwitches(options, useTags);
+    const std::optional<QStringList> globals = prefs.makeGlobalSwitches(prefs.settings(), options, useTags);
     const QString launcher = Resources::pathForResource(QStringLiteral("lame"));
     if (!globals || launcher.isEmpty()) {
         std::fprintf(stderr, "No switches or no encoder launcher.\n");

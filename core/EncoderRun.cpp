@@ -60,7 +60,8 @@ void EncoderRun::start(const Setup &runSetup)
                                          "files are added without one."),
                                     {TunesErrorText(status)}));
     }
-    globalSwitches = setup.preferences->makeGlobalSwitches(setup.options, !setup.useLibrary);
+    globalSwitches =
+        LamePrefs::makeGlobalSwitches(setup.preferences->settings(), setup.options, !setup.useLibrary);
     beginTask();
 }
 

@@ -9,14 +9,53 @@ void logCorrupt()
 {
     qWarning("Error: corrupt preferences");
 }
+} // namespace
+
+SettingsStore &LamePrefs::preferences()
+{
+    static SettingsStore &store = []() -> SettingsStore & {
+        SettingsStore &standard = SettingsStore::standard();
+        // Missing or unreadable factory values register nothing; reads then see only what the
+        // user wrote.
+        standard.registerDefaults(factoryValues());
+        return standard;
+    }();
+    return store;
+}
+
+QVariantMap LamePrefs::factoryValues()
+{
+    return PropertyList::fromFile(QStringLiteral(":/DefaultPrefs.plist")).toMap();
+}
+
+LamePrefs::LamePrefs(QObject *parent) : LamePrefs(preferences(), parent) {}
+
+LamePrefs::LamePrefs(SettingsStore &store, QObject *parent) : QObject(parent), store(store) {}
+
+LamePrefs::~LamePrefs() = default;
+
+bool LamePrefs::useTunes() const
+{
+    return store.boolForKey(PrefKey::ITunesIntegration);
+}
+
+bool LamePrefs::discPlaylists() const
+{
+    return store.boolForKey(PrefKey::DiscPlaylists);
+}
+
+bool LamePrefs::batchPlaylists() const
+{
+    return store.boolForKey(PrefKey::BatchPlaylists);
+}
 
 // The checks of a string setting that must be one of `allowed`: the answer is the stored text
 // when it is allowed, else nothing (an absent key is nothing too, without complaint when
 // `absentIsValid`).
-std::optional<QString> allowedString(const QString &key, const QStringList &allowed, bool absentIsValid,
-                                     bool *corrupt)
+std::optional<QString> LamePrefs::allowedString(const QString &key, const QStringList &allowed,
+                                                bool absentIsValid, bool *corrupt) const
 {
-    const QString value = LamePrefs::preferences().stringForKey(key);
+    const QString value = store.stringForKey(key);
     *corrupt = false;
     if (value.isNull()) {
         *corrupt = !absentIsValid;
@@ -27,41 +66,6 @@ std::optional<QString> allowedString(const QString &key, const QStringList &allo
     *corrupt = true;
     return std::nullopt;
 }
-} // namespace
-
-SettingsStore &LamePrefs::preferences()
-{
-    static SettingsStore &store = []() -> SettingsStore & {
-        SettingsStore &standard = SettingsStore::standard();
-        // Missing or unreadable factory values register nothing; reads then see only what the
-        // user wrote.
-        standard.registerDefaults(PropertyList::fromFile(QStringLiteral(":/DefaultPrefs.plist")).toMap());
-        return standard;
-    }();
-    return store;
-}
-
-LamePrefs::LamePrefs(QObject *parent) : QObject(parent)
-{
-    preferences();
-}
-
-LamePrefs::~LamePrefs() = default;
-
-bool LamePrefs::useTunes() const
-{
-    return preferences().boolForKey(PrefKey::ITunesIntegration);
-}
-
-bool LamePrefs::discPlaylists() const
-{
-    return preferences().boolForKey(PrefKey::DiscPlaylists);
-}
-
-bool LamePrefs::batchPlaylists() const
-{
-    return preferences().boolForKey(PrefKey::BatchPlaylists);
-}
 
 std::optional<QString> LamePrefs::checkedChannelMode() const
 {
@@ -69,18 +73,18 @@ std::optional<QString> LamePrefs::checkedChannelMode() const
     const auto mode = allowedString(PrefKey::ChannelMode, {"s", "j", "f", "d", "m"}, true, &corrupt);
     if (corrupt) {
         logCorrupt();
-        preferences().removeObjectForKey(PrefKey::ChannelMode);
+        store.removeObjectForKey(PrefKey::ChannelMode);
     }
     return mode;
 }
 
 qint32 LamePrefs::checkedBitRateMode(const QList<int> &modes) const
 {
-    const qint32 mode = preferences().integerForKey(PrefKey::BitRateMode);
+    const qint32 mode = store.integerForKey(PrefKey::BitRateMode);
     if (modes.contains(mode))
         return mode;
     logCorrupt();
-    preferences().setInteger(1, PrefKey::BitRateMode);
+    store.setInteger(1, PrefKey::BitRateMode);
     return 1;
 }
 
@@ -91,7 +95,7 @@ QString LamePrefs::checkedDeemphasis() const
     if (value)
         return *value;
     logCorrupt();
-    preferences().setObject(QStringLiteral("n"), PrefKey::Deemphasis);
+    store.setObject(QStringLiteral("n"), PrefKey::Deemphasis);
     return QStringLiteral("n");
 }
 
@@ -102,7 +106,7 @@ std::optional<QString> LamePrefs::checkedMasking() const
         allowedString(PrefKey::Masking, {"--noath", "--athonly", "--athshort"}, true, &corrupt);
     if (corrupt) {
         logCorrupt();
-        preferences().removeObjectForKey(PrefKey::Masking);
+        store.removeObjectForKey(PrefKey::Masking);
     }
     return value;
 }
@@ -117,6 +121,6 @@ QString LamePrefs::checkedShortBlocks() const
     // Removing the user's value lets the registered one show again; the window shows the first
     // block type whatever the store then holds.
     logCorrupt();
-    preferences().removeObjectForKey(PrefKey::ShortBlocks);
+    store.removeObjectForKey(PrefKey::ShortBlocks);
     return QStringLiteral("--short");
 }

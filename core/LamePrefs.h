@@ -75,33 +75,42 @@ inline const QString SelectedTab = QStringLiteral("Selected Preferences Tab");
 inline const QString FixedPitchFontSize = QStringLiteral("NSFixedPitchFontSize");
 } // namespace PrefKey
 
-// The encoder settings controller: the one way into the stored encoder settings. It registers
-// the factory values once per process, answers the three run-time switches, turns the settings
-// and a run's records into the encoder's argument list, checks and repairs the settings that
-// must hold one of a few values, and owns the settings window.
+// The encoder settings controller: the one way into the stored encoder settings. It answers the
+// three run-time switches, turns the settings and a run's records into the encoder's argument
+// list, checks and repairs the settings that must hold one of a few values, and owns the
+// settings window.
 class LamePrefs : public QObject
 {
     Q_OBJECT
 
   public:
-    // The store every instance goes through. The first use registers the factory values.
+    // The process-wide store. The first use registers the factory values.
     static SettingsStore &preferences();
+    // The factory values, as DefaultPrefs.plist holds them: what the store registers and what the
+    // settings window's restore buttons put back. A key it lacks has no factory value.
+    static QVariantMap factoryValues();
 
+    // A controller of the process-wide store, or of `store` (which must outlive it).
     explicit LamePrefs(QObject *parent = nullptr);
+    explicit LamePrefs(SettingsStore &store, QObject *parent = nullptr);
     ~LamePrefs() override;
+
+    SettingsStore &settings() const { return store; }
 
     bool useTunes() const;
     bool discPlaylists() const;
     bool batchPlaylists() const;
 
-    // The switches shared by every file of a run. Nothing when a setting the encoder must be
-    // given has no value at all; the log names that setting.
-    std::optional<QStringList> makeGlobalSwitches(const QVariantMap &options, bool useTags) const;
+    // The switches shared by every file of a run, from the encoder settings in `store`. Nothing
+    // when a setting the encoder must be given has no value at all; the log names that setting.
+    // A stored value of the wrong kind is removed from `store` so the factory value serves.
+    static std::optional<QStringList> makeGlobalSwitches(SettingsStore &store, const QVariantMap &options,
+                                                         bool useTags);
     // The complete argument list of one file: the run's switches (none: an empty list) with the
     // file's tags merged in, then the input and output paths. Nothing when the record is none or
     // lacks a path.
-    std::optional<QStringList> makeArgumentList(const QVariantMap *task, const QStringList *globals,
-                                                bool useTags) const;
+    static std::optional<QStringList> makeArgumentList(const QVariantMap *task, const QStringList *globals,
+                                                       bool useTags);
 
     // Checks of the settings that must hold one of a few values, made when the settings window
     // fills its controls. Each answers the value to show; a stored value that fails is logged as
@@ -117,5 +126,9 @@ class LamePrefs : public QObject
     PreferencesWindow *prefsWindow() const { return window; }
 
   private:
+    std::optional<QString> allowedString(const QString &key, const QStringList &allowed, bool absentIsValid,
+                                         bool *corrupt) const;
+
+    SettingsStore &store;
     PreferencesWindow *window = nullptr;
 };

@@ -89,9 +89,8 @@ bool fitsKind(const QString &text, Kind kind, const QStringList &choices)
 // The text of a setting that becomes a switch or a switch's value, or a null string when it has
 // none. A stored value of the wrong kind (a word for a bit rate, a megabyte of text for a cutoff)
 // is removed, so the factory value serves from now on, and the log says so once.
-QString settingText(const QString &key, Kind kind, const QStringList &choices = {})
+QString settingText(SettingsStore &store, const QString &key, Kind kind, const QStringList &choices = {})
 {
-    SettingsStore &store = LamePrefs::preferences();
     const QString value = store.stringForKey(key);
     if (value.isNull() || fitsKind(value, kind, choices))
         return value;
@@ -114,10 +113,10 @@ QString settingText(const QString &key, Kind kind, const QStringList &choices = 
 // Appends a switch whose setting the encoder must always be given. A setting missing from both
 // layers (the factory values were not registered) stops the build rather than leave the switch
 // without its value; the log names the setting.
-bool appendRequired(QStringList &list, const char *name, const QString &key, Kind kind = Kind::Integer,
-                    const QStringList &choices = {})
+bool appendRequired(SettingsStore &store, QStringList &list, const char *name, const QString &key,
+                    Kind kind = Kind::Integer, const QStringList &choices = {})
 {
-    const QString value = settingText(key, kind, choices);
+    const QString value = settingText(store, key, kind, choices);
     if (value.isNull()) {
         qWarning().noquote() << QStringLiteral("Error: corrupt preferences: \"%1\" has no value").arg(key);
         return false;
@@ -127,9 +126,9 @@ bool appendRequired(QStringList &list, const char *name, const QString &key, Kin
 }
 } // namespace
 
-std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &options, bool useTags) const
+std::optional<QStringList> LamePrefs::makeGlobalSwitches(SettingsStore &store, const QVariantMap &options,
+                                                         bool useTags)
 {
-    const SettingsStore &store = preferences();
     QStringList list;
 
     if (recordFlag(options, kSwapEndianKey))
@@ -147,7 +146,7 @@ std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &opti
     auto appendReal = [&](const char *name, const QString &key) {
         if (!aboveThreshold(store.floatForKey(key)))
             return false;
-        const QString value = settingText(key, Kind::Real);
+        const QString value = settingText(store, key, Kind::Real);
         if (value.isNull() || !aboveThreshold(store.floatForKey(key)))
             return false;
         list << QString::fromLatin1(name) << value;
@@ -164,10 +163,11 @@ std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &opti
             appendReal("--highpass-width", PrefKey::HighpassWidth);
     }
 
-    const QString sampleRate = settingText(PrefKey::OutputSampleRate, Kind::Real);
+    const QString sampleRate = settingText(store, PrefKey::OutputSampleRate, Kind::Real);
     if (!sampleRate.isNull())
         list << "--resample" << sampleRate;
-    const QString channelMode = settingText(PrefKey::ChannelMode, Kind::Choice, {"s", "j", "f", "d", "m"});
+    const QString channelMode =
+        settingText(store, PrefKey::ChannelMode, Kind::Choice, {"s", "j", "f", "d", "m"});
     if (!channelMode.isNull())
         list << "-m" << channelMode;
     // Mixing down is something the encoder only does to raw input.
@@ -176,17 +176,17 @@ std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &opti
     if (store.boolForKey(PrefKey::DifferentBlocks))
         list << "-d";
     const QString masking =
-        settingText(PrefKey::Masking, Kind::Choice, {"--noath", "--athonly", "--athshort"});
+        settingText(store, PrefKey::Masking, Kind::Choice, {"--noath", "--athonly", "--athshort"});
     if (!masking.isNull())
         list << masking;
     const QString shortBlocks =
-        settingText(PrefKey::ShortBlocks, Kind::Choice, {"--short", "--noshort", "--allshort"});
+        settingText(store, PrefKey::ShortBlocks, Kind::Choice, {"--short", "--noshort", "--allshort"});
     if (!shortBlocks.isNull())
         list << shortBlocks;
     if (!store.boolForKey(PrefKey::TemporalMasking))
         list << "--notemp";
     if (store.integerForKey(PrefKey::ReduceATHBy) > 0) {
-        const QString lower = settingText(PrefKey::ReduceATHBy, Kind::Integer);
+        const QString lower = settingText(store, PrefKey::ReduceATHBy, Kind::Integer);
         if (!lower.isNull() && store.integerForKey(PrefKey::ReduceATHBy) > 0)
             list << "--athlower" << lower;
     }
@@ -194,19 +194,19 @@ std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &opti
 
     switch (store.integerForKey(PrefKey::BitRateMode)) {
     case 1:
-        if (!appendRequired(list, "-q", PrefKey::CBRQuality) ||
-            !appendRequired(list, "-b", PrefKey::CBRBitRate) ||
-            !appendRequired(list, "--athtype", PrefKey::CBRATHType))
+        if (!appendRequired(store, list, "-q", PrefKey::CBRQuality) ||
+            !appendRequired(store, list, "-b", PrefKey::CBRBitRate) ||
+            !appendRequired(store, list, "--athtype", PrefKey::CBRATHType))
             return std::nullopt;
         if (!store.boolForKey(PrefKey::CBRReservoir))
             list << "--nores";
         break;
     case 2:
-        if (!appendRequired(list, "-q", PrefKey::ABRQuality) ||
-            !appendRequired(list, "--abr", PrefKey::AverageBitRate) ||
-            !appendRequired(list, "-b", PrefKey::MinimumABRBitRate) ||
-            !appendRequired(list, "-B", PrefKey::MaximumABRBitRate) ||
-            !appendRequired(list, "--athtype", PrefKey::ABRATHType))
+        if (!appendRequired(store, list, "-q", PrefKey::ABRQuality) ||
+            !appendRequired(store, list, "--abr", PrefKey::AverageBitRate) ||
+            !appendRequired(store, list, "-b", PrefKey::MinimumABRBitRate) ||
+            !appendRequired(store, list, "-B", PrefKey::MaximumABRBitRate) ||
+            !appendRequired(store, list, "--athtype", PrefKey::ABRATHType))
             return std::nullopt;
         if (store.boolForKey(PrefKey::ABREnforceMinimum))
             list << "-F";
@@ -216,9 +216,9 @@ std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &opti
     case 3:
     case 4:
         list << (store.integerForKey(PrefKey::BitRateMode) == 3 ? "--vbr-new" : "--vbr-old");
-        if (!appendRequired(list, "-V", PrefKey::VBRQuality) ||
-            !appendRequired(list, "-b", PrefKey::MinimumVBRBitRate) ||
-            !appendRequired(list, "-B", PrefKey::MaximumVBRBitRate))
+        if (!appendRequired(store, list, "-V", PrefKey::VBRQuality) ||
+            !appendRequired(store, list, "-b", PrefKey::MinimumVBRBitRate) ||
+            !appendRequired(store, list, "-B", PrefKey::MaximumVBRBitRate))
             return std::nullopt;
         if (store.boolForKey(PrefKey::VBREnforceMinimum))
             list << "-F";
@@ -230,7 +230,7 @@ std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &opti
         break;
     }
 
-    if (!appendRequired(list, "-e", PrefKey::Deemphasis, Kind::Choice, {"n", "5", "c"}))
+    if (!appendRequired(store, list, "-e", PrefKey::Deemphasis, Kind::Choice, {"n", "5", "c"}))
         return std::nullopt;
     if (store.boolForKey(PrefKey::StrictISO))
         list << "--strictly-enforce-ISO";
@@ -249,7 +249,7 @@ std::optional<QStringList> LamePrefs::makeGlobalSwitches(const QVariantMap &opti
 }
 
 std::optional<QStringList> LamePrefs::makeArgumentList(const QVariantMap *task, const QStringList *globals,
-                                                       bool useTags) const
+                                                       bool useTags)
 {
     if (!task)
         return std::nullopt;

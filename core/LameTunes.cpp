@@ -1,5 +1,6 @@
 #include "core/LameTunes.h"
 
+#include "core/SettingsStore.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/MusicLibrary.h"
 
@@ -9,15 +10,11 @@
 
 namespace {
 
-constexpr FourCharCode kTunesSignature = fourCharCode("hook");
-constexpr AEEventClass kTunesEventClass = fourCharCode("hook");
-constexpr AEEventID kTunesAddEvent = fourCharCode("Add ");
-constexpr DescType kUserPlaylistClass = fourCharCode("cUsP");
 constexpr AESendMode kWaitNeverInteract = kAEWaitReply | kAENeverInteract;
 
 OSErr makeTunesAddress(AEAddressDesc *address)
 {
-    const QByteArray signature = AEFourCharCodeData(kTunesSignature);
+    const QByteArray signature = AEFourCharCodeData(MusicLibrary::kSignature);
     return AECreateDesc(typeApplSignature, signature.constData(), signature.size(), address);
 }
 
@@ -25,25 +22,6 @@ qint32 clampToInt32(qint64 value)
 {
     return qint32(
         std::clamp<qint64>(value, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
-}
-
-qint32 intValueOfText(const QString &text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && text.at(i).isSpace())
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text.at(i) == u'+' || text.at(i) == u'-')) {
-        negative = text.at(i) == u'-';
-        ++i;
-    }
-    qint64 value = 0;
-    for (; i < text.size() && text.at(i) >= u'0' && text.at(i) <= u'9'; ++i) {
-        value = value * 10 + (text.at(i).unicode() - u'0');
-        if (value > qint64(std::numeric_limits<qint32>::max()) + 1)
-            break;
-    }
-    return clampToInt32(negative ? -value : value);
 }
 
 // The reply's direct object, stored in `result` only when it could be taken.
@@ -65,7 +43,7 @@ qint32 TunesIntValue(const QVariant &value)
     case QMetaType::QString:
     case QMetaType::QByteArray:
     case QMetaType::QChar:
-        return intValueOfText(value.toString());
+        return SettingsStore::textToInteger(value.toString());
     case QMetaType::Double:
     case QMetaType::Float: {
         const double number = value.toDouble();
@@ -83,57 +61,46 @@ qint32 TunesIntValue(const QVariant &value)
             if (ok)
                 return clampToInt32(number);
         }
-        return intValueOfText(value.toString());
+        return SettingsStore::textToInteger(value.toString());
     }
 }
 
 void OpenTunes()
 {
-    if (!AEHasReceiver(kTunesSignature))
+    if (!AEHasReceiver(MusicLibrary::kSignature))
         MusicLibrary::instance().registerReceiver();
 }
 
 OSErr CreatePlaylist(const QString &title, AEDesc *result)
 {
-    AEAddressDesc address;
-    AppleEvent event;
-    AERecord properties;
-    AppleEvent reply;
-    AEInitializeDesc(&address);
-    AEInitializeDesc(&event);
-    AEInitializeDesc(&properties);
-    AEInitializeDesc(&reply);
-
-    OSErr status = makeTunesAddress(&address);
-    if (status)
-        return status;
-    status = AECreateAppleEvent(kAECoreSuite, kAECreateElement, &address, kAutoGenerateReturnID,
-                                kAnyTransactionID, &event);
+    ScopedDesc address;
+    ScopedDesc event;
+    ScopedDesc properties;
+    ScopedDesc reply;
+    OSErr status = makeTunesAddress(&address.desc);
     if (!status)
-        status = AECreateList(nullptr, 0, true, &properties);
+        status = AECreateAppleEvent(kAECoreSuite, kAECreateElement, &address.desc, kAutoGenerateReturnID,
+                                    kAnyTransactionID, &event.desc);
+    if (!status)
+        status = AECreateList(nullptr, 0, true, &properties.desc);
     if (!status && !title.isNull()) {
         const QByteArray text = AEUnicodeTextData(title);
-        status =
-            AEPutKeyPtr(&properties, fourCharCode("pnam"), typeUnicodeText, text.constData(), text.size());
+        status = AEPutKeyPtr(&properties.desc, MusicLibrary::kTitle, typeUnicodeText, text.constData(),
+                             text.size());
     }
     if (!status) {
-        const QByteArray objectClass = AEFourCharCodeData(kUserPlaylistClass);
-        status =
-            AEPutParamPtr(&event, keyAEObjectClass, typeType, objectClass.constData(), objectClass.size());
+        const QByteArray objectClass = AEFourCharCodeData(MusicLibrary::kUserPlaylistClass);
+        status = AEPutParamPtr(&event.desc, keyAEObjectClass, typeType, objectClass.constData(),
+                               objectClass.size());
     }
     if (!status)
-        status = AEPutParamDesc(&event, keyAEPropData, &properties);
+        status = AEPutParamDesc(&event.desc, keyAEPropData, &properties.desc);
     if (!status)
-        status = AESend(&event, &reply, kWaitNeverInteract, kAENormalPriority, kAEDefaultTimeout);
+        status = AESend(&event.desc, &reply.desc, kWaitNeverInteract, kAENormalPriority, kAEDefaultTimeout);
     // A playlist whose descriptor cannot be handed back is of no use to the caller, so a reply
     // without one counts as a failure rather than a success with nothing in `result`.
     if (!status && result)
-        status = takeDirectObject(&reply, result);
-
-    AEDisposeDesc(&address);
-    AEDisposeDesc(&event);
-    AEDisposeDesc(&properties);
-    AEDisposeDesc(&reply);
+        status = takeDirectObject(&reply.desc, result);
     return status;
 }
 
@@ -149,30 +116,21 @@ OSErr AddFileToPlaylist(const QString &path, const AEDesc *playlist, AEDesc *res
     if (status)
         return status;
 
-    AEAddressDesc address;
-    AppleEvent event;
-    AppleEvent reply;
-    AEInitializeDesc(&address);
-    AEInitializeDesc(&event);
-    AEInitializeDesc(&reply);
-
-    status = makeTunesAddress(&address);
-    if (status)
-        return status;
-    status = AECreateAppleEvent(kTunesEventClass, kTunesAddEvent, &address, kAutoGenerateReturnID,
-                                kAnyTransactionID, &event);
+    ScopedDesc address;
+    ScopedDesc event;
+    ScopedDesc reply;
+    status = makeTunesAddress(&address.desc);
     if (!status)
-        status = AEPutParamPtr(&event, keyDirectObject, typeFSRef, &fileRef, sizeof fileRef);
+        status = AECreateAppleEvent(MusicLibrary::kEventClass, MusicLibrary::kAddEvent, &address.desc,
+                                    kAutoGenerateReturnID, kAnyTransactionID, &event.desc);
+    if (!status)
+        status = AEPutParamPtr(&event.desc, keyDirectObject, typeFSRef, &fileRef, sizeof fileRef);
     if (!status && playlist)
-        status = AEPutParamDesc(&event, keyAEInsertHere, playlist);
+        status = AEPutParamDesc(&event.desc, keyAEInsertHere, playlist);
     if (!status)
-        status = AESend(&event, &reply, kWaitNeverInteract, kAENormalPriority, kAEDefaultTimeout);
+        status = AESend(&event.desc, &reply.desc, kWaitNeverInteract, kAENormalPriority, kAEDefaultTimeout);
     if (!status && result)
-        status = takeDirectObject(&reply, result);
-
-    AEDisposeDesc(&address);
-    AEDisposeDesc(&event);
-    AEDisposeDesc(&reply);
+        status = takeDirectObject(&reply.desc, result);
     return status;
 }
 
@@ -180,25 +138,17 @@ OSErr DeletePlaylist(const AEDesc *playlist)
 {
     if (!playlist || playlist->descriptorType == typeNull)
         return errAENoSuchObject;
-    AEAddressDesc address;
-    AppleEvent event;
-    AppleEvent reply;
-    AEInitializeDesc(&address);
-    AEInitializeDesc(&event);
-    AEInitializeDesc(&reply);
-
-    OSErr status = makeTunesAddress(&address);
+    ScopedDesc address;
+    ScopedDesc event;
+    ScopedDesc reply;
+    OSErr status = makeTunesAddress(&address.desc);
     if (!status)
-        status = AECreateAppleEvent(kAECoreSuite, kAEDelete, &address, kAutoGenerateReturnID,
-                                    kAnyTransactionID, &event);
+        status = AECreateAppleEvent(kAECoreSuite, kAEDelete, &address.desc, kAutoGenerateReturnID,
+                                    kAnyTransactionID, &event.desc);
     if (!status)
-        status = AEPutParamDesc(&event, keyDirectObject, playlist);
+        status = AEPutParamDesc(&event.desc, keyDirectObject, playlist);
     if (!status)
-        status = AESend(&event, &reply, kWaitNeverInteract, kAENormalPriority, kAEDefaultTimeout);
-
-    AEDisposeDesc(&address);
-    AEDisposeDesc(&event);
-    AEDisposeDesc(&reply);
+        status = AESend(&event.desc, &reply.desc, kWaitNeverInteract, kAENormalPriority, kAEDefaultTimeout);
     return status;
 }
 
@@ -233,43 +183,32 @@ OSErr SetProperty(const AEDesc *target, const AEDesc *object, FourCharCode prope
     if (!target || !object)
         return paramErr;
 
-    AEDesc key;
-    AEDesc specifier;
-    AppleEvent event;
-    AppleEvent reply;
-    AEInitializeDesc(&key);
-    AEInitializeDesc(&specifier);
-    AEInitializeDesc(&event);
-    AEInitializeDesc(&reply);
-
+    ScopedDesc key;
+    ScopedDesc specifier;
+    ScopedDesc event;
+    ScopedDesc reply;
     const QByteArray propertyCode = AEFourCharCodeData(property);
-    OSErr status = AECreateDesc(typeType, propertyCode.constData(), propertyCode.size(), &key);
-    if (status)
-        return status;
+    OSErr status = AECreateDesc(typeType, propertyCode.constData(), propertyCode.size(), &key.desc);
     // CreateObjSpecifier copies its inputs and, asked not to, leaves them alone.
-    status = CreateObjSpecifier(typeWildCard, const_cast<AEDesc *>(object), formPropertyID, &key, false,
-                                &specifier);
+    if (!status)
+        status = CreateObjSpecifier(typeWildCard, const_cast<AEDesc *>(object), formPropertyID, &key.desc,
+                                    false, &specifier.desc);
     if (!status)
         status = AECreateAppleEvent(kAECoreSuite, kAESetData, target, kAutoGenerateReturnID,
-                                    kAnyTransactionID, &event);
+                                    kAnyTransactionID, &event.desc);
     if (!status)
-        status = AEPutParamDesc(&event, keyDirectObject, &specifier);
+        status = AEPutParamDesc(&event.desc, keyDirectObject, &specifier.desc);
     if (!status) {
         if (numeric) {
             const qint32 number = TunesIntValue(data);
-            status = AEPutParamPtr(&event, keyAEData, typeSInt32, &number, sizeof number);
+            status = AEPutParamPtr(&event.desc, keyAEData, typeSInt32, &number, sizeof number);
         } else {
             const QByteArray text = AEUnicodeTextData(data.toString());
-            status = AEPutParamPtr(&event, keyAEData, typeUnicodeText, text.constData(), text.size());
+            status = AEPutParamPtr(&event.desc, keyAEData, typeUnicodeText, text.constData(), text.size());
         }
     }
     if (!status)
-        status = AESend(&event, &reply, kAENoReply, kAENormalPriority, kAEDefaultTimeout);
-
-    AEDisposeDesc(&key);
-    AEDisposeDesc(&specifier);
-    AEDisposeDesc(&event);
-    AEDisposeDesc(&reply);
+        status = AESend(&event.desc, &reply.desc, kAENoReply, kAENormalPriority, kAEDefaultTimeout);
     return status;
 }
 
@@ -281,9 +220,8 @@ OSErr SetTags(const AEDesc *track, const QVariant &title, const QVariant &artist
     if (!track || track->descriptorType == typeNull)
         return errAENoSuchObject;
 
-    AEAddressDesc address;
-    AEInitializeDesc(&address);
-    OSErr status = makeTunesAddress(&address);
+    ScopedDesc address;
+    OSErr status = makeTunesAddress(&address.desc);
     if (status)
         return status;
 
@@ -294,17 +232,19 @@ OSErr SetTags(const AEDesc *track, const QVariant &title, const QVariant &artist
         bool numeric;
     };
     const Tag tags[] = {
-        {fourCharCode("pnam"), title, false},      {fourCharCode("pArt"), artist, false},
-        {fourCharCode("pAlb"), album, false},      {fourCharCode("pYr "), year, true},
-        {fourCharCode("pTrN"), trackNumber, true}, {fourCharCode("pTrC"), trackCount, true},
-        {fourCharCode("pCmt"), comment, false},    {fourCharCode("pGen"), genre, false},
+        {MusicLibrary::kTitle, title, false},
+        {MusicLibrary::kArtist, artist, false},
+        {MusicLibrary::kAlbum, album, false},
+        {MusicLibrary::kYear, year, true},
+        {MusicLibrary::kTrackNumber, trackNumber, true},
+        {MusicLibrary::kTrackCount, trackCount, true},
+        {MusicLibrary::kComment, comment, false},
+        {MusicLibrary::kGenre, genre, false},
     };
     for (const Tag &tag : tags) {
-        status = SetProperty(&address, track, tag.property, tag.value, tag.numeric);
+        status = SetProperty(&address.desc, track, tag.property, tag.value, tag.numeric);
         if (status)
             break;
     }
-
-    AEDisposeDesc(&address);
     return status;
 }

@@ -148,11 +148,6 @@ void SettingsStore::registerDefaults(const QVariantMap &defaults)
     }
 }
 
-void SettingsStore::resetRegisteredDefaults()
-{
-    registered.clear();
-}
-
 QVariant SettingsStore::lookup(const QString &key) const
 {
     const auto mine = user.constFind(key);

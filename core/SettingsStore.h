@@ -32,8 +32,6 @@ class SettingsStore
     SettingsStore &operator=(const SettingsStore &) = delete;
 
     void registerDefaults(const QVariantMap &defaults);
-    // Forgets every registered value, so that a test can set up a registration layer of its own.
-    void resetRegisteredDefaults();
 
     bool boolForKey(const QString &key) const;
     qint32 integerForKey(const QString &key) const;

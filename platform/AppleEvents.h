@@ -8,7 +8,7 @@
 
 // A small in-process event layer in the shape of the Apple Event Manager: tagged descriptors,
 // lists, records, events and object specifiers, sent to receivers registered under an
-// application signature. It carries the music-library hand-over (itunes/LameTunes) to Orvik's
+// application signature. It carries the music-library hand-over (core/LameTunes) to Orvik's
 // own music library (platform/MusicLibrary), and lets a test stand in for the library to see
 // exactly what was sent.
 //
@@ -20,8 +20,8 @@
 //   (what the platform's own Unicode conversion gives); a receiver also accepts a leading mark
 //   of either order.
 //
-// Descriptors are plain values owned by whoever holds them and released with AEDisposeDesc;
-// putting a descriptor into a list, record or event copies it.
+// Descriptors are plain values owned by whoever holds them and released with AEDisposeDesc (or
+// held in a ScopedDesc); putting a descriptor into a list, record or event copies it.
 
 using OSErr = qint16;
 using FourCharCode = quint32;
@@ -154,6 +154,17 @@ inline void AEInitializeDescInline(AEDesc *desc)
 OSErr AECreateDesc(DescType typeCode, const void *dataPtr, Size dataSize, AEDesc *result);
 // Releases what the descriptor owns and leaves it null. Disposing a null descriptor is harmless.
 OSErr AEDisposeDesc(AEDesc *desc);
+
+// An owned descriptor, null until filled through `&holder.desc`, disposed when it goes out of
+// scope: no early return can leak it.
+struct ScopedDesc
+{
+    AEDesc desc{typeNull, nullptr};
+    ScopedDesc() = default;
+    ~ScopedDesc() { AEDisposeDesc(&desc); }
+    ScopedDesc(const ScopedDesc &) = delete;
+    ScopedDesc &operator=(const ScopedDesc &) = delete;
+};
 // A deep copy that the caller owns.
 OSErr AEDuplicateDesc(const AEDesc *desc, AEDesc *result);
 Size AEGetDescDataSize(const AEDesc *desc);

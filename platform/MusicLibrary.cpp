@@ -21,31 +21,11 @@
 
 namespace {
 
-constexpr FourCharCode kAddEvent = fourCharCode("Add ");
 constexpr qsizetype kMaxNameBytes = 200;
 constexpr qint64 kMaxJunkBeforeAudio = 4096;
 constexpr int kMaxNumberedNames = 9999;
 const QString kUntitledPlaylist = QStringLiteral("Untitled Playlist");
 const QString kPlaylistExtension = QStringLiteral(".m3u8");
-
-constexpr FourCharCode kTitle = fourCharCode("pnam");
-constexpr FourCharCode kArtist = fourCharCode("pArt");
-constexpr FourCharCode kAlbum = fourCharCode("pAlb");
-constexpr FourCharCode kYear = fourCharCode("pYr ");
-constexpr FourCharCode kTrackNumber = fourCharCode("pTrN");
-constexpr FourCharCode kTrackCount = fourCharCode("pTrC");
-constexpr FourCharCode kComment = fourCharCode("pCmt");
-constexpr FourCharCode kGenre = fourCharCode("pGen");
-
-// An owned descriptor that is disposed when it goes out of scope.
-struct ScopedDesc
-{
-    AEDesc desc{typeNull, nullptr};
-    ScopedDesc() = default;
-    ~ScopedDesc() { AEDisposeDesc(&desc); }
-    ScopedDesc(const ScopedDesc &) = delete;
-    ScopedDesc &operator=(const ScopedDesc &) = delete;
-};
 
 TagLib::String tagString(const QString &text)
 {
@@ -496,7 +476,7 @@ OSErr MusicLibrary::handleEvent(const AppleEvent *event, AppleEvent *reply)
     const FourCharCode theID = AEFourCharCodeFromData(AEDescBytes(&eventID.desc));
     if (theClass == kAECoreSuite && theID == kAECreateElement)
         return handleCreate(event, reply);
-    if (theClass == kSignature && theID == kAddEvent)
+    if (theClass == kEventClass && theID == kAddEvent)
         return handleAdd(event, reply);
     if (theClass == kAECoreSuite && theID == kAESetData)
         return handleSetData(event);

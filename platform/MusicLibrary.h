@@ -33,9 +33,20 @@
 class MusicLibrary
 {
   public:
+    // The codes of the events above, for the library and for those who send to it.
     static constexpr FourCharCode kSignature = fourCharCode("hook");
+    static constexpr AEEventClass kEventClass = kSignature;
+    static constexpr AEEventID kAddEvent = fourCharCode("Add ");
     static constexpr DescType kUserPlaylistClass = fourCharCode("cUsP");
     static constexpr DescType kFileTrackClass = fourCharCode("cFlT");
+    static constexpr FourCharCode kTitle = fourCharCode("pnam");
+    static constexpr FourCharCode kArtist = fourCharCode("pArt");
+    static constexpr FourCharCode kAlbum = fourCharCode("pAlb");
+    static constexpr FourCharCode kYear = fourCharCode("pYr ");
+    static constexpr FourCharCode kTrackNumber = fourCharCode("pTrN");
+    static constexpr FourCharCode kTrackCount = fourCharCode("pTrC");
+    static constexpr FourCharCode kComment = fourCharCode("pCmt");
+    static constexpr FourCharCode kGenre = fourCharCode("pGen");
 
     // The library of this process.
     static MusicLibrary &instance();

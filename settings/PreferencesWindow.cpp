@@ -55,7 +55,6 @@ struct Group
     int restoreTag; // 0: the group has no restore button
     const char *restoreButton;
     QList<Setting> settings; // the control with tag t at t - 1
-    QVariantList factory;    // what the restore button sets each control to, in the same order
 };
 
 enum GroupIndex { Format, Constant, Average, Variable, Filter, Stream, Masking, ITunes };
@@ -71,15 +70,13 @@ const QList<Group> &groups()
           {"mixdownRaw", Kind::Check, Mixdown},
           {"differentBlocks", Kind::Check, DifferentBlocks},
           {"bitRateMode", Kind::Popup, BitRateMode},
-          {"resampling", Kind::Resampling, OutputSampleRate}},
-         {1, false, false, 1, 0}},
+          {"resampling", Kind::Resampling, OutputSampleRate}}},
         {2,
          "restoreConstant",
          {{"constantQuality", Kind::Slider, CBRQuality},
           {"constantBitRate", Kind::Popup, CBRBitRate},
           {"constantThresholdType", Kind::Popup, CBRATHType},
-          {"constantReservoir", Kind::Check, CBRReservoir}},
-         {2, 128, 2, true}},
+          {"constantReservoir", Kind::Check, CBRReservoir}}},
         {3,
          "restoreAverage",
          {{"averageQuality", Kind::Slider, ABRQuality},
@@ -88,16 +85,14 @@ const QList<Group> &groups()
           {"averageMaxBitRate", Kind::Popup, MaximumABRBitRate, {}, -1},
           {"averageThresholdType", Kind::Popup, ABRATHType},
           {"averageEnforceMin", Kind::Check, ABREnforceMinimum},
-          {"averageXingInfo", Kind::Check, ABRXingTag}},
-         {2, 128, 32, 320, 2, false, true}},
+          {"averageXingInfo", Kind::Check, ABRXingTag}}},
         {4,
          "restoreVariable",
          {{"variableQuality", Kind::Slider, VBRQuality},
           {"variableMinBitRate", Kind::Popup, MinimumVBRBitRate, {}, +1},
           {"variableMaxBitRate", Kind::Popup, MaximumVBRBitRate, {}, -1},
           {"variableEnforceMin", Kind::Check, VBREnforceMinimum},
-          {"variableXingInfo", Kind::Check, VBRXingTag}},
-         {4, 32, 320, false, true}},
+          {"variableXingInfo", Kind::Check, VBRXingTag}}},
         {0,
          nullptr,
          {{"useFilters", Kind::Check, EnableFiltering},
@@ -108,30 +103,26 @@ const QList<Group> &groups()
           {"useHighPass", Kind::Check, EnableHighpass},
           {"highPassCutoff", Kind::RealField, LowerCutoff},
           {"useHighWidth", Kind::Check, ManualHighpassWidth},
-          {"highPassWidth", Kind::RealField, HighpassWidth}},
-         {}},
+          {"highPassWidth", Kind::RealField, HighpassWidth}}},
         {6,
          "restoreStream",
          {{"deemphasis", Kind::Deemphasis, PrefKey::Deemphasis},
           {"compliance", Kind::Check, StrictISO},
           {"checksum", Kind::Check, Checksum},
           {"original", Kind::Check, MarkAsOriginal},
-          {"copyright", Kind::Check, MarkAsCopyright}},
-         {0, false, false, true, false}},
+          {"copyright", Kind::Check, MarkAsCopyright}}},
         {7,
          "restoreMasking",
          {{"maskingModel", Kind::Mapped, PrefKey::Masking, {"", "--noath", "--athonly", "--athshort"}},
           {"thresholdOffset", Kind::IntegerField, ReduceATHBy},
           {"blockType", Kind::Mapped, ShortBlocks, {"--short", "--noshort", "--allshort"}},
           {"tonalityLimit", Kind::RealField, TonalityLimit},
-          {"temporalMasking", Kind::Check, TemporalMasking}},
-         {1, QStringLiteral("0"), 1, QStringLiteral("8.8717"), true}},
+          {"temporalMasking", Kind::Check, TemporalMasking}}},
         {8,
          "restoreITunes",
          {{"integrate", Kind::Check, ITunesIntegration},
           {"listFromDisc", Kind::Check, DiscPlaylists},
-          {"listFromBatch", Kind::Check, BatchPlaylists}},
-         {true, false, true}},
+          {"listFromBatch", Kind::Check, BatchPlaylists}}},
     };
     return table;
 }
@@ -223,9 +214,8 @@ template <typename Enabled> void enableItems(QComboBox *box, Enabled enabled)
 
 // The text a number field shows for a stored value: a number as its string read, a stored text
 // by its leading number, nothing when absent or when the text holds no number.
-QString fieldText(const QString &key, bool integer)
+QString fieldText(const SettingsStore &store, const QString &key, bool integer)
 {
-    const SettingsStore &store = LamePrefs::preferences();
     const QVariant object = store.objectForKey(key);
     if (!object.isValid())
         return QString();
@@ -244,6 +234,32 @@ QString fieldText(const QString &key, bool integer)
             text.chop(1);
     }
     return text;
+}
+
+// What a control is set to for a stored value of its setting (invalid: the key is absent), as
+// setControl takes it.
+QVariant controlValue(const Setting &setting, const QVariant &value)
+{
+    switch (setting.kind) {
+    case Kind::Check:
+        return value.toBool();
+    case Kind::Slider:
+    case Kind::Popup:
+        return value.toInt();
+    case Kind::Mapped:
+        return setting.values.indexOf(value.isValid() ? value.toString() : QString()) + 1;
+    case Kind::Resampling:
+        // The tag is the rate's whole kHz: 44.1 is the item 44.
+        return value.isValid() ? int(value.toFloat()) : 0;
+    case Kind::AverageCombo:
+    case Kind::IntegerField:
+        return value.isValid() ? QString::number(value.toInt()) : QString();
+    case Kind::RealField:
+        return value.isValid() ? SettingsStore::numberToText(QVariant(value.toFloat())) : QString();
+    case Kind::Deemphasis:
+        return int(QString::fromLatin1(kDeemphasisLetters).indexOf(value.toString()));
+    }
+    return {};
 }
 
 const QList<int> kAverageBitRates = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256};
@@ -433,7 +449,7 @@ void PreferencesWindow::awakeFromNib()
         for (int i = 0; i < controls.at(g).size(); ++i)
             showSetting(g, i);
 
-    int tab = LamePrefs::preferences().integerForKey(PrefKey::SelectedTab);
+    int tab = owner->settings().integerForKey(PrefKey::SelectedTab);
     // A description with fewer tabs than the one that stored the index shows its first tab.
     if (tab < 0 || tab >= windowTabs->count())
         tab = 0;
@@ -447,7 +463,7 @@ void PreferencesWindow::awakeFromNib()
 
 void PreferencesWindow::showSaveState()
 {
-    const SettingsStore &store = LamePrefs::preferences();
+    const SettingsStore &store = owner->settings();
     if (store.canSave() || !saveWarning->isHidden())
         return;
     const QString folder = QDir::toNativeSeparators(QFileInfo(store.fileName()).absolutePath());
@@ -475,7 +491,7 @@ void PreferencesWindow::showSetting(int group, int index)
 {
     const Setting &setting = groups().at(group).settings.at(index);
     QWidget *control = controls.at(group).at(index);
-    SettingsStore &store = LamePrefs::preferences();
+    const SettingsStore &store = owner->settings();
     switch (setting.kind) {
     case Kind::Check:
         static_cast<QCheckBox *>(control)->setChecked(store.boolForKey(setting.key));
@@ -518,7 +534,7 @@ void PreferencesWindow::showSetting(int group, int index)
     case Kind::RealField:
     case Kind::IntegerField:
         static_cast<QLineEdit *>(control)->setText(
-            fieldText(setting.key, setting.kind == Kind::IntegerField));
+            fieldText(store, setting.key, setting.kind == Kind::IntegerField));
         break;
     case Kind::Deemphasis: {
         const QString letter = owner->checkedDeemphasis();
@@ -571,7 +587,7 @@ void PreferencesWindow::change(int group, QObject *sender)
     }
     const Setting &setting = table.settings.at(senderTag - 1);
     QWidget *control = controls.at(group).at(senderTag - 1);
-    SettingsStore &store = LamePrefs::preferences();
+    SettingsStore &store = owner->settings();
     switch (setting.kind) {
     case Kind::Check:
         // A mixed state counts as off.
@@ -714,8 +730,10 @@ void PreferencesWindow::restoreDefaults(QObject *sender)
             continue;
         // Each control is set and then written by the group's own action, exactly as if the user
         // had set it.
-        for (int i = 0; i < group.factory.size(); ++i) {
-            setControl(g, i, group.factory.at(i));
+        const QVariantMap factory = LamePrefs::factoryValues();
+        for (int i = 0; i < group.settings.size(); ++i) {
+            const Setting &setting = group.settings.at(i);
+            setControl(g, i, controlValue(setting, factory.value(setting.key)));
             change(g, controls.at(g).at(i));
         }
         return;
@@ -737,7 +755,7 @@ void PreferencesWindow::tabViewWillSelect(int index)
         return;
     if (contentHeight(index) > prefsWindow->height())
         resizeContent(contentHeight(index));
-    LamePrefs::preferences().setInteger(index, PrefKey::SelectedTab);
+    owner->settings().setInteger(index, PrefKey::SelectedTab);
     showSaveState();
 }
 

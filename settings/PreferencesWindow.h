@@ -13,9 +13,9 @@ class QWidget;
 // The settings window: shows every encoder setting and writes each change into the store the
 // moment the user makes it, so there is nothing to confirm or cancel. One action method serves
 // each group of controls and dispatches on the sending control's tag; every group but the filters
-// has a restore button that puts it back to its factory values. The window is loaded once, filled
-// from the store (repairing the settings that must hold one of a few values), and only hidden
-// when closed.
+// has a restore button that puts it back to its factory values, those of DefaultPrefs.plist. The
+// window is loaded once, filled from the store (repairing the settings that must hold one of a
+// few values), and only hidden when closed.
 class PreferencesWindow : public QObject
 {
     Q_OBJECT

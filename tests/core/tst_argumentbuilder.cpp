@@ -1,9 +1,10 @@
 // The encoder's argument list: the order of the switches, the forms of their values, the merging
 // of a file's tags into the run's, and the lists that cannot be built.
 #include "core/LamePrefs.h"
-#include "support/ArgumentSettings.h"
+#include "support/TestSettings.h"
 
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using Settings = QVariantMap;
@@ -28,181 +29,149 @@ QVariantMap with(QVariantMap map, const QVariantMap &more)
     map.insert(more);
     return map;
 }
+
+// A row of the run's switches over the factory values (or `registered`) and the user's `settings`;
+// with a task, tags are used and the task's list is built too. `warning` is the one log line the
+// row expects.
+void row(const char *name, const Settings &settings, const Arguments &globals,
+         const QVariantMap &options = {}, const QString &warning = {}, const QVariantMap &task = {},
+         const QStringList &arguments = {}, const Settings &registered = LamePrefs::factoryValues())
+{
+    QTest::newRow(name) << registered << settings << options << globals << warning << task << arguments;
+}
+
+QString wrongKind(const QString &key)
+{
+    return QStringLiteral("^Error: corrupt preferences: \"%1\" holds [0-9]+ characters that are not ")
+        .arg(key);
+}
 } // namespace
 
 class TestArgumentBuilder : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir dir;
+
   private slots:
     // A warning the test does not expect is a fault: the only line allowed is the one announced.
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
-    void cleanupTestCase() { ArgumentSettings::setUpWithFactoryValues({}); }
 
     void switches_data()
     {
-        QTest::addColumn<bool>("minimalRegistration");
+        QTest::addColumn<Settings>("registered");
         QTest::addColumn<Settings>("settings");
         QTest::addColumn<QVariantMap>("options");
-        QTest::addColumn<QStringList>("globals");
+        QTest::addColumn<Arguments>("globals");
+        QTest::addColumn<QString>("warning");
         QTest::addColumn<QVariantMap>("task");
         QTest::addColumn<QStringList>("arguments");
-        // The run's switches alone, without tags.
-        auto run = [](const char *name, const Settings &settings, const QStringList &globals,
-                      const QVariantMap &options = {}) {
-            QTest::newRow(name) << false << settings << options << globals << QVariantMap() << QStringList();
-        };
 
+        using namespace PrefKey;
         // The worked examples.
-        QTest::newRow("CBR at factory values")
-            << false << Settings() << QVariantMap() << cbr << paths << (cbr + QStringList{input, output});
-
-        const Settings vbrWithLowpass = {{PrefKey::ManualLowpassWidth, false}, {PrefKey::UpperCutoff, 16.0f},
-                                         {PrefKey::OutputSampleRate, 44.1f},   {PrefKey::ChannelMode, "j"},
-                                         {PrefKey::EnableFiltering, true},     {PrefKey::BitRateMode, 3},
-                                         {PrefKey::EnableHighpass, false},     {PrefKey::ReduceATHBy, 3},
-                                         {PrefKey::Masking, "--athshort"},     {PrefKey::Checksum, true},
-                                         {PrefKey::EnableLowpass, true}};
-        const QStringList vbr =
-            words("--lowpass 16 --resample 44.1 -m j --athshort --short --athlower 3 --cwlimit "
-                  "8.8717 --vbr-new -V 4 -b 32 -B 320 -e n -p");
-        QTest::newRow("new VBR with lowpass and resampling")
-            << false << vbrWithLowpass << QVariantMap() << vbr << paths << (vbr + QStringList{input, output});
-
-        const Settings abrRaw = {{PrefKey::TonalityLimit, QVariant()}, {PrefKey::Deemphasis, "5"},
-                                 {PrefKey::TemporalMasking, false},    {PrefKey::BitRateMode, 2},
-                                 {PrefKey::MarkAsOriginal, false},     {PrefKey::Mixdown, true}};
+        row("CBR at factory values", {}, cbr, {}, {}, paths, cbr + QStringList{input, output});
+        const Settings vbrWithLowpass = {
+            {BitRateMode, 3},   {EnableFiltering, true},     {EnableLowpass, true},   {UpperCutoff, 16.0f},
+            {ChannelMode, "j"}, {ManualLowpassWidth, false}, {EnableHighpass, false}, {ReduceATHBy, 3},
+            {Checksum, true},   {OutputSampleRate, 44.1f},   {Masking, "--athshort"}};
+        const QStringList vbr = words("--lowpass 16 --resample 44.1 -m j --athshort --short --athlower 3 "
+                                      "--cwlimit 8.8717 --vbr-new -V 4 -b 32 -B 320 -e n -p");
+        row("new VBR with lowpass and resampling", vbrWithLowpass, vbr, {}, {}, paths,
+            vbr + QStringList{input, output});
+        const Settings abrRaw = {{TonalityLimit, QVariant()}, {Deemphasis, "5"},
+                                 {TemporalMasking, false},    {BitRateMode, 2},
+                                 {MarkAsOriginal, false},     {Mixdown, true}};
         const QVariantMap rawOptions = {{kRawPCMInputKey, true},    {kSwapEndianKey, true},
                                         {kSampleRateKey, "44.1"},   {kBitDepthKey, "16"},
                                         {kSongArtistKey, "artist"}, {kSongAlbumKey, "album"}};
         const QStringList abr =
-            words("-x -r -s 44.1 --bitwidth 16 -k -a --short --notemp -q 2 --abr 128 -b 32 -B 320 "
-                  "--athtype 2 -e 5 -o --ta artist --tl album");
+            words("-x -r -s 44.1 --bitwidth 16 -k -a --short --notemp -q 2 --abr 128 -b 32 "
+                  "-B 320 --athtype 2 -e 5 -o --ta artist --tl album");
         QStringList merged = abr;
         merged[merged.indexOf("artist")] = "other artist";
         merged += words("--tt title --tn 01") + QStringList{input, output};
-        QTest::newRow("raw ABR with tags")
-            << false << abrRaw << rawOptions << abr
-            << with(paths,
-                    {{kSongTitleKey, "title"}, {kSongArtistKey, "other artist"}, {kSongTrackNoKey, "01"}})
-            << merged;
+        row("raw ABR with tags", abrRaw, abr, rawOptions, {},
+            with(paths,
+                 {{kSongTitleKey, "title"}, {kSongArtistKey, "other artist"}, {kSongTrackNoKey, "01"}}),
+            merged);
 
-        QTest::newRow("registration layer of mode 0 and deemphasis only")
-            << true << Settings() << QVariantMap() << words("-k --notemp -e n -o") << QVariantMap()
-            << QStringList();
-        run("byte swap without raw input", {}, QStringList{"-x"} + cbr,
+        row("registration layer of mode 0 and deemphasis only", {}, words("-k --notemp -e n -o"), {}, {}, {},
+            {}, {{BitRateMode, 0}, {Deemphasis, "n"}});
+        row("byte swap without raw input", {}, QStringList{"-x"} + cbr,
             {{kSwapEndianKey, true}, {kRawPCMInputKey, false}});
-        run("mixdown without raw input", {{PrefKey::Mixdown, true}}, cbr);
-
-        const Settings filters = {{PrefKey::ManualHighpassWidth, true}, {PrefKey::EnableLowpass, true},
-                                  {PrefKey::ManualLowpassWidth, true},  {PrefKey::LowpassWidth, 0.75f},
-                                  {PrefKey::EnableFiltering, true},     {PrefKey::UpperCutoff, 17.5f},
-                                  {PrefKey::EnableHighpass, true},      {PrefKey::LowerCutoff, 0.1f},
-                                  {PrefKey::HighpassWidth, 0.05f}};
-        run("every filter", filters,
+        row("mixdown without raw input", {{Mixdown, true}}, cbr);
+        const Settings filters = {
+            {ManualHighpassWidth, true}, {EnableLowpass, true},   {ManualLowpassWidth, true},
+            {LowpassWidth, 0.75f},       {EnableFiltering, true}, {UpperCutoff, 17.5f},
+            {EnableHighpass, true},      {LowerCutoff, 0.1f},     {HighpassWidth, 0.05f}};
+        row("every filter", filters,
             words("--lowpass 17.5 --lowpass-width 0.75 --highpass 0.1 --highpass-width 0.05") + factoryTail);
-        run("filtering off suppresses every filter", with(filters, {{PrefKey::EnableFiltering, false}}), cbr);
-        run("lowpass at the threshold adds neither switch",
-            with(filters, {{PrefKey::UpperCutoff, 0.0001f}, {PrefKey::EnableHighpass, false}}), factoryTail);
-
-        run("ATH lowered by -2", {{PrefKey::ReduceATHBy, -2}}, cbr);
-        run("ATH lowered by 1", {{PrefKey::ReduceATHBy, 1}},
+        row("filtering off suppresses every filter", with(filters, {{EnableFiltering, false}}), cbr);
+        row("lowpass at the threshold adds neither switch",
+            with(filters, {{UpperCutoff, 0.0001f}, {EnableHighpass, false}}), factoryTail);
+        row("ATH lowered by -2", {{ReduceATHBy, -2}}, cbr);
+        row("ATH lowered by 1", {{ReduceATHBy, 1}},
             words("-k --short --athlower 1 --cwlimit 8.8717 -q 2 -b 128 --athtype 2 -e n"));
-
-        run("old VBR",
-            {{PrefKey::BitRateMode, 4},
-             {PrefKey::VBREnforceMinimum, true},
-             {PrefKey::VBRXingTag, false},
-             {PrefKey::TonalityLimit, QVariant()}},
+        row("old VBR",
+            {{BitRateMode, 4}, {VBREnforceMinimum, true}, {VBRXingTag, false}, {TonalityLimit, QVariant()}},
             words("-k --short --vbr-old -V 4 -b 32 -B 320 -F -t -e n"));
-        run("run tags ignored without useTags", {}, cbr, {{kSongTitleKey, "t"}, {kSongGenreKey, "Jazz"}});
+        row("run tags ignored without useTags", {}, cbr, {{kSongTitleKey, "t"}, {kSongGenreKey, "Jazz"}});
+
+        // A stored value that is not of its setting's kind never reaches the encoder: the factory
+        // value (or none) takes its place from then on, and one line of the log says so.
+        const auto wrong = [](const char *name, const QString &key, const QVariant &value,
+                              const QStringList &globals, const Settings &more = {}) {
+            row(name, with(more, {{key, value}}), globals, {}, wrongKind(key));
+        };
+        wrong("10 MB bit rate", CBRBitRate, QString(10 * 1024 * 1024, u'9'), cbr);
+        wrong("bit rate with a unit", CBRBitRate, "128k", cbr);
+        wrong("quality as a real", CBRQuality, 2.5f, cbr);
+        wrong("tonality limit as a word", TonalityLimit, "8.8717 kHz", cbr);
+        wrong("deemphasis in upper case", Deemphasis, "N", cbr);
+        wrong("short blocks and more", ShortBlocks, "--short --nores", cbr);
+        wrong("channel mode as a word", ChannelMode, "joint", cbr);
+        wrong("endless resampling", OutputSampleRate, std::numeric_limits<float>::infinity(), cbr);
+        wrong("cutoff with a unit", UpperCutoff, "16 kHz", factoryTail,
+              {{EnableFiltering, true}, {EnableLowpass, true}});
+
+        // A setting the encoder must be given, missing from both layers: no list, and the log
+        // names the setting.
+        const auto missing = [](int mode, const QString &key) {
+            row(qPrintable(QStringLiteral("mode %1 without %2").arg(mode).arg(key)),
+                {{BitRateMode, mode}, {key, QVariant()}}, std::nullopt, {},
+                QRegularExpression::escape(
+                    QStringLiteral("Error: corrupt preferences: \"%1\" has no value").arg(key)));
+        };
+        for (const QString &key : {CBRQuality, CBRBitRate, CBRATHType})
+            missing(1, key);
+        for (const QString &key :
+             {ABRQuality, AverageBitRate, MinimumABRBitRate, MaximumABRBitRate, ABRATHType})
+            missing(2, key);
+        for (const QString &key : {VBRQuality, MinimumVBRBitRate, MaximumVBRBitRate})
+            missing(4, key);
+        missing(0, Deemphasis);
     }
 
     void switches()
     {
-        QFETCH(bool, minimalRegistration);
+        QFETCH(Settings, registered);
         QFETCH(Settings, settings);
         QFETCH(QVariantMap, options);
-        QFETCH(QStringList, globals);
+        QFETCH(Arguments, globals);
+        QFETCH(QString, warning);
         QFETCH(QVariantMap, task);
         QFETCH(QStringList, arguments);
 
-        if (minimalRegistration)
-            ArgumentSettings::setUp({{PrefKey::BitRateMode, 0}, {PrefKey::Deemphasis, "n"}}, settings);
-        else
-            ArgumentSettings::setUpWithFactoryValues(settings);
-        // Tags are used in the rows that build a task's list.
-        const auto run = prefs.makeGlobalSwitches(options, !task.isEmpty());
-        QCOMPARE(run, Arguments(globals));
+        const auto store = TestSettings::makeStore(dir.filePath("settings.conf"), settings, registered);
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warning));
+        const auto run = LamePrefs::makeGlobalSwitches(*store, options, !task.isEmpty());
+        QCOMPARE(run, globals);
+        // A repaired setting builds the next run the same, without a word.
+        if (!warning.isEmpty() && globals)
+            QCOMPARE(LamePrefs::makeGlobalSwitches(*store, options, false), globals);
         if (!task.isEmpty())
-            QCOMPARE(prefs.makeArgumentList(&task, &*run, true), Arguments(arguments));
-    }
-
-    // A stored value that is not of its setting's kind never reaches the encoder: the factory value
-    // (or none) takes its place from then on, and one line of the log says so.
-    void valueOfTheWrongKind_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<Settings>("settings");
-        QTest::addColumn<QStringList>("globals");
-        auto row = [](const char *name, const QString &key, const QVariant &value, const QStringList &globals,
-                      const Settings &more = {}) {
-            QTest::newRow(name) << key << with(more, {{key, value}}) << globals;
-        };
-        row("10 MB bit rate", PrefKey::CBRBitRate, QString(10 * 1024 * 1024, u'9'), cbr);
-        row("bit rate with a unit", PrefKey::CBRBitRate, "128k", cbr);
-        row("quality as a real", PrefKey::CBRQuality, 2.5f, cbr);
-        row("tonality limit as a word", PrefKey::TonalityLimit, "8.8717 kHz", cbr);
-        row("deemphasis in upper case", PrefKey::Deemphasis, "N", cbr);
-        row("short blocks and more", PrefKey::ShortBlocks, "--short --nores", cbr);
-        row("channel mode as a word", PrefKey::ChannelMode, "joint", cbr);
-        row("endless resampling", PrefKey::OutputSampleRate, std::numeric_limits<float>::infinity(), cbr);
-        row("cutoff with a unit", PrefKey::UpperCutoff, "16 kHz", factoryTail,
-            {{PrefKey::EnableFiltering, true}, {PrefKey::EnableLowpass, true}});
-    }
-
-    void valueOfTheWrongKind()
-    {
-        QFETCH(QString, key);
-        QFETCH(Settings, settings);
-        QFETCH(QStringList, globals);
-        ArgumentSettings::setUpWithFactoryValues(settings);
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            QRegularExpression(
-                QStringLiteral("^Error: corrupt preferences: \"%1\" holds [0-9]+ characters that are not ")
-                    .arg(key)));
-        QCOMPARE(prefs.makeGlobalSwitches({}, false), Arguments(globals));
-        // Repaired: the next run is built without a word.
-        QCOMPARE(prefs.makeGlobalSwitches({}, false), Arguments(globals));
-    }
-
-    void requiredSettingMissing_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("missing");
-
-        for (const QString &key : {PrefKey::CBRQuality, PrefKey::CBRBitRate, PrefKey::CBRATHType})
-            QTest::addRow("CBR: %s", qPrintable(key)) << 1 << key;
-        for (const QString &key : {PrefKey::ABRQuality, PrefKey::AverageBitRate, PrefKey::MinimumABRBitRate,
-                                   PrefKey::MaximumABRBitRate, PrefKey::ABRATHType})
-            QTest::addRow("ABR: %s", qPrintable(key)) << 2 << key;
-        for (const QString &key :
-             {PrefKey::VBRQuality, PrefKey::MinimumVBRBitRate, PrefKey::MaximumVBRBitRate})
-            QTest::addRow("VBR: %s", qPrintable(key)) << 4 << key;
-        QTest::newRow("no bit rate mode, no deemphasis") << 0 << PrefKey::Deemphasis;
-    }
-
-    void requiredSettingMissing()
-    {
-        QFETCH(int, mode);
-        QFETCH(QString, missing);
-
-        ArgumentSettings::setUpWithFactoryValues({{PrefKey::BitRateMode, mode}, {missing, QVariant()}});
-        QTest::ignoreMessage(
-            QtWarningMsg,
-            qPrintable(QStringLiteral("Error: corrupt preferences: \"%1\" has no value").arg(missing)));
-        QVERIFY(!prefs.makeGlobalSwitches({}, false).has_value());
+            QCOMPARE(LamePrefs::makeArgumentList(&task, &*run, true), Arguments(arguments));
     }
 
     void argumentList_data()
@@ -252,12 +221,9 @@ class TestArgumentBuilder : public QObject
         QFETCH(Arguments, expected);
 
         const QStringList before = globals;
-        QCOMPARE(prefs.makeArgumentList(haveTask ? &task : nullptr, &globals, useTags), expected);
+        QCOMPARE(LamePrefs::makeArgumentList(haveTask ? &task : nullptr, &globals, useTags), expected);
         QCOMPARE(globals, before);
     }
-
-  private:
-    LamePrefs prefs;
 };
 
 QTEST_GUILESS_MAIN(TestArgumentBuilder)
