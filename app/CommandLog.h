@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/widgets/CommandLogSink.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -17,7 +19,7 @@ class QWidget;
 // (the user's fixed-pitch font). It only grows until the user clears it, so appending costs the
 // size of the new text, never the size of the log, whether the window is showing or not. A line
 // longer than a few pages is shown cut, with a note of how much of it was left out.
-class CommandLog : public QObject
+class CommandLog : public QObject, public CommandLogSink
 {
     Q_OBJECT
 
@@ -27,9 +29,9 @@ class CommandLog : public QObject
 
     // Writes the command line of `task` (its program and arguments; it need not have been
     // started) on a line of its own. A null task writes nothing.
-    void logCommand(const QProcess *task);
+    void logCommand(const QProcess *task) override;
     // Appends a chunk of encoder output exactly as it arrived.
-    void logOutput(const QString &text);
+    void logOutput(const QString &text) override;
     void clearLog();
     void showWindow();
     QWidget *window() const;

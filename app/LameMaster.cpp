@@ -87,31 +87,31 @@ QString LameMaster::saveButtonTitle()
     return cachedTitle(saveTitle, "SaveButtonTitle", "Save");
 }
 
-void LameMaster::registerBureaucrat(BatchEncoder *controller)
+void LameMaster::registerBureaucrat(FileReceiver *receiver)
 {
-    if (!controller || registry.contains(controller))
+    if (!receiver || registry.contains(receiver))
         return;
-    registry.append(controller);
+    registry.append(receiver);
     if (!theGopher)
         theGopher = registry.first();
 }
 
-void LameMaster::unregisterBureaucrat(BatchEncoder *controller)
+void LameMaster::unregisterBureaucrat(FileReceiver *receiver)
 {
-    if (!controller || !registry.removeOne(controller))
+    if (!receiver || !registry.removeOne(receiver))
         return;
-    if (theGopher == controller)
+    if (theGopher == receiver)
         theGopher = registry.isEmpty() ? nullptr : registry.first();
 }
 
-void LameMaster::setGopher(BatchEncoder *controller)
+void LameMaster::setGopher(FileReceiver *receiver)
 {
-    registerBureaucrat(controller);
-    if (!controller)
+    registerBureaucrat(receiver);
+    if (!receiver)
         return;
-    theGopher = controller;
-    registry.removeOne(controller);
-    registry.prepend(controller);
+    theGopher = receiver;
+    registry.removeOne(receiver);
+    registry.prepend(receiver);
 }
 
 void LameMaster::runDidEnd(QWidget *window)
@@ -125,16 +125,6 @@ void LameMaster::runDidEnd(QWidget *window)
             return;
     }
     openUntitledFile();
-}
-
-void LameMaster::logCommand(const QProcess *task)
-{
-    log->logCommand(task);
-}
-
-void LameMaster::logOutput(const QString &text)
-{
-    log->logOutput(text);
 }
 
 bool LameMaster::openFile(const QString &path)

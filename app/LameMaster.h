@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/widgets/ApplicationDelegate.h"
+#include "platform/widgets/ButtonTitles.h"
+#include "platform/widgets/DocumentRegistry.h"
 
 #include <QList>
 #include <QObject>
@@ -9,7 +10,6 @@
 #include <memory>
 
 class AppMenu;
-class BatchEncoder;
 class CommandLog;
 class LamePrefs;
 
@@ -18,7 +18,7 @@ class LamePrefs;
 // one that receives files opened with the application (the gopher) first, places every new
 // document window one cascade step from the last, and opens batch and rip windows on request
 // and whenever a volume is mounted.
-class LameMaster : public QObject, public ApplicationDelegate
+class LameMaster : public QObject, public ButtonTitles, public DocumentRegistry
 {
     Q_OBJECT
 
@@ -38,15 +38,13 @@ class LameMaster : public QObject, public ApplicationDelegate
     QString cancelButtonTitle() override;
     QString saveButtonTitle() override;
 
-    void registerBureaucrat(BatchEncoder *controller) override;
-    void unregisterBureaucrat(BatchEncoder *controller) override;
-    void setGopher(BatchEncoder *controller) override;
-    BatchEncoder *gopher() const { return theGopher; }
-    const QList<BatchEncoder *> &bureaucrats() const { return registry; }
+    void registerBureaucrat(FileReceiver *receiver) override;
+    void unregisterBureaucrat(FileReceiver *receiver) override;
+    void setGopher(FileReceiver *receiver) override;
+    FileReceiver *gopher() const { return theGopher; }
+    const QList<FileReceiver *> &bureaucrats() const { return registry; }
 
     void runDidEnd(QWidget *window) override;
-    void logCommand(const QProcess *task) override;
-    void logOutput(const QString &text) override;
 
     // A file opened with the application: it goes to the gopher, which is made when there is none.
     bool openFile(const QString &path) override;
@@ -74,7 +72,7 @@ class LameMaster : public QObject, public ApplicationDelegate
     QString cancelTitle;
     QString saveTitle;
     QPointF next;
-    QList<BatchEncoder *> registry;
-    BatchEncoder *theGopher = nullptr;
+    QList<FileReceiver *> registry;
+    FileReceiver *theGopher = nullptr;
     bool quitting = false;
 };

@@ -6,7 +6,8 @@
 #include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
 #include "platform/LocalizedStrings.h"
-#include "platform/widgets/ApplicationDelegate.h"
+#include "platform/widgets/CommandLogSink.h"
+#include "platform/widgets/DocumentRegistry.h"
 #include "platform/widgets/FileDrops.h"
 #include "platform/widgets/Sheets.h"
 #include "platform/widgets/WindowDescription.h"
@@ -88,8 +89,8 @@ BatchEncoder::BatchEncoder(LamePrefs *prefs) : windowIndex(++createdCount), pref
 
 BatchEncoder::~BatchEncoder()
 {
-    if (ApplicationDelegate *master = ApplicationDelegate::instance())
-        master->unregisterBureaucrat(this);
+    if (DocumentRegistry *registry = DocumentRegistry::instance())
+        registry->unregisterBureaucrat(this);
     controllers.removeOne(this);
     discardProcess();
     // The window outlives this controller until its deferred deletion, and may be painted or
@@ -181,8 +182,8 @@ void BatchEncoder::setUpWindow()
     filesWindow->setWindowTitle(
         windowIndex == 1 ? batchText("FirstWindowTitle", "Batch Encoding")
                          : localizedFormat(batchText("WindowTitle", "Batch Encoding %u"), {windowIndex}));
-    if (ApplicationDelegate *master = ApplicationDelegate::instance())
-        master->positionWindow(filesWindow);
+    if (DocumentRegistry *registry = DocumentRegistry::instance())
+        registry->positionWindow(filesWindow);
     filesWindow->setAcceptDrops(true);
 
     for (const char *rate : {"16", "22.05", "24", "32", "44.1", "48"})
@@ -191,8 +192,8 @@ void BatchEncoder::setUpWindow()
     sampleRate->setEnabled(false);
     bitDepth->setEnabled(false);
 
-    if (ApplicationDelegate *master = ApplicationDelegate::instance())
-        master->registerBureaucrat(this);
+    if (DocumentRegistry *registry = DocumentRegistry::instance())
+        registry->registerBureaucrat(this);
     filesWindow->show();
     filesWindow->raise();
     filesWindow->activateWindow();
@@ -201,8 +202,8 @@ void BatchEncoder::setUpWindow()
 void BatchEncoder::release()
 {
     ending = true;
-    if (ApplicationDelegate *master = ApplicationDelegate::instance())
-        master->unregisterBureaucrat(this);
+    if (DocumentRegistry *registry = DocumentRegistry::instance())
+        registry->unregisterBureaucrat(this);
     if (tagsPanel)
         tagsPanel->hide();
     // Closed rather than hidden, so that closing the last window still ends the application.
@@ -239,8 +240,8 @@ bool BatchEncoder::eventFilter(QObject *watched, QEvent *event)
         if (tagsVisible && tagsPanel && !tagsPanel->isVisible())
             tagsPanel->show();
         if (!progress)
-            if (ApplicationDelegate *master = ApplicationDelegate::instance())
-                master->setGopher(this);
+            if (DocumentRegistry *registry = DocumentRegistry::instance())
+                registry->setGopher(this);
         return false;
     case QEvent::WindowDeactivate:
         // The batch window stops being the main window only when another application window
@@ -274,9 +275,9 @@ void BatchEncoder::addFile(const QString &path, bool fromDrag)
     if (!preferences || progress || !fileModel)
         return;
     if (const QString reason = refusalReason(path); !reason.isEmpty()) {
-        if (ApplicationDelegate *master = ApplicationDelegate::instance())
-            master->logOutput(localizedFormat(batchText("CannotAdd", "\nCannot add \"%@\": %@.\n"),
-                                              {QFileInfo(path).fileName(), reason}));
+        if (CommandLogSink *log = CommandLogSink::instance())
+            log->logOutput(localizedFormat(batchText("CannotAdd", "\nCannot add \"%@\": %@.\n"),
+                                           {QFileInfo(path).fileName(), reason}));
         Workspace::shared().beep();
         return;
     }

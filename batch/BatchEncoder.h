@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/EncoderRun.h"
+#include "platform/widgets/DocumentRegistry.h"
 
 #include <QList>
 #include <QObject>
@@ -27,7 +28,7 @@ class QWidget;
 // the list one file after another: the progress sheet, the Stop and Skip questions, the
 // question about existing output files and the completion sheet.
 // A controller owns itself: it ends with its window, or with its run.
-class BatchEncoder : public QObject
+class BatchEncoder : public QObject, public FileReceiver
 {
     Q_OBJECT
 
@@ -40,7 +41,7 @@ class BatchEncoder : public QObject
     static quint32 batchCount();
 
     // Adds one file to the list, in name order, unless the run has begun or it is listed already.
-    void addFile(const QString &path, bool fromDrag);
+    void addFile(const QString &path, bool fromDrag) override;
     // The MP3 file an input file is encoded into: its name with the extension "mp3", in `folder`.
     static QString outputPathFor(const QString &inputPath, const QString &folder);
     // A text of the window's string table ("Batch").

@@ -7,7 +7,9 @@
 #include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
 #include "platform/LocalizedStrings.h"
-#include "platform/widgets/ApplicationDelegate.h"
+#include "platform/widgets/ButtonTitles.h"
+#include "platform/widgets/CommandLogSink.h"
+#include "platform/widgets/DocumentRegistry.h"
 #include "platform/widgets/Sheets.h"
 #include "platform/widgets/Workspace.h"
 
@@ -23,11 +25,10 @@
 #include <QTextBoundaryFinder>
 
 namespace {
-ApplicationDelegate *master()
+DocumentRegistry *registry()
 {
-    return ApplicationDelegate::instance();
+    return DocumentRegistry::instance();
 }
-
 } // namespace
 
 QString BatchEncoder::outputPathFor(const QString &inputPath, const QString &folder)
@@ -64,7 +65,7 @@ bool BatchEncoder::prepareDestination()
         return true;
     sheet = Sheets::beginAlertSheet(
         filesWindow, batchText("DestinationErrorTitle", "Cannot Use Destination Folder"),
-        ApplicationDelegate::confirmTitle(), QString(), QString(),
+        ButtonTitles::confirm(), QString(), QString(),
         localizedFormat(
             batchText("DestinationErrorMessage",
                       "The folder \"%@\" cannot be created or written. Choose another destination."),
@@ -79,8 +80,8 @@ void BatchEncoder::beginEncoding()
         return;
     if (!prepareDestination())
         return;
-    if (master())
-        master()->unregisterBureaucrat(this);
+    if (registry())
+        registry()->unregisterBureaucrat(this);
     encodeButton->setEnabled(false);
     if (tagsPanel)
         tagsPanel->close();
@@ -130,8 +131,8 @@ void BatchEncoder::connectRun()
     connect(run, &EncoderRun::encoderLaunched, this, [this] { progress->attachToWindow(filesWindow); });
     connect(run, &EncoderRun::resumed, progress, &LameProgress::resume);
     connect(run, &EncoderRun::fileEnded, this, [this] {
-        if (master())
-            master()->unregisterBureaucrat(this);
+        if (registry())
+            registry()->unregisterBureaucrat(this);
         progress->reset();
     });
     connect(run, &EncoderRun::nameConflict, this, &BatchEncoder::resolveNameConflict);
@@ -140,7 +141,7 @@ void BatchEncoder::connectRun()
         displayCompletion();
     });
     connect(run, &EncoderRun::stopped, this, &BatchEncoder::abortRun);
-    connect(run, &EncoderRun::logged, this, &ApplicationDelegate::logLine);
+    connect(run, &EncoderRun::logged, this, &CommandLogSink::logLine);
 }
 
 void BatchEncoder::discardProcess()
@@ -156,8 +157,8 @@ void BatchEncoder::stopProcess(LameProgress *)
     progress->suspend();
     run->questionStarted();
     sheet = Sheets::beginAlertSheet(filesWindow, batchText("StopBatchTitle", "Stop batch?"),
-                                    ApplicationDelegate::confirmTitle(), ApplicationDelegate::cancelTitle(),
-                                    QString(), batchText("StopBatchMessage", "Stop encoding?"),
+                                    ButtonTitles::confirm(), ButtonTitles::cancel(), QString(),
+                                    batchText("StopBatchMessage", "Stop encoding?"),
                                     [this](int answer) { confirmStopDidEnd(answer); });
 }
 
@@ -169,11 +170,11 @@ void BatchEncoder::skipTask(LameProgress *)
     run->questionStarted();
     const QString name =
         QFileInfo(tasks.value(run->currentIndex()).value(kInputFileKey).toString()).fileName();
-    sheet = Sheets::beginAlertSheet(
-        filesWindow, batchText("SkipTaskTitle", "Skip file?"), ApplicationDelegate::confirmTitle(),
-        ApplicationDelegate::cancelTitle(), QString(),
-        localizedFormat(batchText("SkipTaskMessage", "Skip file \"%@\"?"), {name}),
-        [this](int answer) { confirmSkipDidEnd(answer); });
+    sheet =
+        Sheets::beginAlertSheet(filesWindow, batchText("SkipTaskTitle", "Skip file?"),
+                                ButtonTitles::confirm(), ButtonTitles::cancel(), QString(),
+                                localizedFormat(batchText("SkipTaskMessage", "Skip file \"%@\"?"), {name}),
+                                [this](int answer) { confirmSkipDidEnd(answer); });
 }
 
 void BatchEncoder::confirmSkipDidEnd(int answer)
@@ -187,8 +188,8 @@ void BatchEncoder::confirmStopDidEnd(int answer)
     closingWindow = false;
     // A batch stopped from its sheet ends like a finished one; one stopped by closing its window
     // ends as a closed window does.
-    if (answer == 1 && master() && !closing)
-        master()->runDidEnd(filesWindow);
+    if (answer == 1 && registry() && !closing)
+        registry()->runDidEnd(filesWindow);
     run->stopAnswered(answer == 1);
 }
 
@@ -218,14 +219,14 @@ void BatchEncoder::displayCompletion()
                                       "or tags). The command log shows why."),
                             {run->libraryFailureCount()});
     sheet = Sheets::beginInformationalAlertSheet(
-        filesWindow, batchText("CompletionTitle", "Encoding Complete"), ApplicationDelegate::confirmTitle(),
-        message, [this](int) { completionEnded(); });
+        filesWindow, batchText("CompletionTitle", "Encoding Complete"), ButtonTitles::confirm(), message,
+        [this](int) { completionEnded(); });
 }
 
 void BatchEncoder::completionEnded()
 {
-    if (master())
-        master()->runDidEnd(filesWindow);
+    if (registry())
+        registry()->runDidEnd(filesWindow);
     Workspace::shared().noteFileSystemChanged(outputFolder);
     if (!tasks.isEmpty())
         Workspace::shared().selectFile(tasks.first().value(kOutputFileKey).toString());
@@ -261,7 +262,7 @@ void BatchEncoder::duplicateNameEnded(int answer)
     case 1: {
         Sheets::SavePanelOptions options;
         options.title = batchText("SaveAsPanelTitle", "Save As");
-        options.prompt = master() ? master()->saveButtonTitle() : QStringLiteral("Save");
+        options.prompt = ButtonTitles::save();
         options.requiredFileType = QStringLiteral("mp3");
         options.directory = QFileInfo(path).path();
         options.file = QFileInfo(path).fileName();

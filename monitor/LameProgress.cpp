@@ -3,7 +3,7 @@
 #include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Paths.h"
-#include "platform/widgets/ApplicationDelegate.h"
+#include "platform/widgets/CommandLogSink.h"
 #include "platform/widgets/WindowDescription.h"
 
 #include <QDialog>
@@ -34,8 +34,8 @@ bool hasPath(const QVariantMap &task, const QString &key)
 
 void logOutput(const QString &text)
 {
-    if (ApplicationDelegate *application = ApplicationDelegate::instance())
-        application->logOutput(text);
+    if (CommandLogSink *log = CommandLogSink::instance())
+        log->logOutput(text);
 }
 
 QString textOf(const QLabel *field)
@@ -251,8 +251,8 @@ void LameProgress::attachToTool(QProcess *tool)
                                        toolDidExit(tool);
                                });
     toolOutput.clear();
-    if (ApplicationDelegate *application = ApplicationDelegate::instance())
-        application->logCommand(tool);
+    if (CommandLogSink *log = CommandLogSink::instance())
+        log->logCommand(tool);
     // QProcess announces only the channels it reads through pipes: merged error output arrives
     // as standard output, and a channel sent to a file or another process is never announced.
     toolConnections << connect(tool, &QProcess::readyReadStandardOutput, this, [this, tool] {

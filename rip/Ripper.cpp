@@ -6,7 +6,9 @@
 #include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
 #include "platform/LocalizedStrings.h"
-#include "platform/widgets/ApplicationDelegate.h"
+#include "platform/widgets/ButtonTitles.h"
+#include "platform/widgets/CommandLogSink.h"
+#include "platform/widgets/DocumentRegistry.h"
 #include "platform/widgets/FileDrops.h"
 #include "platform/widgets/Sheets.h"
 #include "platform/widgets/WindowDescription.h"
@@ -39,9 +41,9 @@ const QStringList audioExtensions = {"aiff", "AIFF", "aif", "AIF", "aifc", "AIFC
                                      "wav",  "WAV",  "al",  "AL",  "ul",   "UL",   "au",  "AU",
                                      "snd",  "SND",  "iff", "IFF", "cdda", "CDDA"};
 
-ApplicationDelegate *master()
+DocumentRegistry *registry()
 {
-    return ApplicationDelegate::instance();
+    return DocumentRegistry::instance();
 }
 
 // What replaces "/" in folder and file names. A translation holding "/" itself would put the
@@ -207,8 +209,8 @@ bool Ripper::setUpWindow(const QString &albumProposal)
 
     ripWindow->setWindowFilePath(discPath);
     ripWindow->setWindowTitle(localizedFormat(ripText("WindowTitle", "Rip Audio CD - %@"), {volumeName()}));
-    if (master())
-        master()->positionWindow(ripWindow);
+    if (registry())
+        registry()->positionWindow(ripWindow);
     ripWindow->show();
     ripWindow->raise();
     ripWindow->activateWindow();
@@ -320,8 +322,8 @@ bool Ripper::eventFilter(QObject *watched, QEvent *event)
             [](const QStringList &paths) {
                 // The files go to a batch window: a rip window lists only its disc.
                 for (const QString &path : paths)
-                    if (master())
-                        master()->openFile(path);
+                    if (registry())
+                        registry()->openFile(path);
             });
     default:
         return false;
@@ -336,7 +338,7 @@ void Ripper::beginRip()
         return;
     Sheets::OpenPanelOptions options;
     options.title = ripText("SelectPanelTitle", "Select Destination Folder");
-    options.prompt = master() ? master()->saveButtonTitle() : QStringLiteral("Save");
+    options.prompt = ButtonTitles::save();
     options.chooseFiles = false;
     options.chooseDirectories = true;
     options.directory = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
@@ -372,9 +374,9 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
         path = chosen.filePath(name + QStringLiteral(" %1").arg(k));
     if (!QDir().mkdir(path)) {
         sheet = Sheets::beginAlertSheet(
-            ripWindow, ripText("CantCreateTitle", "Can't Create Folder"), ApplicationDelegate::confirmTitle(),
-            QString(), QString(),
-            localizedFormat(ripText("CantCreateMessage", "Can't create \"%@\"."), {path}), nullptr);
+            ripWindow, ripText("CantCreateTitle", "Can't Create Folder"), ButtonTitles::confirm(), QString(),
+            QString(), localizedFormat(ripText("CantCreateMessage", "Can't create \"%@\"."), {path}),
+            nullptr);
         return;
     }
     folder = path;
@@ -453,7 +455,7 @@ void Ripper::connectRun()
         displayCompletion();
     });
     connect(run, &EncoderRun::stopped, this, &Ripper::abortRun);
-    connect(run, &EncoderRun::logged, this, &ApplicationDelegate::logLine);
+    connect(run, &EncoderRun::logged, this, &CommandLogSink::logLine);
 }
 
 void Ripper::stopProcess(LameProgress *)
@@ -463,9 +465,8 @@ void Ripper::stopProcess(LameProgress *)
     progress->suspend();
     run->questionStarted();
     sheet = Sheets::beginAlertSheet(
-        ripWindow, ripText("StopRipTitle", "Stop rip?"), ApplicationDelegate::confirmTitle(),
-        ApplicationDelegate::cancelTitle(), QString(),
-        localizedFormat(ripText("StopRipMessage", "Stop ripping \"%@\"?"), {volumeName()}),
+        ripWindow, ripText("StopRipTitle", "Stop rip?"), ButtonTitles::confirm(), ButtonTitles::cancel(),
+        QString(), localizedFormat(ripText("StopRipMessage", "Stop ripping \"%@\"?"), {volumeName()}),
         [this](int answer) { confirmStopDidEnd(answer); });
 }
 
@@ -477,8 +478,7 @@ void Ripper::skipTask(LameProgress *)
     run->questionStarted();
     const QString number = tracks.value(run->currentIndex()).value(kSongTrackNoKey).toString();
     sheet = Sheets::beginAlertSheet(ripWindow, ripText("SkipTaskTitle", "Skip track?"),
-                                    ApplicationDelegate::confirmTitle(), ApplicationDelegate::cancelTitle(),
-                                    QString(),
+                                    ButtonTitles::confirm(), ButtonTitles::cancel(), QString(),
                                     localizedFormat(ripText("SkipTaskMessage", "Skip track %@?"), {number}),
                                     [this](int answer) { run->skipAnswered(answer == 1); });
 }
@@ -487,8 +487,8 @@ void Ripper::confirmStopDidEnd(int answer)
 {
     const bool closing = closingWindow;
     closingWindow = false;
-    if (answer == 1 && master() && !closing)
-        master()->runDidEnd(ripWindow);
+    if (answer == 1 && registry() && !closing)
+        registry()->runDidEnd(ripWindow);
     run->stopAnswered(answer == 1);
 }
 
@@ -516,14 +516,14 @@ void Ripper::displayCompletion()
                                            "entry or tags). The command log shows why."),
                                    {run->libraryFailureCount()});
     sheet = Sheets::beginInformationalAlertSheet(ripWindow, ripText("CompletionTitle", "Rip Complete"),
-                                                 ApplicationDelegate::confirmTitle(), message,
+                                                 ButtonTitles::confirm(), message,
                                                  [this](int) { completionEnded(); });
 }
 
 void Ripper::completionEnded()
 {
-    if (master())
-        master()->runDidEnd(ripWindow);
+    if (registry())
+        registry()->runDidEnd(ripWindow);
     Workspace::shared().noteFileSystemChanged(folder);
     if (!tracks.isEmpty())
         Workspace::shared().selectFile(tracks.first().value(kOutputFileKey).toString());

@@ -1,6 +1,6 @@
 #include "platform/widgets/Sheets.h"
 
-#include "platform/widgets/ApplicationDelegate.h"
+#include "platform/widgets/ButtonTitles.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -83,7 +83,7 @@ void showAlert(Alert *box, QPushButton *defaultButton, QPushButton *alternateBut
                AlertHandler handler)
 {
     for (QPushButton *button : {defaultButton, alternateButton, otherButton})
-        if (button && button->text() == ApplicationDelegate::cancelTitle())
+        if (button && button->text() == ButtonTitles::cancel())
             box->cancelButton = button;
     box->setDefaultButton(defaultButton);
     giveMnemonics({defaultButton, alternateButton, otherButton});

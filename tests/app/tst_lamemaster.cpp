@@ -1,46 +1,17 @@
 #include "app/LameMaster.h"
 #include "app/SingleInstance.h"
 #include "batch/BatchEncoder.h"
+#include "core/LamePrefs.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QMainWindow>
 #include <QProcess>
 #include <QScreen>
-#include <QTranslator>
 #include <QtTest>
 
-namespace {
-// A translation of one text, to see whether a title is looked up again.
-class OneTranslation : public QTranslator
-{
-  public:
-    OneTranslation(const char *context, const char *key, const QString &text)
-        : context(context), key(key), text(text)
-    {
-    }
-    bool isEmpty() const override { return false; }
-    QString translate(const char *c, const char *source, const char *, int) const override
-    {
-        return qstrcmp(c, context) == 0 && qstrcmp(source, key) == 0 ? text : QString();
-    }
-
-  private:
-    const char *context;
-    const char *key;
-    QString text;
-};
-
-QWidget *windowAt(int x, int y, int width = 200, int height = 150)
-{
-    auto *window = new QWidget;
-    window->setGeometry(x, y, width, height);
-    return window;
-}
-} // namespace
-
 // The application controller: the registry of batch windows and its gopher, the cascade of new
-// windows, the cached button titles, files opened with the application and a second launch.
+// windows, files opened with the application, and launching Orvik again.
 class tst_LameMaster : public QObject
 {
     Q_OBJECT
@@ -51,127 +22,77 @@ class tst_LameMaster : public QObject
     void registryKeepsTheGopherFirst()
     {
         LameMaster master;
-        QVERIFY(!master.gopher());
         BatchEncoder *a = BatchEncoder::initWithPreferences(master.preferences());
         BatchEncoder *b = BatchEncoder::initWithPreferences(master.preferences());
         // A window that becomes active makes itself the gopher; start from a known order.
         QCoreApplication::processEvents();
-        master.unregisterBureaucrat(a);
-        master.unregisterBureaucrat(b);
-        master.registerBureaucrat(a);
-        master.registerBureaucrat(b);
-        QCOMPARE(master.bureaucrats(), (QList<BatchEncoder *>{a, b}));
-        QCOMPARE(master.gopher(), a);
-
-        master.registerBureaucrat(a);
+        for (BatchEncoder *batch : {a, b, a, b})
+            master.unregisterBureaucrat(batch);
+        for (BatchEncoder *batch : {a, b, a})
+            master.registerBureaucrat(batch);
         master.unregisterBureaucrat(nullptr);
-        QCOMPARE(master.bureaucrats(), (QList<BatchEncoder *>{a, b}));
-
+        using Registry = QList<FileReceiver *>;
+        QCOMPARE(master.bureaucrats(), (Registry{a, b}));
+        QCOMPARE(master.gopher(), a);
         master.setGopher(b);
-        QCOMPARE(master.bureaucrats(), (QList<BatchEncoder *>{b, a}));
-        QCOMPARE(master.gopher(), b);
         master.setGopher(nullptr);
+        QCOMPARE(master.bureaucrats(), (Registry{b, a}));
         QCOMPARE(master.gopher(), b);
-
         master.unregisterBureaucrat(b);
         QCOMPARE(master.gopher(), a);
-        master.unregisterBureaucrat(b);
-        QCOMPARE(master.bureaucrats(), QList<BatchEncoder *>{a});
         master.unregisterBureaucrat(a);
         QVERIFY(!master.gopher());
-        QVERIFY(master.bureaucrats().isEmpty());
 
         // Closing a window ends its controller, which leaves the registry.
         master.setGopher(a);
         a->window()->close();
-        QTRY_VERIFY(!BatchEncoder::allControllers().contains(a));
-        QVERIFY(master.bureaucrats().isEmpty());
         b->window()->close();
         QTRY_VERIFY(BatchEncoder::allControllers().isEmpty());
+        QVERIFY(master.bureaucrats().isEmpty());
     }
 
-    void cascadeFromTheAnchor()
+    void cascade_data()
     {
-        LameMaster master;
-        std::unique_ptr<QWidget> first(windowAt(100, 80));
-        master.positionWindow(first.get());
-        QCOMPARE(first->pos(), QPoint(100, 80));
-        QCOMPARE(master.nextPosition(), QPointF(100, 80));
-
-        std::unique_ptr<QWidget> second(windowAt(400, 300));
-        master.positionWindow(second.get());
-        QCOMPARE(second->pos(), QPoint(124, 104));
-
-        // Closing windows does not bring the cascade back.
-        first.reset();
-        second.reset();
-        std::unique_ptr<QWidget> third(windowAt(10, 10));
-        master.positionWindow(third.get());
-        QCOMPARE(third->pos(), QPoint(148, 128));
-    }
-
-    void windowAtTheOriginMakesTheNextOneTheAnchor()
-    {
-        LameMaster master;
-        std::unique_ptr<QWidget> first(windowAt(0, 0));
-        master.positionWindow(first.get());
-        QCOMPARE(master.nextPosition(), QPointF(0, 0));
-        std::unique_ptr<QWidget> second(windowAt(300, 200));
-        master.positionWindow(second.get());
-        QCOMPARE(second->pos(), QPoint(300, 200));
-        QCOMPARE(master.nextPosition(), QPointF(300, 200));
-    }
-
-    void cascadeStaysOnTheScreen()
-    {
-        LameMaster master;
+        QTest::addColumn<QList<QRect>>("windows"); // as their descriptions place them
+        QTest::addColumn<QList<QPoint>>("placed");
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-        std::unique_ptr<QWidget> anchor(windowAt(area.right() - 250, area.bottom() - 180));
-        master.positionWindow(anchor.get());
-        std::unique_ptr<QWidget> next(windowAt(0, 0, 240, 170));
-        master.positionWindow(next.get());
-        QVERIFY(area.contains(QRect(next->pos(), next->size())));
-        QCOMPARE(next->pos(), area.topLeft());
+        // The first keeps its place; the rest follow one step each, also after the first closed.
+        QTest::newRow("from the anchor")
+            << QList<QRect>{{100, 80, 200, 150}, {400, 300, 200, 150}, {10, 10, 9, 9}}
+            << QList<QPoint>{{100, 80}, {124, 104}, {148, 128}};
+        QTest::newRow("a window at the origin makes the next one the anchor")
+            << QList<QRect>{{0, 0, 200, 150}, {300, 200, 200, 150}, {0, 0, 200, 150}}
+            << QList<QPoint>{{0, 0}, {300, 200}, {324, 224}};
+        QTest::newRow("a step off the screen starts again from its edge")
+            << QList<QRect>{{area.right() - 250, area.bottom() - 180, 200, 150}, {0, 0, 240, 170}}
+            << QList<QPoint>{{area.right() - 250, area.bottom() - 180}, area.topLeft()};
     }
 
-    void buttonTitlesAreLookedUpOnce()
+    void cascade()
     {
+        QFETCH(QList<QRect>, windows);
+        QFETCH(QList<QPoint>, placed);
         LameMaster master;
-        QCOMPARE(master.confirmButtonTitle(), QString("OK"));
-        QCOMPARE(master.cancelButtonTitle(), QString("Cancel"));
-        OneTranslation translation("Global", "ConfirmButtonTitle", "Fine");
-        QCoreApplication::installTranslator(&translation);
-        QCOMPARE(master.confirmButtonTitle(), QString("OK"));
-        QCOMPARE(master.saveButtonTitle(), QString("Save"));
-        LameMaster another;
-        QCOMPARE(another.confirmButtonTitle(), QString("Fine"));
-        QCoreApplication::removeTranslator(&translation);
-    }
-
-    void firstWindowTitles()
-    {
-        LameMaster master;
-        const quint32 before = BatchEncoder::batchCount();
-        master.initiateBatch();
-        master.initiateBatch();
-        QCOMPARE(BatchEncoder::batchCount(), before + 2);
-        const QList<BatchEncoder *> windows = BatchEncoder::allControllers();
-        QCOMPARE(windows.last()->window()->windowTitle(), QString("Batch Encoding %1").arg(before + 2));
-        for (BatchEncoder *batch : windows)
-            batch->window()->close();
-        QTRY_VERIFY(BatchEncoder::allControllers().isEmpty());
+        for (int i = 0; i < windows.size(); ++i) {
+            QWidget window;
+            window.setGeometry(windows[i]);
+            master.positionWindow(&window);
+            QCOMPARE(window.pos(), placed[i]);
+        }
     }
 
     void openedFilesGoToTheGopher()
     {
         LameMaster master;
+        const quint32 before = BatchEncoder::batchCount();
         QVERIFY(master.openFile("/music/b.wav"));
-        BatchEncoder *gopher = master.gopher();
-        QVERIFY(gopher);
         QVERIFY(master.openFile("/music/a.wav"));
+        QCOMPARE(BatchEncoder::allControllers().size(), 1);
+        BatchEncoder *gopher = BatchEncoder::allControllers().first();
         QCOMPARE(master.gopher(), gopher);
+        QCOMPARE(gopher->window()->windowTitle(), QString("Batch Encoding %1").arg(before + 1));
         QCOMPARE(gopher->taskRecords().size(), 2);
-        QCOMPARE(gopher->taskRecords().first().value("Input File Name").toString(), QString("/music/a.wav"));
+        QCOMPARE(gopher->taskRecords().first().value(kInputFileKey).toString(), QString("/music/a.wav"));
         QVERIFY(master.openUntitledFile());
         QCOMPARE(BatchEncoder::allControllers().size(), 2);
         for (BatchEncoder *batch : BatchEncoder::allControllers())
@@ -179,71 +100,64 @@ class tst_LameMaster : public QObject
         QTRY_VERIFY(BatchEncoder::allControllers().isEmpty());
     }
 
-    void secondLaunchHandsItsFilesOver()
+    // Orvik started again while this process holds the session's name.
+    void launches_data()
     {
+        QTest::addColumn<QStringList>("environment"); // NAME=value, or NAME alone to remove it
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("exitCode"); // -1: still running, with a window of its own
+        QTest::addColumn<bool>("handedOver");
+        QTest::addColumn<QString>("error"); // a word of the one line on standard error
+        QTest::newRow("a second launch hands its files over")
+            << QStringList() << QStringList{"/tmp/first song.wav", "/tmp/second;$x.aiff"} << 0 << true << "";
+        QTest::newRow("without a session bus each launch runs on its own")
+            << QStringList{"DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus"}
+            << QStringList{"/tmp/song.wav"} << -1 << false << "";
+        QTest::newRow("without a display it says so and fails")
+            << QStringList{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=xcb"} << QStringList() << 1 << false
+            << "display";
+    }
+
+    void launches()
+    {
+        QFETCH(QStringList, environment);
+        QFETCH(QStringList, files);
+        QFETCH(int, exitCode);
+        QFETCH(bool, handedOver);
+        QFETCH(QString, error);
         if (!QDBusConnection::sessionBus().isConnected())
             QSKIP("no session bus: run the suite under dbus-run-session");
         SingleInstance instance;
         QStringList received;
-        bool called = false;
-        instance.filesOpened = [&](const QStringList &files) {
-            received = files;
-            called = true;
-        };
+        instance.filesOpened = [&](const QStringList &opened) { received = opened; };
         QCOMPARE(instance.claim({}), SingleInstance::Role::Primary);
+        const auto release =
+            qScopeGuard([] { QDBusConnection::sessionBus().unregisterService(SingleInstance::serviceName); });
 
-        QProcess second;
-        second.setProgram(QStringLiteral(ORVIK_BUILD_DIR "/orvik"));
-        second.setArguments({"/tmp/first song.wav", "/tmp/second;$x.aiff"});
-        second.start();
-        QVERIFY(second.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(called, 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 20000);
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
-        QCOMPARE(received, (QStringList{"/tmp/first song.wav", "/tmp/second;$x.aiff"}));
-        QDBusConnection::sessionBus().unregisterService(SingleInstance::serviceName);
-    }
-
-    void withoutASessionBusEachLaunchRunsOnItsOwn()
-    {
-        if (!QDBusConnection::sessionBus().isConnected())
-            QSKIP("no session bus: run the suite under dbus-run-session");
-        SingleInstance instance;
-        bool called = false;
-        instance.filesOpened = [&](const QStringList &) { called = true; };
-        QCOMPARE(instance.claim({}), SingleInstance::Role::Primary);
-
-        QProcess alone;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
-        alone.setProcessEnvironment(environment);
-        alone.start(QStringLiteral(ORVIK_BUILD_DIR "/orvik"), {"/tmp/song.wav"});
-        QVERIFY(alone.waitForStarted());
-        // It neither hands the file over nor ends: it has a window of its own.
-        QTest::qWait(1500);
-        QVERIFY(!called);
-        QCOMPARE(alone.state(), QProcess::Running);
-        alone.kill();
-        alone.waitForFinished();
-        QDBusConnection::sessionBus().unregisterService(SingleInstance::serviceName);
-    }
-
-    void noDisplaySaysSoAndFails()
-    {
+        QProcessEnvironment settings = QProcessEnvironment::systemEnvironment();
+        for (const QString &setting : environment)
+            setting.contains('=') ? settings.insert(setting.section('=', 0, 0), setting.section('=', 1))
+                                  : settings.remove(setting);
         QProcess orvik;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("DISPLAY");
-        environment.remove("WAYLAND_DISPLAY");
-        environment.insert("QT_QPA_PLATFORM", "xcb");
-        orvik.setProcessEnvironment(environment);
-        orvik.start(QStringLiteral(ORVIK_BUILD_DIR "/orvik"), {});
-        QVERIFY(orvik.waitForFinished(20000));
-        QCOMPARE(orvik.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(orvik.exitCode(), 1);
-        const QByteArray error = orvik.readAllStandardError();
-        QCOMPARE(error.count('\n'), 1);
-        QVERIFY(error.contains("display"));
+        orvik.setProcessEnvironment(settings);
+        orvik.start(QStringLiteral(ORVIK_BUILD_DIR "/orvik"), files);
+        QVERIFY(orvik.waitForStarted());
+        if (exitCode < 0) {
+            QTest::qWait(1500);
+            QCOMPARE(orvik.state(), QProcess::Running);
+            orvik.kill();
+        }
+        // The hand-over is answered by this process's event loop.
+        QTRY_COMPARE_WITH_TIMEOUT(orvik.state(), QProcess::NotRunning, 20000);
+        if (exitCode >= 0) {
+            QCOMPARE(orvik.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(orvik.exitCode(), exitCode);
+        }
+        if (handedOver)
+            QTRY_COMPARE_WITH_TIMEOUT(received, files, 20000);
+        QVERIFY(handedOver || received.isEmpty());
+        const QByteArray errors = orvik.readAllStandardError();
+        QVERIFY(error.isEmpty() || (errors.count('\n') == 1 && errors.contains(error.toUtf8())));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "support/AudioFiles.h"
 #include "support/widgets/BatchFixture.h"
 #include "support/widgets/TestSheets.h"
 
@@ -7,55 +8,54 @@
 #include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
 #include "platform/widgets/Workspace.h"
+#include "settings/PreferencesWindow.h"
 
-#include <QDialog>
-#include <QFile>
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
-#include <QFileInfo>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSignalSpy>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTableView>
+#include <QWindow>
 #include <QtTest>
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace {
-const int Stop = 1;
-const int Skip = 2;
+using Fixture = BatchFixture;
 
-QByteArray contents(const QString &path)
+// A key as the keyboard gives it: to whatever has the focus.
+void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QTest::keyClick(static_cast<QWidget *>(nullptr), Qt::Key(key), modifiers);
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
+// What a keyboard and a screen reader need of a window: each button showing has a mnemonic of
+// its own, and each label is read as the text it shows.
+void checkKeyboardAndReader(QWidget *window)
 {
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-}
-
-bool setImmutable(const QString &path, bool on)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    int flags = 0;
-    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    ::close(fd);
-    return done;
+    QList<QKeySequence> mnemonics;
+    for (QAbstractButton *button : window->findChildren<QAbstractButton *>()) {
+        if (!button->isVisible() || button->text().isEmpty())
+            continue;
+        const QKeySequence mnemonic = QKeySequence::mnemonic(button->text());
+        QVERIFY2(!mnemonic.isEmpty() && !mnemonics.contains(mnemonic), qPrintable(button->text()));
+        mnemonics << mnemonic;
+    }
+    for (QLabel *label : window->findChildren<QLabel *>())
+        if (label->isVisible() && !label->text().isEmpty())
+            QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
+                     label->buddy() ? QString(label->text()).remove(u'&') : label->text());
 }
 } // namespace
 
 // The window side of a batch's run with the stand-in encoder, whose timing the tests choose: the
-// sheets and questions, existing output files, and closing the window during a run. The run's
-// own transitions are tested on EncoderRun.
+// questions and how they are answered (by a button, Escape or the close button), existing output
+// files, closing and quitting during a run, and the main job done with the keyboard alone. The
+// run's own transitions are tested without windows on EncoderRun.
 class tst_BatchRun : public QObject
 {
     Q_OBJECT
@@ -74,7 +74,7 @@ class tst_BatchRun : public QObject
         QCOMPARE(alert->text(), QString("Encoding Complete"));
         QCOMPARE(alert->informativeText(), message);
         QVERIFY(TestSheets::click(alert, "OK"));
-        QVERIFY(BatchFixture::waitUntilEnded(batch));
+        QVERIFY(Fixture::waitUntilEnded(batch));
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().first().toString(), shownFile);
     }
@@ -89,7 +89,7 @@ class tst_BatchRun : public QObject
     void init() { music = fixture->cleanMusicFolder(); }
 
     // A failed test leaves no question or window behind for the next one.
-    void cleanup() { QVERIFY(BatchFixture::closeEverything()); }
+    void cleanup() { QVERIFY(Fixture::closeEverything()); }
 
     void cleanupTestCase() { fixture.reset(); }
 
@@ -97,9 +97,8 @@ class tst_BatchRun : public QObject
     {
         BatchEncoder *batch =
             fixture->batchWith({fixture->fakeInput("b.wav", 0.1), fixture->fakeInput("a.wav", 0.1)});
-        BatchFixture::encode(batch);
+        Fixture::encode(batch);
         QVERIFY(!fixture->master().bureaucrats().contains(batch));
-        QVERIFY(!BatchFixture::button(batch, "encodeButton")->isEnabled());
         finish(batch, output("a.mp3"));
         // Orvik stays open: the last window to end leaves an empty batch window in its place,
         // while closing that one by hand leaves none.
@@ -107,49 +106,25 @@ class tst_BatchRun : public QObject
         BatchEncoder *next = BatchEncoder::allControllers().first();
         QVERIFY(next->window()->isVisible() && next->taskRecords().isEmpty());
         next->window()->close();
-        QVERIFY(BatchFixture::waitUntilEnded(next));
+        QVERIFY(Fixture::waitUntilEnded(next));
         QVERIFY(BatchEncoder::allControllers().isEmpty());
     }
 
     void partialFileThatCannotBeRemovedIsSaid()
     {
         BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 5.0)});
-        BatchFixture::encode(batch);
+        Fixture::encode(batch);
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("long.mp3")).size() > 0; }));
-        BatchFixture::interrupt(batch, Skip);
+        Fixture::interrupt(batch->progressController(), Fixture::Skip);
         QMessageBox *alert = TestSheets::waitForAlert();
         QVERIFY(alert);
-        if (!setImmutable(music, true))
+        if (!Fixture::setImmutable(music, true))
             QSKIP("the music folder cannot be made immutable here (needs root and ext4 or tmpfs)");
         QVERIFY(TestSheets::click(alert, "OK"));
         QTRY_VERIFY(fixture->master().commandLog()->text().contains(
             QString("The unfinished file \"%1\" could not be removed; it is not whole.")
                 .arg(output("long.mp3"))));
-        setImmutable(music, false);
-        finish(batch, output("long.mp3"));
-    }
-
-    void cancelledQuestionPutsTheSheetBack_data()
-    {
-        QTest::addColumn<int>("button");
-        QTest::newRow("stop") << Stop;
-        QTest::newRow("skip") << Skip;
-    }
-
-    void cancelledQuestionPutsTheSheetBack()
-    {
-        QFETCH(int, button);
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 1.5)});
-        BatchFixture::encode(batch);
-        QVERIFY(BatchFixture::waitUntilEncoding(batch, 0));
-        QVERIFY(batch->progressController()->progressSheet()->isVisible());
-        BatchFixture::interrupt(batch, button);
-        QMessageBox *alert = TestSheets::waitForAlert();
-        QVERIFY(alert);
-        QVERIFY(!batch->progressController()->progressSheet()->isVisible());
-        QVERIFY(TestSheets::click(alert, "Cancel"));
-        QTRY_VERIFY(batch->progressController()->progressSheet()->isVisible());
-        QCOMPARE(batch->encoderProcess()->state(), QProcess::Running);
+        Fixture::setImmutable(music, false);
         finish(batch, output("long.mp3"));
     }
 
@@ -160,40 +135,24 @@ class tst_BatchRun : public QObject
         LamePrefs::preferences().setBool(true, PrefKey::ITunesIntegration);
         LamePrefs::preferences().setBool(true, PrefKey::BatchPlaylists);
         BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 5.0)});
-        BatchFixture::encode(batch);
-        QVERIFY(BatchFixture::waitUntilEncoding(batch, 0));
-        BatchFixture::interrupt(batch, Stop);
-        QMessageBox *alert = TestSheets::waitForAlert();
-        QVERIFY(alert);
-        QVERIFY(TestSheets::click(alert, "OK"));
-        QVERIFY(BatchFixture::waitUntilEnded(batch));
+        Fixture::encode(batch);
+        QVERIFY(Fixture::waitUntilEncoding(batch, 0));
+        Fixture::interrupt(batch->progressController(), Fixture::Stop);
+        QVERIFY(TestSheets::click(TestSheets::waitForAlert(), "OK"));
+        QVERIFY(Fixture::waitUntilEnded(batch));
         LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
         QVERIFY(QDir(output("Playlists")).exists());
         QCOMPARE(QDir(output("Playlists")).entryList(QDir::Files), QStringList());
     }
 
-    void closingARunningWindowAsksToStop()
-    {
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 1.0)});
-        BatchFixture::encode(batch);
-        QVERIFY(BatchFixture::waitUntilEncoding(batch, 0));
-        QVERIFY(!batch->window()->close());
-        QMessageBox *alert = TestSheets::waitForAlert();
-        QVERIFY(alert);
-        QCOMPARE(alert->text(), QString("Stop batch?"));
-        QVERIFY(TestSheets::click(alert, "Cancel"));
-        QVERIFY(batch->window()->isVisible());
-        finish(batch, output("long.mp3"));
-    }
-
     void conflictWhileAQuestionIsUpWaitsForTheAnswer()
     {
-        writeFile(output("two.mp3"), "existing");
+        QVERIFY(Fixture::writeFile(output("two.mp3"), "existing"));
         BatchEncoder *batch =
             fixture->batchWith({fixture->fakeInput("one.wav", 0.6), fixture->fakeInput("two.wav", 0.1)});
-        BatchFixture::encode(batch);
-        QVERIFY(BatchFixture::waitUntilEncoding(batch, 0));
-        BatchFixture::interrupt(batch, Skip);
+        Fixture::encode(batch);
+        QVERIFY(Fixture::waitUntilEncoding(batch, 0));
+        Fixture::interrupt(batch->progressController(), Fixture::Skip);
         QPointer<QMessageBox> question = TestSheets::waitForAlert();
         QVERIFY(question);
         QVERIFY(QTest::qWaitFor([&] { return batch->currentTaskIndex() == 1; }, 10000));
@@ -204,54 +163,64 @@ class tst_BatchRun : public QObject
         QMessageBox *conflict = TestSheets::waitForAlert();
         QVERIFY(conflict);
         QCOMPARE(conflict->text(), QString("Duplicate Filename \"two.mp3\""));
-        QCOMPARE(TestSheets::buttonTitles(conflict), (QStringList{"Rename", "Replace", "Skip"}));
         QVERIFY(TestSheets::click(conflict, "Replace"));
         finish(batch, output("one.mp3"));
-        QVERIFY(contents(output("two.mp3")) != "existing");
+        QVERIFY(Fixture::contents(output("two.mp3")) != "existing");
     }
 
     void conflictAnswers_data()
     {
+        QTest::addColumn<bool>("ownInput"); // the existing file is the batch's own input
+        QTest::addColumn<QStringList>("buttons");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("renamedTo");
         QTest::addColumn<bool>("encoded");
-        QTest::newRow("replace") << "Replace" << QString() << true;
-        QTest::newRow("skip") << "Skip" << QString() << false;
-        QTest::newRow("rename") << "Rename"
+        const QStringList all{"Rename", "Replace", "Skip"};
+        QTest::newRow("replace") << false << all << "Replace" << QString() << true;
+        QTest::newRow("skip") << false << all << "Skip" << QString() << false;
+        QTest::newRow("rename") << false << all << "Rename"
                                 << "renamed.mp3" << true;
-        QTest::newRow("rename cancelled") << "Rename" << QString() << false;
+        QTest::newRow("rename cancelled") << false << all << "Rename" << QString() << false;
         // The data is MP3 whatever the name typed; a name that is taken is asked about again.
-        QTest::newRow("rename to another extension") << "Rename"
+        QTest::newRow("rename to another extension") << false << all << "Rename"
                                                      << "Other.wav" << true;
-        QTest::newRow("rename to the taken name") << "Rename"
+        QTest::newRow("rename to the taken name") << false << all << "Rename"
                                                   << "song" << false;
+        QTest::newRow("own input is never replaced")
+            << true << QStringList{"Rename", "Skip"} << "Skip" << QString() << false;
     }
 
     void conflictAnswers()
     {
+        QFETCH(bool, ownInput);
         QFETCH(QString, answer);
         QFETCH(QString, renamedTo);
         QFETCH(bool, encoded);
-        writeFile(output("song.mp3"), "existing");
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("song.wav", 0.1)});
-        BatchFixture::encode(batch);
+        QVERIFY(Fixture::writeFile(output("song.mp3"), "existing"));
+        if (ownInput)
+            AudioFiles::writeFakeInput(output("song.mp3"), 0.1);
+        const QByteArray existing = Fixture::contents(output("song.mp3"));
+        BatchEncoder *batch =
+            fixture->batchWith({ownInput ? output("song.mp3") : fixture->fakeInput("song.wav", 0.1)});
+        Fixture::encode(batch);
         // The question comes before any progress sheet.
         QMessageBox *conflict = TestSheets::waitForAlert();
         QVERIFY(conflict);
         QVERIFY(!batch->progressController()->progressSheet()->isVisible());
         QCOMPARE(conflict->informativeText(), QString("Rename file \"song.mp3\"?"));
+        QTEST(TestSheets::buttonTitles(conflict), "buttons");
         QVERIFY(TestSheets::click(conflict, answer));
         QString first = output("song.mp3");
         if (answer == "Rename") {
             QFileDialog *panel = TestSheets::waitForPanel();
             QVERIFY(panel);
             QCOMPARE(QFileInfo(panel->directory().absolutePath()), QFileInfo(music));
-            if (renamedTo.isEmpty()) {
+            if (renamedTo.isEmpty())
                 panel->reject();
-            } else {
+            else
                 TestSheets::choose(panel, output(renamedTo));
+            if (!renamedTo.isEmpty())
                 first = output(renamedTo.endsWith(".mp3") ? renamedTo : renamedTo + ".mp3");
-            }
         }
         if (first == output("song.mp3") && !renamedTo.isEmpty()) {
             QMessageBox *again = TestSheets::waitForAlert();
@@ -260,75 +229,220 @@ class tst_BatchRun : public QObject
             QVERIFY(TestSheets::click(again, "Skip"));
         }
         finish(batch, first);
-        QCOMPARE(contents(output("song.mp3")) == "existing", answer != "Replace");
-        QCOMPARE(QFileInfo::exists(first) && contents(first) != "existing", encoded);
+        QCOMPARE(Fixture::contents(output("song.mp3")) == existing, answer != "Replace");
+        QCOMPARE(QFileInfo::exists(first) && Fixture::contents(first) != existing, encoded);
         QVERIFY(!QFileInfo::exists(output("Other.wav")));
     }
 
-    void lockedFileOffersRenameAndSkipOnly()
-    {
-        const QString existing = output("locked.mp3");
-        writeFile(existing, "existing");
-        if (!setImmutable(existing, true))
-            QSKIP("this file system does not let the test lock a file");
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("locked.wav", 0.1)});
-        BatchFixture::encode(batch);
-        QMessageBox *conflict = TestSheets::waitForAlert();
-        setImmutable(existing, false);
-        QVERIFY(conflict);
-        QCOMPARE(TestSheets::buttonTitles(conflict), (QStringList{"Rename", "Skip"}));
-        setImmutable(existing, true);
-        QVERIFY(TestSheets::click(conflict, "Skip"));
-        setImmutable(existing, false);
-        finish(batch, existing);
-        QCOMPARE(contents(existing), QByteArray("existing"));
-    }
-
-    void unusableDestinationIsSaidBeforeAnyFileStarts()
-    {
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("song.wav", 0.1)});
-        QTemporaryDir dir;
-        const QString parent = dir.filePath("parent");
-        QVERIFY(QDir().mkpath(parent + "/dest"));
-        BatchFixture::button(batch, "destinationButton")->click();
-        QFileDialog *panel = TestSheets::waitForPanel();
-        QVERIFY(panel);
-        QCOMPARE(panel->windowTitle(), QString("Select Destination Folder"));
-        TestSheets::choose(panel, parent + "/dest");
-        QTRY_VERIFY(batch->destination() == parent + "/dest");
-        // The folder is replaced by a file before Encode: it can be neither found nor made.
-        QDir(parent).removeRecursively();
-        writeFile(parent, "not a folder");
-        BatchFixture::encode(batch);
-        QMessageBox *alert = TestSheets::waitForAlert();
-        QVERIFY(alert);
-        QCOMPARE(alert->text(), QString("Cannot Use Destination Folder"));
-        QVERIFY(TestSheets::click(alert, "OK"));
-        QVERIFY(!batch->isRunning());
-        QVERIFY(BatchFixture::button(batch, "encodeButton")->isEnabled());
-        QVERIFY(fixture->master().bureaucrats().contains(batch));
-        batch->window()->close();
-        QVERIFY(BatchFixture::waitUntilEnded(batch));
-    }
-
-    void quittingAsksOnceAndStopsEveryEncoder()
+    // Closing a running window asks to Stop; quitting asks once and stops every encoder.
+    void closingAndQuitting()
     {
         BatchEncoder *first = fixture->batchWith({fixture->fakeInput("one.wav", 5.0)});
         BatchEncoder *second = fixture->batchWith({fixture->fakeInput("two.wav", 5.0)});
-        BatchFixture::encode(first);
-        BatchFixture::encode(second);
-        QVERIFY(BatchFixture::waitUntilEncoding(first, 0));
-        QVERIFY(BatchFixture::waitUntilEncoding(second, 0));
+        Fixture::encode(first);
+        Fixture::encode(second);
+        QVERIFY(Fixture::waitUntilEncoding(first, 0));
+        QVERIFY(Fixture::waitUntilEncoding(second, 0));
+        QVERIFY(!first->window()->close());
+        QMessageBox *stop = TestSheets::waitForAlert();
+        QVERIFY(stop);
+        QCOMPARE(stop->text(), QString("Stop batch?"));
+        QVERIFY(TestSheets::click(stop, "Cancel"));
+        QVERIFY(first->window()->isVisible());
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("two.mp3")).size() > 0; }));
         fixture->master().quit();
-        QMessageBox *alert = TestSheets::waitForAlert();
-        QVERIFY(alert);
-        QCOMPARE(alert->text(), QString("Quit Orvik?"));
-        QVERIFY(TestSheets::click(alert, "Quit"));
-        QVERIFY(BatchFixture::waitUntilEnded(first));
-        QVERIFY(BatchFixture::waitUntilEnded(second));
+        QMessageBox *quit = TestSheets::waitForAlert();
+        QVERIFY(quit);
+        QCOMPARE(quit->text(), QString("Quit Orvik?"));
+        QVERIFY(TestSheets::click(quit, "Quit"));
+        QVERIFY(Fixture::waitUntilEnded(first));
+        QVERIFY(Fixture::waitUntilEnded(second));
         QVERIFY(!QFileInfo::exists(output("one.mp3")));
         QVERIFY(!QFileInfo::exists(output("two.mp3")));
+    }
+
+    // No dismissal chooses a button that removes, replaces or stops anything: an alert with a
+    // Cancel button answers Cancel, one without stays up; a panel is cancelled.
+    void dismissals_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("staysUp");
+        // The settings window and the command log close with Ctrl+W too.
+        const QStringList staysUp{"conflict", "locked conflict", "destination", "completion"};
+        for (const char *which :
+             {"stop", "skip", "conflict", "locked conflict", "quit", "destination", "completion", "add panel",
+              "rename panel", "tags panel", "destination panel", "preferences", "command log"})
+            for (const QString how : {"Esc", "close", "Ctrl+W"})
+                if (how != "Ctrl+W" || QByteArray(which) == "preferences" ||
+                    QByteArray(which) == "command log")
+                    QTest::addRow("%s, %s", which, qPrintable(how))
+                        << which << how << staysUp.contains(which);
+    }
+
+    void dismissals()
+    {
+        QFETCH(QString, which);
+        QFETCH(QString, how);
+        QFETCH(bool, staysUp);
+        const QString existing = output("song.mp3");
+        const bool running = which == "stop" || which == "skip" || which == "quit";
+        QStringList files{fixture->fakeInput("song.wav", running ? 3.0 : 0.1)};
+        if (which.contains("conflict") || which == "rename panel")
+            QVERIFY(Fixture::writeFile(existing, "existing"));
+        if (which == "locked conflict") { // the output is the batch's own input: never replaced
+            AudioFiles::writeFakeInput(existing, 0.1);
+            files = QStringList{existing};
+        }
+        if (which == "destination") {
+            QDir(music).removeRecursively();
+            QVERIFY(Fixture::writeFile(music, "not a folder"));
+        }
+        QPointer<BatchEncoder> batch = fixture->batchWith(files);
+        QPointer<QWidget> shown;
+        if (which == "preferences") {
+            fixture->master().showPreferences();
+            shown = fixture->master().preferences()->prefsWindow()->window();
+        } else if (which == "command log") {
+            fixture->master().showCommandLog();
+            shown = fixture->master().commandLog()->window();
+        } else if (which == "tags panel") {
+            Fixture::button(batch, "tagsButton")->click();
+            shown = batch->tagsWindow();
+        } else if (which.endsWith("panel") && which != "rename panel") {
+            Fixture::button(batch, which == "add panel" ? "addButton" : "destinationButton")->click();
+            shown = TestSheets::waitForPanel();
+        } else {
+            Fixture::encode(batch);
+            if (running)
+                QVERIFY(Fixture::waitUntilEncoding(batch.data(), 0));
+            if (which == "stop" || which == "skip")
+                Fixture::interrupt(batch->progressController(),
+                                   which == "stop" ? Fixture::Stop : Fixture::Skip);
+            if (which == "quit")
+                fixture->master().quit();
+            shown = TestSheets::waitForAlert();
+            if (which == "rename panel") {
+                QVERIFY(TestSheets::click(qobject_cast<QMessageBox *>(shown.data()), "Rename"));
+                QTRY_VERIFY(shown.isNull() || !shown->isVisible());
+                shown = TestSheets::waitForPanel();
+            }
+        }
+        QVERIFY(shown && shown->isVisible());
+        const QMap<QString, QString> alerts{{"stop", "Stop batch?"},
+                                            {"skip", "Skip file?"},
+                                            {"conflict", "Duplicate Filename \"song.mp3\""},
+                                            {"locked conflict", "Duplicate Filename \"song.mp3\""},
+                                            {"quit", "Quit Orvik?"},
+                                            {"destination", "Cannot Use Destination Folder"},
+                                            {"completion", "Encoding Complete"}};
+        if (alerts.contains(which))
+            QCOMPARE(qobject_cast<QMessageBox *>(shown.data())->text(), alerts.value(which));
+        const QByteArray before = Fixture::contents(existing);
+        shown->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        if (how == "close")
+            shown->windowHandle()->close();
+        else
+            QTest::keySequence(shown->focusWidget() ? shown->focusWidget() : shown.data(), QKeySequence(how));
+        QTest::qWait(100);
+        QCOMPARE(shown && shown->isVisible(), staysUp);
+        QCOMPARE(Fixture::contents(existing), before);
+        if (running) {
+            QVERIFY(batch && batch->encoderProcess());
+            QCOMPARE(batch->encoderProcess()->state(), QProcess::Running);
+            QTRY_VERIFY(batch->progressController()->progressSheet()->isVisible());
+        } else if (which == "tags panel") {
+            // The panel stays down when its window is activated again.
+            QEvent activated(QEvent::WindowActivate);
+            QApplication::sendEvent(batch->window(), &activated);
+            QVERIFY(!batch->tagsWindow()->isVisible());
+        } else if (which == "add panel" || which == "destination panel") {
+            QCOMPARE(batch->taskRecords().size(), 1);
+            QCOMPARE(batch->destination(), music);
+        } else if (which == "destination") { // said before any file starts
+            QVERIFY(!batch->isRunning() && Fixture::button(batch, "encodeButton")->isEnabled());
+            QVERIFY(fixture->master().bureaucrats().contains(batch.data()));
+        } else if (which == "rename panel") {
+            QMessageBox *completion = TestSheets::waitForAlert();
+            QVERIFY(completion);
+            QCOMPARE(completion->text(), QString("Encoding Complete"));
+        }
+    }
+
+    // Files from the command line, tags typed in the tags panel, Encode, a name conflict and the
+    // completion sheet: the keyboard alone, through the real windows. File names that read like
+    // markup show as they are.
+    void keyboardAlone()
+    {
+        QVERIFY(Fixture::writeFile(output("<i>b.mp3"), "existing"));
+        for (const char *name : {"<i>a&b.wav", "<i>b.wav", "c.wav"})
+            QVERIFY(fixture->master().openFile(fixture->fakeInput(name, 0.5)));
+        BatchEncoder *batch = BatchEncoder::allControllers().last();
+        auto *list = batch->window()->findChild<QTableView *>("fileList");
+        QVERIFY(QTest::qWaitForWindowActive(batch->window()));
+        checkKeyboardAndReader(batch->window());
+
+        press(Qt::Key_I, Qt::AltModifier); // to the list, where the last file added is selected
+        QCOMPARE(QApplication::focusWidget(), list);
+        press(Qt::Key_Delete);
+        QCOMPARE(batch->taskRecords().size(), 2);
+        press(Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != list);
+        press(Qt::Key_I, Qt::AltModifier);
+        press(Qt::Key_Home, Qt::ControlModifier);
+
+        press(Qt::Key_T, Qt::AltModifier); // a mnemonic clicks its button a moment later
+        QTRY_VERIFY(batch->tagsWindow());
+        QVERIFY(QTest::qWaitForWindowActive(batch->tagsWindow()));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("titleField"));
+        // The old ID3 genre 133 is a slur: the genre list leaves it out.
+        QProcess lame;
+        lame.setProcessChannelMode(QProcess::MergedChannels);
+        lame.start("lame", {"--genre-list"});
+        QVERIFY(lame.waitForFinished());
+        const QString slur = QRegularExpression("^133 (.+)$", QRegularExpression::MultilineOption)
+                                 .match(lame.readAll())
+                                 .captured(1);
+        QVERIFY(!slur.isEmpty());
+        QCOMPARE(batch->tagsWindow()->findChild<QComboBox *>("genreField")->findText(slur), -1);
+        QTest::keyClicks(static_cast<QWidget *>(nullptr), "Title A");
+        press(Qt::Key_Escape);
+        QVERIFY(!batch->tagsWindow()->isVisible());
+        // The window manager gives the focus back to the batch window.
+        batch->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(batch->window()));
+        QCOMPARE(QApplication::focusWidget(), list);
+        press(Qt::Key_Return);
+        QVERIFY(batch->isRunning());
+        QCOMPARE(batch->taskRecords().first().value(kSongTitleKey).toString(), QString("Title A"));
+
+        QTRY_COMPARE(batch->progressController()->taskText(),
+                     QString("Encoding \"<i>a&b.wav\" as \"<i>a&b.mp3\""));
+        checkKeyboardAndReader(batch->progressController()->progressSheet());
+        QMessageBox *conflict = TestSheets::waitForAlert();
+        QVERIFY(conflict);
+        QVERIFY(QTest::qWaitForWindowActive(conflict));
+        checkKeyboardAndReader(conflict);
+        press(Qt::Key_E, Qt::AltModifier); // Replace
+        QTRY_VERIFY(Fixture::contents(output("<i>b.mp3")) != "existing");
+        QMessageBox *completion = TestSheets::waitForAlert();
+        QVERIFY(completion);
+        QCOMPARE(completion->text(), QString("Encoding Complete"));
+        QVERIFY(QTest::qWaitForWindowActive(completion));
+        checkKeyboardAndReader(completion);
+        press(Qt::Key_Return);
+        QVERIFY(Fixture::waitUntilEnded(batch));
+        QVERIFY(QFileInfo::exists(output("<i>a&b.mp3")));
+
+        fixture->master().showPreferences();
+        QWidget *preferences = fixture->master().preferences()->prefsWindow()->window();
+        auto *tabs = preferences->findChild<QTabWidget *>("windowTabs");
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            checkKeyboardAndReader(preferences);
+        }
+        preferences->close();
     }
 };
 

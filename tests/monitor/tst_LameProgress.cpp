@@ -3,7 +3,7 @@
 #include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
 #include "platform/Resources.h"
-#include "platform/widgets/ApplicationDelegate.h"
+#include "platform/widgets/CommandLogSink.h"
 #include "support/AudioFiles.h"
 
 #include <QApplication>
@@ -17,20 +17,12 @@
 #include <memory>
 
 namespace {
-// Stands in for the application controller: records what reaches the command log.
-class RecordingApplication : public ApplicationDelegate
+// Stands in for the command log: records what reaches it.
+class RecordingApplication : public CommandLogSink
 {
   public:
     QStringList commands;
     QString output;
-    void positionWindow(QWidget *) override {}
-    QString confirmButtonTitle() override { return QStringLiteral("OK"); }
-    QString cancelButtonTitle() override { return QStringLiteral("Cancel"); }
-    QString saveButtonTitle() override { return QStringLiteral("Save"); }
-    void registerBureaucrat(BatchEncoder *) override {}
-    void unregisterBureaucrat(BatchEncoder *) override {}
-    void setGopher(BatchEncoder *) override {}
-    void runDidEnd(QWidget *) override {}
     void logCommand(const QProcess *task) override { commands << task->program(); }
     void logOutput(const QString &text) override { output += text; }
 };

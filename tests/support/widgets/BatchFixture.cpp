@@ -4,22 +4,22 @@
 
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
-#include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
 #include "platform/Resources.h"
 #include "platform/widgets/WindowDescription.h"
+#include "rip/Ripper.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QtTest>
-#include <sndfile.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 BatchFixture::BatchFixture(bool fakeEncoder) : theMaster(new LameMaster)
 {
@@ -34,9 +34,7 @@ BatchFixture::BatchFixture(bool fakeEncoder) : theMaster(new LameMaster)
 
 BatchFixture::~BatchFixture()
 {
-    for (BatchEncoder *batch : BatchEncoder::allControllers())
-        batch->abortRun();
-    QTest::qWait(50);
+    closeEverything();
     delete theMaster;
 }
 
@@ -48,6 +46,7 @@ QString BatchFixture::fakeInput(const QString &name, double seconds, int exitSta
 QString BatchFixture::cleanMusicFolder() const
 {
     const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    QFile::remove(music); // a test may have made it a plain file
     QDir(music).removeRecursively();
     QDir().mkpath(music);
     return music;
@@ -71,26 +70,11 @@ void BatchFixture::encode(BatchEncoder *batch)
     button(batch, "encodeButton")->click();
 }
 
-void BatchFixture::interrupt(BatchEncoder *batch, int tag)
+void BatchFixture::interrupt(LameProgress *progress, SheetButton button)
 {
-    for (QPushButton *candidate : batch->progressController()->progressSheet()->findChildren<QPushButton *>())
-        if (WindowDescription::tag(candidate) == tag)
+    for (QPushButton *candidate : progress->progressSheet()->findChildren<QPushButton *>())
+        if (WindowDescription::tag(candidate) == button)
             candidate->click();
-}
-
-bool BatchFixture::waitUntilEncoding(BatchEncoder *batch, quint32 index)
-{
-    return QTest::qWaitFor(
-        [&] {
-            return batch->currentTaskIndex() == index && batch->encoderProcess() &&
-                   batch->encoderProcess()->state() == QProcess::Running;
-        },
-        15000);
-}
-
-bool BatchFixture::waitUntilEnded(BatchEncoder *batch)
-{
-    return QTest::qWaitFor([&] { return !BatchEncoder::allControllers().contains(batch); }, 15000);
 }
 
 bool BatchFixture::closeEverything()
@@ -101,5 +85,33 @@ bool BatchFixture::closeEverything()
         delete panel;
     for (BatchEncoder *batch : BatchEncoder::allControllers())
         batch->abortRun();
-    return QTest::qWaitFor([] { return BatchEncoder::allControllers().isEmpty(); });
+    for (Ripper *ripper : Ripper::allControllers())
+        ripper->abortRun();
+    return QTest::qWaitFor(
+        [] { return BatchEncoder::allControllers().isEmpty() && Ripper::allControllers().isEmpty(); });
+}
+
+QByteArray BatchFixture::contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool BatchFixture::writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool BatchFixture::setImmutable(const QString &path, bool on)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
 }

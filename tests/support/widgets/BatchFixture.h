@@ -1,42 +1,61 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 class BatchEncoder;
 class LameMaster;
-class QMessageBox;
+class LameProgress;
 class QPushButton;
 
-// A batch window driven as a user would: files added, Encode pressed, the progress sheet's
-// buttons clicked. With `fakeEncoder`, the encoder is the test's stand-in, whose input files
-// say how long it runs and how it ends.
+// The application controller with batch (and rip) windows driven as a user would: files added,
+// Encode pressed, the progress sheet's buttons clicked. With `fakeEncoder`, the encoder is the
+// test's stand-in, whose input files say how long it runs and how it ends.
 class BatchFixture
 {
   public:
+    enum SheetButton { Stop = 1, Skip = 2 };
+
     explicit BatchFixture(bool fakeEncoder);
     ~BatchFixture();
 
     LameMaster &master() { return *theMaster; }
     // An input file for the stand-in encoder: a WAV file of a few samples.
     QString fakeInput(const QString &name, double seconds, int exitStatus = 0);
-    QString inputFolder() const { return inputs.path(); }
     // The music folder, emptied.
     QString cleanMusicFolder() const;
 
     BatchEncoder *batchWith(const QStringList &files);
     static QPushButton *button(BatchEncoder *batch, const char *name);
     static void encode(BatchEncoder *batch);
-    // Clicks Stop (tag 1) or Skip (tag 2) on the progress sheet.
-    static void interrupt(BatchEncoder *batch, int tag);
-    // Waits until the encoder of file `index` runs.
-    static bool waitUntilEncoding(BatchEncoder *batch, quint32 index);
-    // Takes down every alert and panel and ends every batch, so that a failed test leaves nothing
-    // behind for the next one; false when a batch is still there after the wait.
+    static void interrupt(LameProgress *progress, SheetButton button);
+    // Takes down every alert and panel and ends every batch and rip, so that a failed test leaves
+    // nothing behind for the next one; false when a window is still there after the wait.
     static bool closeEverything();
-    // Waits until the batch controller is gone.
-    static bool waitUntilEnded(BatchEncoder *batch);
+
+    // Waits until the encoder of record `index` of a batch or rip runs.
+    template <typename Controller> static bool waitUntilEncoding(Controller *controller, quint32 index)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                return controller->currentTaskIndex() == index && controller->encoderProcess() &&
+                       controller->encoderProcess()->state() == QProcess::Running;
+            },
+            15000);
+    }
+    // Waits until a batch or rip controller is gone.
+    template <typename Controller> static bool waitUntilEnded(Controller *controller)
+    {
+        return QTest::qWaitFor([&] { return !Controller::allControllers().contains(controller); }, 15000);
+    }
+
+    static QByteArray contents(const QString &path);
+    static bool writeFile(const QString &path, const QByteArray &bytes);
+    // Sets or clears the immutable flag (needs root and a file system that has it).
+    static bool setImmutable(const QString &path, bool on);
 
   private:
     LameMaster *theMaster;

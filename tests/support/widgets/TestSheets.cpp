@@ -50,7 +50,7 @@ QStringList buttonTitles(const QMessageBox *alert)
 
 bool click(QMessageBox *alert, const QString &buttonTitle)
 {
-    for (QAbstractButton *button : alert->buttons())
+    for (QAbstractButton *button : alert ? alert->buttons() : QList<QAbstractButton *>())
         if (title(button) == buttonTitle) {
             button->click();
             return true;
@@ -60,6 +60,8 @@ bool click(QMessageBox *alert, const QString &buttonTitle)
 
 void choose(QFileDialog *panel, const QString &path)
 {
+    if (!panel)
+        return;
     panel->selectFile(path);
     QMetaObject::invokeMethod(panel, "accept");
 }
