@@ -31,6 +31,7 @@ HELPERS = {
     "localizedString": (None, None),
     "ripText": (["Rip"], None),
     "batchText": (["Batch"], None),
+    "progressText": (["Progress"], "monitor/LameProgress.cpp"),
     "text": (["Batch", "Rip"], "core/EncoderRun.cpp"),
     "failed": (["Batch", "Rip"], "core/EncoderRun.cpp"),
     "reason": (["Global"], "core/LameTunes.cpp"),
