@@ -258,6 +258,9 @@ OSErr SetProperty(const AEDesc *target, const AEDesc *object, FourCharCode prope
         if (numeric) {
             const qint32 number = TunesIntValue(data);
             status = AEPutParamPtr(&event, keyAEData, typeSInt32, &number, sizeof number);
+        } else if (data.typeId() == QMetaType::QByteArray) {
+            const QByteArray bytes = data.toByteArray();
+            status = AEPutParamPtr(&event, keyAEData, typeData, bytes.constData(), bytes.size());
         } else {
             const QByteArray text = AEUnicodeTextData(data.toString());
             status = AEPutParamPtr(&event, keyAEData, typeUnicodeText, text.constData(), text.size());
@@ -305,6 +308,19 @@ OSErr SetTags(const AEDesc *track, const QVariant &title, const QVariant &artist
             break;
     }
 
+    AEDisposeDesc(&address);
+    return status;
+}
+
+OSErr SetArtwork(const AEDesc *track, const QByteArray &picture)
+{
+    if (!track || track->descriptorType == typeNull)
+        return errAENoSuchObject;
+    AEAddressDesc address;
+    AEInitializeDesc(&address);
+    OSErr status = makeTunesAddress(&address);
+    if (!status)
+        status = SetProperty(&address, track, fourCharCode("pPCT"), picture, false);
     AEDisposeDesc(&address);
     return status;
 }

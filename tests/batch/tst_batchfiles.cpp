@@ -236,6 +236,9 @@ class tst_BatchFiles : public QObject
         QTest::addColumn<bool>("accepted");
         QTest::newRow("audio files") << QStringList{"x.wav", "y.AIFF"} << false << true;
         QTest::newRow("mixed-case extension") << QStringList{"x.wav", "y.Wav"} << false << false;
+        QTest::newRow("lossless and Ogg kinds")
+            << QStringList{"a.flac", "b.OGG", "c.oga", "d.OPUS"} << false << true;
+        QTest::newRow("mixed-case new kind") << QStringList{"a.flac", "b.Flac"} << false << false;
         QTest::newRow("raw input takes any file") << QStringList{"x.wav", "y.Wav", "z.pcm"} << true << true;
         QTest::newRow("a folder refuses everything") << QStringList{"x.wav", "folder/"} << true << false;
         QTest::newRow("a missing file refuses everything")
@@ -344,6 +347,8 @@ class tst_BatchFiles : public QObject
         QVERIFY(panel);
         QCOMPARE(panel->windowTitle(), QString("Select Files to Encode"));
         QCOMPARE(panel->labelText(QFileDialog::Accept), QString("Add"));
+        for (const char *pattern : {"*.flac", "*.OGG", "*.oga", "*.opus", "*.wav"})
+            QVERIFY2(panel->nameFilters().first().contains(pattern), pattern);
         panel->setDirectory(files.filePath("panel"));
         panel->selectFile("\"a.wav\" \"b.wav\"");
         QMetaObject::invokeMethod(panel, "accept");
