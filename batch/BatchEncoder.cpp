@@ -4,7 +4,9 @@
 
 #include "batch/BatchFileList.h"
 #include "core/LamePrefs.h"
+#include "core/TaskSource.h"
 #include "monitor/LameProgress.h"
+#include "platform/AudioFormats.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/CommandLogSink.h"
 #include "platform/widgets/DocumentRegistry.h"
@@ -33,12 +35,6 @@
 namespace {
 QList<BatchEncoder *> controllers;
 quint32 createdCount = 0;
-
-// The audio file types the Add panel offers and a drag may hold while raw input is off. Only
-// these exact spellings count for a drag, so "Aiff" is refused.
-const QStringList audioExtensions = {"aiff", "AIFF", "aif", "AIF", "aifc", "AIFC", "aic", "AIC",
-                                     "wav",  "WAV",  "al",  "AL",  "ul",   "UL",   "au",  "AU",
-                                     "snd",  "SND",  "iff", "IFF", "cdda", "CDDA"};
 
 // A name that is not valid UTF-8 reaches Qt with its bad bytes replaced, so the file cannot be
 // found under the name Qt has, nor handed to the encoder under its real one.
@@ -301,7 +297,10 @@ void BatchEncoder::addFile(const QString &path, bool fromDrag)
                 break;
             }
         }
-        fileModel->insertRecord(row, {{kInputFileKey, path}});
+        // Headerless samples carry no tags; any other file brings its own for the user to correct.
+        fileModel->insertRecord(row, globalOptions.value(kRawPCMInputKey).toBool()
+                                         ? QVariantMap{{kInputFileKey, path}}
+                                         : TaskSource::recordFor(path));
     }
     fileList->clearSelection();
     fileList->selectRow(row);
@@ -391,7 +390,7 @@ void BatchEncoder::editFileList(int tag)
         options.multipleSelection = true;
         options.directory = currentDirectory;
         if (!globalOptions.value(kRawPCMInputKey).toBool())
-            options.extensions = audioExtensions;
+            options.extensions = AudioFormats::extensions();
         sheet = Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
             addPanelDidEnd(answer, Sheets::filenames(panel), panel->directory().absolutePath());
         });
@@ -488,7 +487,7 @@ bool BatchEncoder::acceptsExtension(const QString &path) const
 {
     if (globalOptions.value(kRawPCMInputKey).toBool())
         return true;
-    return audioExtensions.contains(QFileInfo(path).suffix());
+    return AudioFormats::isAccepted(path);
 }
 
 bool BatchEncoder::draggingEntered(const QStringList &paths, bool genericAllowed) const

@@ -2,14 +2,18 @@
 
 #include "core/LamePrefs.h"
 #include "core/LameTunes.h"
+#include "core/TaskSource.h"
 #include "platform/AudioFileInfo.h"
+#include "platform/AudioFormats.h"
 #include "platform/FileManager.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Resources.h"
+#include "platform/SourceTags.h"
 
 #include <QFileInfo>
 #include <QLocale>
 #include <QStorageInfo>
+#include <QTemporaryFile>
 
 #include <cstring>
 
@@ -101,8 +105,21 @@ void EncoderRun::beginTask()
         return;
     }
     const bool raw = setup.options.value(kRawPCMInputKey).toBool();
+    // The encoder takes the input's cover from a file of its own, which lives as long as it runs.
+    QVariantMap command = task;
+    std::unique_ptr<QTemporaryFile> cover;
+    if (!setup.useLibrary && !raw) {
+        bool lost = false;
+        cover = TaskSource::coverFile(task.value(kInputFileKey).toString(), &lost);
+        if (cover)
+            command.insert(kCoverArtFileKey, cover->fileName());
+        else if (lost)
+            log(localizedFormat(
+                text("CoverLost", "The cover picture of \"%@\" could not be handed to the encoder."),
+                {fileName(task.value(kInputFileKey).toString())}));
+    }
     const std::optional<QStringList> arguments =
-        globalSwitches ? setup.preferences->makeArgumentList(&task, &*globalSwitches, !setup.useLibrary)
+        globalSwitches ? setup.preferences->makeArgumentList(&command, &*globalSwitches, !setup.useLibrary)
                        : std::nullopt;
     if (!arguments) {
         // Nothing can be encoded without a complete command line: the file counts as failed.
@@ -116,6 +133,8 @@ void EncoderRun::beginTask()
     tool->setProcessChannelMode(QProcess::SeparateChannels);
     tool->setProgram(Resources::pathForResource(raw ? QStringLiteral("lame_raw") : QStringLiteral("lame")));
     tool->setArguments(*arguments);
+    if (cover)
+        cover.release()->setParent(tool);
     QProcess *process = tool;
     connect(process, &QProcess::finished, this, [this, process](int exitCode, QProcess::ExitStatus status) {
         if (process == tool)
@@ -141,7 +160,8 @@ QString EncoderRun::inputProblem(const QVariantMap &task) const
 {
     const QString input = task.value(kInputFileKey).toString();
     const bool raw = setup.options.value(kRawPCMInputKey).toBool();
-    switch (AudioFileInfo::inspect(input, !raw).problem()) {
+    const AudioFileInfo info = AudioFileInfo::inspect(input, !raw);
+    switch (info.problem()) {
     case AudioFileInfo::Problem::None:
         return QString();
     case AudioFileInfo::Problem::Missing:
@@ -154,12 +174,18 @@ QString EncoderRun::inputProblem(const QVariantMap &task) const
         return text("InputEmpty", "it is an empty file");
     case AudioFileInfo::Problem::Unreadable:
         return text("InputUnreadable", "it cannot be read");
+    case AudioFileInfo::Problem::TooManyChannels:
+        return localizedFormat(
+            text("InputChannels", "it has %d channels; the encoder takes mono and stereo only"),
+            {info.channels()});
+    case AudioFileInfo::Problem::EndMissing:
+        return text("InputEndMissing", "it is damaged or cut short: its end is missing");
     case AudioFileInfo::Problem::NotAudio:
         break;
     }
-    return QFileInfo(input).suffix().compare(QStringLiteral("wav"), Qt::CaseInsensitive) == 0
-               ? text("InputNotWav", "it is not a WAV file")
-               : text("InputNotAudio", "it is not an audio file");
+    const QString kind = AudioFormats::kindName(input);
+    return kind.isEmpty() ? text("InputNotAudio", "it is not an audio file")
+                          : localizedFormat(text("InputNotKind", "it is not a %@ file"), {kind});
 }
 
 QString EncoderRun::encodedLengthProblem(const QVariantMap &task) const
@@ -269,6 +295,9 @@ bool EncoderRun::handOverToLibrary(const QVariantMap &task)
                     tag(task, kSongYearKey), parts.size() > 1 ? QVariant(parts.first()) : number,
                     parts.size() > 1 ? QVariant(parts.at(1).toInt()) : QVariant(), tag(task, kSongCommentKey),
                     tag(task, kSongGenreKey));
+        if (const SourceTags::Picture cover = SourceTags::cover(task.value(kInputFileKey).toString());
+            !status && !cover.data.isEmpty())
+            status = SetArtwork(&track, cover.data);
         if (status)
             failed("TagsFailed", "The tags of \"%@\" could not be written: %@.", status);
         whole = whole && status == noErr;

@@ -25,6 +25,8 @@ inline const QString kSongTrackNoKey = QStringLiteral("Track Number");
 inline const QString kSongGenreKey = QStringLiteral("Musical Genre");
 inline const QString kInputFileKey = QStringLiteral("Input File Name");
 inline const QString kOutputFileKey = QStringLiteral("Output File Name");
+// A picture file the encoder embeds as the cover (a temporary file made for one encoder run).
+inline const QString kCoverArtFileKey = QStringLiteral("Cover Art File");
 
 // Keys of the stored encoder settings, in the order of the settings window's groups.
 namespace PrefKey {

@@ -275,6 +275,7 @@ std::optional<QStringList> LamePrefs::makeArgumentList(const QVariantMap *task, 
             else
                 list << found->toString();
         }
+        appendFromRecord(list, "--ti", *task, kCoverArtFileKey);
     }
     list << input << output;
     return list;

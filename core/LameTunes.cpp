@@ -202,6 +202,9 @@ OSErr SetProperty(const AEDesc *target, const AEDesc *object, FourCharCode prope
         if (numeric) {
             const qint32 number = TunesIntValue(data);
             status = AEPutParamPtr(&event.desc, keyAEData, typeSInt32, &number, sizeof number);
+        } else if (data.typeId() == QMetaType::QByteArray) {
+            const QByteArray bytes = data.toByteArray();
+            status = AEPutParamPtr(&event.desc, keyAEData, typeData, bytes.constData(), bytes.size());
         } else {
             const QByteArray text = AEUnicodeTextData(data.toString());
             status = AEPutParamPtr(&event.desc, keyAEData, typeUnicodeText, text.constData(), text.size());
@@ -246,5 +249,16 @@ OSErr SetTags(const AEDesc *track, const QVariant &title, const QVariant &artist
         if (status)
             break;
     }
+    return status;
+}
+
+OSErr SetArtwork(const AEDesc *track, const QByteArray &picture)
+{
+    if (!track || track->descriptorType == typeNull)
+        return errAENoSuchObject;
+    ScopedDesc address;
+    OSErr status = makeTunesAddress(&address.desc);
+    if (!status)
+        status = SetProperty(&address.desc, track, MusicLibrary::kArtwork, picture, false);
     return status;
 }

@@ -28,7 +28,8 @@ OSErr AddFileToPlaylist(const QString &path, const AEDesc *playlist, AEDesc *res
 OSErr DeletePlaylist(const AEDesc *playlist);
 
 // Sets one property of `object` at the application `target` addresses, as a 32-bit number when
-// `numeric` is true and as text otherwise. An invalid `data` sends nothing and succeeds.
+// `numeric` is true, as raw data when it holds a QByteArray and as text otherwise. An invalid `data` sends
+// nothing and succeeds.
 OSErr SetProperty(const AEDesc *target, const AEDesc *object, FourCharCode property, const QVariant &data,
                   bool numeric);
 
@@ -39,6 +40,10 @@ OSErr SetProperty(const AEDesc *target, const AEDesc *object, FourCharCode prope
 OSErr SetTags(const AEDesc *track, const QVariant &title, const QVariant &artist, const QVariant &album,
               const QVariant &year, const QVariant &trackNumber, const QVariant &trackCount,
               const QVariant &comment, const QVariant &genre);
+
+// Sets the picture of `track`: the bytes of a JPEG, PNG or GIF image, the front cover its file
+// shows. A null track fails with errAENoSuchObject and sends nothing.
+OSErr SetArtwork(const AEDesc *track, const QByteArray &picture);
 
 // Why a hand-over failed, in words for the command log.
 QString TunesErrorText(OSErr status);

@@ -81,6 +81,7 @@ constexpr DescType typeSInt16 = fourCharCode("shor");
 constexpr DescType typeSInt32 = fourCharCode("long");
 constexpr DescType typeFSRef = fourCharCode("fsrf");
 constexpr DescType typeApplSignature = fourCharCode("sign");
+constexpr DescType typeData = fourCharCode("tdta");
 
 // Keywords of parameters and of the fields of an object specifier
 constexpr AEKeyword keyDirectObject = fourCharCode("----");

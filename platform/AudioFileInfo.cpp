@@ -1,6 +1,9 @@
 #include "platform/AudioFileInfo.h"
 
 #include <QFile>
+#include <QtEndian>
+
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -68,6 +71,57 @@ qint64 framesPromised(SNDFILE *file, const SF_INFO &info)
     }
     return info.frames;
 }
+
+quint32 oggChecksum(const char *page, qsizetype size)
+{
+    static const auto table = [] {
+        std::array<quint32, 256> entries{};
+        for (quint32 i = 0; i < 256; ++i) {
+            quint32 value = i << 24;
+            for (int bit = 0; bit < 8; ++bit)
+                value = value & 0x80000000u ? value << 1 ^ 0x04c11db7u : value << 1;
+            entries[i] = value;
+        }
+        return entries;
+    }();
+    quint32 crc = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        // The checksum field itself counts as zeros.
+        const uchar byte = i >= 22 && i < 26 ? 0 : uchar(page[i]);
+        crc = crc << 8 ^ table[(crc >> 24 ^ byte) & 0xff];
+    }
+    return crc;
+}
+
+// Whether an Ogg stream ends with its last page. libsndfile reads the length from the last whole
+// page it finds, so a file cut on a page boundary seems whole and shorter, and one cut inside a
+// page has no length at all; only the end-of-stream mark of the last real page tells. A page is
+// at most 65,307 bytes, so the last real one starts within twice that of the end.
+bool oggEndsWhole(int fd, qint64 size)
+{
+    constexpr qint64 kLongestPage = 27 + 255 + 255 * 255;
+    const qint64 start = qMax<qint64>(0, size - 2 * kLongestPage);
+    QByteArray tail(size - start, Qt::Uninitialized);
+    if (::pread(fd, tail.data(), size_t(tail.size()), start) != tail.size())
+        return false;
+    const char *data = tail.constData();
+    for (qsizetype at = tail.size() - 27; at >= 0; --at) {
+        if (std::memcmp(data + at, "OggS", 4) != 0)
+            continue;
+        const int segments = uchar(data[at + 26]);
+        qsizetype length = 27 + segments;
+        for (int i = 0; at + 27 + i < tail.size() && i < segments; ++i)
+            length += uchar(data[at + 27 + i]);
+        // A page that runs past the end is the one that was cut; the page before it tells.
+        if (at + length > tail.size())
+            continue;
+        quint32 stored = 0;
+        std::memcpy(&stored, data + at + 22, 4);
+        if (qFromLittleEndian(stored) == oggChecksum(data + at, length))
+            return (data[at + 5] & 0x04) != 0;
+    }
+    return false;
+}
 } // namespace
 
 AudioFileInfo AudioFileInfo::inspect(const QString &path, bool audio)
@@ -102,8 +156,14 @@ AudioFileInfo AudioFileInfo::inspect(const QString &path, bool audio)
         result.fileProblem = Problem::Empty;
         sf_close(file);
     } else {
-        result.promisedFrames = framesPromised(file, info);
+        // A stream that does not say how long it is (a FLAC written into a pipe) promises nothing.
+        result.promisedFrames = info.frames == SF_COUNT_MAX ? 0 : framesPromised(file, info);
         result.rate = info.samplerate;
+        result.channelCount = info.channels;
+        if (info.channels > 2)
+            result.fileProblem = Problem::TooManyChannels;
+        else if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG && !oggEndsWhole(fd, status.st_size))
+            result.fileProblem = Problem::EndMissing;
         sf_close(file);
     }
     ::close(fd);

@@ -20,6 +20,8 @@ class AudioFileInfo
         Empty,
         Unreadable,
         NotAudio,
+        TooManyChannels, // the encoder takes mono and stereo only
+        EndMissing,      // an Ogg stream without its last page: cut short, length unknown
     };
 
     // Looks at the file at `path` without ever blocking. With `audio` false only the file itself
@@ -30,6 +32,7 @@ class AudioFileInfo
     // The number of sample frames the file's header promises, and their rate; 0 when unknown.
     qint64 frames() const { return promisedFrames; }
     int sampleRate() const { return rate; }
+    int channels() const { return channelCount; }
     double seconds() const { return rate > 0 ? double(promisedFrames) / rate : 0.0; }
 
     // The playing time of the MPEG audio frames in an MP3 file, found by walking its frame
@@ -47,4 +50,5 @@ class AudioFileInfo
     Problem fileProblem = Problem::None;
     qint64 promisedFrames = 0;
     int rate = 0;
+    int channelCount = 0;
 };

@@ -1,6 +1,7 @@
 #include "platform/MusicLibrary.h"
 
 #include "platform/M3UPlaylist.h"
+#include "platform/SourceTags.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
@@ -107,6 +109,18 @@ void setComment(TagLib::ID3v2::Tag *tag, const QString &text)
 }
 
 // The track number and count of a TRCK frame ("N" or "N/M"), 0 for a part that is missing.
+// The picture replaces every picture the file had: a track shows one cover.
+void setFrontCover(TagLib::ID3v2::Tag *tag, const QByteArray &picture)
+{
+    tag->removeFrames("APIC");
+    auto *frame = new TagLib::ID3v2::AttachedPictureFrame;
+    frame->setTextEncoding(TagLib::String::UTF8);
+    frame->setMimeType(tagString(SourceTags::pictureMimeType(picture)));
+    frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+    frame->setPicture(TagLib::ByteVector(picture.constData(), uint(picture.size())));
+    tag->addFrame(frame);
+}
+
 std::pair<int, int> trackParts(TagLib::ID3v2::Tag *tag)
 {
     const TagLib::ID3v2::FrameList frames = tag->frameList("TRCK");
@@ -414,6 +428,12 @@ OSErr MusicLibrary::setTrackProperty(qint32 trackID, FourCharCode property, cons
     case kTrackCount:
         edit = [number](TagLib::ID3v2::Tag *tag) { setTrackParts(tag, trackParts(tag).first, number); };
         break;
+    case kArtwork:
+        if (value.typeId() != QMetaType::QByteArray ||
+            SourceTags::pictureMimeType(value.toByteArray()).isEmpty())
+            return errAEWrongDataType;
+        edit = [picture = value.toByteArray()](TagLib::ID3v2::Tag *tag) { setFrontCover(tag, picture); };
+        break;
     default:
         return errAEEventNotHandled;
     }
@@ -567,6 +587,8 @@ OSErr MusicLibrary::handleSetData(const AppleEvent *event)
     QVariant value;
     if (data.desc.descriptorType == typeUnicodeText && bytes.size() % 2 == 0) {
         value = AEUnicodeTextString(bytes);
+    } else if (data.desc.descriptorType == typeData) {
+        value = bytes;
     } else if (data.desc.descriptorType == typeSInt32 && bytes.size() == sizeof(qint32)) {
         qint32 number = 0;
         std::memcpy(&number, bytes.constData(), sizeof number);

@@ -23,7 +23,8 @@
 //   'insh' of type null adds it to the library alone, so a run whose playlist could not be made
 //   still gets its tags); answers 'obj '{want 'cFlT', from null, form 'ID  ', seld 'long' track identifier}.
 // - 'core'/'setd' with '----' = property 'prop' of a track and 'data' = 'utxt' or 'long': writes
-//   the tag (pnam, pArt, pAlb, pYr , pTrN, pTrC, pCmt, pGen).
+//   the tag (pnam, pArt, pAlb, pYr , pTrN, pTrC, pCmt, pGen); pPCT with 'data' = 'tdta' JPEG, PNG or
+//   GIF bytes makes that picture the file's front cover.
 // - 'core'/'delo' with '----' = a playlist: removes the playlist's file when it lists nothing, so a
 //   run that added no file leaves no empty playlist behind; a playlist with entries is kept and
 //   the event fails with errAEEventFailed.
@@ -47,6 +48,7 @@ class MusicLibrary
     static constexpr FourCharCode kTrackCount = fourCharCode("pTrC");
     static constexpr FourCharCode kComment = fourCharCode("pCmt");
     static constexpr FourCharCode kGenre = fourCharCode("pGen");
+    static constexpr FourCharCode kArtwork = fourCharCode("pPCT");
 
     // The library of this process.
     static MusicLibrary &instance();

@@ -5,6 +5,7 @@
 
 #include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
+#include "platform/AudioFormats.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/ButtonTitles.h"
 #include "platform/widgets/CommandLogSink.h"
@@ -36,10 +37,6 @@
 namespace {
 QSet<QString> ripMountPoints;
 QList<Ripper *> controllers;
-
-const QStringList audioExtensions = {"aiff", "AIFF", "aif", "AIF", "aifc", "AIFC", "aic", "AIC",
-                                     "wav",  "WAV",  "al",  "AL",  "ul",   "UL",   "au",  "AU",
-                                     "snd",  "SND",  "iff", "IFF", "cdda", "CDDA"};
 
 DocumentRegistry *registry()
 {
@@ -288,7 +285,7 @@ bool Ripper::draggingEntered(const QStringList &paths, bool genericAllowed) cons
         return false;
     for (const QString &path : paths) {
         const QFileInfo file(path);
-        if (file.isDir() || !audioExtensions.contains(file.suffix()))
+        if (file.isDir() || !AudioFormats::isAccepted(path))
             return false;
     }
     return true;

@@ -6,7 +6,7 @@ orvik_packages=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n qt6-qpa-plugins libqt6uitools6 libqt6opengl6-dev python3
     libtag1-dev libplist-dev libmount-dev libcdio-dev libcdio-paranoia-dev libfuse3-dev fuse3 libsndfile1-dev libudev-dev
-    lame sox dbus xvfb xauth
+    lame sox libsox-fmt-base dbus xvfb xauth
 )
 
 orvik_install_packages() {

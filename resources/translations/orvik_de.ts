@@ -175,11 +175,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>die Datei ist keine normale Datei</translation>
     </message>
     <message>
-        <source>InputNotWav</source>
-        <extracomment>it is not a WAV file</extracomment>
-        <translation>die Datei ist keine WAV-Datei</translation>
-    </message>
-    <message>
         <source>InputUnreadable</source>
         <extracomment>it cannot be read</extracomment>
         <translation>die Datei kann nicht gelesen werden</translation>
@@ -273,6 +268,26 @@ Cannot add &quot;%@&quot;: %@.
         <source>WindowTitle</source>
         <extracomment>Batch Encoding %u</extracomment>
         <translation>Stapelkodierung %u</translation>
+    </message>
+    <message>
+        <source>CoverLost</source>
+        <extracomment>The cover picture of &quot;%@&quot; could not be handed to the encoder.</extracomment>
+        <translation>Das Coverbild von „%@“ konnte dem Encoder nicht übergeben werden.</translation>
+    </message>
+    <message>
+        <source>InputChannels</source>
+        <extracomment>it has %d channels; the encoder takes mono and stereo only</extracomment>
+        <translation>die Datei hat %d Kanäle; der Encoder nimmt nur Mono und Stereo</translation>
+    </message>
+    <message>
+        <source>InputEndMissing</source>
+        <extracomment>it is damaged or cut short: its end is missing</extracomment>
+        <translation>die Datei ist beschädigt oder abgeschnitten: ihr Ende fehlt</translation>
+    </message>
+    <message>
+        <source>InputNotKind</source>
+        <extracomment>it is not a %@ file</extracomment>
+        <translation>die Datei ist keine %@-Datei</translation>
     </message>
 </context>
 <context>
@@ -1511,11 +1526,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>die Datei ist keine normale Datei</translation>
     </message>
     <message>
-        <source>InputNotWav</source>
-        <extracomment>it is not a WAV file</extracomment>
-        <translation>die Datei ist keine WAV-Datei</translation>
-    </message>
-    <message>
         <source>InputUnreadable</source>
         <extracomment>it cannot be read</extracomment>
         <translation>die Datei kann nicht gelesen werden</translation>
@@ -1619,6 +1629,26 @@ Cannot add &quot;%@&quot;: %@.
         <source>WindowTitle</source>
         <extracomment>Rip Audio CD - %@</extracomment>
         <translation>Audio-CD rippen – %@</translation>
+    </message>
+    <message>
+        <source>CoverLost</source>
+        <extracomment>The cover picture of &quot;%@&quot; could not be handed to the encoder.</extracomment>
+        <translation>Das Coverbild von „%@“ konnte dem Encoder nicht übergeben werden.</translation>
+    </message>
+    <message>
+        <source>InputChannels</source>
+        <extracomment>it has %d channels; the encoder takes mono and stereo only</extracomment>
+        <translation>die Datei hat %d Kanäle; der Encoder nimmt nur Mono und Stereo</translation>
+    </message>
+    <message>
+        <source>InputEndMissing</source>
+        <extracomment>it is damaged or cut short: its end is missing</extracomment>
+        <translation>die Datei ist beschädigt oder abgeschnitten: ihr Ende fehlt</translation>
+    </message>
+    <message>
+        <source>InputNotKind</source>
+        <extracomment>it is not a %@ file</extracomment>
+        <translation>die Datei ist keine %@-Datei</translation>
     </message>
 </context>
 <context>

@@ -150,6 +150,10 @@ class tst_BatchFiles : public QObject
         QTest::newRow("panel") << "panel" << false << Names{"a.wav", "b.wav"} << 2 << "";
         QTest::newRow("drag of audio files") << "drag" << false << Names{"x.wav", "y.AIFF"} << 2 << "";
         QTest::newRow("drag, mixed-case extension") << "drag" << false << Names{"x.wav", "y.Wav"} << -1 << "";
+        QTest::newRow("drag, lossless and Ogg kinds")
+            << "drag" << false << Names{"a.flac", "b.OGG", "c.oga", "d.OPUS"} << 4 << "";
+        QTest::newRow("drag, mixed-case new kind")
+            << "drag" << false << Names{"a.flac", "b.Flac"} << -1 << "";
         QTest::newRow("drag, raw input takes any file")
             << "drag" << true << Names{"x.wav", "y.Wav", "z.pcm"} << 3 << "";
         QTest::newRow("drag with a folder") << "drag" << true << Names{"x.wav", "folder/"} << -1 << "";
@@ -189,6 +193,8 @@ class tst_BatchFiles : public QObject
             QFileDialog *panel = TestSheets::waitForPanel();
             QVERIFY(panel);
             QCOMPARE(panel->windowTitle(), QString("Select Files to Encode"));
+            for (const char *pattern : {"*.flac", "*.OGG", "*.oga", "*.opus", "*.wav"})
+                QVERIFY2(panel->nameFilters().first().contains(pattern), pattern);
             panel->setDirectory(folder);
             panel->selectFile("\"a.wav\" \"b.wav\"");
             QMetaObject::invokeMethod(panel, "accept");
