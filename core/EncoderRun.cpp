@@ -292,6 +292,7 @@ void EncoderRun::launchTask(quint32 index)
     if (!process)
         return;
     active[index].phase = Active::Phase::Launched;
+    ++launches;
     emit encoderLaunched(index);
     if (this->process(index) != process)
         return;
@@ -587,8 +588,9 @@ void EncoderRun::replaceExisting(quint32 index)
     // A name another record of the run writes right now is asked about again once it has ended.
     if (!writesOutput(path, index))
         FileManager::removeFileAtPath(path);
+    const quint64 launched = launches;
     beginTask(index);
-    askNextConflict();
+    conflictAnswered(launched);
 }
 
 void EncoderRun::renameOutput(quint32 index, const QString &path)
@@ -606,8 +608,9 @@ void EncoderRun::renameOutput(quint32 index, const QString &path)
     if (!output.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive))
         output += QStringLiteral(".mp3");
     (*tasks)[index].insert(kOutputFileKey, output);
+    const quint64 launched = launches;
     beginTask(index);
-    askNextConflict();
+    conflictAnswered(launched);
 }
 
 void EncoderRun::skipExisting(quint32 index)
@@ -621,6 +624,16 @@ void EncoderRun::skipExisting(quint32 index)
             complete();
         return;
     }
+    const quint64 launched = launches;
     fill();
-    askNextConflict();
+    conflictAnswered(launched);
+}
+
+void EncoderRun::conflictAnswered(quint64 launchesBefore)
+{
+    // The other files went on under the question: when the answer launched nothing and asks
+    // nothing more, they are what is shown again.
+    if (!askNextConflict() && !conflictAsked && launches == launchesBefore && !ended && !interacting &&
+        !runningIndexes().isEmpty())
+        emit resumed();
 }

@@ -116,8 +116,9 @@ class EncoderRun : public QObject
     void skipAnswered(bool confirmed);
     // Confirmed: as abort(), then stopped().
     void stopAnswered(bool confirmed);
-    // Ends the run at once: every encoder is stopped and its partial output removed; finished
-    // files that still waited for an earlier one go to the music library.
+    // Ends the run at once: every running encoder is stopped, its partial output removed and its
+    // file marked skipped; finished files that still waited for an earlier one go to the music
+    // library.
     void abort();
     // The answers to nameConflict(index).
     void replaceExisting(quint32 index);
@@ -132,7 +133,9 @@ class EncoderRun : public QObject
     // A process is set up for record `index` and not yet started: the time to watch it.
     void encoderPrepared(QProcess *process, quint32 index);
     void encoderLaunched(quint32 index);
-    // A question was cancelled, or it skipped a file while others run: the running encoders go on.
+    // A question was answered and the encoders that ran under it go on (nothing else was
+    // launched or asked): a cancelled question, a Skip while other files run, a name conflict
+    // answered while other files run.
     void resumed();
     // The encoder of record `index` has ended (skipped ones too); its output is removed, or
     // whole and handed to the music library once every earlier record has ended.
@@ -178,6 +181,7 @@ class EncoderRun : public QObject
     bool askNextConflict();
     // Whether `index` is the conflict asked last; if so it is answered now and gives up its place.
     bool takeConflict(quint32 index);
+    void conflictAnswered(quint64 launchesBefore);
     void answered(quint32 index, bool confirmed);
     void removePartialOutput(const QString &output);
     void handOverFinished(bool all);
@@ -206,5 +210,6 @@ class EncoderRun : public QObject
     quint32 failedTasks = 0;
     quint32 libraryFailures = 0;
     quint32 filesAdded = 0;
+    quint64 launches = 0;
     AEDesc playlist{typeNull, nullptr};
 };
