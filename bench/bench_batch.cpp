@@ -441,13 +441,17 @@ int main(int argc, char *argv[])
         const double directWall = (before.directWall + after.directWall) / 2;
         std::printf("\nshared run, %u cores (load average %s before, %s after)\n", cores,
                     qPrintable(loadBefore), qPrintable(loadAverage()));
-        std::printf("  direct, one after another: %8.3f s before, %8.3f s after; lame CPU %8.3f s\n",
-                    before.directWall, after.directWall, (before.directLame + after.directLame) / 2);
+        std::printf("  direct, one after another: %8.3f s before, %8.3f s after; lame CPU %8.3f s (%.2f "
+                    "cores busy)\n",
+                    before.directWall, after.directWall, (before.directLame + after.directLame) / 2,
+                    (before.directLame + after.directLame) / (before.directWall + after.directWall));
         for (qsizetype i = 0; i < rows.size(); ++i)
-            std::printf("  %2u at once   wall %8.3f s   ratio run/direct %.4f   lame CPU %8.3f s   Orvik CPU "
-                        "%7.3f s (%.2f %% of lame's)\n",
-                        encoderCounts[i], rows[i].batchWall, rows[i].batchWall / directWall,
-                        rows[i].batchLame, rows[i].orvik, 100.0 * rows[i].orvik / rows[i].batchLame);
+            std::printf(
+                "  %2u at once   wall %8.3f s   ratio run/direct %.4f   lame CPU %8.3f s (%.2f cores busy)   "
+                "Orvik CPU %7.3f s (%.2f %% of lame's)\n",
+                encoderCounts[i], rows[i].batchWall, rows[i].batchWall / directWall, rows[i].batchLame,
+                rows[i].batchLame / rows[i].batchWall, rows[i].orvik,
+                100.0 * rows[i].orvik / rows[i].batchLame);
         std::fflush(stdout);
     }
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
