@@ -1,14 +1,23 @@
-// What a batch window costs on top of the encoder: the same files encoded once through a real
-// batch window (progress sheet, output parser, command log, and with the music library on, the
-// tags and the playlist) and once by running the same encoder command lines one after another
-// with nothing watching them. The figures that matter: the batch's wall time against the direct
-// one (goal: at most 3 % more), and Orvik's own CPU time against lame's (goal: under 2 %).
+// What a batch costs on top of the encoder: the same files encoded once through a real batch
+// window (progress sheet, output parser, command log, and with the music library on, the tags
+// and the playlist) and once by running the same encoder command lines one after another with
+// nothing watching them. The figures that matter: the batch's wall time against the direct one
+// (goal: at most 3 % more), and Orvik's own CPU time against lame's (goal: under 2 %).
 //
-// Usage: bench_batch [FILES [SECONDS [CONFIGS]]]   (defaults: 20 30 off,on)
-// CONFIGS lists the music-library settings to measure: "off", "on" or both. A small batch
-// (e.g. "4 10 on") is the one to run under valgrind --tool=callgrind.
+// Then the shared run with several encoders at once (1, 2, 4 and the machine's cores by
+// default), each encoder's output read as the progress sheet reads it (the output parser, the
+// file's and the whole batch's fraction), against the same command lines run one after another.
+// Goal with as many encoders as cores, on two cores: at most 0.55 of the direct time, and
+// Orvik's CPU under 2 % of lame's.
+//
+// Usage: bench_batch [FILES [SECONDS [CONFIGS [ENCODERS]]]]   (defaults: 20 30 off,on 1,2,4,cores)
+// CONFIGS lists the music-library settings of the window runs: "off", "on", both, or "-" for
+// none. ENCODERS lists the numbers of encoders at once ("cores": the machine's), or "-". A small
+// batch (e.g. "4 10 on -") is the one to run under valgrind --tool=callgrind.
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
+#include "core/EncoderOutputParser.h"
+#include "core/EncoderRun.h"
 #include "core/LamePrefs.h"
 #include "core/SettingsStore.h"
 #include "platform/Resources.h"
@@ -27,9 +36,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <cstdio>
+#include <memory>
 #include <sys/resource.h>
 
 namespace {
@@ -241,6 +252,62 @@ bool encodeDirectly(const QList<QVariantMap> &records, const QVariantMap &option
     figures.directLame = cpuTime(RUSAGE_CHILDREN) - children;
     return countMp3(folder) == records.size();
 }
+
+// Encodes the records (outputs in `folder`) through the shared run, up to `encoders` at once.
+// Each encoder's output is read as the progress sheet reads it: decoded and parsed, its progress
+// given to the run, and the whole batch's fraction taken, as a bar would show it.
+bool encodeWithRun(QList<QVariantMap> tasks, const QString &folder, quint32 encoders,
+                   const QVariantMap &options, Figures &figures)
+{
+    emptyFolder(folder);
+    LamePrefs prefs;
+    EncoderRun run;
+    double shown = 0;
+    using Stream = EncoderOutputParser::Stream;
+    QObject::connect(&run, &EncoderRun::encoderPrepared, &run, [&](QProcess *process, quint32 index) {
+        auto parser = std::make_shared<EncoderOutputParser>();
+        const auto read = [&run, &shown, process, index, parser](Stream stream) {
+            const QByteArray bytes =
+                stream == Stream::Error ? process->readAllStandardError() : process->readAllStandardOutput();
+            for (const EncoderOutputParser::Update &update : parser->consume(parser->decode(stream, bytes)))
+                if (update.field == EncoderOutputParser::Field::Progress) {
+                    run.setFileFraction(index, update.fraction);
+                    shown = run.batchFraction();
+                }
+        };
+        QObject::connect(process, &QProcess::readyReadStandardError, process,
+                         [read] { read(Stream::Error); });
+        QObject::connect(process, &QProcess::readyReadStandardOutput, process,
+                         [read] { read(Stream::Output); });
+    });
+    QObject::connect(&run, &EncoderRun::logged, &run,
+                     [](const QString &line) { std::fprintf(stderr, "%s\n", qPrintable(line)); });
+    QEventLoop loop;
+    QObject::connect(&run, &EncoderRun::completed, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60 * 60 * 1000, &loop, &QEventLoop::quit);
+
+    const double self = cpuTime(RUSAGE_SELF);
+    const double children = cpuTime(RUSAGE_CHILDREN);
+    QElapsedTimer clock;
+    clock.start();
+    run.start({.tasks = &tasks,
+               .preferences = &prefs,
+               .options = options,
+               .outputFolder = folder,
+               .asksAboutExistingFiles = true,
+               .maxEncoders = encoders});
+    if (!run.isCompleted())
+        loop.exec();
+    figures.batchWall = double(clock.nsecsElapsed()) / 1e9;
+    figures.orvik = cpuTime(RUSAGE_SELF) - self;
+    figures.batchLame = cpuTime(RUSAGE_CHILDREN) - children;
+    if (!run.isCompleted() || run.failedCount() > 0 || countMp3(folder) != tasks.size() || shown < 0.99) {
+        std::fprintf(stderr, "The run with %u encoders did not end whole (%u failed, bar at %.2f).\n",
+                     encoders, run.failedCount(), shown);
+        return false;
+    }
+    return true;
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -271,11 +338,25 @@ int main(int argc, char *argv[])
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &sink, "open");
 
     const QStringList arguments = application.arguments().mid(1);
-    const int fileCount = arguments.size() > 0 ? arguments.at(0).toInt() : 20;
+    int fileCount = arguments.size() > 0 ? arguments.at(0).toInt() : 20;
     const int length = arguments.size() > 1 ? arguments.at(1).toInt() : 30;
-    const QStringList configs = arguments.size() > 2 ? arguments.at(2).split(u',') : QStringList{"off", "on"};
+    QStringList configs = arguments.size() > 2 ? arguments.at(2).split(u',') : QStringList{"off", "on"};
+    configs.removeAll(QStringLiteral("-"));
+    const quint32 cores = quint32(QThread::idealThreadCount());
+    QList<quint32> encoderCounts;
+    for (const QString &count :
+         arguments.size() > 3 ? arguments.at(3).split(u',') : QStringList{"1", "2", "4", "cores"})
+        if (count != QLatin1String("-")) {
+            const quint32 encoders = count == QLatin1String("cores") ? cores : count.toUInt();
+            if (encoders < 1) {
+                fileCount = 0;
+                break;
+            }
+            if (!encoderCounts.contains(encoders))
+                encoderCounts << encoders;
+        }
     if (fileCount < 1 || length < 1) {
-        std::fprintf(stderr, "usage: bench_batch [FILES [SECONDS [off,on]]]\n");
+        std::fprintf(stderr, "usage: bench_batch [FILES [SECONDS [off,on|- [1,2,4,cores|-]]]]\n");
         return 2;
     }
 
@@ -329,6 +410,48 @@ int main(int argc, char *argv[])
         std::printf("  lame CPU    batch %8.3f s   direct %8.3f s\n", figures.batchLame, figures.directLame);
         std::printf("  Orvik CPU   batch %8.3f s   (%.2f %% of lame's)   direct-run driver %.3f s\n",
                     figures.orvik, 100.0 * figures.orvik / figures.batchLame, figures.directSelf);
+        std::fflush(stdout);
+    }
+
+    // The shared run with several encoders, against the same command lines one after another,
+    // measured before and after the runs (other work on the machine shifts both alike).
+    if (!encoderCounts.isEmpty()) {
+        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+        const QVariantMap options{{kSampleRateKey, QStringLiteral("44.1")},
+                                  {kBitDepthKey, QStringLiteral("16")}};
+        const QString folder = root.filePath(QStringLiteral("run"));
+        const QString direct = root.filePath(QStringLiteral("direct"));
+        QList<QVariantMap> tasks;
+        for (const QString &input : inputs)
+            tasks.append({{kInputFileKey, input},
+                          {kOutputFileKey, folder + u'/' + QFileInfo(input).completeBaseName() + ".mp3"}});
+        Figures before, after;
+        const QString loadBefore = loadAverage();
+        if (!encodeDirectly(tasks, options, true, direct, before))
+            return 1;
+        QList<Figures> rows;
+        for (const quint32 encoders : encoderCounts) {
+            Figures figures;
+            if (!encodeWithRun(tasks, folder, encoders, options, figures))
+                return 1;
+            rows << figures;
+        }
+        if (!encodeDirectly(tasks, options, true, direct, after))
+            return 1;
+        const double directWall = (before.directWall + after.directWall) / 2;
+        std::printf("\nshared run, %u cores (load average %s before, %s after)\n", cores,
+                    qPrintable(loadBefore), qPrintable(loadAverage()));
+        std::printf("  direct, one after another: %8.3f s before, %8.3f s after; lame CPU %8.3f s (%.2f "
+                    "cores busy)\n",
+                    before.directWall, after.directWall, (before.directLame + after.directLame) / 2,
+                    (before.directLame + after.directLame) / (before.directWall + after.directWall));
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            std::printf(
+                "  %2u at once   wall %8.3f s   ratio run/direct %.4f   lame CPU %8.3f s (%.2f cores busy)   "
+                "Orvik CPU %7.3f s (%.2f %% of lame's)\n",
+                encoderCounts[i], rows[i].batchWall, rows[i].batchWall / directWall, rows[i].batchLame,
+                rows[i].batchLame / rows[i].batchWall, rows[i].orvik,
+                100.0 * rows[i].orvik / rows[i].batchLame);
         std::fflush(stdout);
     }
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));

@@ -15,7 +15,9 @@
 #include <QStorageInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 QVariant tag(const QVariantMap &task, const QString &key)
@@ -28,6 +30,11 @@ QString fileName(const QString &path)
     return QFileInfo(path).fileName();
 }
 
+bool isEnded(EncoderRun::FileState state)
+{
+    return state != EncoderRun::FileState::Waiting && state != EncoderRun::FileState::Encoding;
+}
+
 // Below this much free space the destination counts as full: lame says nothing when a write
 // fails, so the folder's free space is what tells the user why the file ended.
 constexpr qint64 kFullDestination = 256 * 1024;
@@ -37,7 +44,8 @@ EncoderRun::EncoderRun(QObject *parent) : QObject(parent) {}
 
 EncoderRun::~EncoderRun()
 {
-    discardProcess();
+    for (const Active &file : std::as_const(active))
+        discardProcess(file.process, this);
     AEDisposeDesc(&playlist);
 }
 
@@ -51,8 +59,16 @@ void EncoderRun::start(const Setup &runSetup)
     if (started || !runSetup.tasks || runSetup.tasks->isEmpty() || !runSetup.preferences)
         return;
     setup = runSetup;
+    setup.maxEncoders = std::max(setup.maxEncoders, 1u);
     tasks = setup.tasks;
     started = true;
+    states = QList<FileState>(tasks->size(), FileState::Waiting);
+    const bool raw = setup.options.value(kRawPCMInputKey).toBool();
+    weights.clear();
+    for (const QVariantMap &task : std::as_const(*tasks)) {
+        const QString input = task.value(kInputFileKey).toString();
+        weights << (raw ? double(QFileInfo(input).size()) : AudioFileInfo::inspect(input).seconds());
+    }
     AEDisposeDesc(&playlist);
     if (setup.useLibrary) {
         OpenTunes();
@@ -66,7 +82,58 @@ void EncoderRun::start(const Setup &runSetup)
     }
     globalSwitches =
         LamePrefs::makeGlobalSwitches(setup.preferences->settings(), setup.options, !setup.useLibrary);
-    beginTask();
+    fill();
+}
+
+quint32 EncoderRun::currentIndex() const
+{
+    // Records begin in list order: every one before `next` that holds no place has ended.
+    return active.isEmpty() ? next : active.firstKey();
+}
+
+QProcess *EncoderRun::process(quint32 index) const
+{
+    const auto file = active.constFind(index);
+    return file == active.cend() ? nullptr : file->process;
+}
+
+QList<quint32> EncoderRun::runningIndexes() const
+{
+    QList<quint32> running;
+    for (auto file = active.cbegin(); file != active.cend(); ++file)
+        if (file->phase == Active::Phase::Launched)
+            running << file.key();
+    return running;
+}
+
+quint32 EncoderRun::count(FileState state) const
+{
+    return quint32(std::count(states.cbegin(), states.cend(), state));
+}
+
+double EncoderRun::batchFraction() const
+{
+    // Files of unknown length (they fail before they start) weigh nothing, unless no file's
+    // length is known: then every file weighs the same.
+    double total = 0;
+    for (const double weight : weights)
+        total += weight;
+    double done = 0;
+    for (qsizetype i = 0; i < states.size(); ++i) {
+        const double weight = total > 0 ? weights.value(i) : 1.0;
+        if (isEnded(states.at(i)))
+            done += weight;
+        else if (states.at(i) == FileState::Encoding)
+            done += weight * fractions.value(quint32(i));
+    }
+    const double whole = total > 0 ? total : double(states.size());
+    return whole > 0 ? std::clamp(done / whole, 0.0, 1.0) : 0.0;
+}
+
+void EncoderRun::setFileFraction(quint32 index, double fraction)
+{
+    if (fileState(index) == FileState::Encoding)
+        fractions.insert(index, std::clamp(fraction, 0.0, 1.0));
 }
 
 void EncoderRun::log(const QString &line)
@@ -80,11 +147,28 @@ void EncoderRun::logCannotEncode(const QVariantMap &task, const QString &reason)
                         {fileName(task.value(kInputFileKey).toString()), reason}));
 }
 
-void EncoderRun::beginTask()
+void EncoderRun::fill()
 {
-    if (!started || ended || current >= taskCount())
+    if (!started || ended)
         return;
-    const QVariantMap &task = tasks->at(current);
+    // A record held back for its output name begins once the record writing that name has
+    // ended; it comes before any record not yet begun.
+    for (const quint32 index : active.keys())
+        if (active.contains(index) && active.value(index).phase == Active::Phase::Held &&
+            !writesOutput(tasks->at(index).value(kOutputFileKey).toString(), index)) {
+            active.remove(index);
+            if (!beginTask(index))
+                return;
+        }
+    // A record that fails at once stops the filling; the next one begins from the event loop.
+    while (next < taskCount() && quint32(active.size()) < setup.maxEncoders)
+        if (!beginTask(next++))
+            return;
+}
+
+bool EncoderRun::beginTask(quint32 index)
+{
+    const QVariantMap &task = tasks->at(index);
     // An input the encoder cannot read as audio would still become an MP3 (of noise, or of
     // nothing), or block the run on a pipe: it fails here, before anything opens it.
     QString problem = setup.sourceProblem ? setup.sourceProblem(task) : QString();
@@ -93,16 +177,21 @@ void EncoderRun::beginTask()
     if (!problem.isEmpty()) {
         logCannotEncode(task, problem);
         ++failedTasks;
-        nextTask();
-        return;
+        settle(index, FileState::Failed);
+        advance();
+        return false;
     }
-    if (setup.asksAboutExistingFiles &&
-        FileManager::fileExistsAtPath(task.value(kOutputFileKey).toString())) {
-        if (interacting)
-            conflictPending = true;
-        else
-            emit nameConflict(current);
-        return;
+    // Two records of the run with one output name (two inputs differing only in their
+    // extension, or a name answered to a conflict) never write one file at the same time.
+    const QString output = task.value(kOutputFileKey).toString();
+    if (writesOutput(output, index)) {
+        active.insert(index, {Active::Phase::Held});
+        return true;
+    }
+    if (setup.asksAboutExistingFiles && FileManager::fileExistsAtPath(output)) {
+        active.insert(index, {Active::Phase::Conflict});
+        askNextConflict();
+        return active.contains(index);
     }
     const bool raw = setup.options.value(kRawPCMInputKey).toBool();
     // The encoder takes the input's cover from a file of its own, which lives as long as it runs.
@@ -125,35 +214,36 @@ void EncoderRun::beginTask()
         // Nothing can be encoded without a complete command line: the file counts as failed.
         logCannotEncode(task, text("NoCommandLine", "the encoder settings are incomplete"));
         ++failedTasks;
-        nextTask();
-        return;
+        settle(index, FileState::Failed);
+        advance();
+        return false;
     }
 
-    tool = new QProcess(this);
-    tool->setProcessChannelMode(QProcess::SeparateChannels);
-    tool->setProgram(Resources::pathForResource(raw ? QStringLiteral("lame_raw") : QStringLiteral("lame")));
-    tool->setArguments(*arguments);
+    auto *process = new QProcess(this);
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->setProgram(
+        Resources::pathForResource(raw ? QStringLiteral("lame_raw") : QStringLiteral("lame")));
+    process->setArguments(*arguments);
     if (cover)
-        cover.release()->setParent(tool);
-    QProcess *process = tool;
-    connect(process, &QProcess::finished, this, [this, process](int exitCode, QProcess::ExitStatus status) {
-        if (process == tool)
-            endOfFile(terminating ? QString() : encoderFailure(exitCode, status));
-    });
-    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
+        cover.release()->setParent(process);
+    connect(process, &QProcess::finished, this,
+            [this, process, index](int exitCode, QProcess::ExitStatus status) {
+                if (const auto file = active.constFind(index);
+                    file != active.cend() && file->process == process)
+                    endOfFile(index, file->terminating ? QString() : encoderFailure(exitCode, status));
+            });
+    connect(process, &QProcess::errorOccurred, this, [this, process, index](QProcess::ProcessError error) {
         // A process that cannot start never reports that it finished.
-        if (error != QProcess::FailedToStart || process != tool)
+        if (error != QProcess::FailedToStart || this->process(index) != process)
             return;
-        endOfFile(localizedFormat(text("EncoderNotStarted", "the encoder could not be started: %@"),
-                                  {process->errorString()}));
+        endOfFile(index, localizedFormat(text("EncoderNotStarted", "the encoder could not be started: %@"),
+                                         {process->errorString()}));
     });
-    terminating = false;
-    emit encoderPrepared(tool, current);
-    if (interacting) {
-        deferred = true;
-        return;
-    }
-    launchTask();
+    active.insert(index, {Active::Phase::Prepared, process});
+    emit encoderPrepared(process, index);
+    if (!interacting)
+        launchTask(index);
+    return active.contains(index);
 }
 
 QString EncoderRun::inputProblem(const QVariantMap &task) const
@@ -223,36 +313,85 @@ QString EncoderRun::encoderFailure(int exitCode, QProcess::ExitStatus status) co
     return reason;
 }
 
-void EncoderRun::launchTask()
+void EncoderRun::launchTask(quint32 index)
 {
-    if (!tool)
+    QProcess *process = this->process(index);
+    if (!process)
         return;
-    emit encoderLaunched(current);
-    tool->start(QIODevice::ReadOnly);
+    active[index].phase = Active::Phase::Launched;
+    ++launches;
+    emit encoderLaunched(index);
+    if (this->process(index) != process)
+        return;
+    if (states.value(index) != FileState::Encoding) {
+        states[index] = FileState::Encoding;
+        emit fileStateChanged(index, FileState::Encoding);
+    }
+    process->start(QIODevice::ReadOnly);
 }
 
-void EncoderRun::endOfFile(const QString &failure)
+void EncoderRun::endOfFile(quint32 index, const QString &failure)
 {
-    const QVariantMap task = tasks->value(current);
+    const Active file = active.value(index);
+    const QVariantMap task = tasks->value(index);
     const QString output = task.value(kOutputFileKey).toString();
     QString failed = failure;
     // What the source says is the cause: an encoder cut off by a vanished disc ends by a signal.
-    if (!terminating && setup.sourceProblem)
+    if (!file.terminating && setup.sourceProblem)
         if (const QString problem = setup.sourceProblem(task); !problem.isEmpty())
             failed = problem;
-    if (failed.isEmpty() && !terminating)
+    if (failed.isEmpty() && !file.terminating)
         failed = encodedLengthProblem(task);
     if (!failed.isEmpty()) {
         ++failedTasks;
         logCannotEncode(task, failed);
     }
-    if (terminating || !failed.isEmpty())
+    if (file.terminating || !failed.isEmpty())
         removePartialOutput(output);
-    else if (setup.useLibrary && !handOverToLibrary(task))
-        ++libraryFailures;
-    emit fileEnded(current, !failed.isEmpty());
-    discardProcess();
-    nextTask();
+    active.remove(index);
+    fractions.remove(index);
+    settle(index, !failed.isEmpty()  ? FileState::Failed
+                  : file.terminating ? FileState::Skipped
+                                     : FileState::Done);
+    emit fileEnded(index, !failed.isEmpty());
+    discardProcess(file.process, this);
+    advance();
+}
+
+void EncoderRun::settle(quint32 index, FileState state)
+{
+    states[index] = state;
+    emit fileStateChanged(index, state);
+    handOverFinished(false);
+}
+
+void EncoderRun::advance()
+{
+    if (ended)
+        return;
+    if (next >= taskCount() && active.isEmpty()) {
+        allDone = true;
+        if (!interacting)
+            complete();
+        return;
+    }
+    // From the event loop, not from here: a file that fails at once (an encoder that cannot
+    // start) would otherwise start the next one inside this call, one level deeper per file.
+    QMetaObject::invokeMethod(this, &EncoderRun::fill, Qt::QueuedConnection);
+}
+
+bool EncoderRun::askNextConflict()
+{
+    if (interacting || conflictAsked || ended)
+        return false;
+    for (auto file = active.cbegin(); file != active.cend(); ++file)
+        if (file->phase == Active::Phase::Conflict) {
+            conflictAsked = true;
+            askedConflict = file.key();
+            emit nameConflict(askedConflict);
+            return true;
+        }
+    return false;
 }
 
 void EncoderRun::removePartialOutput(const QString &output)
@@ -262,6 +401,20 @@ void EncoderRun::removePartialOutput(const QString &output)
         log(localizedFormat(
             text("PartialNotRemoved", "The unfinished file \"%@\" could not be removed; it is not whole."),
             {output}));
+}
+
+void EncoderRun::handOverFinished(bool all)
+{
+    // The files go to the music library in list order, so that the playlist lists them as the
+    // list does: a file waits until every earlier one has ended (or, `all`, the run ends).
+    while (handedOver < taskCount()) {
+        const FileState state = states.at(handedOver);
+        if (!all && !isEnded(state))
+            break;
+        if (state == FileState::Done && setup.useLibrary && !handOverToLibrary(tasks->at(handedOver)))
+            ++libraryFailures;
+        ++handedOver;
+    }
 }
 
 bool EncoderRun::handOverToLibrary(const QVariantMap &task)
@@ -314,13 +467,11 @@ void EncoderRun::discardEmptyPlaylist()
     AEDisposeDesc(&playlist);
 }
 
-void EncoderRun::discardProcess()
+void EncoderRun::discardProcess(QProcess *process, QObject *owner)
 {
-    if (!tool)
+    if (!process)
         return;
-    QProcess *process = tool;
-    tool = nullptr;
-    disconnect(process, nullptr, this, nullptr);
+    disconnect(process, nullptr, owner, nullptr);
     if (process->state() != QProcess::NotRunning) {
         process->terminate();
         // The encoder is gone for this run either way; make sure no process is left over.
@@ -331,22 +482,28 @@ void EncoderRun::discardProcess()
     process->deleteLater();
 }
 
-void EncoderRun::nextTask()
+bool EncoderRun::writesOutput(const QString &path, quint32 except) const
 {
-    ++current;
-    if (current >= taskCount()) {
-        allDone = true;
-        if (!interacting)
-            complete();
-        return;
-    }
-    // From the event loop, not from here: a file that fails at once (an encoder that cannot
-    // start) would otherwise start the next one inside this call, one level deeper per file.
-    QMetaObject::invokeMethod(this, &EncoderRun::beginTask, Qt::QueuedConnection);
+    // Output files need not exist yet, and QFileInfo finds any two missing files equal: the
+    // names are compared within their (existing) folders.
+    const auto place = [](const QString &output) {
+        const QFileInfo file(output);
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        return (folder.isEmpty() ? file.absolutePath() : folder) + u'/' + file.fileName();
+    };
+    const QString output = place(path);
+    for (auto file = active.cbegin(); file != active.cend(); ++file)
+        if (file.key() != except && file->process &&
+            place(tasks->at(file.key()).value(kOutputFileKey).toString()) == output)
+            return true;
+    return false;
 }
 
 void EncoderRun::complete()
 {
+    if (ended)
+        return;
+    ended = true;
     discardEmptyPlaylist();
     emit completed();
 }
@@ -354,33 +511,54 @@ void EncoderRun::complete()
 void EncoderRun::questionStarted()
 {
     interacting = true;
+    questionIndex = currentIndex();
 }
 
 void EncoderRun::skipAnswered(bool confirmed)
 {
+    answered(questionIndex, confirmed);
+}
+
+void EncoderRun::skipAnswered(quint32 index, bool confirmed)
+{
+    answered(index, confirmed);
+}
+
+void EncoderRun::answered(quint32 index, bool confirmed)
+{
     interacting = false;
-    if (conflictPending) {
-        conflictPending = false;
-        emit nameConflict(current);
-    } else if (deferred) {
-        deferred = false;
-        launchTask();
-    } else if (allDone) {
-        complete();
-    } else if (confirmed) {
-        if (tool) {
-            terminating = true;
-            tool->terminate();
-        }
-    } else {
-        emit resumed();
+    if (ended)
+        return;
+    // A file that ended under the question is not ended again.
+    bool skipped = false;
+    if (const auto file = active.find(index);
+        confirmed && file != active.end() && file->phase == Active::Phase::Launched) {
+        file->terminating = true;
+        file->process->terminate();
+        skipped = true;
     }
+    bool launched = false;
+    for (const quint32 prepared : active.keys())
+        if (active.contains(prepared) && active.value(prepared).phase == Active::Phase::Prepared) {
+            launchTask(prepared);
+            launched = true;
+        }
+    const bool asked = askNextConflict();
+    if (allDone) {
+        complete();
+        return;
+    }
+    const bool othersRun = std::any_of(active.cbegin(), active.cend(), [](const Active &file) {
+        return file.phase == Active::Phase::Launched && !file.terminating;
+    });
+    if (!launched && !asked && (!skipped || othersRun))
+        emit resumed();
 }
 
 void EncoderRun::stopAnswered(bool confirmed)
 {
     if (!confirmed) {
-        skipAnswered(false);
+        answered(questionIndex, false);
         return;
     }
     interacting = false;
@@ -393,14 +571,18 @@ void EncoderRun::abort()
     if (ended)
         return;
     ended = true;
-    if (tool) {
+    const QMap<quint32, Active> ending = std::exchange(active, {});
+    for (auto file = ending.cbegin(); file != ending.cend(); ++file) {
+        discardProcess(file->process, this);
         // A prepared process was never launched and wrote nothing; a running one leaves a
         // partial file.
-        const bool running = !deferred && !allDone && !conflictPending;
-        discardProcess();
-        if (running)
-            removePartialOutput(tasks->value(current).value(kOutputFileKey).toString());
+        if (file->phase == Active::Phase::Launched) {
+            removePartialOutput(tasks->at(file.key()).value(kOutputFileKey).toString());
+            states[file.key()] = FileState::Skipped;
+            emit fileStateChanged(file.key(), FileState::Skipped);
+        }
     }
+    handOverFinished(true);
     discardEmptyPlaylist();
 }
 
@@ -415,40 +597,73 @@ bool EncoderRun::isReplaceable(const QString &path) const
     return FileManager::isDeletableFileAtPath(path);
 }
 
-void EncoderRun::replaceExisting()
+bool EncoderRun::takeConflict(quint32 index)
 {
-    const QString path = tasks->value(current).value(kOutputFileKey).toString();
-    if (!isReplaceable(path)) {
-        skipExisting();
-        return;
-    }
-    FileManager::removeFileAtPath(path);
-    beginTask();
+    if (!conflictAsked || askedConflict != index || active.value(index).phase != Active::Phase::Conflict)
+        return false;
+    conflictAsked = false;
+    active.remove(index);
+    return true;
 }
 
-void EncoderRun::renameOutput(const QString &path)
+void EncoderRun::replaceExisting(quint32 index)
 {
-    if (path.isEmpty()) {
-        skipExisting();
+    const QString path = tasks->value(index).value(kOutputFileKey).toString();
+    if (!isReplaceable(path)) {
+        skipExisting(index);
         return;
     }
+    if (!takeConflict(index))
+        return;
+    // A name another record of the run writes right now is asked about again once it has ended.
+    if (!writesOutput(path, index))
+        FileManager::removeFileAtPath(path);
+    const quint64 launched = launches;
+    beginTask(index);
+    conflictAnswered(launched);
+}
+
+void EncoderRun::renameOutput(quint32 index, const QString &path)
+{
+    if (path.isEmpty()) {
+        skipExisting(index);
+        return;
+    }
+    if (!takeConflict(index))
+        return;
     // The file holds MP3 data whatever name was typed; the extension is added, never replaced,
     // so that nothing the user typed is lost. The final name then meets the same question as
     // any other existing output.
     QString output = path;
     if (!output.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive))
         output += QStringLiteral(".mp3");
-    (*tasks)[current].insert(kOutputFileKey, output);
-    beginTask();
+    (*tasks)[index].insert(kOutputFileKey, output);
+    const quint64 launched = launches;
+    beginTask(index);
+    conflictAnswered(launched);
 }
 
-void EncoderRun::skipExisting()
+void EncoderRun::skipExisting(quint32 index)
 {
-    ++current;
-    if (current >= taskCount()) {
+    if (!takeConflict(index))
+        return;
+    settle(index, FileState::Skipped);
+    if (next >= taskCount() && active.isEmpty()) {
         allDone = true;
-        complete();
+        if (!interacting)
+            complete();
         return;
     }
-    beginTask();
+    const quint64 launched = launches;
+    fill();
+    conflictAnswered(launched);
+}
+
+void EncoderRun::conflictAnswered(quint64 launchesBefore)
+{
+    // The other files went on under the question: when the answer launched nothing and asks
+    // nothing more, they are what is shown again.
+    if (!askNextConflict() && !conflictAsked && launches == launchesBefore && !ended && !interacting &&
+        !runningIndexes().isEmpty())
+        emit resumed();
 }

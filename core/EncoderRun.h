@@ -3,6 +3,7 @@
 #include "platform/AppleEvents.h"
 
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QProcess>
 #include <QString>
@@ -13,20 +14,37 @@
 
 class LamePrefs;
 
-// The run of a batch or a rip: the task records are encoded one after another, each by its
-// own encoder process. The run decides everything that does not need a window: when a file is
-// launched, how it ended (exit status, signal, an encoder that cannot start, an input that
-// cannot be encoded, an MP3 cut short), what is removed, what goes to the music library. What
-// must be shown or asked it reports as signals, and the window side answers through the slots.
+// The run of a batch or a rip: the task records are encoded by encoder processes, up to a set
+// number at once, begun in list order. The run decides everything that does not need a window:
+// when a file is launched, how it ended (exit status, signal, an encoder that cannot start, an
+// input that cannot be encoded, an MP3 cut short), what is removed, what goes to the music
+// library. What must be shown or asked it reports as signals, and the window side answers
+// through the slots.
 //
-// A question (Stop, Skip) may be up at any moment, also while a file ends: while one is up
-// the end of a file only records what comes next (the next file prepared, a name conflict, the
-// run completed), and the answer acts on those records first.
+// Every file holds one of the run's places from its beginning to its end: while its encoder
+// runs, and also while its name conflict waits for an answer, so a conflict holds back only its
+// own file. The music library gets the finished files in list order, whatever order they end
+// in: a file that ends before an earlier one waits for it (the playlist lists the files as the
+// list does).
+//
+// A question (Stop, Skip) may be up at any moment, also while files end: while one is up the
+// end of a file does its bookkeeping but only records what comes next (files prepared and not
+// launched, name conflicts not asked, the run completed), and the answer acts on those records.
 class EncoderRun : public QObject
 {
     Q_OBJECT
 
   public:
+    // What the file list shows of each record while the run goes on.
+    enum class FileState {
+        Waiting,  // not begun, or its name conflict or a question holds it back
+        Encoding, // its encoder runs
+        Done,
+        Failed,
+        Skipped, // by its name conflict's answer, by a Skip, or ended by a Stop
+    };
+    Q_ENUM(FileState)
+
     struct Setup
     {
         // The records to encode, owned by the window side; each holds its input and output
@@ -47,17 +65,28 @@ class EncoderRun : public QObject
         // Why the source of a record cannot give its audio whole (a disc gone or read with
         // errors), or empty; asked before a record starts and after its encoder has ended.
         std::function<QString(const QVariantMap &task)> sourceProblem{};
+        // How many files are encoded at once (at least one).
+        quint32 maxEncoders = 1;
     };
 
     explicit EncoderRun(QObject *parent = nullptr);
     ~EncoderRun() override;
 
-    // Starts with the first record. Nothing when there is nothing to encode.
+    // Starts with the first records. Nothing when there is nothing to encode.
     void start(const Setup &setup);
 
-    quint32 currentIndex() const { return current; }
+    // The first record that has not ended yet; taskCount() once all have.
+    quint32 currentIndex() const;
     quint32 taskCount() const { return tasks ? quint32(tasks->size()) : 0; }
-    QProcess *process() const { return tool; }
+    // The encoder of the current record, prepared or running.
+    QProcess *process() const { return process(currentIndex()); }
+    // The encoder of record `index`, prepared or running; null when it has none.
+    QProcess *process(quint32 index) const;
+    // The records whose encoders run, in list order.
+    QList<quint32> runningIndexes() const;
+    FileState fileState(quint32 index) const { return states.value(index, FileState::Waiting); }
+    // How many records are in `state`.
+    quint32 count(FileState state) const;
     bool isInteracting() const { return interacting; }
     bool isCompleted() const { return allDone; }
     quint32 failedCount() const { return failedTasks; }
@@ -67,27 +96,54 @@ class EncoderRun : public QObject
     // A text of the run's string table.
     QString text(const char *key, const char *defaultText) const;
 
+    // The share of the whole run that record `index` stands for: the seconds of audio its header
+    // promises (for headerless input, which promises none, its size in bytes: the records of a
+    // run share one format); 0 when unknown.
+    double fileWeight(quint32 index) const { return weights.value(index); }
+    // How far the whole run is, from 0 to 1: every ended record counts whole, a running one by
+    // its weight times the fraction last given to setFileFraction.
+    double batchFraction() const;
+
   public slots:
+    // How far the encoder of record `index` is (0 to 1), as its output says.
+    void setFileFraction(quint32 index, double fraction);
     // A question went up: files that end meanwhile wait for its answer.
     void questionStarted();
+    // The answer to Skip for record `index`: confirmed, its encoder is ended and its partial
+    // output removed (nothing when it ended under the question).
+    void skipAnswered(quint32 index, bool confirmed);
+    // As above, for the record that was current when the question went up.
     void skipAnswered(bool confirmed);
     // Confirmed: as abort(), then stopped().
     void stopAnswered(bool confirmed);
-    // Ends the run at once: the encoder is stopped and its partial output removed.
+    // Ends the run at once: every running encoder is stopped, its partial output removed and its
+    // file marked skipped; finished files that still waited for an earlier one go to the music
+    // library.
     void abort();
-    // The answers to nameConflict().
-    void replaceExisting();
-    void renameOutput(const QString &path); // empty: skipped
-    void skipExisting();
+    // The answers to nameConflict(index).
+    void replaceExisting(quint32 index);
+    void renameOutput(quint32 index, const QString &path); // empty: skipped
+    void skipExisting(quint32 index);
+    // As above, for the conflict asked last.
+    void replaceExisting() { replaceExisting(askedConflict); }
+    void renameOutput(const QString &path) { renameOutput(askedConflict, path); }
+    void skipExisting() { skipExisting(askedConflict); }
 
   signals:
     // A process is set up for record `index` and not yet started: the time to watch it.
     void encoderPrepared(QProcess *process, quint32 index);
     void encoderLaunched(quint32 index);
-    // A question was cancelled and the running encoder goes on.
+    // A question was answered and the encoders that ran under it go on (nothing else was
+    // launched or asked): a cancelled question, a Skip while other files run, a name conflict
+    // answered while other files run.
     void resumed();
+    // The encoder of record `index` has ended (skipped ones too); its output is removed, or
+    // whole and handed to the music library once every earlier record has ended.
     void fileEnded(quint32 index, bool failed);
-    // The output of record `index` exists; one of the answering slots must follow.
+    // Record `index` changed its state (fileState).
+    void fileStateChanged(quint32 index, EncoderRun::FileState state);
+    // The output of record `index` exists; one of the answering slots must follow. One conflict
+    // is asked at a time; the next is asked once it is answered.
     void nameConflict(quint32 index);
     // Every record is done; the counts say what failed.
     void completed();
@@ -97,35 +153,63 @@ class EncoderRun : public QObject
     void logged(const QString &line);
 
   private:
-    void beginTask();
+    // A record that holds one of the run's places.
+    struct Active
+    {
+        enum class Phase {
+            Conflict, // its output exists: asked, or waiting to be asked
+            Held,     // another record of the run writes its output name: begun once that ended
+            Prepared, // its encoder is made and waits for a question's answer to be launched
+            Launched,
+        };
+        Phase phase = Phase::Prepared;
+        QProcess *process = nullptr;
+        bool terminating = false; // skipped: its end is no failure
+    };
+
+    void fill();
+    bool beginTask(quint32 index);
     QString inputProblem(const QVariantMap &task) const;
     QString encodedLengthProblem(const QVariantMap &task) const;
     QString encoderFailure(int exitCode, QProcess::ExitStatus status) const;
     void logCannotEncode(const QVariantMap &task, const QString &reason);
     void log(const QString &line);
-    void launchTask();
-    void endOfFile(const QString &failure);
+    void launchTask(quint32 index);
+    void endOfFile(quint32 index, const QString &failure);
+    void settle(quint32 index, FileState state);
+    void advance();
+    bool askNextConflict();
+    // Whether `index` is the conflict asked last; if so it is answered now and gives up its place.
+    bool takeConflict(quint32 index);
+    void conflictAnswered(quint64 launchesBefore);
+    void answered(quint32 index, bool confirmed);
     void removePartialOutput(const QString &output);
+    void handOverFinished(bool all);
     bool handOverToLibrary(const QVariantMap &task);
     void discardEmptyPlaylist();
-    void discardProcess();
-    void nextTask();
+    static void discardProcess(QProcess *process, QObject *owner);
+    bool writesOutput(const QString &path, quint32 except) const;
     void complete();
 
     Setup setup;
     QList<QVariantMap> *tasks = nullptr;
     std::optional<QStringList> globalSwitches;
-    QProcess *tool = nullptr;
+    QMap<quint32, Active> active;
+    QList<FileState> states;
+    QList<double> weights;
+    QMap<quint32, double> fractions;
+    quint32 next = 0;       // the next record to begin
+    quint32 handedOver = 0; // the records before it have ended and gone to the library
+    quint32 askedConflict = 0;
+    bool conflictAsked = false;
+    quint32 questionIndex = 0;
     bool started = false;
     bool ended = false;
     bool interacting = false;
-    bool conflictPending = false;
-    bool deferred = false;
-    bool terminating = false;
     bool allDone = false;
-    quint32 current = 0;
     quint32 failedTasks = 0;
     quint32 libraryFailures = 0;
     quint32 filesAdded = 0;
+    quint64 launches = 0;
     AEDesc playlist{typeNull, nullptr};
 };

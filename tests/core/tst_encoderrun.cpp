@@ -1,4 +1,5 @@
 #include "support/AudioFiles.h"
+#include "support/TunesSupport.h"
 
 #include "core/EncoderRun.h"
 #include "core/LamePrefs.h"
@@ -118,6 +119,124 @@ class tst_EncoderRun : public QObject
         QVERIFY(logged.isEmpty() || std::any_of(log.cbegin(), log.cend(), [&](const auto &line) {
                     return line[0].toString().contains(logged);
                 }));
+    }
+
+    // Several encoders at once, with the music library taking the files: "!name" has an output
+    // already (the conflict is skipped at once unless the action answers it); an output is named
+    // by the input's first letter.
+    void severalAtOnce_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<quint32>("maxEncoders");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("ended");   // fileEnded, in order
+        QTest::addColumn<QStringList>("library"); // in the order handed over; the MP3s left
+        QTest::addColumn<quint32>("failed");
+        const QStringList abc{"a", "b", "c"};
+        QTest::newRow("files end in any order")
+            << QStringList{"a:1.5", "b:0.2", "c:0.7"} << 3u << "" << QStringList{"b", "c", "a"} << abc << 0u;
+        QTest::newRow("a failure among successes")
+            << QStringList{"a:0.8", "b:0.2:1", "c:0.2"} << 2u << "" << QStringList{"b", "c", "a"}
+            << QStringList{"a", "c"} << 1u;
+        QTest::newRow("conflict up while the others end: listed first all the same")
+            << QStringList{"!a:0.2", "b:0.2", "c:0.2"} << 2u << "replace" << QStringList{"b", "c", "a"} << abc
+            << 0u;
+        QTest::newRow("one output name: the second waits for the first, then is asked")
+            << QStringList{"a:0.6", "a2:0.1"} << 2u << "" << QStringList{"a"} << QStringList{"a"} << 0u;
+        QTest::newRow("stop with several running: partials removed, the finished one kept")
+            << QStringList{"a:5", "b:0.1", "c:5"} << 3u << "stop" << QStringList{"b"} << QStringList{"b"}
+            << 0u;
+        QTest::newRow("skip one while another ends under the question")
+            << QStringList{"a:5", "b:0.5", "c:0.2"} << 2u << "skip" << QStringList{"b", "a", "c"}
+            << QStringList{"b", "c"} << 0u;
+    }
+
+    void severalAtOnce()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(quint32, maxEncoders);
+        QFETCH(QString, action);
+        QFETCH(QStringList, ended);
+        QFETCH(QStringList, library);
+        QFETCH(quint32, failed);
+        QTemporaryDir music;
+        QList<QVariantMap> tasks;
+        QStringList names;
+        for (QString file : files) {
+            const QStringList parts = file.remove('!').split(':');
+            const QString output = music.filePath(parts[0].left(1) + ".mp3");
+            if (files[names.size()].startsWith('!'))
+                AudioFiles::writeFakeInput(output, 0);
+            names << parts[0];
+            tasks.append(
+                {{kInputFileKey, AudioFiles::writeFakeInput(inputs.filePath(parts[0] + ".wav"),
+                                                            parts[1].toDouble(), parts.value(2).toInt())},
+                 {kOutputFileKey, output}});
+        }
+        TunesRecorder recorder;
+        EncoderRun run;
+        QStringList endings;
+        QList<QPointer<QProcess>> processes;
+        connect(&run, &EncoderRun::fileEnded, this, [&](quint32 index) { endings << names[index]; });
+        connect(&run, &EncoderRun::encoderPrepared, this, [&](QProcess *process) { processes << process; });
+        connect(&run, &EncoderRun::nameConflict, this, [&](quint32 index) {
+            if (action != "replace")
+                QMetaObject::invokeMethod(
+                    &run, [&run, index] { run.skipExisting(index); }, Qt::QueuedConnection);
+        });
+        QSignalSpy completions(&run, &EncoderRun::completed);
+        QSignalSpy stops(&run, &EncoderRun::stopped);
+        run.start({.tasks = &tasks,
+                   .preferences = &preferences,
+                   .options = {{kSampleRateKey, "44.1"}},
+                   .outputFolder = music.path(),
+                   .useLibrary = true,
+                   .makePlaylist = true,
+                   .asksAboutExistingFiles = true,
+                   .maxEncoders = maxEncoders});
+        const auto writing = [&](QList<quint32> running) {
+            return run.runningIndexes() == running &&
+                   std::all_of(running.cbegin(), running.cend(), [&](quint32 i) {
+                       return QFileInfo(tasks[i][kOutputFileKey].toString()).size() > 0;
+                   });
+        };
+        if (action == "replace") {
+            // The others go on and end while the first file's question is up.
+            QVERIFY(QTest::qWaitFor([&] { return endings.size() == 2; }, 10000));
+            QCOMPARE(run.fileState(0), EncoderRun::FileState::Waiting);
+            QCOMPARE(run.count(EncoderRun::FileState::Done), 2u);
+            QVERIFY(qAbs(run.batchFraction() - 2.0 / 3) < 0.01); // three files of one length
+            run.replaceExisting(0);
+        } else if (action == "stop") {
+            QVERIFY(QTest::qWaitFor([&] { return endings.size() == 1 && writing({0, 2}); }, 10000));
+            run.questionStarted();
+            run.stopAnswered(true);
+        } else if (action == "skip") {
+            QVERIFY(QTest::qWaitFor([&] { return writing({0, 1}); }, 10000));
+            run.questionStarted();
+            // The file that ends under the question has its successor prepared, not launched.
+            QVERIFY(QTest::qWaitFor([&] { return run.process(2); }, 10000));
+            QCOMPARE(endings, QStringList{"b"});
+            QCOMPARE(run.fileState(2), EncoderRun::FileState::Waiting);
+            run.skipAnswered(0, true);
+        }
+        QVERIFY(QTest::qWaitFor([&] { return completions.size() + stops.size() > 0; }, 15000));
+        QCOMPARE(stops.size(), action == "stop" ? 1 : 0);
+        QCOMPARE(run.failedCount(), failed);
+        QCOMPARE(run.count(EncoderRun::FileState::Failed), failed);
+        QCOMPARE(endings, ended);
+        QStringList added;
+        for (const TunesRecorder::Sent &sent : recorder.sent)
+            if (!sent.file.isEmpty())
+                added << QFileInfo(sent.file).baseName();
+        QCOMPARE(added, library);
+        QStringList left;
+        for (const QFileInfo &file : QDir(music.path()).entryInfoList({"*.mp3"}, QDir::Files, QDir::Name))
+            left << file.baseName();
+        QCOMPARE(left, library);
+        QTRY_VERIFY(std::none_of(processes.cbegin(), processes.cend(), [](const QPointer<QProcess> &process) {
+            return process && process->state() != QProcess::NotRunning;
+        }));
     }
 };
 
