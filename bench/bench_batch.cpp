@@ -271,7 +271,7 @@ bool encodeWithRun(QList<QVariantMap> tasks, const QString &folder, quint32 enco
                 stream == Stream::Error ? process->readAllStandardError() : process->readAllStandardOutput();
             for (const EncoderOutputParser::Update &update : parser->consume(parser->decode(stream, bytes)))
                 if (update.field == EncoderOutputParser::Field::Progress) {
-                    run.setFileFraction(index, update.fraction);
+                    run.setFileFraction(index, update.fraction());
                     shown = run.batchFraction();
                 }
         };

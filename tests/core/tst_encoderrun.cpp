@@ -1,5 +1,4 @@
 #include "support/AudioFiles.h"
-#include "support/TunesSupport.h"
 
 #include "core/EncoderRun.h"
 #include "core/LamePrefs.h"
@@ -173,7 +172,9 @@ class tst_EncoderRun : public QObject
                                                             parts[1].toDouble(), parts.value(2).toInt())},
                  {kOutputFileKey, output}});
         }
-        TunesRecorder recorder;
+        // The real library lists the hand-overs in a playlist file of its own.
+        const QDir playlists(QDir::home().filePath("Music/Playlists"));
+        QDir(playlists).removeRecursively();
         EncoderRun run;
         QStringList endings;
         QList<QPointer<QProcess>> processes;
@@ -226,9 +227,13 @@ class tst_EncoderRun : public QObject
         QCOMPARE(run.count(EncoderRun::FileState::Failed), failed);
         QCOMPARE(endings, ended);
         QStringList added;
-        for (const TunesRecorder::Sent &sent : recorder.sent)
-            if (!sent.file.isEmpty())
-                added << QFileInfo(sent.file).baseName();
+        for (const QFileInfo &playlist : playlists.entryInfoList(QDir::Files)) {
+            QFile file(playlist.filePath());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            for (const QByteArray &line : file.readAll().split('\n'))
+                if (!line.isEmpty() && !line.startsWith('#'))
+                    added << QFileInfo(QString::fromUtf8(line)).baseName();
+        }
         QCOMPARE(added, library);
         QStringList left;
         for (const QFileInfo &file : QDir(music.path()).entryInfoList({"*.mp3"}, QDir::Files, QDir::Name))

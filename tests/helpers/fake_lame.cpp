@@ -44,7 +44,11 @@ int main(int argc, char *argv[])
     const int total = 1000;
     for (int step = 1; step <= steps; ++step) {
         QThread::usleep(static_cast<unsigned long>(seconds * 1e6 / steps));
-        mp3.write(QByteArray(64, char(step)));
+        // One real, silent MPEG-1 layer III frame (128 kbit/s, 44.1 kHz) per step, so that the
+        // output is an MP3 the music library takes.
+        QByteArray frame(417, '\0');
+        frame.replace(0, 4, QByteArray::fromHex("fffb9064"));
+        mp3.write(frame);
         mp3.flush();
         const int done = total * step / steps;
         std::fprintf(stderr, "\r%6d/%-6d(%3d%%)|    0:00/    0:01|    0:00/    0:01|   0.0x|    0:01 ", done,
