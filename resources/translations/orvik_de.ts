@@ -1299,10 +1299,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Jeder Kanal darf seinen eigenen Blocktyp verwenden, was breites Stereo sauberer klingen lassen kann; die Dateigröße ändert sich nicht (-d)</translation>
     </message>
     <message>
-        <source>500</source>
-        <translation>500</translation>
-    </message>
-    <message>
         <source>How hard the encoder works: 0 sounds best and is slowest, 9 is fastest and sounds worst. The file size does not change (-q)</source>
         <translation>Wie gründlich der Encoder arbeitet: 0 klingt am besten und ist am langsamsten, 9 ist am schnellsten und klingt am schlechtesten. Die Dateigröße ändert sich nicht (-q)</translation>
     </message>
@@ -1413,6 +1409,10 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>Let loud sounds hide the quiet ones just after them, so that no bits go to what cannot be heard; off writes --notemp</source>
         <translation>Laute Töne dürfen die leisen direkt danach verdecken, damit keine Bits an Unhörbares gehen; aus schreibt --notemp</translation>
+    </message>
+    <message>
+        <source>485</source>
+        <translation>485</translation>
     </message>
 </context>
 <context>
