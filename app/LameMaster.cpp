@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QScreen>
+#include <QShortcut>
+#include <QTextBrowser>
 #include <QWidget>
 
 namespace {
@@ -162,7 +164,27 @@ void LameMaster::showPreferences()
 
 void LameMaster::showHelp()
 {
-    Workspace::shared().openFile(Resources::pathForResource(QStringLiteral("orvik"), QStringLiteral("html")));
+    const QString page = Resources::pathForResource(QStringLiteral("orvik"), QStringLiteral("html"));
+    if (Workspace::shared().openFile(page))
+        return;
+    // No browser could be started (none installed, or no desktop to ask): the page is simple
+    // enough to be read in a window of Orvik's own, and its links still go to the browser.
+    if (!helpViewer) {
+        auto *browser = new QTextBrowser;
+        browser->setAttribute(Qt::WA_DeleteOnClose);
+        browser->setWindowTitle(localizedString("HelpTitle", "Orvik Help", "Global"));
+        browser->setAccessibleName(localizedString("HelpTitle", "Orvik Help", "Global"));
+        browser->setOpenExternalLinks(true);
+        browser->setSource(page.isEmpty() ? QUrl(QStringLiteral("qrc:/help/orvik.html"))
+                                          : QUrl::fromLocalFile(page));
+        browser->resize(640, 600);
+        for (const QKeySequence &key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
+            connect(new QShortcut(key, browser), &QShortcut::activated, browser, &QWidget::close);
+        helpViewer = browser;
+    }
+    helpViewer->show();
+    helpViewer->raise();
+    helpViewer->activateWindow();
 }
 
 void LameMaster::showCommandLog()

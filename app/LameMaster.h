@@ -6,7 +6,9 @@
 #include <QList>
 #include <QObject>
 #include <QPointF>
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <memory>
 
 class AppMenu;
@@ -50,6 +52,8 @@ class LameMaster : public QObject, public ButtonTitles, public DocumentRegistry
     bool openFile(const QString &path) override;
     // Start-up without files: a rip window for a mounted audio CD, else an empty batch window.
     bool openUntitledFile();
+    // The help page shown inside Orvik, when no browser could be started for it; null otherwise.
+    QWidget *helpWindow() const { return helpViewer; }
 
   public slots:
     void ripCD();
@@ -75,4 +79,5 @@ class LameMaster : public QObject, public ButtonTitles, public DocumentRegistry
     QList<FileReceiver *> registry;
     FileReceiver *theGopher = nullptr;
     bool quitting = false;
+    QPointer<QWidget> helpViewer;
 };

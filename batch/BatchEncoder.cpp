@@ -24,6 +24,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
@@ -113,6 +114,13 @@ void BatchEncoder::setUpWindow()
     if (outputFolder.isEmpty())
         outputFolder = QDir::homePath() + QStringLiteral("/Music");
     outputFolder = QDir::cleanPath(outputFolder);
+    // A new window starts where the last batch went and where files were last added from, as
+    // long as those folders are still there.
+    const SettingsStore &store = preferences->settings();
+    if (const QString last = store.stringForKey(PrefKey::BatchDestination); QFileInfo(last).isDir())
+        outputFolder = QDir::cleanPath(last);
+    if (const QString added = store.stringForKey(PrefKey::AddFilesFolder); QFileInfo(added).isDir())
+        currentDirectory = added;
     tagsVisible = false;
 
     filesWindow = qobject_cast<QMainWindow *>(WindowDescription::load(QStringLiteral("Batch")));
@@ -133,8 +141,9 @@ void BatchEncoder::setUpWindow()
     swapBytesBox = outlet<QCheckBox>(filesWindow, "swapBytesBox");
     sampleRate = outlet<QComboBox>(filesWindow, "sampleRate");
     bitDepth = outlet<QComboBox>(filesWindow, "bitDepth");
+    totalLength = outlet<QLabel>(filesWindow, "totalLength");
     if (!fileList || !addButton || !removeButton || !tagsButton || !encodeButton || !destinationButton ||
-        !destinationPath || !rawInputBox || !swapBytesBox || !sampleRate || !bitDepth) {
+        !destinationPath || !rawInputBox || !swapBytesBox || !sampleRate || !bitDepth || !totalLength) {
         qWarning("Error: corrupt nib file");
         delete filesWindow;
         filesWindow = nullptr;
@@ -146,7 +155,15 @@ void BatchEncoder::setUpWindow()
 
     fileModel = new BatchFileList(&tasks, fileList);
     fileList->setModel(fileModel);
-    fileList->horizontalHeader()->setStretchLastSection(true);
+    fileList->horizontalHeader()->setStretchLastSection(false);
+    fileList->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    fileList->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    // A long name keeps its start and its end (often a track number and the extension) in view.
+    fileList->setTextElideMode(Qt::ElideMiddle);
+    fileList->setWordWrap(false);
+    connect(fileModel, &QAbstractItemModel::rowsInserted, this, &BatchEncoder::showTotalLength);
+    connect(fileModel, &QAbstractItemModel::rowsRemoved, this, &BatchEncoder::showTotalLength);
+    showTotalLength();
     connect(fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (editingList)
             return;
@@ -456,11 +473,25 @@ void BatchEncoder::showTagsPanel()
     tagsVisible = true;
 }
 
+void BatchEncoder::showTotalLength()
+{
+    const quint32 count = quint32(tasks.size());
+    const QString length = BatchFileList::lengthText(fileModel->totalSeconds());
+    if (count == 0)
+        totalLength->setText(batchText("NoFiles", "No files"));
+    else if (count == 1)
+        totalLength->setText(localizedFormat(batchText("TotalLengthOne", "1 file, %@"), {length}));
+    else
+        totalLength->setText(
+            localizedFormat(batchText("TotalLength", "%u files, %@ in total"), {count, length}));
+}
+
 void BatchEncoder::addPanelDidEnd(int answer, const QStringList &files, const QString &directory)
 {
     if (answer != 1)
         return;
     currentDirectory = directory;
+    preferences->settings().setObject(directory, PrefKey::AddFilesFolder);
     for (const QString &file : files)
         addFile(file, false);
 }

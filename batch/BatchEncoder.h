@@ -17,6 +17,7 @@ class LameProgress;
 class LamePrefs;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMainWindow;
 class QPushButton;
@@ -80,12 +81,15 @@ class BatchEncoder : public QObject, public FileReceiver
     void connectRun();
     void discardProcess();
     void displayCompletion();
+    // What the run did, in one line: files encoded, into which folder, failed and skipped.
+    QString completionSummary() const;
     void confirmStopDidEnd(int answer);
     void confirmSkipDidEnd(int answer);
     void completionEnded();
 
     // The list and the tags.
     void editFileList(int tag);
+    void showTotalLength();
     void addPanelDidEnd(int answer, const QStringList &files, const QString &directory);
     void inputOptionChanged(int tag);
     int selectedRow() const;
@@ -114,6 +118,7 @@ class BatchEncoder : public QObject, public FileReceiver
     EncoderRun *run = nullptr;
     bool ending = false;
     bool closingWindow = false; // the Stop question up was asked by closing the window
+    quint32 skippedCount = 0;   // files the user skipped, by the Skip question or a name conflict
 
     QPointer<QWidget> sheet; // the alert or panel of this window that is up, if any
     QMainWindow *filesWindow = nullptr;
@@ -128,6 +133,7 @@ class BatchEncoder : public QObject, public FileReceiver
     QCheckBox *swapBytesBox = nullptr;
     QLineEdit *destinationPath = nullptr;
     QTableView *fileList = nullptr;
+    QLabel *totalLength = nullptr;
     QPushButton *addButton = nullptr;
     QPushButton *removeButton = nullptr;
     QPushButton *tagsButton = nullptr;

@@ -9,6 +9,7 @@
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/ButtonTitles.h"
 #include "platform/widgets/CommandLogSink.h"
+#include "platform/widgets/DesktopNotification.h"
 #include "platform/widgets/DocumentRegistry.h"
 #include "platform/widgets/Sheets.h"
 #include "platform/widgets/Workspace.h"
@@ -80,6 +81,8 @@ void BatchEncoder::beginEncoding()
         return;
     if (!prepareDestination())
         return;
+    preferences->settings().setObject(outputFolder, PrefKey::BatchDestination);
+    skippedCount = 0;
     if (registry())
         registry()->unregisterBureaucrat(this);
     encodeButton->setEnabled(false);
@@ -179,6 +182,9 @@ void BatchEncoder::skipTask(LameProgress *)
 
 void BatchEncoder::confirmSkipDidEnd(int answer)
 {
+    // The file may have ended while the question was up; then there is nothing left to skip.
+    if (answer == 1 && run->process() && run->process()->state() != QProcess::NotRunning)
+        ++skippedCount;
     run->skipAnswered(answer == 1);
 }
 
@@ -202,15 +208,31 @@ void BatchEncoder::abortRun()
     release();
 }
 
+QString BatchEncoder::completionSummary() const
+{
+    const quint32 failed = run->failedCount();
+    const quint32 skipped = qMin(skippedCount, quint32(tasks.size()) - failed);
+    const quint32 encoded = quint32(tasks.size()) - failed - skipped;
+    const QString folder = BatchFileList::abbreviateWithTilde(outputFolder);
+    QString summary =
+        encoded == 1
+            ? localizedFormat(batchText("CompletionEncodedOne", "1 file encoded into %@."), {folder})
+            : localizedFormat(batchText("CompletionEncoded", "%u files encoded into %@."), {encoded, folder});
+    if (failed > 0 && skipped > 0)
+        summary += u' ' + localizedFormat(batchText("CompletionFailedSkipped", "%u failed, %u skipped."),
+                                          {failed, skipped});
+    else if (failed > 0)
+        summary += u' ' + localizedFormat(batchText("CompletionFailed", "%u failed."), {failed});
+    else if (skipped > 0)
+        summary += u' ' + localizedFormat(batchText("CompletionSkipped", "%u skipped."), {skipped});
+    return summary;
+}
+
 void BatchEncoder::displayCompletion()
 {
-    QString message = batchText("CompletionMessage", "Batch complete.");
+    QString message = completionSummary();
     if (run->failedCount() > 0)
-        message +=
-            QStringLiteral("\n\n") +
-            localizedFormat(batchText("CompletionFailures",
-                                      "%u of %u files could not be encoded. The command log shows why."),
-                            {run->failedCount(), quint32(tasks.size())});
+        message += u' ' + batchText("CompletionFailuresLogged", "The command log shows why.");
     if (run->libraryFailureCount() > 0)
         message +=
             QStringLiteral("\n\n") +
@@ -218,9 +240,12 @@ void BatchEncoder::displayCompletion()
                                       "The music library could not take %u files whole (playlist entry "
                                       "or tags). The command log shows why."),
                             {run->libraryFailureCount()});
-    sheet = Sheets::beginInformationalAlertSheet(
-        filesWindow, batchText("CompletionTitle", "Encoding Complete"), ButtonTitles::confirm(), message,
-        [this](int) { completionEnded(); });
+    const QString title = batchText("CompletionTitle", "Encoding Complete");
+    // The sheet waits on a window the user may not be looking at.
+    if (DesktopNotification::applicationInBackground())
+        DesktopNotification::show(title, completionSummary());
+    sheet = Sheets::beginInformationalAlertSheet(filesWindow, title, ButtonTitles::confirm(), message,
+                                                 [this](int) { completionEnded(); });
 }
 
 void BatchEncoder::completionEnded()
@@ -275,9 +300,13 @@ void BatchEncoder::duplicateNameEnded(int answer)
         break;
     }
     case -1:
+        ++skippedCount;
         run->skipExisting();
         break;
     case 0:
+        // Where the file may not be replaced, this button is Skip.
+        if (!run->isReplaceable(path))
+            ++skippedCount;
         run->replaceExisting();
         break;
     default:
@@ -287,5 +316,7 @@ void BatchEncoder::duplicateNameEnded(int answer)
 
 void BatchEncoder::renamingPanelDidEnd(int answer, const QString &path)
 {
+    if (answer != 1 || path.isEmpty())
+        ++skippedCount;
     run->renameOutput(answer == 1 ? path : QString());
 }

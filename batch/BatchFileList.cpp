@@ -1,6 +1,8 @@
 #include "batch/BatchFileList.h"
 
 #include "core/LamePrefs.h"
+#include "platform/AudioFileInfo.h"
+#include "platform/LocalizedStrings.h"
 
 #include <QDir>
 
@@ -16,13 +18,23 @@ int BatchFileList::rowCount(const QModelIndex &parent) const
 
 int BatchFileList::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : 1;
+    return parent.isValid() ? 0 : 2;
 }
 
 QVariant BatchFileList::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= tasks->size())
         return QVariant();
+    if (index.column() == 1) {
+        const double seconds = lengths.value(index.row());
+        if (role == Qt::AccessibleTextRole && seconds <= 0)
+            return localizedString("UnknownLength", "length unknown", "Batch");
+        if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+            return lengthText(seconds);
+        if (role == Qt::TextAlignmentRole)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant();
+    }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)
         return rowText(tasks->at(index.row()).value(kInputFileKey).toString());
     return QVariant();
@@ -48,10 +60,32 @@ QString BatchFileList::rowText(const QString &path)
     return name + QStringLiteral(" - ") + abbreviateWithTilde(folder);
 }
 
+QString BatchFileList::lengthText(double seconds)
+{
+    if (seconds <= 0)
+        return QStringLiteral("\u2013");
+    const qint64 whole = qRound64(seconds);
+    const QString minutes = QStringLiteral("%1:%2")
+                                .arg(whole / 60 % 60, whole >= 3600 ? 2 : 1, 10, QLatin1Char('0'))
+                                .arg(whole % 60, 2, 10, QLatin1Char('0'));
+    return whole >= 3600 ? QString::number(whole / 3600) + u':' + minutes : minutes;
+}
+
+double BatchFileList::totalSeconds() const
+{
+    double total = 0;
+    for (double seconds : lengths)
+        total += seconds;
+    return total;
+}
+
 void BatchFileList::insertRecord(int row, const QVariantMap &record)
 {
+    // The header is read once, when the file comes in; it is what the user chose to encode.
+    const double seconds = AudioFileInfo::inspect(record.value(kInputFileKey).toString()).seconds();
     beginInsertRows(QModelIndex(), row, row);
     tasks->insert(row, record);
+    lengths.insert(row, seconds);
     endInsertRows();
 }
 
@@ -59,5 +93,6 @@ void BatchFileList::removeRecord(int row)
 {
     beginRemoveRows(QModelIndex(), row, row);
     tasks->removeAt(row);
+    lengths.removeAt(row);
     endRemoveRows();
 }

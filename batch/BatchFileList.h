@@ -4,8 +4,9 @@
 #include <QList>
 #include <QVariantMap>
 
-// The table model of a batch window's file list: one row per task record, every column showing
-// the input file's name, " - ", and its folder abbreviated with a tilde.
+// The table model of a batch window's file list: one row per task record, showing the input
+// file's name, " - ", and its folder abbreviated with a tilde, and beside it the file's playing
+// time as its header promises (a dash when it cannot be read, e.g. for headerless input).
 class BatchFileList : public QAbstractTableModel
 {
     Q_OBJECT
@@ -19,6 +20,10 @@ class BatchFileList : public QAbstractTableModel
 
     // The row text of an input path.
     static QString rowText(const QString &path);
+    // A playing time as "m:ss", or "h:mm:ss" from an hour on.
+    static QString lengthText(double seconds);
+    // The playing time of every listed file whose length is known.
+    double totalSeconds() const;
     // The path with the user's home folder written as "~".
     static QString abbreviateWithTilde(const QString &path);
 
@@ -28,4 +33,5 @@ class BatchFileList : public QAbstractTableModel
 
   private:
     QList<QVariantMap> *tasks;
+    QList<double> lengths; // beside the records, in their order; 0 when unknown
 };

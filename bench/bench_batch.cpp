@@ -196,7 +196,7 @@ bool encodeWithBatch(LameMaster &master, const QStringList &inputs, const QStrin
     QTimer::singleShot(10000, &ending, &QEventLoop::quit);
     ok->click();
     ending.exec();
-    if (title != QLatin1String("Encoding Complete") || message != QLatin1String("Batch complete.")) {
+    if (title != QLatin1String("Encoding Complete") || message.contains(QLatin1String("failed"))) {
         std::fprintf(stderr, "The batch ended with \"%s\" / \"%s\".\n", qPrintable(title),
                      qPrintable(message));
         return false;

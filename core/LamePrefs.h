@@ -75,6 +75,10 @@ inline const QString DiscPlaylists = QStringLiteral("Make playlists from audio C
 inline const QString BatchPlaylists = QStringLiteral("Make playlists from file batches");
 inline const QString SelectedTab = QStringLiteral("Selected Preferences Tab");
 inline const QString FixedPitchFontSize = QStringLiteral("NSFixedPitchFontSize");
+// Where the last batch wrote its files and where files were last added from: a new batch window
+// starts there.
+inline const QString BatchDestination = QStringLiteral("Last Batch Destination");
+inline const QString AddFilesFolder = QStringLiteral("Last Added Files Folder");
 } // namespace PrefKey
 
 // The encoder settings controller: the one way into the stored encoder settings. It answers the

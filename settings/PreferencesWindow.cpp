@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -478,6 +479,26 @@ void PreferencesWindow::showSaveState()
         resizeContent(height);
 }
 
+void PreferencesWindow::showBitRateMode()
+{
+    auto *box = static_cast<QComboBox *>(controls.at(Format).at(3));
+    const int mode = selectedTag(box).value_or(1);
+    // Only the group of the chosen mode reaches the encoder; the others wait, greyed, for the
+    // mode that uses them.
+    const std::pair<const char *, bool> used[] = {
+        {"constantGroup", mode == 1}, {"averageGroup", mode == 2}, {"variableGroup", mode == 3 || mode == 4}};
+    for (const auto &[name, inUse] : used)
+        if (auto *group = prefsWindow->findChild<QGroupBox *>(QLatin1String(name)))
+            group->setEnabled(inUse);
+    if (auto *note = prefsWindow->findChild<QLabel *>(QStringLiteral("bitRateModeNote")))
+        note->setText(localizedFormat(
+            localizedString(
+                "BitRateModeInUse",
+                "Bit rate mode: %@. Only its group below is used; choose the mode on the Format tab.",
+                "Global"),
+            {box->currentText()}));
+}
+
 int PreferencesWindow::warningHeight() const
 {
     if (!saveWarning || saveWarning->isHidden())
@@ -501,9 +522,10 @@ void PreferencesWindow::showSetting(int group, int index)
         break;
     case Kind::Popup: {
         auto *box = static_cast<QComboBox *>(control);
-        if (setting.key == PrefKey::BitRateMode)
+        if (setting.key == PrefKey::BitRateMode) {
             selectTag(box, owner->checkedBitRateMode(itemTags(box)));
-        else
+            showBitRateMode();
+        } else
             selectTag(box, store.integerForKey(setting.key));
         if (setting.partner)
             applyCoupling(group, index, store.integerForKey(setting.key));
@@ -605,6 +627,8 @@ void PreferencesWindow::change(int group, QObject *sender)
         store.setInteger(*item, setting.key);
         if (setting.partner)
             applyCoupling(group, senderTag - 1, *item);
+        if (setting.key == PrefKey::BitRateMode)
+            showBitRateMode();
         break;
     }
     case Kind::Mapped: {

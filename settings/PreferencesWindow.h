@@ -62,6 +62,7 @@ class PreferencesWindow : public QObject
     int contentHeight(int index) const;
     int warningHeight() const;
     void showSaveState();
+    void showBitRateMode();
     void fitPagesTo(int index);
     void resizeContent(int height);
 

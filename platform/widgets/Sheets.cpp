@@ -73,6 +73,12 @@ Alert *makeAlert(QWidget *window, QMessageBox::Icon icon, const QString &title, 
     auto *box = new Alert(icon, title, title, QMessageBox::NoButton, window);
     box->setInformativeText(message);
     showAsPlainText(box);
+    // Qt makes an alert as wide as its title, so that a message wraps into a narrow column; it
+    // gets room for a line of about 50 characters.
+    if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        const QFontMetrics metrics = label->fontMetrics();
+        label->setMinimumWidth(qMin(metrics.horizontalAdvance(message), metrics.averageCharWidth() * 50));
+    }
     box->setAccessibleName(title);
     box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     box->setAttribute(Qt::WA_DeleteOnClose, false);

@@ -75,19 +75,9 @@ Cannot add &quot;%@&quot;: %@.
         <translation>„%@“ kann nicht kodiert werden: %@.</translation>
     </message>
     <message>
-        <source>CompletionFailures</source>
-        <extracomment>%u of %u files could not be encoded. The command log shows why.</extracomment>
-        <translation>%u von %u Dateien konnten nicht kodiert werden. Das Befehlsprotokoll zeigt, warum.</translation>
-    </message>
-    <message>
         <source>CompletionLibraryFailures</source>
         <extracomment>The music library could not take %u files whole (playlist entry or tags). The command log shows why.</extracomment>
         <translation>%u Dateien konnten nicht vollständig in die Musikbibliothek übernommen werden (Eintrag in der Wiedergabeliste oder Tags). Das Befehlsprotokoll zeigt, warum.</translation>
-    </message>
-    <message>
-        <source>CompletionMessage</source>
-        <extracomment>Batch complete.</extracomment>
-        <translation>Stapel abgeschlossen.</translation>
     </message>
     <message>
         <source>CompletionTitle</source>
@@ -288,6 +278,56 @@ Cannot add &quot;%@&quot;: %@.
         <source>InputNotKind</source>
         <extracomment>it is not a %@ file</extracomment>
         <translation>die Datei ist keine %@-Datei</translation>
+    </message>
+    <message>
+        <source>CompletionEncoded</source>
+        <extracomment>%u files encoded into %@.</extracomment>
+        <translation>%u Dateien nach %@ kodiert.</translation>
+    </message>
+    <message>
+        <source>CompletionEncodedOne</source>
+        <extracomment>1 file encoded into %@.</extracomment>
+        <translation>1 Datei nach %@ kodiert.</translation>
+    </message>
+    <message>
+        <source>CompletionFailed</source>
+        <extracomment>%u failed.</extracomment>
+        <translation>%u fehlgeschlagen.</translation>
+    </message>
+    <message>
+        <source>CompletionFailedSkipped</source>
+        <extracomment>%u failed, %u skipped.</extracomment>
+        <translation>%u fehlgeschlagen, %u übersprungen.</translation>
+    </message>
+    <message>
+        <source>CompletionFailuresLogged</source>
+        <extracomment>The command log shows why.</extracomment>
+        <translation>Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
+    <message>
+        <source>CompletionSkipped</source>
+        <extracomment>%u skipped.</extracomment>
+        <translation>%u übersprungen.</translation>
+    </message>
+    <message>
+        <source>NoFiles</source>
+        <extracomment>No files</extracomment>
+        <translation>Keine Dateien</translation>
+    </message>
+    <message>
+        <source>TotalLength</source>
+        <extracomment>%u files, %@ in total</extracomment>
+        <translation>%u Dateien, insgesamt %@</translation>
+    </message>
+    <message>
+        <source>TotalLengthOne</source>
+        <extracomment>1 file, %@</extracomment>
+        <translation>1 Datei, %@</translation>
+    </message>
+    <message>
+        <source>UnknownLength</source>
+        <extracomment>length unknown</extracomment>
+        <translation>Länge unbekannt</translation>
     </message>
 </context>
 <context>
@@ -556,6 +596,16 @@ Cannot add &quot;%@&quot;: %@.
         <extracomment>the music library does not answer (error %d)</extracomment>
         <translation>die Musikbibliothek antwortet nicht (Fehler %d)</translation>
     </message>
+    <message>
+        <source>BitRateModeInUse</source>
+        <extracomment>Bit rate mode: %@. Only its group below is used; choose the mode on the Format tab.</extracomment>
+        <translation>Bitratenmodus: %@. Nur seine Gruppe unten wird verwendet; den Modus wählen Sie im Reiter Format.</translation>
+    </message>
+    <message>
+        <source>HelpTitle</source>
+        <extracomment>Orvik Help</extracomment>
+        <translation>Orvik-Hilfe</translation>
+    </message>
 </context>
 <context>
     <name>PreferencesWindow</name>
@@ -582,10 +632,6 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>Channel mode:</source>
         <translation>Kanalmodus:</translation>
-    </message>
-    <message>
-        <source>How the two channels are coded; &quot;Chosen by the encoder&quot; lets lame decide (-m)</source>
-        <translation>Wie die beiden Kanäle kodiert werden; „Vom Encoder gewählt“ überlässt es lame (-m)</translation>
     </message>
     <message>
         <source>Channel mode</source>
@@ -620,10 +666,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Bitratenmodus:</translation>
     </message>
     <message>
-        <source>Which of the CBR, ABR and VBR settings on the Bit Rate tab the encoder uses</source>
-        <translation>Welche der CBR-, ABR- und VBR-Einstellungen auf dem Reiter Bitrate der Encoder verwendet</translation>
-    </message>
-    <message>
         <source>Bit rate mode</source>
         <translation>Bitratenmodus</translation>
     </message>
@@ -646,10 +688,6 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>Output sample rate:</source>
         <translation>Ausgabe-Abtastrate:</translation>
-    </message>
-    <message>
-        <source>Resample the output to this rate; &quot;Same as input&quot; keeps the input&apos;s rate (--resample)</source>
-        <translation>Die Ausgabe auf diese Abtastrate umrechnen; „Wie Eingabe“ behält die Abtastrate der Eingabe (--resample)</translation>
     </message>
     <message>
         <source>Output sample rate</source>
@@ -680,20 +718,12 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Stereo-Rohdaten zu &amp;Mono mischen</translation>
     </message>
     <message>
-        <source>Mix the two channels of headerless PCM input into one (-a); other inputs are not affected</source>
-        <translation>Die beiden Kanäle von PCM-Rohdaten ohne Header zu einem mischen (-a); andere Eingaben bleiben unberührt</translation>
-    </message>
-    <message>
         <source>Mix stereo raw input down to mono</source>
         <translation>Stereo-Rohdaten zu Mono mischen</translation>
     </message>
     <message>
         <source>&amp;Allow different block types in the two channels</source>
         <translation>&amp;Verschiedene Blocktypen in beiden Kanälen erlauben</translation>
-    </message>
-    <message>
-        <source>Let each channel use its own block type (-d)</source>
-        <translation>Jeden Kanal seinen eigenen Blocktyp verwenden lassen (-d)</translation>
     </message>
     <message>
         <source>Allow different block types in the two channels</source>
@@ -764,10 +794,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Musikbibliotheks-Standardwerte wiederherstellen</translation>
     </message>
     <message>
-        <source>460</source>
-        <translation>460</translation>
-    </message>
-    <message>
         <source>Bit Rate tab</source>
         <translation>Reiter Bitrate</translation>
     </message>
@@ -788,10 +814,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Beste</translation>
     </message>
     <message>
-        <source>Algorithm quality: 0 is best and slowest, 9 fastest (-q)</source>
-        <translation>Qualität des Algorithmus: 0 ist die beste und langsamste, 9 die schnellste (-q)</translation>
-    </message>
-    <message>
         <source>CBR quality</source>
         <translation>CBR-Qualität</translation>
     </message>
@@ -802,10 +824,6 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>Bit rate:</source>
         <translation>Bitrate:</translation>
-    </message>
-    <message>
-        <source>The constant bit rate of every frame (-b)</source>
-        <translation>Die konstante Bitrate jedes Frames (-b)</translation>
     </message>
     <message>
         <source>CBR bit rate</source>
@@ -872,10 +890,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>ATH-Typ:</translation>
     </message>
     <message>
-        <source>Model of the absolute threshold of hearing (--athtype)</source>
-        <translation>Modell der absoluten Hörschwelle (--athtype)</translation>
-    </message>
-    <message>
         <source>CBR ATH type</source>
         <translation>CBR-ATH-Typ</translation>
     </message>
@@ -904,10 +918,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>&amp;Bit-Reservoir verwenden</translation>
     </message>
     <message>
-        <source>Let frames borrow bits from earlier frames; off writes --nores</source>
-        <translation>Frames dürfen Bits von früheren Frames leihen; aus schreibt --nores</translation>
-    </message>
-    <message>
         <source>Use the bit reservoir</source>
         <translation>Bit-Reservoir verwenden</translation>
     </message>
@@ -928,10 +938,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Höchste</translation>
     </message>
     <message>
-        <source>VBR quality: 0 is highest quality and largest files, 9 smallest (-V)</source>
-        <translation>VBR-Qualität: 0 ist die höchste Qualität mit den größten Dateien, 9 die kleinsten (-V)</translation>
-    </message>
-    <message>
         <source>VBR quality</source>
         <translation>VBR-Qualität</translation>
     </message>
@@ -944,20 +950,12 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Minimale Bitrate:</translation>
     </message>
     <message>
-        <source>No frame is coded with fewer bits than this (-b)</source>
-        <translation>Kein Frame wird mit weniger Bits kodiert (-b)</translation>
-    </message>
-    <message>
         <source>VBR minimum bit rate</source>
         <translation>Minimale VBR-Bitrate</translation>
     </message>
     <message>
         <source>Maximum bit rate:</source>
         <translation>Maximale Bitrate:</translation>
-    </message>
-    <message>
-        <source>No frame is coded with more bits than this (-B)</source>
-        <translation>Kein Frame wird mit mehr Bits kodiert (-B)</translation>
     </message>
     <message>
         <source>VBR maximum bit rate</source>
@@ -968,20 +966,12 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Minimale Bitrate st&amp;rikt einhalten</translation>
     </message>
     <message>
-        <source>Never go below the minimum bit rate, not even for digital silence (-F)</source>
-        <translation>Nie unter die minimale Bitrate gehen, nicht einmal bei digitaler Stille (-F)</translation>
-    </message>
-    <message>
         <source>Strictly enforce the minimum bit rate</source>
         <translation>Minimale Bitrate strikt einhalten</translation>
     </message>
     <message>
         <source>&amp;Write a Xing header</source>
         <translation>&amp;Xing-Header schreiben</translation>
-    </message>
-    <message>
-        <source>Write the Xing/Info frame that players use for length and seeking; off writes -t</source>
-        <translation>Den Xing/Info-Frame schreiben, den Player für Länge und Spulen nutzen; aus schreibt -t</translation>
     </message>
     <message>
         <source>Write a Xing header</source>
@@ -1006,10 +996,6 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>Average bit rate:</source>
         <translation>Durchschnittliche Bitrate:</translation>
-    </message>
-    <message>
-        <source>The bit rate the encoder aims at on average, in kbit/s; choose one or type any number (--abr)</source>
-        <translation>Die Bitrate, die der Encoder im Mittel anstrebt, in kbit/s; eine wählen oder eine beliebige Zahl eingeben (--abr)</translation>
     </message>
     <message>
         <source>Average bit rate</source>
@@ -1068,10 +1054,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Filterung &amp;aktivieren</translation>
     </message>
     <message>
-        <source>Let the encoder filter frequencies; off keeps all frequencies (-k)</source>
-        <translation>Den Encoder Frequenzen filtern lassen; aus behält alle Frequenzen (-k)</translation>
-    </message>
-    <message>
         <source>Enable filtering</source>
         <translation>Filterung aktivieren</translation>
     </message>
@@ -1080,16 +1062,8 @@ Cannot add &quot;%@&quot;: %@.
         <translation>&amp;Tiefpassfilter oberhalb von</translation>
     </message>
     <message>
-        <source>Cut frequencies above the frequency beside it (--lowpass)</source>
-        <translation>Frequenzen oberhalb der daneben angegebenen Frequenz abschneiden (--lowpass)</translation>
-    </message>
-    <message>
         <source>Lowpass filter above</source>
         <translation>Tiefpassfilter oberhalb von</translation>
-    </message>
-    <message>
-        <source>Lowpass cutoff frequency in kHz</source>
-        <translation>Grenzfrequenz des Tiefpasses in kHz</translation>
     </message>
     <message>
         <source>Lowpass cutoff frequency</source>
@@ -1104,32 +1078,16 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Übergangsbreite des Tief&amp;passes</translation>
     </message>
     <message>
-        <source>Use the lowpass transition width beside it (--lowpass-width)</source>
-        <translation>Die daneben angegebene Übergangsbreite des Tiefpasses verwenden (--lowpass-width)</translation>
-    </message>
-    <message>
         <source>Lowpass transition width</source>
         <translation>Übergangsbreite des Tiefpasses</translation>
-    </message>
-    <message>
-        <source>Width of the lowpass transition band in kHz</source>
-        <translation>Breite des Übergangsbands des Tiefpasses in kHz</translation>
     </message>
     <message>
         <source>&amp;Highpass filter below</source>
         <translation>&amp;Hochpassfilter unterhalb von</translation>
     </message>
     <message>
-        <source>Cut frequencies below the frequency beside it (--highpass)</source>
-        <translation>Frequenzen unterhalb der daneben angegebenen Frequenz abschneiden (--highpass)</translation>
-    </message>
-    <message>
         <source>Highpass filter below</source>
         <translation>Hochpassfilter unterhalb von</translation>
-    </message>
-    <message>
-        <source>Highpass cutoff frequency in kHz</source>
-        <translation>Grenzfrequenz des Hochpasses in kHz</translation>
     </message>
     <message>
         <source>Highpass cutoff frequency</source>
@@ -1140,16 +1098,8 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Übergangs&amp;breite des Hochpasses</translation>
     </message>
     <message>
-        <source>Use the highpass transition width beside it (--highpass-width)</source>
-        <translation>Die daneben angegebene Übergangsbreite des Hochpasses verwenden (--highpass-width)</translation>
-    </message>
-    <message>
         <source>Highpass transition width</source>
         <translation>Übergangsbreite des Hochpasses</translation>
-    </message>
-    <message>
-        <source>Width of the highpass transition band in kHz</source>
-        <translation>Breite des Übergangsbands des Hochpasses in kHz</translation>
     </message>
     <message>
         <source>280</source>
@@ -1166,10 +1116,6 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>De-emphasis:</source>
         <translation>De-Emphasis:</translation>
-    </message>
-    <message>
-        <source>The de-emphasis the decoder should apply (-e)</source>
-        <translation>Die De-Emphasis, die der Decoder anwenden soll (-e)</translation>
     </message>
     <message>
         <source>De-emphasis</source>
@@ -1216,20 +1162,12 @@ Cannot add &quot;%@&quot;: %@.
         <translation>&amp;ISO-Konformität streng einhalten</translation>
     </message>
     <message>
-        <source>Keep strictly to the ISO standard (--strictly-enforce-ISO)</source>
-        <translation>Streng an den ISO-Standard halten (--strictly-enforce-ISO)</translation>
-    </message>
-    <message>
         <source>Strictly enforce ISO compliance</source>
         <translation>ISO-Konformität streng einhalten</translation>
     </message>
     <message>
         <source>&amp;Add a CRC checksum to every frame</source>
         <translation>Jedem Frame eine CRC-&amp;Prüfsumme hinzufügen</translation>
-    </message>
-    <message>
-        <source>Protect every frame with a CRC error check (-p)</source>
-        <translation>Jeden Frame mit einer CRC-Fehlerprüfung schützen (-p)</translation>
     </message>
     <message>
         <source>Add a CRC checksum to every frame</source>
@@ -1240,20 +1178,12 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Als &amp;Original kennzeichnen</translation>
     </message>
     <message>
-        <source>Set the original bit of every frame; off marks the stream as a copy (-o)</source>
-        <translation>Das Original-Bit jedes Frames setzen; aus kennzeichnet den Stream als Kopie (-o)</translation>
-    </message>
-    <message>
         <source>Mark as original</source>
         <translation>Als Original kennzeichnen</translation>
     </message>
     <message>
         <source>Ma&amp;rk as copyrighted</source>
         <translation>Als &amp;urheberrechtlich geschützt kennzeichnen</translation>
-    </message>
-    <message>
-        <source>Set the copyright bit of every frame (-c)</source>
-        <translation>Das Copyright-Bit jedes Frames setzen (-c)</translation>
     </message>
     <message>
         <source>Mark as copyrighted</source>
@@ -1284,10 +1214,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Maskierungsmodell:</translation>
     </message>
     <message>
-        <source>How the absolute threshold of hearing is used: normally, not at all (--noath), alone (--athonly) or alone for short blocks (--athshort)</source>
-        <translation>Wie die absolute Hörschwelle verwendet wird: normal, gar nicht (--noath), allein (--athonly) oder allein bei kurzen Blöcken (--athshort)</translation>
-    </message>
-    <message>
         <source>Masking model</source>
         <translation>Maskierungsmodell</translation>
     </message>
@@ -1312,10 +1238,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Hörschwelle absenken um:</translation>
     </message>
     <message>
-        <source>Lower the absolute threshold of hearing by this many dB; 0 or less leaves it (--athlower)</source>
-        <translation>Die absolute Hörschwelle um so viele dB absenken; 0 oder weniger lässt sie unverändert (--athlower)</translation>
-    </message>
-    <message>
         <source>Lower hearing threshold by</source>
         <translation>Hörschwelle absenken um</translation>
     </message>
@@ -1326,10 +1248,6 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>Block types:</source>
         <translation>Blocktypen:</translation>
-    </message>
-    <message>
-        <source>Which block types the encoder may use (--short, --noshort, --allshort)</source>
-        <translation>Welche Blocktypen der Encoder verwenden darf (--short, --noshort, --allshort)</translation>
     </message>
     <message>
         <source>Block types</source>
@@ -1364,10 +1282,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>&amp;Zeitliche Maskierung verwenden</translation>
     </message>
     <message>
-        <source>Let loud sounds mask what follows them; off writes --notemp</source>
-        <translation>Laute Klänge verdecken, was ihnen folgt; aus schreibt --notemp</translation>
-    </message>
-    <message>
         <source>Use temporal masking</source>
         <translation>Zeitliche Maskierung verwenden</translation>
     </message>
@@ -1378,6 +1292,142 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>Restore masking defaults</source>
         <translation>Maskierungs-Standardwerte wiederherstellen</translation>
+    </message>
+    <message>
+        <source>How the two channels are stored. Joint stereo sounds like stereo in smaller files; mono halves the data. &quot;Chosen by the encoder&quot; lets lame decide (-m)</source>
+        <translation>Wie die beiden Kanäle gespeichert werden. Joint Stereo klingt wie Stereo in kleineren Dateien; Mono halbiert die Daten. „Vom Encoder gewählt“ überlässt es lame (-m)</translation>
+    </message>
+    <message>
+        <source>Constant gives every second the same number of bits; average and variable spend more on hard passages, for better sound at the same file size. Only this mode&apos;s group on the Bit Rate tab is used (-b, --abr or -V)</source>
+        <translation>Konstant gibt jeder Sekunde gleich viele Bits; durchschnittlich und variabel geben schwierigen Passagen mehr, für besseren Klang bei gleicher Dateigröße. Im Reiter Bitrate wird nur die Gruppe dieses Modus verwendet (-b, --abr oder -V)</translation>
+    </message>
+    <message>
+        <source>Resample the output to this rate: a lower rate makes smaller files but dulls the highs. &quot;Same as input&quot; keeps the input&apos;s rate (--resample)</source>
+        <translation>Die Ausgabe auf diese Abtastrate umrechnen: eine niedrigere Rate ergibt kleinere Dateien, aber dumpfere Höhen. „Wie Eingabe“ behält die Rate der Eingabe (--resample)</translation>
+    </message>
+    <message>
+        <source>Mix the two channels of headerless PCM input into one: mono sound, smaller files (-a). Other inputs are not affected</source>
+        <translation>Die beiden Kanäle von PCM-Rohdaten zu einem mischen: Mono-Klang, kleinere Dateien (-a). Andere Eingaben bleiben unberührt</translation>
+    </message>
+    <message>
+        <source>Let each channel use its own block type, which can help wide stereo sound clean; the file size does not change (-d)</source>
+        <translation>Jeder Kanal darf seinen eigenen Blocktyp verwenden, was breites Stereo sauberer klingen lassen kann; die Dateigröße ändert sich nicht (-d)</translation>
+    </message>
+    <message>
+        <source>How hard the encoder works: 0 sounds best and is slowest, 9 is fastest and sounds worst. The file size does not change (-q)</source>
+        <translation>Wie gründlich der Encoder arbeitet: 0 klingt am besten und ist am langsamsten, 9 ist am schnellsten und klingt am schlechtesten. Die Dateigröße ändert sich nicht (-q)</translation>
+    </message>
+    <message>
+        <source>Bits for every second of sound: higher values sound better and make larger files (-b)</source>
+        <translation>Bits für jede Sekunde Klang: höhere Werte klingen besser und ergeben größere Dateien (-b)</translation>
+    </message>
+    <message>
+        <source>Which model of the quietest sounds we can hear the encoder uses; sounds below it get no bits. It changes the sound a little and the file size hardly (--athtype)</source>
+        <translation>Welches Modell der leisesten hörbaren Töne (Ruhehörschwelle) der Encoder verwendet; was darunter liegt, bekommt keine Bits. Ändert den Klang wenig und die Dateigröße kaum (--athtype)</translation>
+    </message>
+    <message>
+        <source>Let frames borrow bits that earlier frames left over, so that hard passages sound better at the same file size; off writes --nores</source>
+        <translation>Frames dürfen Bits nutzen, die frühere Frames übrig ließen, damit schwierige Passagen bei gleicher Dateigröße besser klingen; aus schreibt --nores</translation>
+    </message>
+    <message>
+        <source>VBR quality: 0 sounds best and makes the largest files, 9 makes the smallest files and sounds worst (-V)</source>
+        <translation>VBR-Qualität: 0 klingt am besten und ergibt die größten Dateien, 9 die kleinsten Dateien mit dem schlechtesten Klang (-V)</translation>
+    </message>
+    <message>
+        <source>No frame gets fewer bits than this: higher values keep quiet passages clean and make larger files (-b)</source>
+        <translation>Kein Frame bekommt weniger Bits: höhere Werte halten leise Passagen sauber und ergeben größere Dateien (-b)</translation>
+    </message>
+    <message>
+        <source>No frame gets more bits than this: lower values make smaller files but can spoil loud, busy passages (-B)</source>
+        <translation>Kein Frame bekommt mehr Bits: niedrigere Werte ergeben kleinere Dateien, können aber laute, dichte Passagen verderben (-B)</translation>
+    </message>
+    <message>
+        <source>Never go below the minimum bit rate, not even for digital silence: the files grow a little, the sound does not change (-F)</source>
+        <translation>Die minimale Bitrate nie unterschreiten, auch nicht bei digitaler Stille: die Dateien wachsen etwas, der Klang ändert sich nicht (-F)</translation>
+    </message>
+    <message>
+        <source>Write the Xing/Info frame that players use to show the length and to seek; it costs one frame of space. Off writes -t</source>
+        <translation>Den Xing/Info-Frame schreiben, mit dem Player die Länge anzeigen und springen; er kostet den Platz eines Frames. Aus schreibt -t</translation>
+    </message>
+    <message>
+        <source>The bit rate the encoder aims at on average, in kbit/s: higher values sound better and make larger files. Choose one or type any number (--abr)</source>
+        <translation>Die Bitrate, die der Encoder im Durchschnitt anstrebt, in kbit/s: höhere Werte klingen besser und ergeben größere Dateien. Einen Wert wählen oder eine beliebige Zahl eingeben (--abr)</translation>
+    </message>
+    <message>
+        <source>Let the encoder filter out frequencies; off keeps them all, which spends bits on what few can hear and can bring artefacts at low bit rates (-k)</source>
+        <translation>Den Encoder Frequenzen herausfiltern lassen; aus behält alle, was Bits für kaum Hörbares verbraucht und bei niedrigen Bitraten Artefakte bringen kann (-k)</translation>
+    </message>
+    <message>
+        <source>Cut frequencies above the frequency beside it: a lower cutoff sounds duller but leaves more bits for the rest (--lowpass)</source>
+        <translation>Frequenzen oberhalb der daneben stehenden abschneiden: eine niedrigere Grenze klingt dumpfer, lässt aber mehr Bits für den Rest (--lowpass)</translation>
+    </message>
+    <message>
+        <source>Frequencies above this many kHz are cut (--lowpass)</source>
+        <translation>Frequenzen oberhalb dieser kHz werden abgeschnitten (--lowpass)</translation>
+    </message>
+    <message>
+        <source>Use the transition width beside it: a wider band fades the highs out more gently (--lowpass-width)</source>
+        <translation>Die daneben stehende Übergangsbreite verwenden: ein breiteres Band blendet die Höhen sanfter aus (--lowpass-width)</translation>
+    </message>
+    <message>
+        <source>Width in kHz of the band over which the highs fade out (--lowpass-width)</source>
+        <translation>Breite des Bandes in kHz, über das die Höhen ausgeblendet werden (--lowpass-width)</translation>
+    </message>
+    <message>
+        <source>Cut frequencies below the frequency beside it: removes rumble and hum and saves a few bits, but thins the bass (--highpass)</source>
+        <translation>Frequenzen unterhalb der daneben stehenden abschneiden: entfernt Rumpeln und Brummen und spart einige Bits, macht den Bass aber dünner (--highpass)</translation>
+    </message>
+    <message>
+        <source>Frequencies below this many kHz are cut (--highpass)</source>
+        <translation>Frequenzen unterhalb dieser kHz werden abgeschnitten (--highpass)</translation>
+    </message>
+    <message>
+        <source>Use the transition width beside it: a wider band fades the lows in more gently (--highpass-width)</source>
+        <translation>Die daneben stehende Übergangsbreite verwenden: ein breiteres Band blendet die Tiefen sanfter ein (--highpass-width)</translation>
+    </message>
+    <message>
+        <source>Width in kHz of the band over which the lows fade in (--highpass-width)</source>
+        <translation>Breite des Bandes in kHz, über das die Tiefen eingeblendet werden (--highpass-width)</translation>
+    </message>
+    <message>
+        <source>The de-emphasis players should apply; set it only for sources recorded with pre-emphasis. The file size does not change (-e)</source>
+        <translation>Die De-Emphasis, die Player anwenden sollen; nur für Quellen setzen, die mit Pre-Emphasis aufgenommen wurden. Die Dateigröße ändert sich nicht (-e)</translation>
+    </message>
+    <message>
+        <source>Keep strictly to the ISO standard, for very old players; it can sound slightly worse at the same file size (--strictly-enforce-ISO)</source>
+        <translation>Streng an den ISO-Standard halten, für sehr alte Player; kann bei gleicher Dateigröße etwas schlechter klingen (--strictly-enforce-ISO)</translation>
+    </message>
+    <message>
+        <source>Protect every frame with a CRC error check; the 16 bits a frame are taken from the sound (-p)</source>
+        <translation>Jeden Frame mit einer CRC-Fehlerprüfung schützen; die 16 Bits je Frame gehen dem Klang ab (-p)</translation>
+    </message>
+    <message>
+        <source>Set the original bit of every frame; off marks the stream as a copy. Sound and file size do not change (-o)</source>
+        <translation>Das Original-Bit jedes Frames setzen; aus kennzeichnet den Datenstrom als Kopie. Klang und Dateigröße ändern sich nicht (-o)</translation>
+    </message>
+    <message>
+        <source>Set the copyright bit of every frame; sound and file size do not change (-c)</source>
+        <translation>Das Copyright-Bit jedes Frames setzen; Klang und Dateigröße ändern sich nicht (-c)</translation>
+    </message>
+    <message>
+        <source>How the threshold of hearing is used: normally (sounds best), not at all (--noath), alone (--athonly) or alone for short blocks (--athshort)</source>
+        <translation>Wie die Ruhehörschwelle verwendet wird: normal (klingt am besten), gar nicht (--noath), allein (--athonly) oder allein für kurze Blöcke (--athshort)</translation>
+    </message>
+    <message>
+        <source>Lower the threshold of hearing by this many dB, so that quieter sounds get bits too, at the cost of the rest or a larger file; 0 or less leaves it (--athlower)</source>
+        <translation>Die Ruhehörschwelle um so viele dB senken, damit auch leisere Töne Bits bekommen, auf Kosten des Rests oder einer größeren Datei; 0 oder weniger lässt sie unverändert (--athlower)</translation>
+    </message>
+    <message>
+        <source>Which block types the encoder may use: short blocks keep sharp attacks such as drums clean (--short, --noshort, --allshort)</source>
+        <translation>Welche Blocktypen der Encoder verwenden darf: kurze Blöcke halten scharfe Einsätze wie Schlagzeug sauber (--short, --noshort, --allshort)</translation>
+    </message>
+    <message>
+        <source>Let loud sounds hide the quiet ones just after them, so that no bits go to what cannot be heard; off writes --notemp</source>
+        <translation>Laute Töne dürfen die leisen direkt danach verdecken, damit keine Bits an Unhörbares gehen; aus schreibt --notemp</translation>
+    </message>
+    <message>
+        <source>485</source>
+        <translation>485</translation>
     </message>
 </context>
 <context>

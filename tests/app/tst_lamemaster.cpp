@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QProcess>
 #include <QScreen>
+#include <QTextBrowser>
 #include <QtTest>
 
 // The application controller: the registry of batch windows and its gopher, the cascade of new
@@ -98,6 +99,22 @@ class tst_LameMaster : public QObject
         for (BatchEncoder *batch : BatchEncoder::allControllers())
             batch->window()->close();
         QTRY_VERIFY(BatchEncoder::allControllers().isEmpty());
+    }
+
+    // Without a browser that can be started, the help page opens in a window of Orvik's own.
+    void helpWithoutBrowser()
+    {
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", "/nonexistent");
+        qputenv("BROWSER", "false");
+        LameMaster master;
+        master.showHelp();
+        qputenv("PATH", path);
+        auto *page = qobject_cast<QTextBrowser *>(master.helpWindow());
+        QVERIFY(page && QTest::qWaitForWindowActive(page));
+        QVERIFY(page->toPlainText().contains("The batch window"));
+        QTest::keyClick(page, Qt::Key_Escape);
+        QTRY_VERIFY(!master.helpWindow());
     }
 
     // Orvik started again while this process holds the session's name.

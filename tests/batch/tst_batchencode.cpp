@@ -69,14 +69,15 @@ class tst_BatchEncode : public QObject
         QTest::addColumn<QString>("logged");
         QTest::newRow("the encoder writes the tags")
             << "off"
-            << "Batch complete." << QStringList() << "--tt 'Alpha \"quoted\" $HOME'";
+            << "2 files encoded into ~/Music." << QStringList() << "--tt 'Alpha \"quoted\" $HOME'";
         QTest::newRow("the library writes them and lists the files")
             << "on"
-            << "Batch complete." << QStringList{"a.mp3", "b.mp3"} << "a.mp3";
+            << "2 files encoded into ~/Music." << QStringList{"a.mp3", "b.mp3"} << "a.mp3";
         // A playlist that cannot be made costs the files their entry, never their tags.
         QTest::newRow("factory settings, the playlist cannot be made")
             << "factory"
-            << "Batch complete.\n\nThe music library could not take 2 files whole (playlist entry or tags). "
+            << "2 files encoded into ~/Music.\n\nThe music library could not take 2 files whole (playlist "
+               "entry or tags). "
                "The command log shows why."
             << QStringList() << "The music library could not make a playlist: ";
     }
@@ -175,8 +176,7 @@ class tst_BatchEncode : public QObject
         QCOMPARE(batch->taskRecords().size(), 1);
         if (kind == "folder" || kind == "deleted")
             QVERIFY(QFile::remove(path) && (kind == "deleted" || QDir().mkdir(path)));
-        encodeAndAnswer(batch,
-                        "Batch complete.\n\n1 of 1 files could not be encoded. The command log shows why.");
+        encodeAndAnswer(batch, "0 files encoded into ~/Music. 1 failed. The command log shows why.");
         QVERIFY2(log().contains(reason), qPrintable(reason));
         QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
     }

@@ -1,3 +1,4 @@
+#include "support/AudioFiles.h"
 #include "support/widgets/BatchFixture.h"
 #include "support/widgets/TestSheets.h"
 
@@ -9,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMimeData>
@@ -80,7 +82,12 @@ class tst_BatchFiles : public QObject
         LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
     }
 
-    void cleanup() { QVERIFY(BatchFixture::closeEverything()); }
+    void cleanup()
+    {
+        QVERIFY(BatchFixture::closeEverything());
+        for (const QString &key : {PrefKey::BatchDestination, PrefKey::AddFilesFolder})
+            LamePrefs::preferences().removeObjectForKey(key);
+    }
 
     void cleanupTestCase() { fixture.reset(); }
 
@@ -207,6 +214,35 @@ class tst_BatchFiles : public QObject
         }
         QCOMPARE(batch->taskRecords().size(), qMax(added, 0));
         QVERIFY2(fixture->master().commandLog()->text().contains(logged), qPrintable(logged));
+    }
+
+    // The list shows each file's length and their total. A new window starts where the last
+    // batch went, unless that folder is gone, and its Add panel where files were last added from.
+    void foldersAreRemembered()
+    {
+        const QString chosen = files.filePath("chosen"), added = files.filePath("added");
+        QVERIFY(QDir().mkpath(chosen) && QDir().mkpath(added) &&
+                AudioFiles::makeSine(added + "/a.wav", 62.0));
+        BatchEncoder *batch = fixture->batchWith({});
+        BatchFixture::button(batch, "addButton")->click();
+        TestSheets::choose(TestSheets::waitForPanel(), added + "/a.wav");
+        QTRY_COMPARE(table(batch)->model()->index(0, 1).data().toString(), QString("1:02"));
+        QCOMPARE(child<QLabel>(batch->window(), "totalLength")->text(), QString("1 file, 1:02"));
+        BatchFixture::button(batch, "destinationButton")->click();
+        TestSheets::choose(TestSheets::waitForPanel(), chosen);
+        BatchFixture::encode(batch);
+        QVERIFY(TestSheets::click(TestSheets::waitForAlert(), "OK"));
+        QVERIFY(BatchFixture::waitUntilEnded(batch));
+        for (const QString &expected : {chosen, fixture->cleanMusicFolder()}) {
+            BatchEncoder *next = fixture->batchWith({});
+            QCOMPARE(next->destination(), expected);
+            BatchFixture::button(next, "addButton")->click();
+            QFileDialog *panel = TestSheets::waitForPanel();
+            QVERIFY(panel && panel->directory().absolutePath() == added);
+            panel->reject();
+            next->abortRun();
+            QVERIFY(QDir(chosen).removeRecursively());
+        }
     }
 
     void runningWindowTakesNoFiles()

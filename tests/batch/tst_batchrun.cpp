@@ -66,7 +66,8 @@ class tst_BatchRun : public QObject
     QString output(const QString &name) const { return music + u'/' + name; }
 
     // Answers the completion sheet and checks what the run ends with.
-    void finish(BatchEncoder *batch, const QString &shownFile, const QString &message = "Batch complete.")
+    void finish(BatchEncoder *batch, const QString &shownFile,
+                const QString &message = "1 file encoded into ~/Music.")
     {
         QSignalSpy shown(&Workspace::shared(), &Workspace::fileShown);
         QMessageBox *alert = TestSheets::waitForAlert();
@@ -95,11 +96,17 @@ class tst_BatchRun : public QObject
 
     void encodesEveryFileAndShowsTheFirst()
     {
+        // The completion line counts what failed (an encoder that ends with status 1) and what was
+        // skipped (an existing output kept).
+        QVERIFY(Fixture::writeFile(output("d.mp3"), "existing"));
         BatchEncoder *batch =
-            fixture->batchWith({fixture->fakeInput("b.wav", 0.1), fixture->fakeInput("a.wav", 0.1)});
+            fixture->batchWith({fixture->fakeInput("b.wav", 0.1), fixture->fakeInput("a.wav", 0.1),
+                                fixture->fakeInput("c.wav", 0.1, 1), fixture->fakeInput("d.wav", 0.1)});
         Fixture::encode(batch);
         QVERIFY(!fixture->master().bureaucrats().contains(batch));
-        finish(batch, output("a.mp3"));
+        QVERIFY(TestSheets::click(TestSheets::waitForAlert(), "Skip"));
+        finish(batch, output("a.mp3"),
+               "2 files encoded into ~/Music. 1 failed, 1 skipped. The command log shows why.");
         // Orvik stays open: the last window to end leaves an empty batch window in its place,
         // while closing that one by hand leaves none.
         QCOMPARE(BatchEncoder::allControllers().size(), 1);
@@ -125,7 +132,7 @@ class tst_BatchRun : public QObject
             QString("The unfinished file \"%1\" could not be removed; it is not whole.")
                 .arg(output("long.mp3"))));
         Fixture::setImmutable(music, false);
-        finish(batch, output("long.mp3"));
+        finish(batch, output("long.mp3"), "0 files encoded into ~/Music. 1 skipped.");
     }
 
     void confirmedStopLeavesNoEmptyPlaylist()
@@ -164,7 +171,7 @@ class tst_BatchRun : public QObject
         QVERIFY(conflict);
         QCOMPARE(conflict->text(), QString("Duplicate Filename \"two.mp3\""));
         QVERIFY(TestSheets::click(conflict, "Replace"));
-        finish(batch, output("one.mp3"));
+        finish(batch, output("one.mp3"), "2 files encoded into ~/Music.");
         QVERIFY(Fixture::contents(output("two.mp3")) != "existing");
     }
 
@@ -228,7 +235,8 @@ class tst_BatchRun : public QObject
             QCOMPARE(again->text(), QString("Duplicate Filename \"song.mp3\""));
             QVERIFY(TestSheets::click(again, "Skip"));
         }
-        finish(batch, first);
+        finish(batch, first,
+               encoded ? "1 file encoded into ~/Music." : "0 files encoded into ~/Music. 1 skipped.");
         QCOMPARE(Fixture::contents(output("song.mp3")) == existing, answer != "Replace");
         QCOMPARE(QFileInfo::exists(first) && Fixture::contents(first) != existing, encoded);
         QVERIFY(!QFileInfo::exists(output("Other.wav")));

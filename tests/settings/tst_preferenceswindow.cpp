@@ -137,6 +137,11 @@ class PreferencesWindowTest : public QObject
             << "lowPassCutoff" << UpperCutoff << "" << QVariant(99) << QVariant() << "";
         QTest::newRow("letters refused")
             << "highPassWidth" << HighpassWidth << "0x.2e5" << QVariant(99) << QVariant(0.25f) << "0.25";
+        // The Bit Rate tab's groups that the chosen mode does not use are disabled.
+        QTest::newRow("average bit rate mode")
+            << "bitRateMode" << BitRateMode << "2" << QVariant() << QVariant(2) << "2";
+        QTest::newRow("variable bit rate mode")
+            << "bitRateMode" << BitRateMode << "4" << QVariant() << QVariant(4) << "4";
         QTest::newRow("ATH lowered by -4")
             << "thresholdOffset" << ReduceATHBy << "-4" << QVariant(99) << QVariant(-4) << "-4";
     }
@@ -149,8 +154,11 @@ class PreferencesWindowTest : public QObject
         QFETCH(QVariant, before);
         QFETCH(QVariant, expected);
         QFETCH(QString, shown);
+        // The average group's controls take input only while its mode is chosen.
+        QVariantMap user{{BitRateMode, name.startsWith("average") ? 2 : 1}};
         if (before.isValid())
-            restart({{key, before}});
+            user.insert(key, before);
+        restart(user);
         QWidget *widget = control(name);
         if (auto *box = qobject_cast<QComboBox *>(widget); box && !box->isEditable())
             choose(box, input.toInt());
@@ -162,10 +170,18 @@ class PreferencesWindowTest : public QObject
             QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
         else
             QTest::keyClick(widget, Qt::Key_End);
+        const auto checkBitRateGroups = [&] {
+            const int mode = qMin(store->integerForKey(BitRateMode), 3);
+            for (const auto &[group, used] :
+                 {std::pair{"constantGroup", 1}, {"averageGroup", 2}, {"variableGroup", 3}})
+                QVERIFY2(control(group)->isEnabled() == (used == mode), group);
+        };
         compareObject(key, expected);
         QCOMPARE(shownBy(widget), shown);
+        checkBitRateGroups();
         reload();
         QCOMPARE(shownBy(control(name)), shown);
+        checkBitRateGroups();
     }
 
     void closingWritesWhatWasTyped()
@@ -195,7 +211,8 @@ class PreferencesWindowTest : public QObject
                 QTest::ignoreMessage(QtWarningMsg, "Error: corrupt nib file");
                 prefs->prefsWindow()->restoreDefaults(&unknown);
             } else {
-                QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+                // Through the window's action: the groups the bit rate mode does not use are disabled.
+                prefs->prefsWindow()->restoreDefaults(control<QPushButton>(button));
             }
             for (const QString &key : every) {
                 QVariant expected = keys.contains(key) ? factory.value(key) : QVariant("changed");
