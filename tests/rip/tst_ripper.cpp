@@ -135,8 +135,7 @@ class TestRipper : public QObject
         QFETCH(QByteArray, contents);
         QFETCH(QStringList, files);
         QFETCH(QStringList, rows);
-        QTemporaryDir dir;
-        const QString point = dir.filePath(volume);
+        const QString point = work.filePath(QTest::currentDataTag() + QString("/") + volume);
         QDir().mkpath(point);
         for (const QString &file : files)
             QVERIFY(Fixture::writeFile(point + '/' + file, "audio"));
@@ -280,7 +279,8 @@ class TestRipper : public QObject
         if (point.isEmpty())
             QSKIP("FUSE refuses mounts here (no permission to mount)");
         const auto unmount = qScopeGuard([&] { CueDisc::unmount(point); });
-        // Orvik notices the mount and opens its rip window; Rip Audio CD opens no second one.
+        // Orvik notices the mount and opens its rip window; Rip Audio CD opens no second one, but
+        // finds the disc among the mounted volumes once it has no window.
         QVERIFY(QTest::qWaitFor([&] { return Ripper::mountPoints().contains(point); }, 15000));
         Ripper *ripper = Ripper::allControllers().first();
         QCOMPARE(outlet<QLineEdit>(ripper, "albumField")->text(), "Live Tapes");
@@ -292,7 +292,6 @@ class TestRipper : public QObject
         emit Workspace::shared().didUnmount(point);
         QVERIFY(Fixture::waitUntilEnded(ripper));
         QVERIFY(QTest::qWaitFor([] { return !TestSheets::waitForPanel(0); }));
-        // Rip Audio CD finds the disc among the mounted volumes once it has no window.
         fixture.master().ripCD();
         QCOMPARE(Ripper::allControllers().size(), 1);
         QCOMPARE((ripper = Ripper::allControllers().first())->mountPoint(), point);
