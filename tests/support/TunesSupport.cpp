@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
 
 namespace {
 QString copyOfMade(bool mp3, const QString &folder, const QString &name)
@@ -35,4 +37,11 @@ QByteArray readWholeFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString id3Frame(const QString &path, const char *id)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData());
+    const auto frames = file.hasID3v2Tag() ? file.ID3v2Tag()->frameList(id) : TagLib::ID3v2::FrameList();
+    return frames.isEmpty() ? QString() : QString::fromUtf8(frames.front()->toString().toCString(true));
 }

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Audio-CD images (a cue sheet and its raw .bin) written by the tests, and real mounts of them by
+// orvik-cddafs.
+namespace CueDisc {
+struct Track
+{
+    QByteArray title; // no TITLE line when null
+    int sectors;
+    bool data = false;
+    QByteArray samples = {}; // 16-bit little-endian stereo; distinct sounds from sox when empty
+};
+// Writes `folder`/`name`.cue and .bin; the cue sheet's path, or empty when that failed.
+QString write(const QString &folder, const QString &name, const QByteArray &album, QList<Track> &tracks);
+// Mounts `cue` in a folder named after the disc inside `folder`: the mount point, or empty.
+QString mount(const QString &cue, const QString &folder, QString *errors = nullptr);
+// A table of contents as the file system presents it, of one session with tracks "Point" or
+// "Point:data".
+QByteArray tableOfContents(const QStringList &tracks);
+// A loaded machine may still be letting go of the last read: a busy mount is tried again.
+bool unmount(const QString &point);
+} // namespace CueDisc
