@@ -146,7 +146,10 @@ void BatchEncoder::setUpWindow()
 
     fileModel = new BatchFileList(&tasks, fileList);
     fileList->setModel(fileModel);
-    fileList->horizontalHeader()->setStretchLastSection(true);
+    fileList->horizontalHeader()->setStretchLastSection(false);
+    fileList->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    fileList->horizontalHeader()->setSectionResizeMode(BatchFileList::kStatusColumn,
+                                                       QHeaderView::ResizeToContents);
     connect(fileList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (editingList)
             return;

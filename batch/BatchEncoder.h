@@ -25,7 +25,7 @@ class QWidget;
 
 // The controller of one batch window: the list of files with their tags and the raw-input
 // options, the destination folder, and the window side of the run (an EncoderRun) that encodes
-// the list one file after another: the progress sheet, the Stop and Skip questions, the
+// the list, up to the set number of files at once: the progress sheet, the Stop and Skip questions, the
 // question about existing output files and the completion sheet.
 // A controller owns itself: it ends with its window, or with its run.
 class BatchEncoder : public QObject, public FileReceiver
@@ -64,6 +64,8 @@ class BatchEncoder : public QObject, public FileReceiver
     // The progress sheet's buttons.
     void stopProcess(LameProgress *sender);
     void skipTask(LameProgress *sender);
+    // The Skip button of the line of file `index`.
+    void skipFile(quint32 index);
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -81,7 +83,6 @@ class BatchEncoder : public QObject, public FileReceiver
     void discardProcess();
     void displayCompletion();
     void confirmStopDidEnd(int answer);
-    void confirmSkipDidEnd(int answer);
     void completionEnded();
 
     // The list and the tags.
@@ -100,7 +101,7 @@ class BatchEncoder : public QObject, public FileReceiver
     // The destination and existing output files.
     void setDestination();
     void showDestination();
-    void resolveNameConflict();
+    void resolveNameConflict(quint32 index);
     void duplicateNameEnded(int answer);
     void renamingPanelDidEnd(int answer, const QString &path);
 
@@ -112,6 +113,7 @@ class BatchEncoder : public QObject, public FileReceiver
     QString outputFolder;
     QList<QVariantMap> tasks;
     EncoderRun *run = nullptr;
+    quint32 conflictIndex = 0; // the file whose name conflict is asked
     bool ending = false;
     bool closingWindow = false; // the Stop question up was asked by closing the window
 

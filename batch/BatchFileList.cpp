@@ -1,6 +1,7 @@
 #include "batch/BatchFileList.h"
 
 #include "core/LamePrefs.h"
+#include "platform/LocalizedStrings.h"
 
 #include <QDir>
 
@@ -16,16 +17,57 @@ int BatchFileList::rowCount(const QModelIndex &parent) const
 
 int BatchFileList::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : 1;
+    return parent.isValid() ? 0 : kStatusColumn + 1;
 }
 
 QVariant BatchFileList::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= tasks->size())
         return QVariant();
+    if (index.column() == kStatusColumn) {
+        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
+            return QVariant();
+        const auto state = states.constFind(quint32(index.row()));
+        if (state == states.constEnd())
+            return QVariant();
+        switch (*state) {
+        case EncoderRun::FileState::Waiting:
+            return localizedString("StateWaiting", "Waiting", "Batch");
+        case EncoderRun::FileState::Encoding:
+            return localizedString("StateEncoding", "Encoding", "Batch");
+        case EncoderRun::FileState::Done:
+            return localizedString("StateDone", "Done", "Batch");
+        case EncoderRun::FileState::Failed:
+            return localizedString("StateFailed", "Failed", "Batch");
+        case EncoderRun::FileState::Skipped:
+            return localizedString("StateSkipped", "Skipped", "Batch");
+        }
+        return QVariant();
+    }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)
         return rowText(tasks->at(index.row()).value(kInputFileKey).toString());
     return QVariant();
+}
+
+QVariant BatchFileList::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && section == kStatusColumn && role == Qt::DisplayRole)
+        return localizedString("StatusColumn", "Status", "Batch");
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void BatchFileList::setFileState(quint32 row, EncoderRun::FileState state)
+{
+    if (row >= quint32(tasks->size()))
+        return;
+    if (states.isEmpty()) {
+        // The run has begun: every file it has not reached yet waits.
+        for (quint32 waiting = 0; waiting < quint32(tasks->size()); ++waiting)
+            states.insert(waiting, EncoderRun::FileState::Waiting);
+        emit dataChanged(index(0, kStatusColumn), index(int(tasks->size()) - 1, kStatusColumn));
+    }
+    states.insert(row, state);
+    emit dataChanged(index(int(row), kStatusColumn), index(int(row), kStatusColumn));
 }
 
 QString BatchFileList::abbreviateWithTilde(const QString &path)
