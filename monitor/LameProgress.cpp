@@ -383,7 +383,7 @@ void LameProgress::attachToTool(QProcess *tool, quint32 index, const QVariantMap
         label->setTextFormat(Qt::PlainText);
         // A long name is cut in its middle, where it differs least from its neighbours; its whole
         // text stays its name and its tip.
-        const int nameWidth = label->fontMetrics().averageCharWidth() * 28;
+        const int nameWidth = label->fontMetrics().averageCharWidth() * 32;
         label->setFixedWidth(nameWidth);
         label->setText(label->fontMetrics().elidedText(name, Qt::ElideMiddle, nameWidth));
         label->setAccessibleName(name);

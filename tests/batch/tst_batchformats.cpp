@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QtTest>
 #include <cmath>
@@ -171,13 +172,16 @@ class tst_BatchFormats : public QObject
         list->selectRow(1);
         batch->addFile(tracks.first(), false);
         const QByteArray temp = qgetenv("TMPDIR");
-        if (coverLost)
-            qputenv("TMPDIR", music.toUtf8() + "/missing");
+        const auto restore =
+            qScopeGuard([&] { temp.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", temp); });
+        if (coverLost) { // a file where the temporary folder belongs
+            QVERIFY(BatchFixture::writeFile(inputs.filePath("no-folder"), "x"));
+            qputenv("TMPDIR", QFile::encodeName(inputs.filePath("no-folder")));
+        }
         encodeAndAnswer(batch, coverLost
                                    ? "Batch complete.\n\n2 files were encoded without their cover picture. "
                                      "The command log shows why."
                                    : "Batch complete.");
-        temp.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", temp);
 
         for (int i = 0; i < 2; ++i) {
             const QString mp3 = music + '/' + QFileInfo(tracks.at(i)).completeBaseName() + ".mp3";

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <climits>
@@ -138,6 +139,13 @@ class tst_SettingsStore : public QObject
             << PrefKey::ShortBlocks << QVariant("--noshort") << "--noshort" << QVariant("--noshort") << 0;
         QTest::newRow("short blocks bad")
             << PrefKey::ShortBlocks << QVariant("--Short") << "--short" << QVariant("--short") << 1;
+        // 0, the factory value, stands for the machine's cores, at most 8; no number exceeds them.
+        const QString cores = QString::number(std::min(QThread::idealThreadCount(), 8));
+        QTest::newRow("files at once 0")
+            << PrefKey::EncodersAtOnce << QVariant(0) << cores << QVariant(0) << 0;
+        QTest::newRow("files at once 99")
+            << PrefKey::EncodersAtOnce << QVariant(99) << QString::number(QThread::idealThreadCount())
+            << QVariant(99) << 0;
         // With no registered value to fall back on, every check reports it again.
         QTest::newRow("short blocks absent everywhere")
             << PrefKey::ShortBlocks << absent << "--short" << absent << 2;
@@ -164,6 +172,8 @@ class tst_SettingsStore : public QObject
                 answer = QString::number(prefs.checkedBitRateMode({1, 2, 3, 4}));
             else if (key == PrefKey::Deemphasis)
                 answer = prefs.checkedDeemphasis();
+            else if (key == PrefKey::EncodersAtOnce)
+                answer = QString::number(prefs.encodersAtOnce());
             else if (key == PrefKey::Masking)
                 answer = prefs.checkedMasking().value_or(QString());
             else
