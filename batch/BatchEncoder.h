@@ -46,8 +46,8 @@ class BatchEncoder : public QObject, public FileReceiver
     static QString outputPathFor(const QString &inputPath, const QString &folder);
     // A text of the window's string table ("Batch").
     static QString batchText(const char *key, const char *defaultText);
-    // Ends a running batch at once, for quitting: the encoder is stopped, its partial output
-    // removed, and the window closes without a question.
+    // Ends a running batch at once, for quitting: every running encoder is stopped, its partial
+    // output removed, and the window closes without a question.
     void abortRun();
 
     quint32 index() const { return windowIndex; }

@@ -603,10 +603,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Reiter der Einstellungen</translation>
     </message>
     <message>
-        <source>432</source>
-        <translation>432</translation>
-    </message>
-    <message>
         <source>Format tab</source>
         <translation>Reiter Format</translation>
     </message>
@@ -1429,6 +1425,10 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>files at once</source>
         <translation>Dateien gleichzeitig codieren</translation>
+    </message>
+    <message>
+        <source>448</source>
+        <translation>448</translation>
     </message>
 </context>
 <context>
