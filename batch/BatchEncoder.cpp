@@ -157,7 +157,10 @@ void BatchEncoder::setUpWindow()
     fileList->setModel(fileModel);
     fileList->horizontalHeader()->setStretchLastSection(false);
     fileList->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    fileList->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    fileList->horizontalHeader()->setSectionResizeMode(BatchFileList::kLengthColumn,
+                                                       QHeaderView::ResizeToContents);
+    fileList->horizontalHeader()->setSectionResizeMode(BatchFileList::kStatusColumn,
+                                                       QHeaderView::ResizeToContents);
     // A long name keeps its start and its end (often a track number and the extension) in view.
     fileList->setTextElideMode(Qt::ElideMiddle);
     fileList->setWordWrap(false);

@@ -26,7 +26,7 @@ class QWidget;
 
 // The controller of one batch window: the list of files with their tags and the raw-input
 // options, the destination folder, and the window side of the run (an EncoderRun) that encodes
-// the list one file after another: the progress sheet, the Stop and Skip questions, the
+// the list, up to the set number of files at once: the progress sheet, the Stop and Skip questions, the
 // question about existing output files and the completion sheet.
 // A controller owns itself: it ends with its window, or with its run.
 class BatchEncoder : public QObject, public FileReceiver
@@ -47,8 +47,8 @@ class BatchEncoder : public QObject, public FileReceiver
     static QString outputPathFor(const QString &inputPath, const QString &folder);
     // A text of the window's string table ("Batch").
     static QString batchText(const char *key, const char *defaultText);
-    // Ends a running batch at once, for quitting: the encoder is stopped, its partial output
-    // removed, and the window closes without a question.
+    // Ends a running batch at once, for quitting: every running encoder is stopped, its partial
+    // output removed, and the window closes without a question.
     void abortRun();
 
     quint32 index() const { return windowIndex; }
@@ -65,6 +65,8 @@ class BatchEncoder : public QObject, public FileReceiver
     // The progress sheet's buttons.
     void stopProcess(LameProgress *sender);
     void skipTask(LameProgress *sender);
+    // The Skip button of the line of file `index`.
+    void skipFile(quint32 index);
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -84,7 +86,6 @@ class BatchEncoder : public QObject, public FileReceiver
     // What the run did, in one line: files encoded, into which folder, failed and skipped.
     QString completionSummary() const;
     void confirmStopDidEnd(int answer);
-    void confirmSkipDidEnd(int answer);
     void completionEnded();
 
     // The list and the tags.
@@ -104,7 +105,7 @@ class BatchEncoder : public QObject, public FileReceiver
     // The destination and existing output files.
     void setDestination();
     void showDestination();
-    void resolveNameConflict();
+    void resolveNameConflict(quint32 index);
     void duplicateNameEnded(int answer);
     void renamingPanelDidEnd(int answer, const QString &path);
 
@@ -116,9 +117,9 @@ class BatchEncoder : public QObject, public FileReceiver
     QString outputFolder;
     QList<QVariantMap> tasks;
     EncoderRun *run = nullptr;
+    quint32 conflictIndex = 0; // the file whose name conflict is asked
     bool ending = false;
     bool closingWindow = false; // the Stop question up was asked by closing the window
-    quint32 skippedCount = 0;   // files the user skipped, by the Skip question or a name conflict
 
     QPointer<QWidget> sheet; // the alert or panel of this window that is up, if any
     QMainWindow *filesWindow = nullptr;

@@ -1,5 +1,5 @@
 // BatchEncoder: the window side of the run. Encode starts an EncoderRun; this side shows its
-// encoder on the progress sheet, asks the Stop and Skip questions and the question about
+// encoders on the progress sheet, asks the Stop and Skip questions and the question about
 // existing output files (never overwritten without asking), and passes the answers back.
 #include "batch/BatchEncoder.h"
 
@@ -82,7 +82,6 @@ void BatchEncoder::beginEncoding()
     if (!prepareDestination())
         return;
     preferences->settings().setObject(outputFolder, PrefKey::BatchDestination);
-    skippedCount = 0;
     if (registry())
         registry()->unregisterBureaucrat(this);
     encodeButton->setEnabled(false);
@@ -102,6 +101,7 @@ void BatchEncoder::beginEncoding()
     setup.useLibrary = preferences->useTunes();
     setup.makePlaylist = setup.useLibrary && preferences->batchPlaylists();
     setup.asksAboutExistingFiles = true;
+    setup.maxEncoders = preferences->encodersAtOnce();
 
     QStringList genres;
     if (genreField)
@@ -118,7 +118,9 @@ void BatchEncoder::beginEncoding()
     progress = new LameProgress(this);
     connect(progress, &LameProgress::stopRequested, this, &BatchEncoder::stopProcess);
     connect(progress, &LameProgress::skipRequested, this, &BatchEncoder::skipTask);
+    connect(progress, &LameProgress::skipFileRequested, this, &BatchEncoder::skipFile);
     run = new EncoderRun(this);
+    progress->watchRun(run, setup.maxEncoders);
     connectRun();
     run->start(setup);
 }
@@ -128,16 +130,17 @@ void BatchEncoder::connectRun()
     connect(run, &EncoderRun::encoderPrepared, this, [this](QProcess *process, quint32 index) {
         progress->setTask(&tasks.at(index));
         progress->setFile(index + 1, quint32(tasks.size()));
-        progress->attachToTool(process);
+        progress->attachToTool(process, index, tasks.at(index));
     });
     // Puts the sheet back too when a question had taken it down.
     connect(run, &EncoderRun::encoderLaunched, this, [this] { progress->attachToWindow(filesWindow); });
     connect(run, &EncoderRun::resumed, progress, &LameProgress::resume);
-    connect(run, &EncoderRun::fileEnded, this, [this] {
+    connect(run, &EncoderRun::fileEnded, this, [this](quint32 index) {
         if (registry())
             registry()->unregisterBureaucrat(this);
-        progress->reset();
+        progress->fileEnded(index);
     });
+    connect(run, &EncoderRun::fileStateChanged, fileModel, &BatchFileList::setFileState);
     connect(run, &EncoderRun::nameConflict, this, &BatchEncoder::resolveNameConflict);
     connect(run, &EncoderRun::completed, this, [this] {
         progress->hide();
@@ -167,25 +170,22 @@ void BatchEncoder::stopProcess(LameProgress *)
 
 void BatchEncoder::skipTask(LameProgress *)
 {
+    if (run)
+        skipFile(run->currentIndex());
+}
+
+void BatchEncoder::skipFile(quint32 index)
+{
     if (!progress || run->isInteracting())
         return;
     progress->suspend();
     run->questionStarted();
-    const QString name =
-        QFileInfo(tasks.value(run->currentIndex()).value(kInputFileKey).toString()).fileName();
+    const QString name = QFileInfo(tasks.value(index).value(kInputFileKey).toString()).fileName();
     sheet =
         Sheets::beginAlertSheet(filesWindow, batchText("SkipTaskTitle", "Skip file?"),
                                 ButtonTitles::confirm(), ButtonTitles::cancel(), QString(),
                                 localizedFormat(batchText("SkipTaskMessage", "Skip file \"%@\"?"), {name}),
-                                [this](int answer) { confirmSkipDidEnd(answer); });
-}
-
-void BatchEncoder::confirmSkipDidEnd(int answer)
-{
-    // The file may have ended while the question was up; then there is nothing left to skip.
-    if (answer == 1 && run->process() && run->process()->state() != QProcess::NotRunning)
-        ++skippedCount;
-    run->skipAnswered(answer == 1);
+                                [this, index](int answer) { run->skipAnswered(index, answer == 1); });
 }
 
 void BatchEncoder::confirmStopDidEnd(int answer)
@@ -211,7 +211,7 @@ void BatchEncoder::abortRun()
 QString BatchEncoder::completionSummary() const
 {
     const quint32 failed = run->failedCount();
-    const quint32 skipped = qMin(skippedCount, quint32(tasks.size()) - failed);
+    const quint32 skipped = run->count(EncoderRun::FileState::Skipped);
     const quint32 encoded = quint32(tasks.size()) - failed - skipped;
     const QString folder = BatchFileList::abbreviateWithTilde(outputFolder);
     QString summary =
@@ -240,6 +240,12 @@ void BatchEncoder::displayCompletion()
                                       "The music library could not take %u files whole (playlist entry "
                                       "or tags). The command log shows why."),
                             {run->libraryFailureCount()});
+    if (run->coverLossCount() > 0)
+        message += QStringLiteral("\n\n") +
+                   localizedFormat(batchText("CompletionCoverLosses",
+                                             "%u files were encoded without their cover picture. The "
+                                             "command log shows why."),
+                                   {run->coverLossCount()});
     const QString title = batchText("CompletionTitle", "Encoding Complete");
     // The sheet waits on a window the user may not be looking at.
     if (DesktopNotification::applicationInBackground())
@@ -260,9 +266,10 @@ void BatchEncoder::completionEnded()
 
 // ---- Existing output files ----
 
-void BatchEncoder::resolveNameConflict()
+void BatchEncoder::resolveNameConflict(quint32 index)
 {
-    const QString path = tasks.value(run->currentIndex()).value(kOutputFileKey).toString();
+    conflictIndex = index;
+    const QString path = tasks.value(index).value(kOutputFileKey).toString();
     const QString name = QFileInfo(path).fileName();
     QString alternate = batchText("SkipButtonTitle", "Skip");
     QString other;
@@ -282,7 +289,7 @@ void BatchEncoder::resolveNameConflict()
 
 void BatchEncoder::duplicateNameEnded(int answer)
 {
-    const QString path = tasks.value(run->currentIndex()).value(kOutputFileKey).toString();
+    const QString path = tasks.value(conflictIndex).value(kOutputFileKey).toString();
     switch (answer) {
     case 1: {
         Sheets::SavePanelOptions options;
@@ -300,14 +307,10 @@ void BatchEncoder::duplicateNameEnded(int answer)
         break;
     }
     case -1:
-        ++skippedCount;
-        run->skipExisting();
+        run->skipExisting(conflictIndex);
         break;
     case 0:
-        // Where the file may not be replaced, this button is Skip.
-        if (!run->isReplaceable(path))
-            ++skippedCount;
-        run->replaceExisting();
+        run->replaceExisting(conflictIndex);
         break;
     default:
         qWarning("Error: invalid return code from alert sheet");
@@ -316,7 +319,5 @@ void BatchEncoder::duplicateNameEnded(int answer)
 
 void BatchEncoder::renamingPanelDidEnd(int answer, const QString &path)
 {
-    if (answer != 1 || path.isEmpty())
-        ++skippedCount;
-    run->renameOutput(answer == 1 ? path : QString());
+    run->renameOutput(conflictIndex, answer == 1 ? path : QString());
 }

@@ -18,14 +18,14 @@ int BatchFileList::rowCount(const QModelIndex &parent) const
 
 int BatchFileList::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : 2;
+    return parent.isValid() ? 0 : kStatusColumn + 1;
 }
 
 QVariant BatchFileList::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= tasks->size())
         return QVariant();
-    if (index.column() == 1) {
+    if (index.column() == kLengthColumn) {
         const double seconds = lengths.value(index.row());
         if (role == Qt::AccessibleTextRole && seconds <= 0)
             return localizedString("UnknownLength", "length unknown", "Batch");
@@ -35,9 +35,50 @@ QVariant BatchFileList::data(const QModelIndex &index, int role) const
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant();
     }
+    if (index.column() == kStatusColumn) {
+        if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
+            return QVariant();
+        const auto state = states.constFind(quint32(index.row()));
+        if (state == states.constEnd())
+            return QVariant();
+        switch (*state) {
+        case EncoderRun::FileState::Waiting:
+            return localizedString("StateWaiting", "Waiting", "Batch");
+        case EncoderRun::FileState::Encoding:
+            return localizedString("StateEncoding", "Encoding", "Batch");
+        case EncoderRun::FileState::Done:
+            return localizedString("StateDone", "Done", "Batch");
+        case EncoderRun::FileState::Failed:
+            return localizedString("StateFailed", "Failed", "Batch");
+        case EncoderRun::FileState::Skipped:
+            return localizedString("StateSkipped", "Skipped", "Batch");
+        }
+        return QVariant();
+    }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)
         return rowText(tasks->at(index.row()).value(kInputFileKey).toString());
     return QVariant();
+}
+
+QVariant BatchFileList::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && section == kStatusColumn && role == Qt::DisplayRole)
+        return localizedString("StatusColumn", "Status", "Batch");
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void BatchFileList::setFileState(quint32 row, EncoderRun::FileState state)
+{
+    if (row >= quint32(tasks->size()))
+        return;
+    if (states.isEmpty()) {
+        // The run has begun: every file it has not reached yet waits.
+        for (quint32 waiting = 0; waiting < quint32(tasks->size()); ++waiting)
+            states.insert(waiting, EncoderRun::FileState::Waiting);
+        emit dataChanged(index(0, kStatusColumn), index(int(tasks->size()) - 1, kStatusColumn));
+    }
+    states.insert(row, state);
+    emit dataChanged(index(int(row), kStatusColumn), index(int(row), kStatusColumn));
 }
 
 QString BatchFileList::abbreviateWithTilde(const QString &path)

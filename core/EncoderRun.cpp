@@ -202,10 +202,12 @@ bool EncoderRun::beginTask(quint32 index)
         cover = TaskSource::coverFile(task.value(kInputFileKey).toString(), &lost);
         if (cover)
             command.insert(kCoverArtFileKey, cover->fileName());
-        else if (lost)
+        else if (lost) {
+            ++coverLosses;
             log(localizedFormat(
                 text("CoverLost", "The cover picture of \"%@\" could not be handed to the encoder."),
                 {fileName(task.value(kInputFileKey).toString())}));
+        }
     }
     const std::optional<QStringList> arguments =
         globalSwitches ? setup.preferences->makeArgumentList(&command, &*globalSwitches, !setup.useLibrary)
@@ -512,11 +514,6 @@ void EncoderRun::questionStarted()
 {
     interacting = true;
     questionIndex = currentIndex();
-}
-
-void EncoderRun::skipAnswered(bool confirmed)
-{
-    answered(questionIndex, confirmed);
 }
 
 void EncoderRun::skipAnswered(quint32 index, bool confirmed)

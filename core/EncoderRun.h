@@ -91,6 +91,8 @@ class EncoderRun : public QObject
     bool isCompleted() const { return allDone; }
     quint32 failedCount() const { return failedTasks; }
     quint32 libraryFailureCount() const { return libraryFailures; }
+    // The files encoded without the cover picture their input has.
+    quint32 coverLossCount() const { return coverLosses; }
     // Whether an existing output may be offered for replacing: never one of the run's own inputs.
     bool isReplaceable(const QString &path) const;
     // A text of the run's string table.
@@ -112,8 +114,6 @@ class EncoderRun : public QObject
     // The answer to Skip for record `index`: confirmed, its encoder is ended and its partial
     // output removed (nothing when it ended under the question).
     void skipAnswered(quint32 index, bool confirmed);
-    // As above, for the record that was current when the question went up.
-    void skipAnswered(bool confirmed);
     // Confirmed: as abort(), then stopped().
     void stopAnswered(bool confirmed);
     // Ends the run at once: every running encoder is stopped, its partial output removed and its
@@ -124,10 +124,6 @@ class EncoderRun : public QObject
     void replaceExisting(quint32 index);
     void renameOutput(quint32 index, const QString &path); // empty: skipped
     void skipExisting(quint32 index);
-    // As above, for the conflict asked last.
-    void replaceExisting() { replaceExisting(askedConflict); }
-    void renameOutput(const QString &path) { renameOutput(askedConflict, path); }
-    void skipExisting() { skipExisting(askedConflict); }
 
   signals:
     // A process is set up for record `index` and not yet started: the time to watch it.
@@ -209,6 +205,7 @@ class EncoderRun : public QObject
     bool allDone = false;
     quint32 failedTasks = 0;
     quint32 libraryFailures = 0;
+    quint32 coverLosses = 0;
     quint32 filesAdded = 0;
     quint64 launches = 0;
     AEDesc playlist{typeNull, nullptr};

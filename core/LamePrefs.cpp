@@ -2,7 +2,10 @@
 
 #include "platform/PropertyList.h"
 
+#include <QThread>
 #include <QVariantMap>
+
+#include <algorithm>
 
 namespace {
 void logCorrupt()
@@ -47,6 +50,19 @@ bool LamePrefs::discPlaylists() const
 bool LamePrefs::batchPlaylists() const
 {
     return store.boolForKey(PrefKey::BatchPlaylists);
+}
+
+quint32 LamePrefs::encodersAtOnce() const
+{
+    return resolvedEncoders(store.integerForKey(PrefKey::EncodersAtOnce));
+}
+
+quint32 LamePrefs::resolvedEncoders(int stored)
+{
+    // More encoders than cores only share the same cores, and more than 8 at once would make the
+    // machine sluggish for every other program while the batch runs.
+    const int cores = std::max(1, QThread::idealThreadCount());
+    return quint32(std::clamp(stored <= 0 ? std::min(cores, 8) : stored, 1, cores));
 }
 
 // The checks of a string setting that must be one of `allowed`: the answer is the stored text

@@ -73,6 +73,8 @@ inline const QString TemporalMasking = QStringLiteral("Use Temporal Masking");
 inline const QString ITunesIntegration = QStringLiteral("iTunes integration");
 inline const QString DiscPlaylists = QStringLiteral("Make playlists from audio CDs");
 inline const QString BatchPlaylists = QStringLiteral("Make playlists from file batches");
+// How many files a batch encodes at once; 0: as many as the machine has cores, at most 8.
+inline const QString EncodersAtOnce = QStringLiteral("Encode Files at Once");
 inline const QString SelectedTab = QStringLiteral("Selected Preferences Tab");
 inline const QString FixedPitchFontSize = QStringLiteral("NSFixedPitchFontSize");
 // Where the last batch wrote its files and where files were last added from: a new batch window
@@ -106,6 +108,11 @@ class LamePrefs : public QObject
     bool useTunes() const;
     bool discPlaylists() const;
     bool batchPlaylists() const;
+    // How many files a batch encodes at once: the stored number, held to 1 to the machine's cores.
+    quint32 encodersAtOnce() const;
+    // A stored number of files at once as a batch uses it: 0 (the factory value) stands for the
+    // machine's cores, at most 8; any number is held to 1 to the machine's cores.
+    static quint32 resolvedEncoders(int stored);
 
     // The switches shared by every file of a run, from the encoder settings in `store`. Nothing
     // when a setting the encoder must be given has no value at all; the log names that setting.

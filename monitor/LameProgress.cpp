@@ -1,5 +1,6 @@
 #include "monitor/LameProgress.h"
 
+#include "core/EncoderRun.h"
 #include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Paths.h"
@@ -7,6 +8,7 @@
 #include "platform/widgets/WindowDescription.h"
 
 #include <QDialog>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProcess>
@@ -14,12 +16,15 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 const char *const kTable = "Progress";
 
 // The progress bar counts in thousandths of the file.
 constexpr int kBarSteps = 1000;
+// How often the sheet of several encoders is redrawn, in milliseconds.
+constexpr int kRunRedraw = 250;
 
 QString progressText(const char *key, const char *defaultText)
 {
@@ -41,6 +46,17 @@ void logOutput(const QString &text)
 QString textOf(const QLabel *field)
 {
     return field ? field->text() : QString();
+}
+
+// A time left as the encoder prints it: "4:05", "1:02:03".
+QString clockText(qint64 seconds)
+{
+    const qint64 hours = seconds / 3600;
+    const QString minutesAndSeconds =
+        QStringLiteral("%1:%2")
+            .arg(hours ? (seconds / 60) % 60 : seconds / 60, hours ? 2 : 1, 10, QLatin1Char('0'))
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return hours ? QStringLiteral("%1:").arg(hours) + minutesAndSeconds : minutesAndSeconds;
 }
 
 void setText(QLabel *field, const QString &text)
@@ -84,6 +100,11 @@ LameProgress::LameProgress(QObject *parent) : QObject(parent)
     lowPassField = WindowDescription::outlet<QLabel>(root, "lowPassField");
     remainingTime = WindowDescription::outlet<QLabel>(root, "remainingTime");
     progressBar = WindowDescription::outlet<QProgressBar>(root, "progressBar");
+    runningFiles = WindowDescription::outlet<QWidget>(root, "runningFiles");
+    if (runningFiles)
+        runningFiles->hide();
+    runTimer.setInterval(kRunRedraw);
+    connect(&runTimer, &QTimer::timeout, this, &LameProgress::showRun);
     if (progressBar)
         progressBar->setRange(0, kBarSteps);
     // A progress bar repaints itself at once on every change; lame reports many times a second,
@@ -208,6 +229,9 @@ void LameProgress::resume()
 void LameProgress::reset()
 {
     detachFromTool();
+    runTimer.stop();
+    while (!fileLines.empty())
+        dropFileLine(fileLines.begin()->first);
     setText(taskField, QString());
     setText(positionField, QString());
     setDetail(encoderVersionField, QString());
@@ -232,6 +256,8 @@ void LameProgress::setTask(const QVariantMap *task)
 
 void LameProgress::setFile(quint32 position, quint32 total)
 {
+    if (severalAtOnce)
+        return;
     const QString format = progressText("FilePosition", "File %u of %u");
     setText(positionField, localizedFormat(format, {position, total}));
 }
@@ -298,6 +324,190 @@ void LameProgress::processOutput(EncoderOutputParser::Stream stream, const QByte
     logOutput(chunk);
     for (const EncoderOutputParser::Update &update : toolOutput.consume(chunk))
         apply(update);
+}
+
+void LameProgress::watchRun(EncoderRun *watched, quint32 encoders)
+{
+    run = watched;
+    severalAtOnce = watched && encoders > 1;
+    if (!severalAtOnce || !progressSheet_)
+        return;
+    // The whole run takes the place of the current file: no one file is current, so the task
+    // line and the sheet's own Skip button go, and each running file gets a line of its own.
+    if (taskField)
+        taskField->hide();
+    if (QPushButton *skip = WindowDescription::outlet<QPushButton>(progressSheet_, "skipButton"))
+        skip->hide();
+    if (progressBar)
+        progressBar->setAccessibleName(progressText("RunProgress", "Progress of the whole batch"));
+    if (runningFiles) {
+        runningFiles->show();
+        // Room for every encoder from the start, so that the sheet keeps its size as files come
+        // and go.
+        const int lineHeight = std::max(progressSheet_->fontMetrics().height(),
+                                        QPushButton(QStringLiteral("X")).sizeHint().height());
+        const int spacing = runningFiles->layout() ? runningFiles->layout()->spacing() : 0;
+        runningFiles->setMinimumHeight(int(encoders) * (lineHeight + spacing));
+    }
+    secondsLeft = -1;
+    runClock.start();
+    showRun();
+    runTimer.start();
+}
+
+void LameProgress::attachToTool(QProcess *tool, quint32 index, const QVariantMap &task)
+{
+    if (!severalAtOnce) {
+        attachToTool(tool);
+        return;
+    }
+    dropFileLine(index);
+    if (!tool)
+        return;
+    auto file = std::make_unique<FileLine>();
+    file->tool = tool;
+    if (CommandLogSink *log = CommandLogSink::instance())
+        log->logCommand(tool);
+    file->connections << connect(tool, &QProcess::readyReadStandardOutput, this, [this, tool, index] {
+        fileOutput(index, EncoderOutputParser::Stream::Output, tool->readAllStandardOutput());
+    });
+    file->connections << connect(tool, &QProcess::readyReadStandardError, this, [this, tool, index] {
+        fileOutput(index, EncoderOutputParser::Stream::Error, tool->readAllStandardError());
+    });
+    if (runningFiles && runningFiles->layout()) {
+        const QString name = lastPathComponent(task.value(kInputFileKey).toString());
+        auto *line = new QWidget(runningFiles);
+        auto *layout = new QHBoxLayout(line);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto *label = new QLabel(line);
+        label->setTextFormat(Qt::PlainText);
+        // A long name is cut in its middle, where it differs least from its neighbours; its whole
+        // text stays its name and its tip.
+        const int nameWidth = label->fontMetrics().averageCharWidth() * 32;
+        label->setFixedWidth(nameWidth);
+        label->setText(label->fontMetrics().elidedText(name, Qt::ElideMiddle, nameWidth));
+        label->setAccessibleName(name);
+        label->setToolTip(name);
+        auto *bar = new QProgressBar(line);
+        bar->setRange(0, kBarSteps);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+        bar->setAccessibleName(localizedFormat(progressText("FileProgress", "Progress of \"%@\""), {name}));
+        auto *skip = new QPushButton(progressText("SkipFileButton", "Skip"), line);
+        skip->setAutoDefault(false);
+        skip->setAccessibleName(localizedFormat(progressText("SkipFileName", "Skip %@"), {name}));
+        skip->setToolTip(progressText("SkipFileTip", "Stop encoding this file and remove what it wrote"));
+        connect(skip, &QPushButton::clicked, this, [this, index] { emit skipFileRequested(index); });
+        layout->addWidget(label);
+        layout->addWidget(bar, 1);
+        layout->addWidget(skip);
+        const auto before = std::distance(fileLines.begin(), fileLines.lower_bound(index));
+        static_cast<QBoxLayout *>(runningFiles->layout())->insertWidget(int(before), line);
+        file->line = line;
+        file->bar = bar;
+    }
+    fileLines[index] = std::move(file);
+}
+
+void LameProgress::fileEnded(quint32 index)
+{
+    if (severalAtOnce)
+        dropFileLine(index);
+    else
+        reset();
+}
+
+QStringList LameProgress::runningFileNames() const
+{
+    QStringList names;
+    for (const auto &[index, file] : fileLines)
+        if (file->line)
+            if (auto *label = file->line->findChild<QLabel *>())
+                names << label->accessibleName();
+    return names;
+}
+
+void LameProgress::dropFileLine(quint32 index)
+{
+    const auto found = fileLines.find(index);
+    if (found == fileLines.end())
+        return;
+    FileLine &file = *found->second;
+    for (const QMetaObject::Connection &connection : std::as_const(file.connections))
+        disconnect(connection);
+    for (auto stream : {EncoderOutputParser::Stream::Output, EncoderOutputParser::Stream::Error}) {
+        const QString rest = file.output.finishStream(stream);
+        if (!rest.isEmpty())
+            logOutput(rest);
+    }
+    // The line may hold the Skip button being clicked.
+    if (file.line)
+        file.line->deleteLater();
+    fileLines.erase(found);
+}
+
+void LameProgress::fileOutput(quint32 index, EncoderOutputParser::Stream stream, const QByteArray &data)
+{
+    const auto found = fileLines.find(index);
+    if (found == fileLines.end() || data.isEmpty())
+        return;
+    FileLine &file = *found->second;
+    const QString chunk = file.output.decode(stream, data);
+    if (chunk.isEmpty())
+        return;
+    logOutput(chunk);
+    for (const EncoderOutputParser::Update &update : file.output.consume(chunk)) {
+        if (update.field != EncoderOutputParser::Field::Progress) {
+            apply(update);
+        } else if (update.framesTotal > 0) {
+            file.fraction = update.fraction();
+            if (run)
+                run->setFileFraction(index, file.fraction);
+        }
+    }
+}
+
+// Redrawn on a timer rather than on every line an encoder prints: with many encoders, their
+// lines would otherwise keep the sheet repainting all the time.
+void LameProgress::showRun()
+{
+    if (!run)
+        return;
+    using State = EncoderRun::FileState;
+    const quint32 done = run->count(State::Done) + run->count(State::Failed) + run->count(State::Skipped);
+    setText(positionField, localizedFormat(progressText("RunPosition", "%u done, %u running, %u left"),
+                                           {done, run->count(State::Encoding), run->count(State::Waiting)}));
+    if (progressBar)
+        progressBar->setValue(qRound(run->batchFraction() * kBarSteps));
+    for (const auto &[index, file] : fileLines)
+        if (file->bar)
+            file->bar->setValue(qRound(file->fraction * kBarSteps));
+    const QString left = runTimeLeft();
+    if (!left.isEmpty())
+        setText(remainingTime, left);
+}
+
+QString LameProgress::runTimeLeft()
+{
+    const double fraction = run->batchFraction();
+    const double elapsed = runClock.elapsed() / 1000.0;
+    // The first seconds say too little about the pace to guess from.
+    if (fraction < 0.01 || elapsed < 2)
+        return {};
+    const double measured = elapsed * (1 - fraction) / fraction;
+    // The time shown counts down by itself and follows the measured pace only slowly, so that one
+    // file ending early or late does not make it jump.
+    if (secondsLeft < 0)
+        secondsLeft = measured;
+    else {
+        const double counted = std::max(0.0, secondsLeft - kRunRedraw / 1000.0);
+        secondsLeft = counted + 0.1 * (measured - counted);
+    }
+    // Whole five seconds, or whole ten seconds above a minute: steadier than the second.
+    const double step = secondsLeft < 60 ? 5 : 10;
+    const auto shown = qint64(std::ceil(secondsLeft / step) * step);
+    return localizedFormat(progressText("RemainingTime", "ETA: %@ (%d%%)"),
+                           {clockText(shown), int(fraction * 100)});
 }
 
 void LameProgress::apply(const EncoderOutputParser::Update &update)

@@ -3,6 +3,7 @@
 #include "core/EncoderOutputParser.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QList>
 #include <QMetaObject>
@@ -14,12 +15,24 @@
 #include <QVariantMap>
 #include <QWidget>
 
-// Watches one running encoder on behalf of a document controller: shows the progress sheet on
+#include <map>
+#include <memory>
+
+class EncoderRun;
+class QPushButton;
+
+// Watches the running encoders on behalf of a document controller: shows the progress sheet on
 // the document window (and takes it down while the controller shows sheets of its own), shows
 // the task and its position in the run, reports the command line to the command log, reads the
 // encoder's output into the log and the sheet, where it puts what the encoder said into words, and
 // passes the sheet's Stop and Skip buttons on as requests. It never starts, signals or ends the
 // process: that belongs to the controller.
+//
+// A run of one encoder at a time shows its current file: its name, its place in the run, its bar
+// and the time the encoder says is left. A run of several encoders at once shows the whole run
+// instead: how many files are done, running and left, a bar and a time left for the whole run, and
+// a line per running file with its name, its own bar and its own Skip button. That sheet is
+// redrawn four times a second from what the encoders said meanwhile, however many there are.
 class LameProgress : public QObject
 {
     Q_OBJECT
@@ -49,6 +62,16 @@ class LameProgress : public QObject
     void attachToTool(QProcess *tool);
     void detachFromTool();
 
+    // Shows `run`, which keeps up to `encoders` encoders running; with one it is shown as above.
+    void watchRun(EncoderRun *run, quint32 encoders);
+    // Watches the encoder of file `index` of the watched run (its record `task`), prepared and
+    // not yet started.
+    void attachToTool(QProcess *tool, quint32 index, const QVariantMap &task);
+    // File `index` of the watched run has ended: its line goes.
+    void fileEnded(quint32 index);
+    // The names of the running files shown, in list order.
+    QStringList runningFileNames() const;
+
     // One chunk read from the watched process's `stream`: logged unchanged and parsed into the
     // sheet. An empty chunk is the end of that stream.
     void processOutput(EncoderOutputParser::Stream stream, const QByteArray &data);
@@ -76,9 +99,26 @@ class LameProgress : public QObject
     // decides what comes of it.
     void stopRequested(LameProgress *progress);
     void skipRequested(LameProgress *progress);
+    // The Skip button of the line of file `index` was clicked.
+    void skipFileRequested(quint32 index);
 
   private:
+    // A running file of a run of several encoders: its output and its line on the sheet.
+    struct FileLine
+    {
+        QPointer<QProcess> tool;
+        QList<QMetaObject::Connection> connections;
+        EncoderOutputParser output;
+        double fraction = 0;
+        QPointer<QWidget> line;
+        QPointer<QProgressBar> bar;
+    };
+
     void toolDidExit(QProcess *process);
+    void fileOutput(quint32 index, EncoderOutputParser::Stream stream, const QByteArray &data);
+    void dropFileLine(quint32 index);
+    void showRun();
+    QString runTimeLeft();
     void beginSheet(QWidget *window);
     void endSheet();
     void apply(const EncoderOutputParser::Update &update);
@@ -100,4 +140,12 @@ class LameProgress : public QObject
     QPointer<QProgressBar> progressBar;
     int barValue = 0; // the bar's latest value, shown when the bar timer fires
     QTimer barTimer;
+
+    QPointer<EncoderRun> run;
+    bool severalAtOnce = false;
+    std::map<quint32, std::unique_ptr<FileLine>> fileLines;
+    QPointer<QWidget> runningFiles; // holds the lines of the running files
+    QTimer runTimer;
+    QElapsedTimer runClock;
+    double secondsLeft = -1; // the time left last shown; below 0: none yet
 };

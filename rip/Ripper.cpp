@@ -386,6 +386,8 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     setup.playlistName = name;
     setup.stringTable = "Rip";
     setup.sourceProblem = [this](const QVariantMap &task) { return readProblem(task); };
+    // One drive reads one place at a time: tracks read side by side would only make it seek.
+    setup.maxEncoders = 1;
 
     // The encoder knows only its own genre names; the music library takes any.
     QStringList genres;
@@ -473,11 +475,12 @@ void Ripper::skipTask(LameProgress *)
         return;
     progress->suspend();
     run->questionStarted();
-    const QString number = tracks.value(run->currentIndex()).value(kSongTrackNoKey).toString();
+    const quint32 index = run->currentIndex();
+    const QString number = tracks.value(index).value(kSongTrackNoKey).toString();
     sheet = Sheets::beginAlertSheet(ripWindow, ripText("SkipTaskTitle", "Skip track?"),
                                     ButtonTitles::confirm(), ButtonTitles::cancel(), QString(),
                                     localizedFormat(ripText("SkipTaskMessage", "Skip track %@?"), {number}),
-                                    [this](int answer) { run->skipAnswered(answer == 1); });
+                                    [this, index](int answer) { run->skipAnswered(index, answer == 1); });
 }
 
 void Ripper::confirmStopDidEnd(int answer)

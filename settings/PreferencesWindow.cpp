@@ -23,7 +23,9 @@
 #include <QStandardItemModel>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QThread>
 #include <QValidator>
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -71,7 +73,8 @@ const QList<Group> &groups()
           {"mixdownRaw", Kind::Check, Mixdown},
           {"differentBlocks", Kind::Check, DifferentBlocks},
           {"bitRateMode", Kind::Popup, BitRateMode},
-          {"resampling", Kind::Resampling, OutputSampleRate}}},
+          {"resampling", Kind::Resampling, OutputSampleRate},
+          {"encodersAtOnce", Kind::Popup, EncodersAtOnce}}},
         {2,
          "restoreConstant",
          {{"constantQuality", Kind::Slider, CBRQuality},
@@ -245,8 +248,11 @@ QVariant controlValue(const Setting &setting, const QVariant &value)
     case Kind::Check:
         return value.toBool();
     case Kind::Slider:
-    case Kind::Popup:
         return value.toInt();
+    case Kind::Popup:
+        // The factory number of files at once depends on the machine.
+        return setting.key == PrefKey::EncodersAtOnce ? int(LamePrefs::resolvedEncoders(value.toInt()))
+                                                      : value.toInt();
     case Kind::Mapped:
         return setting.values.indexOf(value.isValid() ? value.toString() : QString()) + 1;
     case Kind::Resampling:
@@ -297,6 +303,12 @@ bool PreferencesWindow::findOutlets()
     bool complete = true;
     windowTabs = WindowDescription::outlet<QTabWidget>(prefsWindow, "windowTabs");
     complete = complete && windowTabs;
+    // One item for every core this machine has.
+    if (auto *box = WindowDescription::outlet<QComboBox>(prefsWindow, "encodersAtOnce")) {
+        box->clear();
+        for (int count = 1; count <= std::max(1, QThread::idealThreadCount()); ++count)
+            box->addItem(QString::number(count), count);
+    }
     for (const Group &group : groups()) {
         QList<QWidget *> found;
         for (qsizetype i = 0; i < group.settings.size(); ++i) {
@@ -525,8 +537,11 @@ void PreferencesWindow::showSetting(int group, int index)
         if (setting.key == PrefKey::BitRateMode) {
             selectTag(box, owner->checkedBitRateMode(itemTags(box)));
             showBitRateMode();
-        } else
+        } else if (setting.key == PrefKey::EncodersAtOnce) {
+            selectTag(box, int(owner->encodersAtOnce()));
+        } else {
             selectTag(box, store.integerForKey(setting.key));
+        }
         if (setting.partner)
             applyCoupling(group, index, store.integerForKey(setting.key));
         break;

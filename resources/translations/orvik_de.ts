@@ -329,6 +329,41 @@ Cannot add &quot;%@&quot;: %@.
         <extracomment>length unknown</extracomment>
         <translation>Länge unbekannt</translation>
     </message>
+    <message>
+        <source>CompletionCoverLosses</source>
+        <extracomment>%u files were encoded without their cover picture. The command log shows why.</extracomment>
+        <translation>%u Dateien wurden ohne ihr Titelbild kodiert. Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
+    <message>
+        <source>StateDone</source>
+        <extracomment>Done</extracomment>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>StateEncoding</source>
+        <extracomment>Encoding</extracomment>
+        <translation>Wird kodiert</translation>
+    </message>
+    <message>
+        <source>StateFailed</source>
+        <extracomment>Failed</extracomment>
+        <translation>Fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>StateSkipped</source>
+        <extracomment>Skipped</extracomment>
+        <translation>Übersprungen</translation>
+    </message>
+    <message>
+        <source>StateWaiting</source>
+        <extracomment>Waiting</extracomment>
+        <translation>Wartet</translation>
+    </message>
+    <message>
+        <source>StatusColumn</source>
+        <extracomment>Status</extracomment>
+        <translation>Status</translation>
+    </message>
 </context>
 <context>
     <name>BatchWindow</name>
@@ -616,10 +651,6 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>Preferences tabs</source>
         <translation>Reiter der Einstellungen</translation>
-    </message>
-    <message>
-        <source>432</source>
-        <translation>432</translation>
     </message>
     <message>
         <source>Format tab</source>
@@ -1429,6 +1460,26 @@ Cannot add &quot;%@&quot;: %@.
         <source>485</source>
         <translation>485</translation>
     </message>
+    <message>
+        <source>Encode &amp;up to:</source>
+        <translation>&amp;Bis zu</translation>
+    </message>
+    <message>
+        <source>How many files of a batch are encoded side by side. More finishes a batch sooner but keeps more of the computer busy; CD tracks are always encoded one at a time</source>
+        <translation>Wie viele Dateien eines Stapels gleichzeitig kodiert werden. Mehr beendet einen Stapel früher, beansprucht aber mehr vom Computer; CD-Titel werden immer einzeln kodiert</translation>
+    </message>
+    <message>
+        <source>Number of files encoded at once</source>
+        <translation>Anzahl gleichzeitig kodierter Dateien</translation>
+    </message>
+    <message>
+        <source>files at once</source>
+        <translation>Dateien gleichzeitig kodieren</translation>
+    </message>
+    <message>
+        <source>448</source>
+        <translation>448</translation>
+    </message>
 </context>
 <context>
     <name>Progress</name>
@@ -1476,6 +1527,36 @@ Cannot add &quot;%@&quot;: %@.
         <source>SourceAndTarget</source>
         <extracomment>Encoding &quot;%@&quot; as &quot;%@&quot;</extracomment>
         <translation>„%@“ wird als „%@“ kodiert</translation>
+    </message>
+    <message>
+        <source>FileProgress</source>
+        <extracomment>Progress of &quot;%@&quot;</extracomment>
+        <translation>Fortschritt von „%@“</translation>
+    </message>
+    <message>
+        <source>RunPosition</source>
+        <extracomment>%u done, %u running, %u left</extracomment>
+        <translation>%u fertig, %u laufen, %u übrig</translation>
+    </message>
+    <message>
+        <source>RunProgress</source>
+        <extracomment>Progress of the whole batch</extracomment>
+        <translation>Fortschritt des ganzen Stapels</translation>
+    </message>
+    <message>
+        <source>SkipFileButton</source>
+        <extracomment>Skip</extracomment>
+        <translation>Überspringen</translation>
+    </message>
+    <message>
+        <source>SkipFileName</source>
+        <extracomment>Skip %@</extracomment>
+        <translation>%@ überspringen</translation>
+    </message>
+    <message>
+        <source>SkipFileTip</source>
+        <extracomment>Stop encoding this file and remove what it wrote</extracomment>
+        <translation>Diese Datei nicht weiter kodieren und das bisher Geschriebene entfernen</translation>
     </message>
 </context>
 <context>
@@ -1960,6 +2041,10 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>Stop encoding</source>
         <translation>Kodierung stoppen</translation>
+    </message>
+    <message>
+        <source>Files being encoded</source>
+        <translation>Dateien, die gerade kodiert werden</translation>
     </message>
 </context>
 </TS>

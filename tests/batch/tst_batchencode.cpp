@@ -132,6 +132,42 @@ class tst_BatchEncode : public QObject
         QCOMPARE(log().contains("--tt"), library == "off");
     }
 
+    // Two encoders at once: the first file of the list takes longest, so the others end before
+    // it; each output is whole, the playlist lists the files in list order and the list marks
+    // every file done.
+    void twoAtOnce()
+    {
+        SettingsStore &settings = LamePrefs::preferences();
+        settings.setBool(true, PrefKey::ITunesIntegration);
+        settings.setBool(true, PrefKey::BatchPlaylists);
+        settings.setInteger(2, PrefKey::EncodersAtOnce);
+        const QList<std::pair<QString, double>> files{{"p1.wav", 4.0}, {"p2.wav", 1.0}, {"p3.wav", 1.0}};
+        QStringList paths;
+        for (const auto &[name, seconds] : files)
+            QVERIFY(AudioFiles::makeSine(paths.emplace_back(inputs.filePath(name)), seconds));
+        BatchEncoder *batch = fixture->batchWith(paths);
+        BatchFixture::encode(batch);
+        QMessageBox *alert = TestSheets::waitForAlert(120000);
+        QVERIFY(alert);
+        QCOMPARE(alert->informativeText(), QString("Batch complete."));
+        const QAbstractItemModel *list = batch->window()->findChild<QTableView *>("fileList")->model();
+        for (int row = 0; row < files.size(); ++row)
+            QCOMPARE(list->index(row, list->columnCount() - 1).data().toString(), QString("Done"));
+        QVERIFY(TestSheets::click(alert, "OK"));
+        QVERIFY(BatchFixture::waitUntilEnded(batch));
+        settings.removeObjectForKey(PrefKey::EncodersAtOnce);
+        QStringList entries;
+        for (const QByteArray &line :
+             BatchFixture::contents(music + "/Playlists/Untitled Playlist.m3u8").split('\n'))
+            if (!line.isEmpty() && !line.startsWith('#'))
+                entries << QFileInfo(QString::fromUtf8(line).trimmed()).fileName();
+        QCOMPARE(entries, (QStringList{"p1.mp3", "p2.mp3", "p3.mp3"}));
+        for (const auto &[name, seconds] : files) {
+            const QString mp3 = music + '/' + QFileInfo(name).completeBaseName() + ".mp3";
+            QVERIFY2(qAbs(AudioFiles::decodedSeconds(mp3) - seconds) < 0.1, qPrintable(mp3));
+        }
+    }
+
     // Inputs the encoder would turn into noise, into nothing, or hang on, and a disk that fills:
     // each fails, says why in the log, leaves no MP3 and is counted on the completion sheet.
     void badInputFails_data()

@@ -105,7 +105,7 @@ class tst_EncoderRun : public QObject
                 QCOMPARE(completions.size(), 0);
             }
             const bool confirmed = question.contains("confirmed");
-            question.startsWith("stop") ? run.stopAnswered(confirmed) : run.skipAnswered(confirmed);
+            question.startsWith("stop") ? run.stopAnswered(confirmed) : run.skipAnswered(0, confirmed);
         }
         QVERIFY(QTest::qWaitFor([&] { return completions.size() + stops.size() > 0; }, 15000));
         QTRY_VERIFY(!encoder || encoder->state() == QProcess::NotRunning);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <climits>
@@ -125,6 +126,10 @@ class tst_SettingsStore : public QObject
         row("masking bad", Masking, "--ath", "", {}, true);
         row("short blocks ok", ShortBlocks, "--noshort", "--noshort", "--noshort", false);
         row("short blocks bad", ShortBlocks, "--Short", "--short", "--short", true);
+        // 0, the factory value, stands for the machine's cores, at most 8; no number exceeds them.
+        const QString cores = QString::number(std::min(QThread::idealThreadCount(), 8));
+        row("files at once 0", EncodersAtOnce, 0, cores, 0, false);
+        row("files at once 99", EncodersAtOnce, 99, QString::number(QThread::idealThreadCount()), 99, false);
         row("short blocks absent everywhere", ShortBlocks, {}, "--short", {}, true);
     }
     void repairs()
@@ -143,8 +148,9 @@ class tst_SettingsStore : public QObject
         const QString answer = key == ChannelMode   ? prefs.checkedChannelMode().value_or("")
                                : key == BitRateMode ? QString::number(prefs.checkedBitRateMode({1, 2, 3, 4}))
                                : key == Deemphasis  ? prefs.checkedDeemphasis()
-                               : key == Masking     ? prefs.checkedMasking().value_or("")
-                                                    : prefs.checkedShortBlocks();
+                               : key == EncodersAtOnce ? QString::number(prefs.encodersAtOnce())
+                               : key == Masking        ? prefs.checkedMasking().value_or("")
+                                                       : prefs.checkedShortBlocks();
         QCOMPARE(answer, shown);
         QCOMPARE(store->objectForKey(key), after);
     }
