@@ -149,7 +149,7 @@ class tst_BatchEncode : public QObject
         BatchFixture::encode(batch);
         QMessageBox *alert = TestSheets::waitForAlert(120000);
         QVERIFY(alert);
-        QCOMPARE(alert->informativeText(), QString("Batch complete."));
+        QCOMPARE(alert->informativeText(), QString("3 files encoded into ~/Music."));
         const QAbstractItemModel *list = batch->window()->findChild<QTableView *>("fileList")->model();
         for (int row = 0; row < files.size(); ++row)
             QCOMPARE(list->index(row, list->columnCount() - 1).data().toString(), QString("Done"));
