@@ -1,54 +1,36 @@
-// The encoder's argument list: the order of the switches, the forms of their values, the merging
-// of a file's tags into the run's and the lists that cannot be built. Every list is also run
-// through the encoder launcher and the real lame 3.100, which must accept it and give an MP3 of
-// the input's length with its tags, whatever the file names.
+// The encoder's argument lists, each also run through the launcher and the real lame 3.100, which must
+// accept it and give an MP3 of the input's length with its tags, whatever the file names.
 #include "core/LamePrefs.h"
 #include "platform/Resources.h"
 #include "support/AudioFiles.h"
 #include "support/TestSettings.h"
+#include "support/TunesSupport.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <taglib/fileref.h>
-#include <taglib/tag.h>
-
-using Settings = QVariantMap;
 using Arguments = std::optional<QStringList>;
 Q_DECLARE_METATYPE(Arguments)
 
 namespace {
-const QString input = QStringLiteral("/music/in put.aiff");
-const QString output = QStringLiteral("/music/in put.mp3");
+const QString input = QStringLiteral("/music/in put.aiff"), output = QStringLiteral("/music/in put.mp3");
 const QVariantMap paths = {{kInputFileKey, input}, {kOutputFileKey, output}};
 
-QStringList words(const char *text)
-{
-    return QString::fromUtf8(text).split(u' ');
-}
+const auto words = [](const char *text) { return QString::fromUtf8(text).split(u' '); };
 const QStringList factoryTail = words("--short --cwlimit 8.8717 -q 2 -b 128 --athtype 2 -e n");
 const QStringList cbr = QStringList{"-k"} + factoryTail;
 
-QVariantMap with(QVariantMap map, const QVariantMap &more)
-{
-    map.insert(more);
-    return map;
-}
+const auto with = [](QVariantMap map, const QVariantMap &more) { return map.insert(more), map; };
 
 // A row of the run's switches over the factory values and the user's `settings`; with a task,
 // tags are used and the task's list is built too. `warning` is the one log line the row expects.
-void row(const char *name, const Settings &settings, const Arguments &globals,
+void row(const char *name, const QVariantMap &settings, const Arguments &globals,
          const QVariantMap &options = {}, const QString &warning = {}, const QVariantMap &task = {},
          const QStringList &arguments = {})
 {
     QTest::newRow(name) << settings << options << globals << warning << task << arguments;
-}
-
-QString text(const TagLib::String &s)
-{
-    return QString::fromUtf8(s.toCString(true));
 }
 } // namespace
 
@@ -80,7 +62,7 @@ class TestArgumentBuilder : public QObject
 
     void switches_data()
     {
-        QTest::addColumn<Settings>("settings");
+        QTest::addColumn<QVariantMap>("settings");
         QTest::addColumn<QVariantMap>("options");
         QTest::addColumn<Arguments>("globals");
         QTest::addColumn<QString>("warning");
@@ -88,18 +70,17 @@ class TestArgumentBuilder : public QObject
         QTest::addColumn<QStringList>("arguments");
 
         using namespace PrefKey;
-        // The worked examples.
         row("CBR at factory values", {}, cbr);
-        const Settings vbrWithLowpass = {
+        const QVariantMap vbrWithLowpass = {
             {BitRateMode, 3},   {EnableFiltering, true},     {EnableLowpass, true},   {UpperCutoff, 16.0f},
             {ChannelMode, "j"}, {ManualLowpassWidth, false}, {EnableHighpass, false}, {ReduceATHBy, 3},
             {Checksum, true},   {OutputSampleRate, 44.1f},   {Masking, "--athshort"}};
         row("new VBR with lowpass and resampling", vbrWithLowpass,
             words("--lowpass 16 --resample 44.1 -m j --athshort --short --athlower 3 --cwlimit 8.8717 "
                   "--vbr-new -V 4 -b 32 -B 320 -e n -p"));
-        const Settings abrRaw = {{TonalityLimit, QVariant()}, {Deemphasis, "5"},
-                                 {TemporalMasking, false},    {BitRateMode, 2},
-                                 {MarkAsOriginal, false},     {Mixdown, true}};
+        const QVariantMap abrRaw = {{TonalityLimit, QVariant()}, {Deemphasis, "5"},
+                                    {TemporalMasking, false},    {BitRateMode, 2},
+                                    {MarkAsOriginal, false},     {Mixdown, true}};
         const QVariantMap rawOptions = {{kRawPCMInputKey, true},  {kSwapEndianKey, true},
                                         {kSampleRateKey, "44.1"}, {kBitDepthKey, "16"},
                                         {kSongArtistKey, "--tt"}, {kSongAlbumKey, "-o"},
@@ -107,19 +88,18 @@ class TestArgumentBuilder : public QObject
         const QStringList abrList =
             words("-x -r -s 44.1 --bitwidth 16 -k -a --short --notemp -q 2 --abr 128 -b 32 "
                   "-B 320 --athtype 2 -e 5 -o --ta --tt --tl -o --ty 2001 --tg Rock");
-        // The run's artist reads like the title's switch: the file's title must not take the place
-        // of whatever follows it.
+        // The run's artist reads like the title's switch: the file's title must not take the place of
+        // whatever follows it. The file's artist is a switch that the launcher leaves out.
         const QString title = "-V 0; rm -rf ~ `id` $(id) \"q\" 'a'", comment = "first line\nsecond $line";
-        // The file's artist is a switch that the launcher leaves out.
-        const QVariantMap fileTags = {{kSongTitleKey, title},
-                                      {kSongTrackNoKey, "03"},
-                                      {kSongCommentKey, comment},
-                                      {kSongArtistKey, "--cwlimit"}};
-        QStringList merged = abrList;
-        merged[merged.indexOf("--tt")] = "--cwlimit";
-        merged += QStringList{"--tt", title, "--tc", comment, "--tn", "03", input, output};
-        row("raw ABR with tags", abrRaw, abrList, rawOptions, {}, with(paths, fileTags), merged);
-        const Settings everyFlag = {
+        const QStringList merged = abrList.join(' ').replace("--ta --tt", "--ta --cwlimit").split(' ') +
+                                   QStringList{"--tt", title, "--tc", comment, "--tn", "03", input, output};
+        row("raw ABR with tags", abrRaw, abrList, rawOptions, {},
+            with(paths, {{kSongTitleKey, title},
+                         {kSongTrackNoKey, "03"},
+                         {kSongCommentKey, comment},
+                         {kSongArtistKey, "--cwlimit"}}),
+            merged);
+        const QVariantMap everyFlag = {
             {ShortBlocks, "--noshort"}, {Masking, "--noath"}, {TemporalMasking, false}, {ChannelMode, "s"},
             {DifferentBlocks, true},    {Deemphasis, "5"},    {MarkAsCopyright, true},  {StrictISO, true},
             {MarkAsOriginal, false},    {Checksum, true},     {CBRReservoir, false},    {ReduceATHBy, 1}};
@@ -132,15 +112,15 @@ class TestArgumentBuilder : public QObject
         row("byte swap without raw input", {}, QStringList{"-x"} + cbr,
             {{kSwapEndianKey, true}, {kRawPCMInputKey, false}});
         row("mixdown without raw input", {{Mixdown, true}}, cbr);
-        const Settings filters = {
+        const QVariantMap filters = {
             {ManualHighpassWidth, true}, {EnableLowpass, true},   {ManualLowpassWidth, true},
             {LowpassWidth, 0.75f},       {EnableFiltering, true}, {UpperCutoff, 17.5f},
             {EnableHighpass, true},      {LowerCutoff, 0.1f},     {HighpassWidth, 0.05f}};
         // ABR, and a value of every choice the other rows do not make.
-        const Settings abr = {{BitRateMode, 2},          {ChannelMode, "f"},
-                              {Deemphasis, "c"},         {ABRXingTag, false},
-                              {Masking, "--athonly"},    {ShortBlocks, "--allshort"},
-                              {ABREnforceMinimum, true}, {OutputSampleRate, 48.0f}};
+        const QVariantMap abr = {{BitRateMode, 2},          {ChannelMode, "f"},
+                                 {Deemphasis, "c"},         {ABRXingTag, false},
+                                 {Masking, "--athonly"},    {ShortBlocks, "--allshort"},
+                                 {ABREnforceMinimum, true}, {OutputSampleRate, 48.0f}};
         row("ABR with every filter", with(filters, abr),
             words(
                 "--lowpass 17.5 --lowpass-width 0.75 --highpass 0.1 --highpass-width 0.05 --resample 48 -m f "
@@ -149,21 +129,20 @@ class TestArgumentBuilder : public QObject
         row("lowpass at the threshold adds neither switch",
             with(filters, {{UpperCutoff, 0.0001f}, {EnableHighpass, false}}), factoryTail);
         row("ATH lowered by -2", {{ReduceATHBy, -2}}, cbr);
-        const Settings oldVbr = {
+        const QVariantMap oldVbr = {
             {BitRateMode, 4}, {VBREnforceMinimum, true}, {VBRXingTag, false}, {ChannelMode, "d"}};
         row("old VBR", oldVbr,
             words("-k -m d --short --cwlimit 8.8717 --vbr-old -V 4 -b 32 -B 320 -F -t -e n"));
         row("run tags ignored without useTags", {}, cbr, {{kSongTitleKey, "t"}, {kSongGenreKey, "Jazz"}});
 
-        // A stored value that is not of its setting's kind never reaches the encoder: the factory
-        // value (or none) takes its place from then on, and one line of the log says so.
+        // A stored value not of its setting's kind never reaches the encoder: the factory value (or
+        // none) takes its place from then on, and one line of the log says so.
         const auto wrong = [](const char *name, const QString &key, const QVariant &value,
-                              const QStringList &globals, const Settings &more = {}) {
+                              const QStringList &globals, const QVariantMap &more = {}) {
             row(name, with(more, {{key, value}}), globals, {},
                 "^Error: corrupt preferences: \"" + key + "\" holds [0-9]+ characters that are not ");
         };
         wrong("10 MB bit rate", CBRBitRate, QString(10 * 1024 * 1024, u'9'), cbr);
-        wrong("bit rate with a unit", CBRBitRate, "128k", cbr);
         wrong("quality as a real", CBRQuality, 2.5f, cbr);
         wrong("tonality limit as a word", TonalityLimit, "8.8717 kHz", cbr);
         wrong("deemphasis in upper case", Deemphasis, "N", cbr);
@@ -173,26 +152,21 @@ class TestArgumentBuilder : public QObject
         wrong("cutoff with a unit", UpperCutoff, "16 kHz", factoryTail,
               {{EnableFiltering, true}, {EnableLowpass, true}});
 
-        // A setting the encoder must be given, missing from both layers: no list, and the log
-        // names the setting.
-        const auto missing = [](int mode, const QString &key) {
-            row(qPrintable(QStringLiteral("mode %1 without %2").arg(mode).arg(key)),
-                {{BitRateMode, mode}, {key, QVariant()}}, std::nullopt, {},
-                QRegularExpression::escape(
-                    QStringLiteral("Error: corrupt preferences: \"%1\" has no value").arg(key)));
-        };
-        for (const QString &key : {CBRQuality, CBRBitRate, CBRATHType})
-            missing(1, key);
-        for (const QString &key :
-             {ABRQuality, AverageBitRate, MinimumABRBitRate, MaximumABRBitRate, ABRATHType})
-            missing(2, key);
-        for (const QString &key : {VBRQuality, MinimumVBRBitRate, MaximumVBRBitRate})
-            missing(4, key);
-        missing(0, Deemphasis);
+        // A setting the encoder must be given, missing from both layers: no list; the log names it.
+        const QList<std::pair<int, QStringList>> needed = {
+            {1, {CBRQuality, CBRBitRate, CBRATHType}},
+            {2, {ABRQuality, AverageBitRate, MinimumABRBitRate, MaximumABRBitRate, ABRATHType}},
+            {4, {VBRQuality, MinimumVBRBitRate, MaximumVBRBitRate}},
+            {0, {Deemphasis}}};
+        for (const auto &[mode, keys] : needed)
+            for (const QString &key : keys)
+                row(qPrintable(QStringLiteral("mode %1 without %2").arg(mode).arg(key)),
+                    {{BitRateMode, mode}, {key, QVariant()}}, std::nullopt, {},
+                    QRegularExpression::escape("Error: corrupt preferences: \"" + key + "\" has no value"));
     }
     void switches()
     {
-        QFETCH(Settings, settings);
+        QFETCH(QVariantMap, settings);
         QFETCH(QVariantMap, options);
         QFETCH(Arguments, globals);
         QFETCH(QString, warning);
@@ -207,10 +181,14 @@ class TestArgumentBuilder : public QObject
         if (!run)
             return;
         // A repaired setting builds the next run the same, without a word.
-        if (!warning.isEmpty())
-            QCOMPARE(LamePrefs::makeGlobalSwitches(*store, options, false), globals);
+        QCOMPARE(LamePrefs::makeGlobalSwitches(*store, options, !task.isEmpty()), globals);
         if (!task.isEmpty())
             QCOMPARE(LamePrefs::makeArgumentList(&task, &*run, true), Arguments(arguments));
+        // A task without both paths gives no list.
+        for (const QString &key : {kInputFileKey, kOutputFileKey}) {
+            const QVariantMap half = with(task, {{key, ""}});
+            QCOMPARE(LamePrefs::makeArgumentList(&half, &*run, !task.isEmpty()), Arguments());
+        }
 
         const bool isRaw = options.value(kRawPCMInputKey).toBool();
         const QVariantMap files = with(task, {{kInputFileKey, isRaw ? raw : wav}, {kOutputFileKey, mp3}});
@@ -232,41 +210,30 @@ class TestArgumentBuilder : public QObject
         // The new VBR algorithm spends few bits above 16 kHz whatever the filters; a swapped WAV is noise.
         if (!isRaw && !list.contains("--vbr-new") && !list.contains("-x")) {
             const double kept = AudioFiles::amplitudeAbove(mp3, 18000);
-            QVERIFY(kept >= 0);
-            QCOMPARE(kept > tone / 2, list.contains("-k"));
+            QCOMPARE(kept < 0          ? "unmeasured"
+                     : kept > tone / 2 ? "kept"
+                                       : "cut",
+                     list.contains("-k") ? "kept" : "cut");
         }
         if (task.isEmpty())
             return;
-        TagLib::FileRef file(QFile::encodeName(mp3).constData());
-        QVERIFY(file.tag());
-        const TagLib::Tag &tag = *file.tag();
+        QStringList tags;
+        for (const char *id : {"TIT2", "TPE1", "TALB", "COMM", "TCON", "TDRC", "TRCK"})
+            tags << id3Frame(mp3, id);
         const auto sent = [&](const QString &key) { return files.value(key, options.value(key)).toString(); };
-        QCOMPARE((QStringList{text(tag.title()), text(tag.artist()), text(tag.album()), text(tag.comment()),
-                              text(tag.genre()), QString::number(tag.year()), QString::number(tag.track())}),
-                 (QStringList{sent(kSongTitleKey), sent(kSongArtistKey), sent(kSongAlbumKey),
-                              sent(kSongCommentKey), sent(kSongGenreKey), sent(kSongYearKey), "3"}));
-    }
-
-    // A task without both paths gives no list.
-    void argumentList()
-    {
-        for (const QString &key : {kInputFileKey, kOutputFileKey}) {
-            const QVariantMap task = with(paths, {{key, ""}});
-            QCOMPARE(LamePrefs::makeArgumentList(&task, &cbr, true), Arguments());
-        }
+        QCOMPARE(tags, (QStringList{sent(kSongTitleKey), sent(kSongArtistKey), sent(kSongAlbumKey),
+                                    sent(kSongCommentKey), sent(kSongGenreKey), sent(kSongYearKey),
+                                    sent(kSongTrackNoKey)}));
     }
 
     // Without lame on the search path the launcher names the package to install and makes no
     // file; a launcher named lame does not take itself for the encoder.
     void withoutLame()
     {
-        const QString never = dir.filePath("never.mp3");
-        for (const QString &path :
-             {dir.filePath("nothing-here"), QFileInfo(Resources::pathForResource("lame")).path()}) {
+        const QString never = dir.filePath("never.mp3"), lame = Resources::pathForResource("lame");
+        for (const QString &path : {dir.filePath("nothing-here"), QFileInfo(lame).path()}) {
             QString errors;
-            QCOMPARE(
-                AudioFiles::run(Resources::pathForResource("lame"), {wav, never}, &errors, {"PATH=" + path}),
-                127);
+            QCOMPARE(AudioFiles::run(lame, {wav, never}, &errors, {"PATH=" + path}), 127);
             QVERIFY2(errors.contains("Debian package \"lame\""), qPrintable(errors));
             QVERIFY(!QFileInfo::exists(never));
         }
