@@ -33,8 +33,7 @@ QByteArray readDirect(const QString &path, qint64 offset, qint64 size)
 QByteArray unreadable(const QString &file)
 {
     char value[32] = {};
-    const ssize_t n =
-        getxattr(QFile::encodeName(file).constData(), "user.orvik.unreadable-sectors", value, 31);
+    const auto n = getxattr(QFile::encodeName(file).constData(), "user.orvik.unreadable-sectors", value, 31);
     return n < 0 ? QByteArray("none") : QByteArray(value, int(n));
 }
 } // namespace
@@ -121,13 +120,12 @@ class tst_Cddafs : public QObject
         QCOMPARE(readDirect(again + "/1 Intro.aiff", 54, 100), read[0].mid(54, 100));
         QVERIFY(CueDisc::unmount(again));
         // A mount run in the foreground ends with its process.
-        const QString killed = dir.filePath("killed");
-        QVERIFY(QDir().mkpath(killed));
+        const QTemporaryDir killed(dir.filePath("killed-XXXXXX"));
         QProcess process;
-        process.start(program, {"-f", CueDisc::write(dir.path(), "killed", "Killed", tracks), killed});
-        QTRY_VERIFY(mounts().contains(killed));
+        process.start(program, {"-f", CueDisc::write(dir.path(), "killed", "Killed", tracks), killed.path()});
+        QTRY_VERIFY(mounts().contains(killed.path()));
         process.kill(), process.waitForFinished();
-        QTRY_VERIFY(!mounts().contains(killed));
+        QTRY_VERIFY(!mounts().contains(killed.path()));
     }
 
     void namesAreSafe_data()
@@ -165,8 +163,7 @@ class tst_Cddafs : public QObject
 
     void badSourcesAreRefused_data()
     {
-        // A path, or an image the test writes under that name; "missing" and "full" are good images
-        // given a missing or a non-empty mount point.
+        // A path, or an image written under that name ("missing", "full": good images, bad mount points).
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("message");
         const auto row = [](const char *name, const char *source, const char *message) {
