@@ -3,11 +3,6 @@
 #include "support/CueDisc.h"
 #include "support/TunesSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <fcntl.h>
 #include <sys/xattr.h>
@@ -35,25 +30,16 @@ QByteArray readDirect(const QString &path, qint64 offset, qint64 size)
     return n < 0 ? QByteArray("error") : bytes.left(n);
 }
 
-QByteArray bigEndian(QByteArray samples)
-{
-    for (int k = 0; k + 1 < samples.size(); k += 2)
-        std::swap(samples[k], samples[k + 1]);
-    return samples;
-}
-
 QByteArray unreadable(const QString &file)
 {
     char value[32] = {};
-    const ssize_t n =
-        getxattr(QFile::encodeName(file).constData(), "user.orvik.unreadable-sectors", value, 31);
+    const auto n = getxattr(QFile::encodeName(file).constData(), "user.orvik.unreadable-sectors", value, 31);
     return n < 0 ? QByteArray("none") : QByteArray(value, int(n));
 }
 } // namespace
 
-// orvik-cddafs mounted with the real FUSE on cue/bin images the test writes: what the volume
-// presents, that its AIFF files hold exactly the disc's samples at any offset, and how it
-// refuses bad sources.
+// orvik-cddafs mounted with the real FUSE on cue/bin images the test writes: what the volume presents,
+// that its AIFF files hold exactly the disc's samples at any offset, and how it refuses bad sources.
 class tst_Cddafs : public QObject
 {
     Q_OBJECT
@@ -72,10 +58,8 @@ class tst_Cddafs : public QObject
 
     void initTestCase()
     {
-        if (!QFile::exists("/dev/fuse"))
-            QSKIP("/dev/fuse is missing: no FUSE file system can be mounted here");
-        if (!AudioFiles::haveProgram("sox"))
-            QSKIP("sox is needed to make the test discs");
+        if (!QFile::exists("/dev/fuse") || !AudioFiles::haveProgram("sox"))
+            QSKIP("FUSE mounts need /dev/fuse, and the test discs need sox");
     }
 
     void volumePresentsTheDisc()
@@ -87,11 +71,9 @@ class tst_Cddafs : public QObject
         if (point.isEmpty() && errors.contains("cannot be mounted"))
             QSKIP("FUSE refuses mounts here (no permission to mount)");
         QCOMPARE(point, dir.filePath("discs/Live - Loud"));
-        QVERIFY(mounts().contains(point));
-        QVERIFY(Workspace::shared().mountedRemovableVolumes().contains(point));
+        QVERIFY(mounts().contains(point) && Workspace::shared().mountedRemovableVolumes().contains(point));
         const QStringList names = {".TOC.plist", "1 Intro.aiff", "2 Audio Track.aiff", "3 AC-DC.aiff"};
         QCOMPARE(QDir(point).entryList(QDir::Files | QDir::Hidden, QDir::Name), names);
-
         // Three readers at once, in chunks that fit no sector, before anything is cached.
         QByteArray read[3];
         auto reader = [&](int i) {
@@ -101,35 +83,33 @@ class tst_Cddafs : public QObject
         std::thread first(reader, 0), second(reader, 1), third(reader, 2);
         first.join(), second.join(), third.join();
         for (int i = 0; i < 3; ++i) {
-            QVERIFY2(read[i].mid(54) == bigEndian(tracks[i].samples), qPrintable(names[i + 1]));
+            QByteArray samples = tracks[i].samples; // the AIFF holds them big-endian
+            qToBigEndian<qint16>(samples.constData(), samples.size() / 2, samples.data());
+            QVERIFY2(read[i].mid(54) == samples, qPrintable(names[i + 1]));
             QCOMPARE(unreadable(point + "/" + names[i + 1]), QByteArray("0"));
         }
         // The header is one sox reads back to the same samples.
         const QString decoded = dir.filePath("decoded.raw");
-        QCOMPARE(AudioFiles::run("sox", {point + "/3 AC-DC.aiff", "-t", "raw", "-e", "signed-integer", "-b",
-                                         "16", "-L", decoded}),
-                 0);
-        QVERIFY(readWholeFile(decoded) == tracks[2].samples);
-
-        // The table of contents: the session's first and last track and lead-out, then each track's
-        // number, data flag, start and length.
+        const QStringList toRaw = {"-t", "raw", "-e", "signed-integer", "-b", "16", "-L", decoded};
+        QVERIFY(AudioFiles::run("sox", QStringList(point + "/3 AC-DC.aiff") + toRaw) == 0 &&
+                readWholeFile(decoded) == tracks[2].samples);
+        // The table of contents: first and last track, lead-out; each track's number, data flag, start,
+        // length.
         QStringList toc;
         const QRegularExpression item("<key>(Point|Data|Start Block|Block Count|First Track|Last Track|"
                                       "Leadout Block)</key>\\s*<(?:integer>(\\d+)|(true|false))");
         for (const QRegularExpressionMatch &match : item.globalMatch(readWholeFile(point + "/.TOC.plist")))
             toc << match.captured(2) + match.captured(3);
         QCOMPARE(toc.join(' '), "1 4 246 1 false 0 80 2 false 80 75 3 false 155 61 4 true 216 30");
-
-        // Odd offsets and sizes: inside the header, across its end, across sectors and the cache's
-        // blocks, at and past the end of the file.
+        // Odd offsets and sizes: in and across the header, across sectors and cache blocks, at and past the
+        // end.
         const qint64 end = read[0].size();
         for (const auto &[at, size] : QList<QPair<qint64, qint64>>{
                  {1, 7}, {50, 9}, {54 + 2351, 2}, {54 + 74 * 2352 + 5, 2352 * 3}, {end - 3, 10}, {end, 10}})
             QCOMPARE(readDirect(point + "/1 Intro.aiff", at, size), read[0].mid(at, size));
         QVERIFY(CueDisc::unmount(point));
-
-        // The image cut short under a fresh mount: the lost sectors fail, are counted, and nothing
-        // stands in for them; what is still there reads as before.
+        // The image cut short under a fresh mount: lost sectors fail and are counted; the rest reads as
+        // before.
         const QString again = CueDisc::mount(cue, dir.filePath("discs"));
         QVERIFY(QFile::resize(dir.filePath("disc.bin"), (155 + 30) * 2352 + 1000));
         const QString cut = again + "/3 AC-DC.aiff";
@@ -139,6 +119,13 @@ class tst_Cddafs : public QObject
         QCOMPARE(unreadable(cut), QByteArray("31"));
         QCOMPARE(readDirect(again + "/1 Intro.aiff", 54, 100), read[0].mid(54, 100));
         QVERIFY(CueDisc::unmount(again));
+        // A mount run in the foreground ends with its process.
+        const QTemporaryDir killed(dir.filePath("killed-XXXXXX"));
+        QProcess process;
+        process.start(program, {"-f", CueDisc::write(dir.path(), "killed", "Killed", tracks), killed.path()});
+        QTRY_VERIFY(mounts().contains(killed.path()));
+        process.kill(), process.waitForFinished();
+        QTRY_VERIFY(!mounts().contains(killed.path()));
     }
 
     void namesAreSafe_data()
@@ -156,7 +143,6 @@ class tst_Cddafs : public QObject
         const QString long2 = QString(200, QChar(0xe9)); // 400 bytes of UTF-8
         row("too long", long2.toUtf8(), "1 " + long2.left(124) + ".aiff", long2.left(127));
     }
-
     void namesAreSafe()
     {
         QFETCH(QByteArray, title);
@@ -172,22 +158,19 @@ class tst_Cddafs : public QObject
         while (volumeName.toUtf8().size() > 253)
             volumeName.chop(1);
         QCOMPARE(again, dir.filePath("discs/" + volumeName + " 2"));
-        CueDisc::unmount(point), CueDisc::unmount(again);
-        QDir().rmdir(point), QDir().rmdir(again);
+        CueDisc::unmount(point), CueDisc::unmount(again), QDir().rmdir(point), QDir().rmdir(again);
     }
 
     void badSourcesAreRefused_data()
     {
-        // A path, or an image the test writes under that name; "missing" and "full" are good images
-        // given a missing or a non-empty mount point.
+        // A path, or an image written under that name ("missing", "full": good images, bad mount points).
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("message");
         const auto row = [](const char *name, const char *source, const char *message) {
             QTest::newRow(name) << QString(source) << QString(message);
         };
         row("missing device", "/dev/orvik-no-such-drive", "no such drive or disc image");
-        // A block device that is no CD drive answers like a drive without a disc.
-        row("drive without disc", "/dev/loop0", "there is no disc in the drive");
+        row("block device that is no CD drive", "/dev/loop0", "there is no disc in the drive");
         row("folder", "/", "neither a CD drive nor a disc image");
         row("missing bin", "nobin", "the image's data file nobin.bin is missing");
         row("short bin", "short", "the image's data is shorter than its cue sheet says");
@@ -196,7 +179,6 @@ class tst_Cddafs : public QObject
         row("missing mount point", "missing", "the mount point is not an existing folder");
         row("mount point not empty", "full", "the mount point is not empty");
     }
-
     void badSourcesAreRefused()
     {
         QFETCH(QString, source);
@@ -204,44 +186,23 @@ class tst_Cddafs : public QObject
         if (source.startsWith("/dev/loop") && !QFileInfo(source).exists())
             QSKIP("no loop device to stand in for an empty drive");
         QList<CueDisc::Track> tracks = {{"A", 2, source == "data"}, {"B", 2, source == "data"}};
-        if (!source.startsWith('/'))
-            QVERIFY(!CueDisc::write(dir.path(), source, "Bad", tracks).isEmpty());
-        if (source == "nobin")
-            QVERIFY(QFile::remove(dir.filePath("nobin.bin")));
-        if (source == "short")
-            QVERIFY(QFile::resize(dir.filePath("short.bin"), 2352 + 100));
+        QVERIFY(source.startsWith('/') || !CueDisc::write(dir.path(), source, "Bad", tracks).isEmpty());
+        QVERIFY(source != "nobin" || QFile::remove(dir.filePath("nobin.bin")));
+        QVERIFY(source != "short" || QFile::resize(dir.filePath("short.bin"), 2352 + 100));
         QFile cue(dir.filePath("backwards.cue"));
         if (source == "backwards" && cue.open(QIODevice::WriteOnly))
             QVERIFY(cue.write("FILE \"backwards.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:02\n"
                               "  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n") > 0 &&
                     cue.flush());
         const QString point = dir.filePath(QString("point ") + QTest::currentDataTag());
-        if (source != "missing")
-            QDir().mkpath(point);
-        if (source == "full")
-            QFile(point + "/file").open(QIODevice::WriteOnly);
+        QVERIFY(source == "missing" || QDir().mkpath(point));
+        QVERIFY(source != "full" || QFile(point + "/file").open(QIODevice::WriteOnly));
         QProcess process;
         process.start(program, {source.startsWith('/') ? source : dir.filePath(source + ".cue"), point});
-        QVERIFY(process.waitForFinished(10000));
-        QVERIFY(process.exitCode() != 0);
-        const QStringList lines =
-            QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 1);
-        QVERIFY2(lines[0].endsWith(": " + message), qPrintable(lines[0]));
+        QVERIFY(process.waitForFinished(10000) && process.exitCode() != 0);
+        const QString error = QString::fromUtf8(process.readAllStandardError()); // one line
+        QVERIFY2(error.count('\n') == 1 && error.endsWith(": " + message + '\n'), qPrintable(error));
         QVERIFY(!mounts().contains(point));
-    }
-
-    void mountEndsWithTheProcess()
-    {
-        QList<CueDisc::Track> tracks = {{"One", 3, false, QByteArray(3 * 2352, '\2')}};
-        const QString point = dir.filePath("killed-point");
-        QDir().mkpath(point);
-        QProcess process;
-        process.start(program, {"-f", CueDisc::write(dir.path(), "killed", "Killed", tracks), point});
-        QTRY_VERIFY(mounts().contains(point));
-        process.kill();
-        process.waitForFinished();
-        QTRY_VERIFY(!mounts().contains(point));
     }
 };
 
