@@ -10,6 +10,7 @@
 #include "platform/Resources.h"
 #include "platform/SourceTags.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
 #include <QStorageInfo>
@@ -478,7 +479,9 @@ void EncoderRun::discardProcess(QProcess *process, QObject *owner)
         process->terminate();
         // The encoder is gone for this run either way; make sure no process is left over.
         connect(process, &QProcess::finished, process, &QObject::deleteLater);
-        process->setParent(nullptr);
+        // Outliving the run, it still belongs to the application, which ends it at exit at the
+        // latest.
+        process->setParent(QCoreApplication::instance());
         return;
     }
     process->deleteLater();
