@@ -35,7 +35,12 @@ LamePrefs::LamePrefs(QObject *parent) : LamePrefs(preferences(), parent) {}
 
 LamePrefs::LamePrefs(SettingsStore &store, QObject *parent) : QObject(parent), store(store) {}
 
-LamePrefs::~LamePrefs() = default;
+LamePrefs::~LamePrefs()
+{
+    // The settings window writes what is still being typed into this object's store when it
+    // closes: it must go while this object is whole, not among QObject's children afterwards.
+    qDeleteAll(findChildren<QObject *>(Qt::FindDirectChildrenOnly));
+}
 
 bool LamePrefs::useTunes() const
 {
