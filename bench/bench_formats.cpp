@@ -114,7 +114,7 @@ bool encodeWithBatch(LameMaster &master, const QStringList &inputs, const QStrin
             button->click();
     ending.exec();
     const qsizetype written = QDir(music).entryList({QStringLiteral("*.mp3")}, QDir::Files).size();
-    if (message != QLatin1String("Batch complete.") || written != inputs.size()) {
+    if (message.contains(QLatin1String("failed")) || written != inputs.size()) {
         std::fprintf(stderr, "The batch ended with \"%s\", %lld MP3 files.\n", qPrintable(message),
                      qlonglong(written));
         return false;
