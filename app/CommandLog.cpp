@@ -1,5 +1,7 @@
 #include "app/CommandLog.h"
 
+#include "core/CommandLine.h"
+
 #include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Paths.h"
@@ -21,19 +23,6 @@
 #include <cmath>
 
 namespace {
-// The characters that make a shell read an argument as more than one plain word.
-const QString shellSpecials = QStringLiteral("\"';\\[]{}()$=<>|*? ");
-const QString singleQuotes = QStringLiteral("'");
-
-bool containsAny(const QString &text, const QString &characters)
-{
-    for (const QChar c : text) {
-        if (characters.contains(c))
-            return true;
-    }
-    return false;
-}
-
 // The longest line the log shows: far longer than any command or encoder line, short enough that
 // laying it out never stalls the window.
 constexpr qsizetype kLongestLine = 16384;
@@ -100,26 +89,11 @@ CommandLog::CommandLog(QObject *parent) : QObject(parent)
 
 CommandLog::~CommandLog() = default;
 
-QString CommandLog::commandLine(const QString &program, const QStringList &arguments)
-{
-    QString line = lastPathComponent(program);
-    for (const QString &argument : arguments) {
-        line += u' ';
-        if (!containsAny(argument, shellSpecials))
-            line += argument;
-        else if (!containsAny(argument, singleQuotes))
-            line += u'\'' + argument + u'\'';
-        else
-            line += u'"' + argument + u'"';
-    }
-    return line;
-}
-
 void CommandLog::logCommand(const QProcess *task)
 {
     if (!task)
         return;
-    append(u'\n' + commandLine(task->program(), task->arguments()) + u'\n', commandFormat);
+    append(u'\n' + CommandLine::quoted(task->program(), task->arguments()) + u'\n', commandFormat);
 }
 
 void CommandLog::logOutput(const QString &text)

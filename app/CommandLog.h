@@ -42,11 +42,6 @@ class CommandLog : public QObject, public CommandLogSink
     // The log's text; line breaks (including the encoder's carriage returns) read as "\n".
     QString text() const;
 
-    // The shell-like form of a command: the program's file name, then each argument after one
-    // space, bare when it holds no character special to a shell, else in single quotes, else
-    // (it holds a single quote) in double quotes. The argument itself is never altered.
-    static QString commandLine(const QString &program, const QStringList &arguments);
-
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -43,8 +43,6 @@ class BatchEncoder : public QObject, public FileReceiver
 
     // Adds one file to the list, in name order, unless the run has begun or it is listed already.
     void addFile(const QString &path, bool fromDrag) override;
-    // The MP3 file an input file is encoded into: its name with the extension "mp3", in `folder`.
-    static QString outputPathFor(const QString &inputPath, const QString &folder);
     // A text of the window's string table ("Batch").
     static QString batchText(const char *key, const char *defaultText);
     // Ends a running batch at once, for quitting: every running encoder is stopped, its partial

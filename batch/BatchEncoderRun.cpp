@@ -5,6 +5,7 @@
 
 #include "batch/BatchFileList.h"
 #include "core/LamePrefs.h"
+#include "core/OutputNames.h"
 #include "monitor/LameProgress.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/ButtonTitles.h"
@@ -23,7 +24,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryFile>
-#include <QTextBoundaryFinder>
 
 namespace {
 DocumentRegistry *registry()
@@ -31,26 +31,6 @@ DocumentRegistry *registry()
     return DocumentRegistry::instance();
 }
 } // namespace
-
-QString BatchEncoder::outputPathFor(const QString &inputPath, const QString &folder)
-{
-    QString name = QFileInfo(inputPath).fileName();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    if (dot > 0)
-        name.truncate(dot);
-    // A file name holds at most 255 bytes; a long input name with a short extension would not
-    // fit once it ends in ".mp3". Its start is kept, cut between two characters.
-    const qsizetype room = 255 - 4;
-    if (name.toUtf8().size() > room) {
-        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
-        qsizetype end = 0;
-        for (qsizetype next = characters.toNextBoundary();
-             next > 0 && name.left(next).toUtf8().size() <= room; next = characters.toNextBoundary())
-            end = next;
-        name.truncate(end);
-    }
-    return QDir::cleanPath(folder + u'/' + name + QStringLiteral(".mp3"));
-}
 
 bool BatchEncoder::prepareDestination()
 {
@@ -108,7 +88,8 @@ void BatchEncoder::beginEncoding()
         for (int i = 0; i < genreField->count(); ++i)
             genres << genreField->itemText(i);
     for (QVariantMap &task : tasks) {
-        task.insert(kOutputFileKey, outputPathFor(task.value(kInputFileKey).toString(), outputFolder));
+        task.insert(kOutputFileKey,
+                    OutputNames::forInput(task.value(kInputFileKey).toString(), outputFolder));
         // The encoder knows only its own genre names; a genre it does not know is left out.
         if (!setup.useLibrary && task.contains(kSongGenreKey) &&
             !genres.contains(task.value(kSongGenreKey).toString()))

@@ -3,6 +3,8 @@
 // questions and shows the completion notice.
 #include "rip/Ripper.h"
 
+#include "core/OutputNames.h"
+
 #include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
 #include "platform/AudioFormats.h"
@@ -30,7 +32,6 @@
 #include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTableView>
-#include <QTextBoundaryFinder>
 
 #include <sys/xattr.h>
 
@@ -91,18 +92,7 @@ QString Ripper::trackFileName(const QVariantMap &track)
             ? localizedFormat(ripText("RipNameFormat", "%@. %@"),
                               {number, withoutSlashes(track.value(kSongTitleKey).toString())})
             : localizedFormat(ripText("UntitledRipFormat", "%@"), {number});
-    // A file name holds at most 255 bytes: a long title keeps its start, cut between two
-    // characters, so that the track is still written.
-    const qsizetype room = 255 - 4;
-    qsizetype end = name.size();
-    if (name.toUtf8().size() > room) {
-        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
-        end = 0;
-        for (qsizetype next = characters.toNextBoundary();
-             next > 0 && name.left(next).toUtf8().size() <= room; next = characters.toNextBoundary())
-            end = next;
-    }
-    return name.left(end) + QStringLiteral(".mp3");
+    return OutputNames::mp3FileName(name);
 }
 
 Ripper *Ripper::initWithPreferences(LamePrefs *preferences, const QString &mountPoint)

@@ -6,6 +6,7 @@
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
 #include "core/LamePrefs.h"
+#include "core/OutputNames.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -327,7 +328,7 @@ class tst_BatchFiles : public QObject
     {
         QFETCH(QString, input);
         QFETCH(QString, output);
-        QCOMPARE(BatchEncoder::outputPathFor(input, "/b"), output);
+        QCOMPARE(OutputNames::forInput(input, "/b"), output);
     }
 };
 
