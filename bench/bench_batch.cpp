@@ -14,6 +14,8 @@
 // CONFIGS lists the music-library settings of the window runs: "off", "on", both, or "-" for
 // none. ENCODERS lists the numbers of encoders at once ("cores": the machine's), or "-". A small
 // batch (e.g. "4 10 on -") is the one to run under valgrind --tool=callgrind.
+#include "BenchSupport.h"
+
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
 #include "core/EncoderOutputParser.h"
@@ -44,35 +46,7 @@
 #include <sys/resource.h>
 
 namespace {
-double seconds(const timeval &time)
-{
-    return double(time.tv_sec) + double(time.tv_usec) / 1e6;
-}
-
-// User plus system time, in seconds, of this process or of its reaped children.
-double cpuTime(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-QString loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    return QString::fromLatin1(file.readAll()).section(u' ', 0, 2);
-}
-
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
+using namespace Bench;
 
 void emptyFolder(const QString &path)
 {
@@ -95,15 +69,6 @@ int countMp3(const QString &folder)
         count += file.size() > 0 ? 1 : 0;
     return count;
 }
-
-// Swallows the folder a finished batch asks the desktop to show: a benchmark opens no windows
-// outside itself.
-class UrlSink : public QObject
-{
-    Q_OBJECT
-  public slots:
-    void open(const QUrl &) {}
-};
 
 // Notes the moment a visible top-level message box appears, with the CPU times then, and ends
 // the wait for it. Watching Show events costs less than polling the top-level widgets.
@@ -457,5 +422,3 @@ int main(int argc, char *argv[])
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     return status;
 }
-
-#include "bench_batch.moc"

@@ -5,6 +5,8 @@
 // and the time from starting orvik-cddafs to a ready mount (goal: under 100 ms for an image).
 //
 // Usage: bench_cddafs [MINUTES [TRACKS]]   (defaults: 20 20)
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,16 +23,8 @@
 #include <vector>
 
 namespace {
+using Bench::run;
 constexpr int sectorBytes = 2352;
-
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
 
 // Reads a whole file in the file system's 128 KiB requests; answers the bytes read.
 qint64 readFile(const QString &path)

@@ -8,6 +8,8 @@
 // files with libsndfile, which is how the encoder reads them.
 //
 // Usage: bench_formats [FILES [SECONDS [ROUNDS]]]   (defaults: 20 30 3)
+#include "BenchSupport.h"
+
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
 #include "core/LamePrefs.h"
@@ -35,30 +37,7 @@
 #include <vector>
 
 namespace {
-double childrenCpu()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-// Swallows the folder a finished batch asks the desktop to show.
-class UrlSink : public QObject
-{
-    Q_OBJECT
-  public slots:
-    void open(const QUrl &) {}
-};
+using namespace Bench;
 
 // The first visible message box: the completion alert, which ends the measured time.
 class AlertWatch : public QObject
@@ -97,14 +76,14 @@ bool encodeWithBatch(LameMaster &master, const QStringList &inputs, const QStrin
         return false;
     AlertWatch watch;
     qApp->installEventFilter(&watch);
-    const double children = childrenCpu();
+    const double children = cpuTime(RUSAGE_CHILDREN);
     QElapsedTimer clock;
     clock.start();
     encode->click();
     if (!watch.alert)
         watch.loop.exec();
     figures.wall = double(clock.nsecsElapsed()) / 1e9;
-    figures.lame = childrenCpu() - children;
+    figures.lame = cpuTime(RUSAGE_CHILDREN) - children;
     qApp->removeEventFilter(&watch);
     const QString message = watch.alert->informativeText();
     QEventLoop ending;
@@ -223,5 +202,3 @@ int main(int argc, char *argv[])
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     return 0;
 }
-
-#include "bench_formats.moc"

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+// What every benchmark needs around its measurement: helper programs run to the end, CPU times
+// and the machine's load, so that a figure can be read against how busy the machine was.
+namespace Bench {
+// Runs `program` with `arguments` to its end, its errors shown; true when it exited with 0.
+bool run(const QString &program, const QStringList &arguments);
+// User plus system time, in seconds, of this process (RUSAGE_SELF) or of its reaped children
+// (RUSAGE_CHILDREN).
+double cpuTime(int who);
+// The load averages of the last 1, 5 and 15 minutes, as /proc/loadavg gives them.
+QString loadAverage();
+
+// Swallows the folder a finished batch asks the desktop to show: a benchmark opens no windows
+// outside itself.
+class UrlSink : public QObject
+{
+    Q_OBJECT
+  public slots:
+    void open(const QUrl &) {}
+};
+} // namespace Bench
