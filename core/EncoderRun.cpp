@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProcess>
 #include <QStorageInfo>
 #include <QTemporaryFile>
 
@@ -41,12 +42,18 @@ bool isEnded(EncoderRun::FileState state)
 constexpr qint64 kFullDestination = 256 * 1024;
 } // namespace
 
+struct EncoderRun::Encoder
+{
+    QProcess *process = nullptr;
+    EncoderOutputParser output;
+};
+
 EncoderRun::EncoderRun(QObject *parent) : QObject(parent) {}
 
 EncoderRun::~EncoderRun()
 {
     for (const Active &file : std::as_const(active))
-        discardProcess(file.process, this);
+        discardEncoder(file.encoder, this);
     AEDisposeDesc(&playlist);
 }
 
@@ -92,10 +99,16 @@ quint32 EncoderRun::currentIndex() const
     return active.isEmpty() ? next : active.firstKey();
 }
 
-QProcess *EncoderRun::process(quint32 index) const
+EncoderRun::Encoder *EncoderRun::encoder(quint32 index) const
 {
     const auto file = active.constFind(index);
-    return file == active.cend() ? nullptr : file->process;
+    return file == active.cend() ? nullptr : file->encoder;
+}
+
+bool EncoderRun::isEncoderRunning(quint32 index) const
+{
+    const Encoder *running = encoder(index);
+    return running && running->process->state() == QProcess::Running;
 }
 
 QList<quint32> EncoderRun::runningIndexes() const
@@ -131,10 +144,26 @@ double EncoderRun::batchFraction() const
     return whole > 0 ? std::clamp(done / whole, 0.0, 1.0) : 0.0;
 }
 
-void EncoderRun::setFileFraction(quint32 index, double fraction)
+void EncoderRun::readOutput(quint32 index, EncoderOutputParser::Stream stream)
 {
-    if (fileState(index) == FileState::Encoding)
-        fractions.insert(index, std::clamp(fraction, 0.0, 1.0));
+    Encoder *reading = encoder(index);
+    if (!reading)
+        return;
+    QProcess *process = reading->process;
+    const QByteArray bytes = stream == EncoderOutputParser::Stream::Error ? process->readAllStandardError()
+                                                                          : process->readAllStandardOutput();
+    const QString text = reading->output.decode(stream, bytes);
+    if (text.isEmpty())
+        return;
+    emit outputRead(index, text);
+    for (const EncoderOutputParser::Update &update : reading->output.consume(text)) {
+        // What the window side does with an update may end this file, or the whole run.
+        if (encoder(index) != reading)
+            return;
+        if (update.field == EncoderOutputParser::Field::Progress && update.framesTotal > 0)
+            fractions.insert(index, std::clamp(update.fraction(), 0.0, 1.0));
+        emit fileUpdated(index, update);
+    }
 }
 
 void EncoderRun::log(const QString &line)
@@ -222,28 +251,34 @@ bool EncoderRun::beginTask(quint32 index)
         return false;
     }
 
-    auto *process = new QProcess(this);
+    auto *encoding = new Encoder{new QProcess(this), {}};
+    QProcess *process = encoding->process;
     process->setProcessChannelMode(QProcess::SeparateChannels);
     process->setProgram(
         Resources::pathForResource(raw ? QStringLiteral("lame_raw") : QStringLiteral("lame")));
     process->setArguments(*arguments);
     if (cover)
         cover.release()->setParent(process);
-    connect(process, &QProcess::finished, this,
-            [this, process, index](int exitCode, QProcess::ExitStatus status) {
-                if (const auto file = active.constFind(index);
-                    file != active.cend() && file->process == process)
-                    endOfFile(index, file->terminating ? QString() : encoderFailure(exitCode, status));
-            });
-    connect(process, &QProcess::errorOccurred, this, [this, process, index](QProcess::ProcessError error) {
+    using Stream = EncoderOutputParser::Stream;
+    connect(process, &QProcess::readyReadStandardOutput, this,
+            [this, index] { readOutput(index, Stream::Output); });
+    connect(process, &QProcess::readyReadStandardError, this,
+            [this, index] { readOutput(index, Stream::Error); });
+    connect(
+        process, &QProcess::finished, this,
+        [this, encoding, index](int exitCode, QProcess::ExitStatus status) {
+            if (const auto file = active.constFind(index); file != active.cend() && file->encoder == encoding)
+                endOfFile(index, file->terminating ? QString()
+                                                   : encoderFailure(exitCode, status == QProcess::CrashExit));
+        });
+    connect(process, &QProcess::errorOccurred, this, [this, encoding, index](QProcess::ProcessError error) {
         // A process that cannot start never reports that it finished.
-        if (error != QProcess::FailedToStart || this->process(index) != process)
+        if (error != QProcess::FailedToStart || encoder(index) != encoding)
             return;
         endOfFile(index, localizedFormat(text("EncoderNotStarted", "the encoder could not be started: %@"),
-                                         {process->errorString()}));
+                                         {encoding->process->errorString()}));
     });
-    active.insert(index, {Active::Phase::Prepared, process});
-    emit encoderPrepared(process, index);
+    active.insert(index, {Active::Phase::Prepared, encoding});
     if (!interacting)
         launchTask(index);
     return active.contains(index);
@@ -301,15 +336,14 @@ QString EncoderRun::encodedLengthProblem(const QVariantMap &task) const
         {locale.toString(input.seconds(), 'f', 2), locale.toString(encoded.seconds, 'f', 2)});
 }
 
-QString EncoderRun::encoderFailure(int exitCode, QProcess::ExitStatus status) const
+QString EncoderRun::encoderFailure(int exitCode, bool crashed) const
 {
-    if (status == QProcess::NormalExit && exitCode == 0)
+    if (!crashed && exitCode == 0)
         return QString();
     QString reason =
-        status == QProcess::CrashExit
-            ? localizedFormat(text("EncoderKilled", "the encoder was ended by signal %d (%@)"),
-                              {exitCode, QString::fromLocal8Bit(strsignal(exitCode))})
-            : localizedFormat(text("EncoderExitStatus", "the encoder ended with status %d"), {exitCode});
+        crashed ? localizedFormat(text("EncoderKilled", "the encoder was ended by signal %d (%@)"),
+                                  {exitCode, QString::fromLocal8Bit(strsignal(exitCode))})
+                : localizedFormat(text("EncoderExitStatus", "the encoder ended with status %d"), {exitCode});
     const QStorageInfo volume(setup.outputFolder);
     if (volume.isValid() && volume.bytesAvailable() < kFullDestination)
         reason += text("DestinationFull", ": the destination is full");
@@ -318,13 +352,14 @@ QString EncoderRun::encoderFailure(int exitCode, QProcess::ExitStatus status) co
 
 void EncoderRun::launchTask(quint32 index)
 {
-    QProcess *process = this->process(index);
-    if (!process)
+    Encoder *launching = encoder(index);
+    if (!launching)
         return;
+    QProcess *process = launching->process;
     active[index].phase = Active::Phase::Launched;
     ++launches;
-    emit encoderLaunched(index);
-    if (this->process(index) != process)
+    emit encoderStarted(index, process->program(), process->arguments());
+    if (encoder(index) != launching)
         return;
     if (states.value(index) != FileState::Encoding) {
         states[index] = FileState::Encoding;
@@ -338,9 +373,13 @@ void EncoderRun::endOfFile(quint32 index, const QString &failure)
     const Active file = active.value(index);
     const QVariantMap task = tasks->value(index);
     const QString output = task.value(kOutputFileKey).toString();
-    QString failed = failure;
+    // Bytes of a character that never got finished still reach the log.
+    for (const auto stream : {EncoderOutputParser::Stream::Output, EncoderOutputParser::Stream::Error})
+        if (const QString rest = file.encoder->output.finishStream(stream); !rest.isEmpty())
+            emit outputRead(index, rest);
+    QString failed = file.failure.isEmpty() ? failure : file.failure;
     // What the source says is the cause: an encoder cut off by a vanished disc ends by a signal.
-    if (!file.terminating && setup.sourceProblem)
+    if (!file.terminating && file.failure.isEmpty() && setup.sourceProblem)
         if (const QString problem = setup.sourceProblem(task); !problem.isEmpty())
             failed = problem;
     if (failed.isEmpty() && !file.terminating)
@@ -357,7 +396,7 @@ void EncoderRun::endOfFile(quint32 index, const QString &failure)
                   : file.terminating ? FileState::Skipped
                                      : FileState::Done);
     emit fileEnded(index, !failed.isEmpty());
-    discardProcess(file.process, this);
+    discardEncoder(file.encoder, this);
     advance();
 }
 
@@ -470,10 +509,12 @@ void EncoderRun::discardEmptyPlaylist()
     AEDisposeDesc(&playlist);
 }
 
-void EncoderRun::discardProcess(QProcess *process, QObject *owner)
+void EncoderRun::discardEncoder(Encoder *encoder, QObject *owner)
 {
-    if (!process)
+    if (!encoder)
         return;
+    QProcess *process = encoder->process;
+    delete encoder;
     disconnect(process, nullptr, owner, nullptr);
     if (process->state() != QProcess::NotRunning) {
         process->terminate();
@@ -498,7 +539,7 @@ bool EncoderRun::writesOutput(const QString &path, quint32 except) const
     };
     const QString output = place(path);
     for (auto file = active.cbegin(); file != active.cend(); ++file)
-        if (file.key() != except && file->process &&
+        if (file.key() != except && file->encoder &&
             place(tasks->at(file.key()).value(kOutputFileKey).toString()) == output)
             return true;
     return false;
@@ -534,7 +575,7 @@ void EncoderRun::answered(quint32 index, bool confirmed)
     if (const auto file = active.find(index);
         confirmed && file != active.end() && file->phase == Active::Phase::Launched) {
         file->terminating = true;
-        file->process->terminate();
+        file->encoder->process->terminate();
         skipped = true;
     }
     bool launched = false;
@@ -566,6 +607,15 @@ void EncoderRun::stopAnswered(bool confirmed)
     emit stopped();
 }
 
+void EncoderRun::failRunning(const QString &reason)
+{
+    for (Active &file : active)
+        if (file.phase == Active::Phase::Launched && !file.terminating && file.failure.isEmpty()) {
+            file.failure = reason;
+            file.encoder->process->terminate();
+        }
+}
+
 void EncoderRun::abort()
 {
     if (ended)
@@ -573,7 +623,7 @@ void EncoderRun::abort()
     ended = true;
     const QMap<quint32, Active> ending = std::exchange(active, {});
     for (auto file = ending.cbegin(); file != ending.cend(); ++file) {
-        discardProcess(file->process, this);
+        discardEncoder(file->encoder, this);
         // A prepared process was never launched and wrote nothing; a running one leaves a
         // partial file.
         if (file->phase == Active::Phase::Launched) {
