@@ -10,6 +10,7 @@
 #include "platform/widgets/Sheets.h"
 #include "platform/widgets/Workspace.h"
 #include "rip/Ripper.h"
+#include "settings/PreferencesWindow.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -160,7 +161,7 @@ void LameMaster::initiateBatch()
 
 void LameMaster::showPreferences()
 {
-    prefs->showWindow();
+    PreferencesWindow::showWindow(prefs.get());
 }
 
 void LameMaster::showHelp()

@@ -354,8 +354,7 @@ class tst_BatchRun : public QObject
         QPointer<BatchEncoder> batch = fixture->batchWith(files);
         QPointer<QWidget> shown;
         if (which == "preferences") {
-            fixture->master().showPreferences();
-            shown = fixture->master().preferences()->prefsWindow()->window();
+            shown = PreferencesWindow::showWindow(fixture->master().preferences())->window();
         } else if (which == "command log") {
             fixture->master().showCommandLog();
             shown = fixture->master().commandLog()->window();
@@ -492,8 +491,7 @@ class tst_BatchRun : public QObject
         QVERIFY(Fixture::waitUntilEnded(batch));
         QVERIFY(QFileInfo::exists(output("<i>a&b.mp3")));
 
-        fixture->master().showPreferences();
-        QWidget *preferences = fixture->master().preferences()->prefsWindow()->window();
+        QWidget *preferences = PreferencesWindow::showWindow(fixture->master().preferences())->window();
         auto *tabs = preferences->findChild<QTabWidget *>("windowTabs");
         for (int i = 0; i < tabs->count(); ++i) {
             tabs->setCurrentIndex(i);
