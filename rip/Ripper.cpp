@@ -355,10 +355,11 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     const QString name = ripFolderName(globalOptions.value(kSongArtistKey).toString(),
                                        globalOptions.value(kSongAlbumKey).toString());
     const QDir chosen(destination);
-    QString path = chosen.filePath(name);
-    // A dangling link takes the name as much as a file does.
+    // A long artist and album are cut to fit a file name; a dangling link takes the name as much
+    // as a file does.
+    QString path = chosen.filePath(OutputNames::numberedName(name, 1));
     for (int k = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++k)
-        path = chosen.filePath(name + QStringLiteral(" %1").arg(k));
+        path = chosen.filePath(OutputNames::numberedName(name, k));
     if (!QDir().mkdir(path)) {
         sheet = Sheets::beginAlertSheet(
             ripWindow, ripText("CantCreateTitle", "Can't Create Folder"), ButtonTitles::confirm(), QString(),

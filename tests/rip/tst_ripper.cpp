@@ -147,13 +147,18 @@ class TestRipper : public QObject
         QTest::addColumn<QStringList>("disc");
         QTest::addColumn<QString>("firstTitle"); // null: left as the disc has it
         QTest::addColumn<QStringList>("first");  // folder/file of the first track, its year and genre
-        const auto row = [](const char *name, const char *disc, const QString &title, const QString &first) {
-            QTest::newRow(name) << QString(disc).split('|') << title << first.split('|');
+        const auto row = [](const char *name, const QString &disc, const QString &title,
+                            const QString &first) {
+            QTest::newRow(name) << disc.split('|') << title << first.split('|');
         };
+        // "Artist - " and 81 characters of 3 bytes: 252 bytes, the most that leaves room for " 2".
+        const QString cut = "Artist - " + QString(81, u'€');
         row("slashes", "AC/DC|Live|1979|Rock|", "Intro/Outro", "AC_DC - Live/01. Intro_Outro.mp3|1979|Rock");
         row("album only, name taken, unknown genre", "|X|19a9|Made Up|X", QString(), "X 2/01. One.mp3|199|");
         row("nothing, untitled", "||||", "", "Unknown/01.mp3||");
         row("long title", "||||", QString(200, u'é'), "Unknown/01. " + QString(123, u'é') + ".mp3||");
+        row("long album, name taken", "Artist|" + QString(250, u'€') + "|||" + cut, QString(),
+            cut + " 2/01. One.mp3||");
         row("music library", "Y||2001|Made Up||library", QString(), "Y/01. One.mp3|2001|Made Up");
     }
     void rip()
