@@ -379,6 +379,8 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     setup.sourceProblem = [this](const QVariantMap &task) { return readProblem(task); };
     // One drive reads one place at a time: tracks read side by side would only make it seek.
     setup.maxEncoders = 1;
+    // Every read of the disc may be a seek of the drive: none is made on the window's thread.
+    setup.slowInputs = true;
 
     // The encoder knows only its own genre names; the music library takes any.
     QStringList genres;

@@ -306,6 +306,51 @@ class TestRipper : public QObject
         press(Qt::Key_Return);
         QVERIFY(BatchFixture::waitUntilEnded(ripper));
     }
+
+    void answersWhileTheDiscReadsSlowly()
+    {
+        // Three short tracks of a disc whose every read of audio takes 2 seconds.
+        QList<CueDisc::Track> tracks = {{"One", 10}, {"Two", 10}, {"Three", 10}};
+        const QString cue = CueDisc::write(work.path(), "slow", "Slow Reads", tracks);
+        BatchFixture fixture(false);
+        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+        qputenv("ORVIK_CDDAFS_READ_DELAY_MS", "2000");
+        const QString point = CueDisc::mount(cue, work.filePath("slow"));
+        qunsetenv("ORVIK_CDDAFS_READ_DELAY_MS");
+        if (point.isEmpty())
+            QSKIP("FUSE cannot mount here (no /dev/fuse or no permission to mount)");
+        const auto unmount = qScopeGuard([&] { CueDisc::unmount(point); });
+        QVERIFY(QTest::qWaitFor([&] { return Ripper::mountPoints().contains(point); }, 15000));
+        Ripper *ripper = *std::find_if(Ripper::allControllers().cbegin(), Ripper::allControllers().cend(),
+                                       [&](Ripper *rip) { return rip->mountPoint() == point; });
+        outlet<QPushButton>(ripper, "ripButton")->click();
+        QFileDialog *panel = TestSheets::waitForPanel();
+        // The window's event loop, watched from the choice of the folder to the completion notice,
+        // never stands still for a read of the disc.
+        QElapsedTimer clock;
+        qint64 last = 0, longestPause = 0;
+        const auto tick = [&] {
+            longestPause = std::max(longestPause, clock.elapsed() - last);
+            last = clock.elapsed();
+        };
+        QTimer ticks;
+        connect(&ticks, &QTimer::timeout, tick);
+        ticks.start(10);
+        clock.start();
+        TestSheets::choose(panel, fixture.cleanMusicFolder());
+        // A question asked while the first track is still being read waits for no read either.
+        ripper->window()->close();
+        QVERIFY(answer("Stop ripping \"Slow Reads\"?", "Cancel"));
+        QMessageBox *notice = TestSheets::waitForAlert(60000);
+        tick();
+        ticks.stop();
+        QVERIFY(notice && notice->informativeText() == "All tracks done.");
+        QVERIFY2(clock.elapsed() >= 2000, "the disc was read without the delay");
+        QVERIFY2(longestPause < 1000,
+                 qPrintable(QString("the window stood still for %1 ms").arg(longestPause)));
+        QVERIFY(TestSheets::click(notice, "OK"));
+        QVERIFY(BatchFixture::waitUntilEnded(ripper));
+    }
 };
 
 QTEST_MAIN(TestRipper)
