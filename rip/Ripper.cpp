@@ -418,6 +418,9 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
 QString Ripper::readProblem(const QVariantMap &task) const
 {
     const QString input = task.value(kInputFileKey).toString();
+    // A track whose file could not be found when the disc was listed.
+    if (const QString problem = task.value(kTrackFileProblemKey).toString(); !problem.isEmpty())
+        return problem;
     if (discGone || !QFileInfo::exists(input))
         return ripText("DiscGone", "the disc was unmounted");
     // The audio-CD file system counts the sectors it could not read; without the attribute
