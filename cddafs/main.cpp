@@ -29,6 +29,7 @@
 #include "cddafs/Disc.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,7 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -59,6 +61,10 @@ struct Volume
     std::unique_ptr<AudioReader> reader;
     std::vector<File> files;
     time_t mounted = 0;
+    // For tests only: how long every read of a track's audio waits before it reads, so that a
+    // test can show a drive that reads slowly. Set from ORVIK_CDDAFS_READ_DELAY_MS (milliseconds)
+    // once at start; nothing else sets that variable.
+    std::chrono::milliseconds readDelay{0};
 };
 
 Volume *volume()
@@ -163,6 +169,8 @@ int readOp(const char *, char *buffer, size_t size, off_t offset, fuse_file_info
         std::memcpy(buffer, file.header.data() + offset, done);
     }
     if (done < size) {
+        if (volume()->readDelay.count() > 0)
+            std::this_thread::sleep_for(volume()->readDelay);
         const long n = volume()->reader->read(file.track, uint64_t(offset) + done - aiffHeaderBytes,
                                               size - done, buffer + done);
         if (n < 0)
@@ -287,6 +295,8 @@ int main(int argc, char *argv[])
         return fail(operands[0], error);
     data->reader = std::make_unique<AudioReader>(*data->disc);
     data->mounted = time(nullptr);
+    if (const char *delay = std::getenv("ORVIK_CDDAFS_READ_DELAY_MS"))
+        data->readDelay = std::chrono::milliseconds(std::strtoul(delay, nullptr, 10));
     data->files.push_back({".TOC.plist", data->disc->tableOfContents(), 0, 0, false});
     data->files.back().size = data->files.back().header.size();
     for (std::size_t i = 0; i < data->disc->tracks().size(); ++i) {

@@ -16,9 +16,11 @@
 #include <QProcess>
 #include <QStorageInfo>
 #include <QTemporaryFile>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -48,10 +50,17 @@ struct EncoderRun::Encoder
     EncoderOutputParser output;
 };
 
+struct EncoderRun::LookMailbox
+{
+    std::mutex lock;
+    EncoderRun *run = nullptr; // null once the run wants no more looks
+};
+
 EncoderRun::EncoderRun(QObject *parent) : QObject(parent) {}
 
 EncoderRun::~EncoderRun()
 {
+    stopLooking();
     for (const Active &file : std::as_const(active))
         discardEncoder(file.encoder, this);
     AEDisposeDesc(&playlist);
@@ -73,9 +82,14 @@ void EncoderRun::start(const Setup &runSetup)
     states = QList<FileState>(tasks->size(), FileState::Waiting);
     const bool raw = setup.options.value(kRawPCMInputKey).toBool();
     weights.clear();
-    for (const QVariantMap &task : std::as_const(*tasks)) {
-        const QString input = task.value(kInputFileKey).toString();
-        weights << (raw ? double(QFileInfo(input).size()) : AudioFileInfo::inspect(input).seconds());
+    if (setup.slowInputs) {
+        weights = QList<double>(tasks->size(), 0.0);
+        startLooking();
+    } else {
+        for (const QVariantMap &task : std::as_const(*tasks)) {
+            const QString input = task.value(kInputFileKey).toString();
+            weights << (raw ? double(QFileInfo(input).size()) : AudioFileInfo::inspect(input).seconds());
+        }
     }
     AEDisposeDesc(&playlist);
     if (setup.useLibrary) {
@@ -128,13 +142,23 @@ quint32 EncoderRun::count(FileState state) const
 double EncoderRun::batchFraction() const
 {
     // Files of unknown length (they fail before they start) weigh nothing, unless no file's
-    // length is known: then every file weighs the same.
+    // length is known: then every file weighs the same. A slow input not read yet weighs what
+    // the inputs read so far weigh on average.
+    double weighed = 0;
+    quint32 count = 0;
+    for (quint32 i = 0; i < quint32(weights.size()); ++i)
+        if (isWeighed(i)) {
+            weighed += weights.at(i);
+            ++count;
+        }
+    const double guess = count > 0 ? weighed / count : 0.0;
+    const auto weightOf = [&](quint32 index) { return isWeighed(index) ? weights.value(index) : guess; };
     double total = 0;
-    for (const double weight : weights)
-        total += weight;
+    for (quint32 i = 0; i < quint32(weights.size()); ++i)
+        total += weightOf(i);
     double done = 0;
     for (qsizetype i = 0; i < states.size(); ++i) {
-        const double weight = total > 0 ? weights.value(i) : 1.0;
+        const double weight = total > 0 ? weightOf(quint32(i)) : 1.0;
         if (isEnded(states.at(i)))
             done += weight;
         else if (states.at(i) == FileState::Encoding)
@@ -164,6 +188,84 @@ void EncoderRun::readOutput(quint32 index, EncoderOutputParser::Stream stream)
             fractions.insert(index, std::clamp(update.fraction(), 0.0, 1.0));
         emit fileUpdated(index, update);
     }
+}
+
+bool EncoderRun::isWeighed(quint32 index) const
+{
+    return !setup.slowInputs || looks.contains(index);
+}
+
+EncoderRun::InputLook EncoderRun::lookAt(const QString &input, bool raw)
+{
+    InputLook look;
+    look.info = AudioFileInfo::inspect(input, !raw);
+    if (!raw)
+        look.cover = SourceTags::cover(input);
+    look.weight = raw ? double(QFileInfo(input).size()) : look.info.seconds();
+    return look;
+}
+
+void EncoderRun::startLooking()
+{
+    lookMailbox = std::make_shared<LookMailbox>();
+    lookMailbox->run = this;
+    QStringList inputs;
+    for (const QVariantMap &task : std::as_const(*tasks))
+        inputs << task.value(kInputFileKey).toString();
+    const bool raw = setup.options.value(kRawPCMInputKey).toBool();
+    // One input after the other, in list order: a drive reads one place at a time. The
+    // application waits for the pool's work at exit; a run that has gone lets the work end after
+    // the read at hand.
+    QThreadPool::globalInstance()->start([mailbox = lookMailbox, inputs, raw] {
+        for (qsizetype i = 0; i < inputs.size(); ++i) {
+            {
+                const std::lock_guard<std::mutex> guard(mailbox->lock);
+                if (!mailbox->run)
+                    return;
+            }
+            const InputLook look = lookAt(inputs.at(i), raw);
+            const std::lock_guard<std::mutex> guard(mailbox->lock);
+            if (!mailbox->run)
+                return;
+            // Posted while the run cannot go: its destruction drops what is still posted.
+            QMetaObject::invokeMethod(
+                mailbox->run, [run = mailbox->run, i, look] { run->looked(quint32(i), look); },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
+void EncoderRun::stopLooking()
+{
+    if (!lookMailbox)
+        return;
+    const std::lock_guard<std::mutex> guard(lookMailbox->lock);
+    lookMailbox->run = nullptr;
+}
+
+void EncoderRun::looked(quint32 index, const InputLook &look)
+{
+    looks.insert(index, look);
+    weights[index] = look.weight;
+    if (ended || !active.contains(index) || active.value(index).phase != Active::Phase::Reading)
+        return;
+    active.remove(index);
+    beginTask(index);
+}
+
+AudioFileInfo EncoderRun::inputInfo(quint32 index) const
+{
+    if (setup.slowInputs)
+        return looks.value(index).info;
+    return AudioFileInfo::inspect(tasks->at(index).value(kInputFileKey).toString(),
+                                  !setup.options.value(kRawPCMInputKey).toBool());
+}
+
+SourceTags::Picture EncoderRun::inputCover(quint32 index) const
+{
+    if (setup.slowInputs)
+        return looks.value(index).cover;
+    return SourceTags::cover(tasks->at(index).value(kInputFileKey).toString());
 }
 
 void EncoderRun::log(const QString &line)
@@ -202,8 +304,13 @@ bool EncoderRun::beginTask(quint32 index)
     // An input the encoder cannot read as audio would still become an MP3 (of noise, or of
     // nothing), or block the run on a pipe: it fails here, before anything opens it.
     QString problem = setup.sourceProblem ? setup.sourceProblem(task) : QString();
+    if (problem.isEmpty() && setup.slowInputs && !looks.contains(index)) {
+        // It begins when its input has been read; it holds its place meanwhile.
+        active.insert(index, {Active::Phase::Reading});
+        return true;
+    }
     if (problem.isEmpty())
-        problem = inputProblem(task);
+        problem = inputProblem(index);
     if (!problem.isEmpty()) {
         logCannotEncode(task, problem);
         ++failedTasks;
@@ -229,7 +336,7 @@ bool EncoderRun::beginTask(quint32 index)
     std::unique_ptr<QTemporaryFile> cover;
     if (!setup.useLibrary && !raw) {
         bool lost = false;
-        cover = TaskSource::coverFile(task.value(kInputFileKey).toString(), &lost);
+        cover = TaskSource::coverFile(inputCover(index).data, &lost);
         if (cover)
             command.insert(kCoverArtFileKey, cover->fileName());
         else if (lost) {
@@ -284,11 +391,10 @@ bool EncoderRun::beginTask(quint32 index)
     return active.contains(index);
 }
 
-QString EncoderRun::inputProblem(const QVariantMap &task) const
+QString EncoderRun::inputProblem(quint32 index) const
 {
-    const QString input = task.value(kInputFileKey).toString();
-    const bool raw = setup.options.value(kRawPCMInputKey).toBool();
-    const AudioFileInfo info = AudioFileInfo::inspect(input, !raw);
+    const QString input = tasks->at(index).value(kInputFileKey).toString();
+    const AudioFileInfo info = inputInfo(index);
     switch (info.problem()) {
     case AudioFileInfo::Problem::None:
         return QString();
@@ -316,13 +422,14 @@ QString EncoderRun::inputProblem(const QVariantMap &task) const
                           : localizedFormat(text("InputNotKind", "it is not a %@ file"), {kind});
 }
 
-QString EncoderRun::encodedLengthProblem(const QVariantMap &task) const
+QString EncoderRun::encodedLengthProblem(quint32 index) const
 {
     // The encoder stops without a word where a damaged file breaks off; only the length of what
     // it wrote tells. Headerless input promises no length.
     if (setup.options.value(kRawPCMInputKey).toBool())
         return QString();
-    const AudioFileInfo input = AudioFileInfo::inspect(task.value(kInputFileKey).toString());
+    const QVariantMap &task = tasks->at(index);
+    const AudioFileInfo input = inputInfo(index);
     if (input.problem() != AudioFileInfo::Problem::None || input.sampleRate() <= 0)
         return QString();
     const AudioFileInfo::Mp3Length encoded = AudioFileInfo::mp3Length(task.value(kOutputFileKey).toString());
@@ -383,7 +490,7 @@ void EncoderRun::endOfFile(quint32 index, const QString &failure)
         if (const QString problem = setup.sourceProblem(task); !problem.isEmpty())
             failed = problem;
     if (failed.isEmpty() && !file.terminating)
-        failed = encodedLengthProblem(task);
+        failed = encodedLengthProblem(index);
     if (!failed.isEmpty()) {
         ++failedTasks;
         logCannotEncode(task, failed);
@@ -453,14 +560,15 @@ void EncoderRun::handOverFinished(bool all)
         const FileState state = states.at(handedOver);
         if (!all && !isEnded(state))
             break;
-        if (state == FileState::Done && setup.useLibrary && !handOverToLibrary(tasks->at(handedOver)))
+        if (state == FileState::Done && setup.useLibrary && !handOverToLibrary(handedOver))
             ++libraryFailures;
         ++handedOver;
     }
 }
 
-bool EncoderRun::handOverToLibrary(const QVariantMap &task)
+bool EncoderRun::handOverToLibrary(quint32 index)
 {
+    const QVariantMap &task = tasks->at(index);
     const QString output = task.value(kOutputFileKey).toString();
     const auto failed = [this, &output](const char *key, const char *defaultText, OSErr status) {
         log(localizedFormat(text(key, defaultText), {fileName(output), TunesErrorText(status)}));
@@ -490,8 +598,7 @@ bool EncoderRun::handOverToLibrary(const QVariantMap &task)
                     tag(task, kSongYearKey), parts.size() > 1 ? QVariant(parts.first()) : number,
                     parts.size() > 1 ? QVariant(parts.at(1).toInt()) : QVariant(), tag(task, kSongCommentKey),
                     tag(task, kSongGenreKey));
-        if (const SourceTags::Picture cover = SourceTags::cover(task.value(kInputFileKey).toString());
-            !status && !cover.data.isEmpty())
+        if (const SourceTags::Picture cover = inputCover(index); !status && !cover.data.isEmpty())
             status = SetArtwork(&track, cover.data);
         if (status)
             failed("TagsFailed", "The tags of \"%@\" could not be written: %@.", status);
@@ -550,6 +657,7 @@ void EncoderRun::complete()
     if (ended)
         return;
     ended = true;
+    stopLooking();
     discardEmptyPlaylist();
     emit completed();
 }
@@ -572,11 +680,23 @@ void EncoderRun::answered(quint32 index, bool confirmed)
         return;
     // A file that ended under the question is not ended again.
     bool skipped = false;
-    if (const auto file = active.find(index);
-        confirmed && file != active.end() && file->phase == Active::Phase::Launched) {
-        file->terminating = true;
-        file->encoder->process->terminate();
-        skipped = true;
+    if (const auto file = active.find(index); confirmed && file != active.end()) {
+        if (file->phase == Active::Phase::Launched) {
+            file->terminating = true;
+            file->encoder->process->terminate();
+            skipped = true;
+        } else if (file->phase == Active::Phase::Reading || file->phase == Active::Phase::Prepared) {
+            // Asked about before its encoder started (its slow input was still being read when
+            // the question came up): it never starts.
+            const Active dropped = *file;
+            active.erase(file);
+            settle(index, FileState::Skipped);
+            if (dropped.encoder)
+                emit fileEnded(index, false);
+            discardEncoder(dropped.encoder, this);
+            skipped = true;
+            advance();
+        }
     }
     bool launched = false;
     for (const quint32 prepared : active.keys())
@@ -621,6 +741,7 @@ void EncoderRun::abort()
     if (ended)
         return;
     ended = true;
+    stopLooking();
     const QMap<quint32, Active> ending = std::exchange(active, {});
     for (auto file = ending.cbegin(); file != ending.cend(); ++file) {
         discardEncoder(file->encoder, this);

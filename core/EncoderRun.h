@@ -2,6 +2,8 @@
 
 #include "core/EncoderOutputParser.h"
 #include "platform/AppleEvents.h"
+#include "platform/AudioFileInfo.h"
+#include "platform/SourceTags.h"
 
 #include <QList>
 #include <QMap>
@@ -10,6 +12,7 @@
 #include <QStringList>
 #include <QVariantMap>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class LamePrefs;
@@ -68,6 +71,11 @@ class EncoderRun : public QObject
         std::function<QString(const QVariantMap &task)> sourceProblem{};
         // How many files are encoded at once (at least one).
         quint32 maxEncoders = 1;
+        // The inputs are slow to read: the tracks of a disc, where a read may be a seek of the
+        // drive (seconds on a scratched disc). What the run reads of the inputs itself (their
+        // headers and covers) is then read on a thread of its own, one input after the other, and
+        // a record begins once its input has been read, so that the window goes on answering.
+        bool slowInputs = false;
     };
 
     explicit EncoderRun(QObject *parent = nullptr);
@@ -102,7 +110,7 @@ class EncoderRun : public QObject
 
     // The share of the whole run that record `index` stands for: the seconds of audio its header
     // promises (for headerless input, which promises none, its size in bytes: the records of a
-    // run share one format); 0 when unknown.
+    // run share one format); 0 when unknown or, for slow inputs, not read yet.
     double fileWeight(quint32 index) const { return weights.value(index); }
     // How far the whole run is, from 0 to 1: every ended record counts whole, a running one by
     // its weight times the fraction its encoder last said it has done.
@@ -162,6 +170,7 @@ class EncoderRun : public QObject
     struct Active
     {
         enum class Phase {
+            Reading,  // its (slow) input is being read on the run's own thread
             Conflict, // its output exists: asked, or waiting to be asked
             Held,     // another record of the run writes its output name: begun once that ended
             Prepared, // its encoder is made and waits for a question's answer to be launched
@@ -173,10 +182,30 @@ class EncoderRun : public QObject
         QString failure{};        // told by failRunning
     };
 
+    // What the run reads of an input before its encoder starts.
+    struct InputLook
+    {
+        AudioFileInfo info;
+        SourceTags::Picture cover;
+        double weight = 0; // as fileWeight
+    };
+    // The thread reading slow inputs hands its looks over through this, while the run exists.
+    struct LookMailbox;
+
+    static InputLook lookAt(const QString &input, bool raw);
+    void startLooking();
+    void stopLooking();
+    void looked(quint32 index, const InputLook &look);
+    bool isWeighed(quint32 index) const;
+    // What is known of record `index`'s input: read now, or, for slow inputs, what was read on
+    // the run's own thread.
+    AudioFileInfo inputInfo(quint32 index) const;
+    SourceTags::Picture inputCover(quint32 index) const;
+
     void fill();
     bool beginTask(quint32 index);
-    QString inputProblem(const QVariantMap &task) const;
-    QString encodedLengthProblem(const QVariantMap &task) const;
+    QString inputProblem(quint32 index) const;
+    QString encodedLengthProblem(quint32 index) const;
     QString encoderFailure(int exitCode, bool crashed) const;
     void logCannotEncode(const QVariantMap &task, const QString &reason);
     void log(const QString &line);
@@ -192,7 +221,7 @@ class EncoderRun : public QObject
     void answered(quint32 index, bool confirmed);
     void removePartialOutput(const QString &output);
     void handOverFinished(bool all);
-    bool handOverToLibrary(const QVariantMap &task);
+    bool handOverToLibrary(quint32 index);
     void discardEmptyPlaylist();
     static void discardEncoder(Encoder *encoder, QObject *owner);
     bool writesOutput(const QString &path, quint32 except) const;
@@ -205,6 +234,8 @@ class EncoderRun : public QObject
     QMap<quint32, Active> active;
     QList<FileState> states;
     QList<double> weights;
+    QMap<quint32, InputLook> looks; // slow inputs read so far
+    std::shared_ptr<LookMailbox> lookMailbox;
     QMap<quint32, double> fractions;
     quint32 next = 0;       // the next record to begin
     quint32 handedOver = 0; // the records before it have ended and gone to the library

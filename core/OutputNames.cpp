@@ -5,20 +5,26 @@
 #include <QTextBoundaryFinder>
 
 namespace OutputNames {
+namespace {
+constexpr qsizetype kMaxNameBytes = 255;
+}
+
+QString fitted(const QString &name, qsizetype bytes)
+{
+    if (name.toUtf8().size() <= bytes)
+        return name;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
+    qsizetype end = 0;
+    for (qsizetype next = characters.toNextBoundary(); next > 0 && name.left(next).toUtf8().size() <= bytes;
+         next = characters.toNextBoundary())
+        end = next;
+    return name.left(end);
+}
 
 QString mp3FileName(const QString &name)
 {
     const QString extension = QStringLiteral(".mp3");
-    const qsizetype room = 255 - extension.size();
-    qsizetype end = name.size();
-    if (name.toUtf8().size() > room) {
-        QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
-        end = 0;
-        for (qsizetype next = characters.toNextBoundary();
-             next > 0 && name.left(next).toUtf8().size() <= room; next = characters.toNextBoundary())
-            end = next;
-    }
-    return name.left(end) + extension;
+    return fitted(name, kMaxNameBytes - extension.size()) + extension;
 }
 
 QString forInput(const QString &inputPath, const QString &folder)
@@ -28,6 +34,15 @@ QString forInput(const QString &inputPath, const QString &folder)
     if (dot > 0)
         name.truncate(dot);
     return QDir::cleanPath(folder + u'/' + mp3FileName(name));
+}
+
+QString numberedName(const QString &name, int number)
+{
+    const QString base = fitted(name, kMaxNameBytes - 2);
+    if (number <= 1)
+        return base;
+    const QString suffix = u' ' + QString::number(number);
+    return fitted(base, kMaxNameBytes - suffix.size()) + suffix;
 }
 
 } // namespace OutputNames

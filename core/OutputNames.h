@@ -2,11 +2,18 @@
 
 #include <QString>
 
-// The names of the MP3 files a batch or a rip writes.
+// The names of the files and folders a batch or a rip writes. A file name holds at most 255
+// bytes: a longer name keeps its start, cut between two characters, so that the file is still
+// written.
 namespace OutputNames {
-// `name` followed by ".mp3". A file name holds at most 255 bytes: a longer name keeps its start,
-// cut between two characters, so that the file is still written.
+// `name` cut between two characters to at most `bytes` bytes (of its UTF-8 form).
+QString fitted(const QString &name, qsizetype bytes);
+// `name` followed by ".mp3", cut to fit.
 QString mp3FileName(const QString &name);
 // The MP3 in `folder` for the input file at `inputPath`: the input's name without its extension.
 QString forInput(const QString &inputPath, const QString &folder);
+// Candidate `number` (1, 2, ...) for a folder called `name` while the earlier ones are taken:
+// the name, then the name followed by " 2", " 3" and so on. The name is cut with room for " 2",
+// so that the first candidates differ in their number only; a longer number cuts it further.
+QString numberedName(const QString &name, int number);
 } // namespace OutputNames

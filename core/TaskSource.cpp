@@ -22,14 +22,13 @@ QVariantMap recordFor(const QString &path)
     return record;
 }
 
-std::unique_ptr<QTemporaryFile> coverFile(const QString &input, bool *lost)
+std::unique_ptr<QTemporaryFile> coverFile(const QByteArray &picture, bool *lost)
 {
     *lost = false;
-    const SourceTags::Picture cover = SourceTags::cover(input);
-    if (cover.data.isEmpty())
+    if (picture.isEmpty())
         return nullptr;
     auto file = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("orvik-cover-XXXXXX")));
-    if (!file->open() || file->write(cover.data) != cover.data.size() || !file->flush()) {
+    if (!file->open() || file->write(picture) != picture.size() || !file->flush()) {
         *lost = true;
         return nullptr;
     }

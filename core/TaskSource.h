@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QVariantMap>
 
@@ -14,7 +15,7 @@ namespace TaskSource {
 // A new task record for the input at `path`: the path, and each tag the file carries under its
 // record key.
 QVariantMap recordFor(const QString &path);
-// The input's cover picture in a temporary file, or null when it has none or the file cannot be
-// written (then `lost` is set). The file is removed when the object goes.
-std::unique_ptr<QTemporaryFile> coverFile(const QString &input, bool *lost);
+// The input's cover picture (SourceTags::cover) in a temporary file, or null when there is none
+// or the file cannot be written (then `lost` is set). The file is removed when the object goes.
+std::unique_ptr<QTemporaryFile> coverFile(const QByteArray &picture, bool *lost);
 } // namespace TaskSource

@@ -1,14 +1,18 @@
 #include "rip/DiscTrackList.h"
 
 #include "core/LamePrefs.h"
+#include "platform/LocalizedStrings.h"
 #include "platform/PropertyList.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <dirent.h>
 #include <optional>
 
 namespace {
@@ -33,6 +37,34 @@ std::optional<QVariantList> trackArray(const QVariantMap &contents)
     return found->toList();
 }
 
+// The numbers ("Point") of the audio tracks of a track array, in its order.
+QList<qint32> audioTracks(const QVariantList &trackArray)
+{
+    QList<qint32> points;
+    for (const QVariant &entry : trackArray) {
+        const QVariantMap track = entry.toMap();
+        if (!track.value(QStringLiteral("Data")).toBool())
+            points << qint32(track.value(QStringLiteral("Point")).toLongLong());
+    }
+    return points;
+}
+
+QString numberString(qint32 point)
+{
+    return QString::asprintf("%02d", point);
+}
+
+// The record of a track whose file cannot be opened, at `path` (which does not exist as such).
+QVariantMap unopenableTrack(const QString &path, qint32 point, const QString &problem)
+{
+    return {{kInputFileKey, path}, {kSongTrackNoKey, numberString(point)}, {kTrackFileProblemKey, problem}};
+}
+
+QString missingFile()
+{
+    return localizedString("TrackFileMissing", "the disc shows no file for this track", "Rip");
+}
+
 // A volume named after no album ("Audio CD", or "Audio CD 2" when that name was taken) proposes none.
 bool namesNoAlbum(const QString &volumeName)
 {
@@ -46,6 +78,26 @@ qsizetype leadingDigits(const QString &name)
     while (digits < name.size() && name.at(digits) >= u'0' && name.at(digits) <= u'9')
         ++digits;
     return digits;
+}
+
+// The AIFF files at the root of the volume whose names are not valid text in the file-name
+// encoding, by the track number they begin with. The folder listing leaves such names out,
+// since they cannot be read as text and opened again by it; the raw listing shows them.
+QMap<qint64, QString> unlistedFiles(const QString &mountPoint)
+{
+    QMap<qint64, QString> files;
+    DIR *folder = ::opendir(QFile::encodeName(mountPoint).constData());
+    if (!folder)
+        return files;
+    while (const dirent *entry = ::readdir(folder)) {
+        const QByteArray raw(entry->d_name);
+        const QString name = QFile::decodeName(raw);
+        const qsizetype digits = leadingDigits(name);
+        if (QFile::encodeName(name) != raw && digits > 0 && QFileInfo(name).suffix().toLower() == u"aiff")
+            files.insert(name.left(digits).toLongLong(), name);
+    }
+    ::closedir(folder);
+    return files;
 }
 } // namespace
 
@@ -61,28 +113,31 @@ DiscTrackList DiscTrackList::read(const QString &mountPoint, const QString &trac
     const std::optional<QVariantList> entries = trackArray(tableOfContents(mountPoint));
     if (!entries)
         return list;
-    list.readByName(*entries, mountPoint, trackPrefix);
-    if (list.tracks.isEmpty())
-        list.scanForAiff(mountPoint);
+    if (!list.readByName(*entries, mountPoint, trackPrefix)) {
+        list.tracks.clear();
+        list.scanForAiff(*entries, mountPoint);
+    }
     return list;
 }
 
-void DiscTrackList::readByName(const QVariantList &trackArray, const QString &mountPoint,
+bool DiscTrackList::readByName(const QVariantList &trackArray, const QString &mountPoint,
                                const QString &trackPrefix)
 {
-    for (const QVariant &entry : trackArray) {
-        const QVariantMap track = entry.toMap();
-        if (track.value(QStringLiteral("Data")).toBool())
-            continue;
-        const QString number =
-            QString::asprintf("%02d", qint32(track.value(QStringLiteral("Point")).toLongLong()));
+    bool found = false;
+    for (const qint32 point : audioTracks(trackArray)) {
+        const QString number = numberString(point);
         const QString path = QDir(mountPoint).filePath(trackPrefix + number + QStringLiteral(".cdda"));
-        if (QFileInfo::exists(path))
+        if (QFileInfo::exists(path)) {
             tracks.append({{kInputFileKey, path}, {kSongTrackNoKey, number}});
+            found = true;
+        } else {
+            tracks.append(unopenableTrack(path, point, missingFile()));
+        }
     }
+    return found;
 }
 
-void DiscTrackList::scanForAiff(const QString &mountPoint)
+void DiscTrackList::scanForAiff(const QVariantList &trackArray, const QString &mountPoint)
 {
     QStringList found;
     QDirIterator entries(mountPoint, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
@@ -101,9 +156,11 @@ void DiscTrackList::scanForAiff(const QString &mountPoint)
         return number(left) < number(right);
     });
 
+    QList<qint64> numbers; // of the records, in order; -1 for a name without one
     for (const QString &relative : found) {
         const QString name = relative.chopped(QStringLiteral(".aiff").size());
         const qsizetype digits = leadingDigits(name);
+        numbers << (digits == 0 ? -1 : name.left(digits).toLongLong());
         QString number = name.left(digits);
         if (number.size() == 1)
             number.prepend(u'0');
@@ -114,6 +171,23 @@ void DiscTrackList::scanForAiff(const QString &mountPoint)
         if (title != kUntitledTrack && !title.isEmpty())
             record.insert(kSongTitleKey, title);
         tracks.append(record);
+    }
+    // A track of the table of contents that the listing does not show takes its place by number.
+    const QMap<qint64, QString> unlisted = unlistedFiles(mountPoint);
+    for (const qint32 point : audioTracks(trackArray)) {
+        if (numbers.contains(point))
+            continue;
+        const qsizetype at =
+            std::upper_bound(numbers.cbegin(), numbers.cend(), qint64(point)) - numbers.cbegin();
+        const auto file = unlisted.constFind(point);
+        numbers.insert(at, point);
+        tracks.insert(at, file == unlisted.cend()
+                              ? unopenableTrack(root.filePath(numberString(point)), point, missingFile())
+                              : unopenableTrack(root.filePath(*file), point,
+                                                localizedString("TrackNameNotText",
+                                                                "the name of its file on the disc is not "
+                                                                "valid text, so the file cannot be opened",
+                                                                "Rip")));
     }
     const QString volumeName = QFileInfo(QDir::cleanPath(mountPoint)).fileName();
     if (!namesNoAlbum(volumeName))

@@ -4,12 +4,19 @@
 #include <QString>
 #include <QVariantMap>
 
+// Set on the record of a track of the table of contents whose file cannot be opened: why, as a
+// sentence for the command log. Such a track is listed all the same and fails when it is ripped,
+// so that no track of the disc goes missing without a word.
+inline const QString kTrackFileProblemKey = QStringLiteral("Track File Problem");
+
 // The audio tracks of a mounted audio CD as task records, read from what the audio-CD file
 // system presents: its table of contents (".TOC.plist" at the root) and its track files. Tracks
 // are found by name from the table of contents ("Track 07.cdda"); when the table of contents
 // lists tracks but none is found that way, the volume is scanned for AIFF files named
 // "N Title.aiff", whose names also give the titles. Each record holds the track's file and its
-// number string, and its title where the scan found one.
+// number string, and its title where the scan found one. Every audio track of the table of
+// contents has a record, also one whose file is missing or has a name that is not valid text
+// (which the folder listing leaves out): its record says why under kTrackFileProblemKey.
 class DiscTrackList
 {
   public:
@@ -23,6 +30,7 @@ class DiscTrackList
     QString albumProposal;
 
   private:
-    void readByName(const QVariantList &trackArray, const QString &mountPoint, const QString &trackPrefix);
-    void scanForAiff(const QString &mountPoint);
+    // Whether any track's file was found.
+    bool readByName(const QVariantList &trackArray, const QString &mountPoint, const QString &trackPrefix);
+    void scanForAiff(const QVariantList &trackArray, const QString &mountPoint);
 };

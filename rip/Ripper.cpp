@@ -323,10 +323,11 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     const QString name = ripFolderName(globalOptions.value(kSongArtistKey).toString(),
                                        globalOptions.value(kSongAlbumKey).toString());
     const QDir chosen(destination);
-    QString path = chosen.filePath(name);
-    // A dangling link takes the name as much as a file does.
+    // A long artist and album are cut to fit a file name; a dangling link takes the name as much
+    // as a file does.
+    QString path = chosen.filePath(OutputNames::numberedName(name, 1));
     for (int k = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++k)
-        path = chosen.filePath(name + QStringLiteral(" %1").arg(k));
+        path = chosen.filePath(OutputNames::numberedName(name, k));
     if (!QDir().mkdir(path)) {
         sheet = Sheets::beginAlertSheet(
             ripWindow, ripText("CantCreateTitle", "Can't Create Folder"), ButtonTitles::confirm(), QString(),
@@ -382,12 +383,17 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     run.sourceProblem = [this](const QVariantMap &task) { return readProblem(task); };
     // One drive reads one place at a time: tracks read side by side would only make it seek.
     run.maxEncoders = 1;
+    // Every read of the disc may be a seek of the drive: none is made on the window's thread.
+    run.slowInputs = true;
     runWindow->start(run);
 }
 
 QString Ripper::readProblem(const QVariantMap &task) const
 {
     const QString input = task.value(kInputFileKey).toString();
+    // A track whose file could not be found when the disc was listed.
+    if (const QString problem = task.value(kTrackFileProblemKey).toString(); !problem.isEmpty())
+        return problem;
     if (discGone || !QFileInfo::exists(input))
         return ripText("DiscGone", "the disc was unmounted");
     // The audio-CD file system counts the sectors it could not read; without the attribute

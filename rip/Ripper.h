@@ -36,7 +36,8 @@ class Ripper : public QObject
     static const QList<Ripper *> &allControllers();
     // A text of the window's string table ("Rip").
     static QString ripText(const char *key, const char *defaultText);
-    // The name of the rip folder for the disc's artist and album (either may be empty).
+    // The name of the rip folder for the disc's artist and album (either may be empty), before it
+    // is cut to fit a file name and numbered when taken; also the name of the rip's playlist.
     static QString ripFolderName(const QString &artist, const QString &album);
     // The file name a track is written to, in the rip folder.
     static QString trackFileName(const QVariantMap &track);

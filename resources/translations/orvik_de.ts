@@ -1816,6 +1816,16 @@ Cannot add &quot;%@&quot;: %@.
         <extracomment>%u skipped.</extracomment>
         <translation>%u übersprungen.</translation>
     </message>
+    <message>
+        <source>TrackFileMissing</source>
+        <extracomment>the disc shows no file for this track</extracomment>
+        <translation>die CD zeigt keine Datei für diesen Titel</translation>
+    </message>
+    <message>
+        <source>TrackNameNotText</source>
+        <extracomment>the name of its file on the disc is not valid text, so the file cannot be opened</extracomment>
+        <translation>der Name seiner Datei auf der CD ist kein gültiger Text, daher kann die Datei nicht geöffnet werden</translation>
+    </message>
 </context>
 <context>
     <name>RipWindow</name>

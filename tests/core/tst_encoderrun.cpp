@@ -63,6 +63,10 @@ class tst_EncoderRun : public QObject
         QTest::newRow("failure among successes")
             << QStringList{"missing", "lost", "bad:0.1:1", "good:0.1"} << "" << false << QStringList{"good"}
             << 3u << false << "Cannot encode \"bad.wav\": the encoder ended with status 1.";
+        // The inputs read on a thread of the run's own, as slow ones are.
+        QTest::newRow("slow inputs: failure among successes")
+            << QStringList{"missing", "bad:0.1:1", "good:0.1"} << "" << false << QStringList{"good"} << 2u
+            << false << "Cannot encode \"missing.wav\": it does not exist.";
         QTest::newRow("encoder that cannot start")
             << two << "" << true << QStringList{} << 2u << false
             << "Cannot encode \"a.wav\": the encoder could not be started";
@@ -111,7 +115,8 @@ class tst_EncoderRun : public QObject
         run.start({.tasks = &tasks,
                    .preferences = &preferences,
                    .options = {{kRawPCMInputKey, raw}, {kSampleRateKey, "44.1"}},
-                   .outputFolder = music.path()});
+                   .outputFolder = music.path(),
+                   .slowInputs = QString(QTest::currentDataTag()).startsWith("slow")});
         // A file that fails at once starts the next one from the event loop, never inside its
         // own failure: a long list of such files would otherwise exhaust the stack.
         QVERIFY(run.currentIndex() <= 1);

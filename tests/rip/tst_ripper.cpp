@@ -6,6 +6,7 @@
 #include "support/widgets/BatchFixture.h"
 #include "support/widgets/TestSheets.h"
 
+#include "app/CommandLog.h"
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
 #include "core/LamePrefs.h"
@@ -17,6 +18,7 @@
 
 #include <QtTest>
 #include <QtWidgets>
+#include <cstdio>
 #include <sys/xattr.h>
 
 namespace {
@@ -41,6 +43,15 @@ void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QStr
     QTest::keyClicks(static_cast<QWidget *>(nullptr), text);
 }
 
+// Gives the file at `path` a name that is not valid UTF-8: each U+FFFD in it becomes the byte 0xff.
+// The raw name, for removing the file (Qt cannot list it).
+QByteArray spoilName(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray spoilt = QByteArray(name).replace("\xef\xbf\xbd", "\xff");
+    return std::rename(name.constData(), spoilt.constData()) == 0 ? spoilt : QByteArray();
+}
+
 // The alert up now says `text` (the completion notice: "All tracks done." and `text` beneath);
 // answered with `button`.
 bool answer(const QString &text, const QString &button, int timeout = 15000)
@@ -57,6 +68,7 @@ class TestRipper : public QObject
     Q_OBJECT
 
     QTemporaryDir work;
+    QList<QByteArray> spoilt; // files Qt cannot remove
     // A translation whose separator for slashes is a slash itself: names must fall back to "_".
     struct Slashes : QTranslator
     {
@@ -80,6 +92,9 @@ class TestRipper : public QObject
             if (fake ? AudioFiles::writeFakeInput(file, i ? 0.3 : first).isEmpty()
                      : !AudioFiles::makeSine(file, i ? 0.3 : first))
                 return nullptr;
+            if (titles[i].contains(QChar::ReplacementCharacter) &&
+                (spoilt << spoilName(file)).last().isEmpty())
+                return nullptr;
         }
         BatchFixture::writeFile(path + "/.TOC.plist",
                                 CueDisc::tableOfContents(QStringList{"1", "2", "3"}.mid(0, titles.size())));
@@ -95,13 +110,19 @@ class TestRipper : public QObject
     }
 
     void cleanup() { QVERIFY(BatchFixture::closeEverything()); }
+    void cleanupTestCase()
+    {
+        for (const QByteArray &file : std::as_const(spoilt))
+            std::remove(file.constData());
+    }
 
     void discTracks_data()
     {
         QTest::addColumn<QString>("volume");
         QTest::addColumn<QByteArray>("contents"); // the table of contents; none when null
         QTest::addColumn<QStringList>("files");
-        // "no CD", or each track's number and ":title" where there is one; then the album proposed.
+        // "no CD", or each track's number, ":title" where there is one and "!" when its file cannot
+        // be opened (a name not valid text: U+FFFD stands for the byte 0xff); then the album proposed.
         QTest::addColumn<QStringList>("rows");
         const auto row = [](const char *name, const char *volume, const QByteArray &contents,
                             QStringList rows, const char *album = "",
@@ -109,14 +130,19 @@ class TestRipper : public QObject
             QTest::newRow(name) << QString(volume) << contents << files << (rows << album);
         };
         const QByteArray four = CueDisc::tableOfContents({"1", "2", "3", "4:data"});
+        const QByteArray one = CueDisc::tableOfContents({"1"});
         row("by name, data track left out", "Jazz", four, {"01", "02", "03"}, "",
             {"Track 01.cdda", "Track 02.cdda", "Track 03.cdda", "1 x.aiff"});
-        row("a missing file, a gap", "Jazz", four, {"01", "03"}, "", {"Track 01.cdda", "Track 03.cdda"});
-        row("scan: titles, number order, upper-case extension", "Live", four, {"01:Intro", "02", "10:Outro"},
-            "Live", {"10 Outro.aiff", "2 Audio Track.AIFF", "1 Intro.aiff", "x"});
-        row("scan on a volume named after no album", "Audio CD", four, {"01:Intro"});
-        row("scan on the second such volume", "Audio CD 2", four, {"01:Intro"});
-        row("name without a number", "Live", four, {":Intro"}, "Live", {"Intro.aiff"});
+        row("a missing file listed", "Jazz", four, {"01", "02!", "03"}, "",
+            {"Track 01.cdda", "Track 03.cdda"});
+        row("scan: titles, number order, upper-case extension, a missing file", "Live", four,
+            {"01:Intro", "02", "03!", "10:Outro"}, "Live",
+            {"10 Outro.aiff", "2 Audio Track.AIFF", "1 Intro.aiff", "x"});
+        row("scan: a name that is not text", "Live", four, {"01!", "02:Two", "03!"}, "Live",
+            {"2 Two.aiff", "1 B\uFFFD.aiff", "3 \uFFFD.aiff"});
+        row("scan on a volume named after no album", "Audio CD", one, {"01:Intro"});
+        row("scan on the second such volume", "Audio CD 2", one, {"01:Intro"});
+        row("name without a number", "Live", one, {":Intro", "01!"}, "Live", {"Intro.aiff"});
         row("no track array: no scan", "Live",
             "<plist version=\"1.0\"><dict><key>Sessions</key><array><dict/></array></dict></plist>", {});
         row("no table of contents", "Live", QByteArray(), {"no CD"});
@@ -131,15 +157,19 @@ class TestRipper : public QObject
         QFETCH(QStringList, rows);
         const QString point = work.filePath(QTest::currentDataTag() + QString("/") + volume);
         QDir().mkpath(point);
-        for (const QString &file : files)
+        for (const QString &file : files) {
             QVERIFY(BatchFixture::writeFile(point + '/' + file, "audio"));
+            if (file.contains(QChar::ReplacementCharacter))
+                QVERIFY(!(spoilt << spoilName(point + '/' + file)).last().isEmpty());
+        }
         QVERIFY(contents.isNull() || BatchFixture::writeFile(point + "/.TOC.plist", contents));
         const DiscTrackList list = DiscTrackList::read(point, "Track ");
         QStringList read = DiscTrackList::isAudioCD(point) ? QStringList() : QStringList("no CD");
         for (const QVariantMap &track : list.tracks) {
-            QVERIFY(QFileInfo::exists(track.value(kInputFileKey).toString()));
+            const bool problem = track.contains(kTrackFileProblemKey);
+            QCOMPARE(QFileInfo::exists(track.value(kInputFileKey).toString()), !problem);
             read << track.value(kSongTrackNoKey).toString() + (track.contains(kSongTitleKey) ? ":" : "") +
-                        track.value(kSongTitleKey).toString();
+                        track.value(kSongTitleKey).toString() + (problem ? "!" : "");
         }
         QCOMPARE(read << list.albumProposal, rows);
     }
@@ -150,13 +180,18 @@ class TestRipper : public QObject
         QTest::addColumn<QStringList>("disc");
         QTest::addColumn<QString>("firstTitle"); // null: left as the disc has it
         QTest::addColumn<QStringList>("first");  // folder/file of the first track, its year and genre
-        const auto row = [](const char *name, const char *disc, const QString &title, const QString &first) {
-            QTest::newRow(name) << QString(disc).split('|') << title << first.split('|');
+        const auto row = [](const char *name, const QString &disc, const QString &title,
+                            const QString &first) {
+            QTest::newRow(name) << disc.split('|') << title << first.split('|');
         };
+        // "Artist - " and 81 characters of 3 bytes: 252 bytes, the most that leaves room for " 2".
+        const QString cut = "Artist - " + QString(81, u'€');
         row("slashes", "AC/DC|Live|1979|Rock|", "Intro/Outro", "AC_DC - Live/01. Intro_Outro.mp3|1979|Rock");
         row("album only, name taken, unknown genre", "|X|19a9|Made Up|X", QString(), "X 2/01. One.mp3|199|");
         row("nothing, untitled", "||||", "", "Unknown/01.mp3||");
         row("long title", "||||", QString(200, u'é'), "Unknown/01. " + QString(123, u'é') + ".mp3||");
+        row("long album, name taken", "Artist|" + QString(250, u'€') + "|||" + cut, QString(),
+            cut + " 2/01. One.mp3||");
         row("music library", "Y||2001|Made Up||library", QString(), "Y/01. One.mp3|2001|Made Up");
     }
     void rip()
@@ -209,6 +244,7 @@ class TestRipper : public QObject
         QTest::newRow("sectors") << 1.0 << 1;
         QTest::newRow("unmount") << 30.0 << 3;
         QTest::newRow("close") << 30.0 << 3;
+        QTest::newRow("track 2's name not text") << 0.5 << 1;
     }
     void failures()
     {
@@ -217,7 +253,9 @@ class TestRipper : public QObject
         const QString during = QTest::currentDataTag();
         BatchFixture fixture(true);
         LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
-        Ripper *ripper = open(fixture, true, "Faulty", {"A", "B", "C"}, first);
+        const bool notText = during.endsWith("not text");
+        const QString volume = notText ? "Not Text" : "Faulty";
+        Ripper *ripper = open(fixture, true, volume, {"A", notText ? "B\uFFFD" : "B", "C"}, first);
         // The counts of the file system: every track read cleanly ("0"), then track 1 not.
         const auto unreadable = [&](const char *count, const QString &pattern) {
             bool set = true;
@@ -245,11 +283,14 @@ class TestRipper : public QObject
             QVERIFY(BatchFixture::waitUntilEnded(ripper));
         } else {
             const QString counted = " %1 failed. The command log shows why.";
-            QVERIFY(answer(QString("%1 files encoded into ~/Music/Faulty.").arg(3 - failed) +
+            QVERIFY(answer(QString("%1 files encoded into ~/Music/%2.").arg(3 - failed).arg(volume) +
                                (failed ? counted.arg(failed) : ""),
                            "OK", 30000));
         }
         QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 3 - failed);
+        QVERIFY(!notText || fixture.master().commandLog()->text().contains(
+                                "Cannot encode \"2 B\uFFFD.aiff\": the name of its file on the disc is not "
+                                "valid text, so the file cannot be opened."));
     }
 
     void endToEndWithTheKeyboard()
@@ -305,6 +346,51 @@ class TestRipper : public QObject
         }
         QVERIFY(QTest::qWaitForWindowActive(notice));
         press(Qt::Key_Return);
+        QVERIFY(BatchFixture::waitUntilEnded(ripper));
+    }
+
+    void answersWhileTheDiscReadsSlowly()
+    {
+        // Three short tracks of a disc whose every read of audio takes 2 seconds.
+        QList<CueDisc::Track> tracks = {{"One", 10}, {"Two", 10}, {"Three", 10}};
+        const QString cue = CueDisc::write(work.path(), "slow", "Slow Reads", tracks);
+        BatchFixture fixture(false);
+        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+        qputenv("ORVIK_CDDAFS_READ_DELAY_MS", "2000");
+        const QString point = CueDisc::mount(cue, work.filePath("slow"));
+        qunsetenv("ORVIK_CDDAFS_READ_DELAY_MS");
+        if (point.isEmpty())
+            QSKIP("FUSE cannot mount here (no /dev/fuse or no permission to mount)");
+        const auto unmount = qScopeGuard([&] { CueDisc::unmount(point); });
+        QVERIFY(QTest::qWaitFor([&] { return Ripper::mountPoints().contains(point); }, 15000));
+        Ripper *ripper = *std::find_if(Ripper::allControllers().cbegin(), Ripper::allControllers().cend(),
+                                       [&](Ripper *rip) { return rip->mountPoint() == point; });
+        outlet<QPushButton>(ripper, "ripButton")->click();
+        QFileDialog *panel = TestSheets::waitForPanel();
+        // The window's event loop, watched from the choice of the folder to the completion notice,
+        // never stands still for a read of the disc.
+        QElapsedTimer clock;
+        qint64 last = 0, longestPause = 0;
+        const auto tick = [&] {
+            longestPause = std::max(longestPause, clock.elapsed() - last);
+            last = clock.elapsed();
+        };
+        QTimer ticks;
+        connect(&ticks, &QTimer::timeout, tick);
+        ticks.start(10);
+        clock.start();
+        TestSheets::choose(panel, fixture.cleanMusicFolder());
+        // A question asked while the first track is still being read waits for no read either.
+        ripper->window()->close();
+        QVERIFY(answer("Stop ripping \"Slow Reads\"?", "Cancel"));
+        QMessageBox *notice = TestSheets::waitForAlert(60000);
+        tick();
+        ticks.stop();
+        QVERIFY(notice && notice->text() == "All tracks done.");
+        QVERIFY2(clock.elapsed() >= 2000, "the disc was read without the delay");
+        QVERIFY2(longestPause < 1000,
+                 qPrintable(QString("the window stood still for %1 ms").arg(longestPause)));
+        QVERIFY(TestSheets::click(notice, "OK"));
         QVERIFY(BatchFixture::waitUntilEnded(ripper));
     }
 };
