@@ -129,7 +129,7 @@ class LameProgressTest : public QObject
         row("a record without a time left keeps the last", 1, "s0 p0=150/600=0:03 p0=300/600",
             "File 1 of 3|||ETA: 0:03 (25%)|");
         row("an end clears the sheet", 1, "s0 v0=3.100 p0=1/2=0:01 e0", "||||");
-        row("several: the details of the first running file", 2, "s0 s1 v1=2.0 v0=3.100 l0=100",
+        row("several: the details of the first running file", 2, "s0 s1 v0=3.100 l0=100 v1=2.0",
             qPrintable(QString("0 done, 0 running, 0 left|%1||a.wav,b.wav").arg(details)));
         row("several: the next first file's details once the first ends", 2,
             "s0 s1 v0=3.100 l0=100 v1=2.0 e0 s2", "0 done, 0 running, 0 left|LAME version 2.0|||b.wav,c.wav");
