@@ -15,8 +15,10 @@
 #include <QLocale>
 #include <QStorageInfo>
 #include <QTemporaryFile>
+#include <QThread>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -47,6 +49,12 @@ EncoderRun::~EncoderRun()
 {
     for (const Active &file : std::as_const(active))
         discardProcess(file.process, this);
+    cancelMeasuring();
+    // A measurer gives up within one block of samples; none outlives the run.
+    for (const Measurer &measurer : std::as_const(measurers)) {
+        measurer.thread->wait();
+        delete measurer.thread;
+    }
     AEDisposeDesc(&playlist);
 }
 
@@ -172,9 +180,10 @@ bool EncoderRun::beginTask(quint32 index)
     const QVariantMap &task = tasks->at(index);
     // An input the encoder cannot read as audio would still become an MP3 (of noise, or of
     // nothing), or block the run on a pipe: it fails here, before anything opens it.
+    AudioFileInfo input;
     QString problem = setup.sourceProblem ? setup.sourceProblem(task) : QString();
     if (problem.isEmpty())
-        problem = inputProblem(task);
+        problem = inputProblem(task, &input);
     if (!problem.isEmpty()) {
         logCannotEncode(task, problem);
         ++failedTasks;
@@ -195,8 +204,16 @@ bool EncoderRun::beginTask(quint32 index)
         return active.contains(index);
     }
     const bool raw = setup.options.value(kRawPCMInputKey).toBool();
+    if (!raw && input.floatingPoint() && !peaks.contains(index)) {
+        measureLevel(index, task.value(kInputFileKey).toString());
+        return true;
+    }
     // The encoder takes the input's cover from a file of its own, which lives as long as it runs.
     QVariantMap command = task;
+    // libsndfile hands the encoder floating-point samples scaled so that the peak is full scale;
+    // the encoder scales them back. An input that could not be read through goes as it is.
+    if (const double peak = peaks.value(index, -1.0); peak >= 0 && std::isfinite(peak))
+        command.insert(kInputScaleKey, QString::number(peak, 'g', 9));
     std::unique_ptr<QTemporaryFile> cover;
     if (!setup.useLibrary && !raw) {
         bool lost = false;
@@ -249,11 +266,12 @@ bool EncoderRun::beginTask(quint32 index)
     return active.contains(index);
 }
 
-QString EncoderRun::inputProblem(const QVariantMap &task) const
+QString EncoderRun::inputProblem(const QVariantMap &task, AudioFileInfo *inspected) const
 {
     const QString input = task.value(kInputFileKey).toString();
     const bool raw = setup.options.value(kRawPCMInputKey).toBool();
     const AudioFileInfo info = AudioFileInfo::inspect(input, !raw);
+    *inspected = info;
     switch (info.problem()) {
     case AudioFileInfo::Problem::None:
         return QString();
@@ -359,6 +377,36 @@ void EncoderRun::endOfFile(quint32 index, const QString &failure)
     emit fileEnded(index, !failed.isEmpty());
     discardProcess(file.process, this);
     advance();
+}
+
+void EncoderRun::measureLevel(quint32 index, const QString &input)
+{
+    // Reading a long file through takes seconds; the window's thread goes on meanwhile, and the
+    // record holds its place.
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    auto peak = std::make_shared<double>(-1.0);
+    QThread *thread =
+        QThread::create([input, cancelled, peak] { *peak = AudioFileInfo::peak(input, *cancelled); });
+    measurers.append({thread, cancelled});
+    active.insert(index, {Active::Phase::Measuring});
+    active[index].measurer = thread;
+    connect(thread, &QThread::finished, this, [this, index, thread, peak] {
+        measurers.removeIf([thread](const Measurer &measurer) { return measurer.thread == thread; });
+        thread->deleteLater();
+        const auto file = active.constFind(index);
+        if (ended || file == active.cend() || file->measurer != thread)
+            return;
+        peaks.insert(index, *peak);
+        active.remove(index);
+        beginTask(index);
+    });
+    thread->start();
+}
+
+void EncoderRun::cancelMeasuring()
+{
+    for (const Measurer &measurer : std::as_const(measurers))
+        *measurer.cancelled = true;
 }
 
 void EncoderRun::settle(quint32 index, FileState state)
@@ -497,8 +545,9 @@ bool EncoderRun::writesOutput(const QString &path, quint32 except) const
         return (folder.isEmpty() ? file.absolutePath() : folder) + u'/' + file.fileName();
     };
     const QString output = place(path);
+    // A record whose input is being measured writes its output as soon as that is done.
     for (auto file = active.cbegin(); file != active.cend(); ++file)
-        if (file.key() != except && file->process &&
+        if (file.key() != except && (file->process || file->phase == Active::Phase::Measuring) &&
             place(tasks->at(file.key()).value(kOutputFileKey).toString()) == output)
             return true;
     return false;
@@ -571,6 +620,7 @@ void EncoderRun::abort()
     if (ended)
         return;
     ended = true;
+    cancelMeasuring();
     const QMap<quint32, Active> ending = std::exchange(active, {});
     for (auto file = ending.cbegin(); file != ending.cend(); ++file) {
         discardProcess(file->process, this);

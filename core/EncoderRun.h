@@ -9,10 +9,14 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class LamePrefs;
+class AudioFileInfo;
+class QThread;
 
 // The run of a batch or a rip: the task records are encoded by encoder processes, up to a set
 // number at once, begun in list order. The run decides everything that does not need a window:
@@ -30,6 +34,10 @@ class LamePrefs;
 // A question (Stop, Skip) may be up at any moment, also while files end: while one is up the
 // end of a file does its bookkeeping but only records what comes next (files prepared and not
 // launched, name conflicts not asked, the run completed), and the answer acts on those records.
+//
+// An input of floating-point samples is read through once, away from the window's thread,
+// before its encoder starts: the encoder would otherwise raise it to full scale, and its peak
+// gives the factor that keeps the level it has.
 class EncoderRun : public QObject
 {
     Q_OBJECT
@@ -153,19 +161,29 @@ class EncoderRun : public QObject
     struct Active
     {
         enum class Phase {
-            Conflict, // its output exists: asked, or waiting to be asked
-            Held,     // another record of the run writes its output name: begun once that ended
-            Prepared, // its encoder is made and waits for a question's answer to be launched
+            Conflict,  // its output exists: asked, or waiting to be asked
+            Held,      // another record of the run writes its output name: begun once that ended
+            Measuring, // its input's peak is being found: begun again once it is known
+            Prepared,  // its encoder is made and waits for a question's answer to be launched
             Launched,
         };
         Phase phase = Phase::Prepared;
         QProcess *process = nullptr;
         bool terminating = false; // skipped: its end is no failure
+        QThread *measurer = nullptr;
+    };
+    // A thread finding an input's peak, and what tells it to give up.
+    struct Measurer
+    {
+        QThread *thread = nullptr;
+        std::shared_ptr<std::atomic<bool>> cancelled;
     };
 
     void fill();
     bool beginTask(quint32 index);
-    QString inputProblem(const QVariantMap &task) const;
+    QString inputProblem(const QVariantMap &task, AudioFileInfo *inspected) const;
+    void measureLevel(quint32 index, const QString &input);
+    void cancelMeasuring();
     QString encodedLengthProblem(const QVariantMap &task) const;
     QString encoderFailure(int exitCode, QProcess::ExitStatus status) const;
     void logCannotEncode(const QVariantMap &task, const QString &reason);
@@ -207,6 +225,8 @@ class EncoderRun : public QObject
     quint32 libraryFailures = 0;
     quint32 coverLosses = 0;
     quint32 filesAdded = 0;
+    QMap<quint32, double> peaks; // of the inputs read through, by record
+    QList<Measurer> measurers;
     quint64 launches = 0;
     AEDesc playlist{typeNull, nullptr};
 };
