@@ -7,6 +7,7 @@
 #include "platform/AudioFormats.h"
 #include "platform/FileManager.h"
 #include "platform/LocalizedStrings.h"
+#include "platform/MusicLibrary.h"
 #include "platform/Resources.h"
 #include "platform/SourceTags.h"
 
@@ -41,6 +42,24 @@ bool isEnded(EncoderRun::FileState state)
 // Below this much free space the destination counts as full: lame says nothing when a write
 // fails, so the folder's free space is what tells the user why the file ended.
 constexpr qint64 kFullDestination = 256 * 1024;
+
+// The longest tag handed to the encoder on its command line, in bytes. Linux refuses a command
+// whose single argument passes 128 KiB, or whose arguments and environment together pass a
+// quarter of the stack limit (at least 128 KiB): seven tags of this size leave room for three
+// paths of the longest kind and a large environment.
+constexpr qsizetype kLongestTagArgument = 4096;
+
+// The tags of a record, with the music library's property for each.
+const std::pair<const QString *, FourCharCode> kTagProperties[] = {
+    {&kSongTitleKey, MusicLibrary::kTitle},     {&kSongArtistKey, MusicLibrary::kArtist},
+    {&kSongAlbumKey, MusicLibrary::kAlbum},     {&kSongYearKey, MusicLibrary::kYear},
+    {&kSongCommentKey, MusicLibrary::kComment}, {&kSongTrackNoKey, MusicLibrary::kTrackNumber},
+    {&kSongGenreKey, MusicLibrary::kGenre}};
+
+bool tooLongForCommandLine(const QVariant &tag)
+{
+    return tag.isValid() && tag.toString().toUtf8().size() > kLongestTagArgument;
+}
 } // namespace
 
 EncoderRun::EncoderRun(QObject *parent) : QObject(parent) {}
@@ -89,8 +108,13 @@ void EncoderRun::start(const Setup &runSetup)
                                          "files are added without one."),
                                     {TunesErrorText(status)}));
     }
+    // Run-wide tags too long for the command line reach each file after its encode.
+    QVariantMap switchOptions = setup.options;
+    for (const auto &[key, property] : kTagProperties)
+        if (tooLongForCommandLine(switchOptions.value(*key)))
+            switchOptions.remove(*key);
     globalSwitches =
-        LamePrefs::makeGlobalSwitches(setup.preferences->settings(), setup.options, !setup.useLibrary);
+        LamePrefs::makeGlobalSwitches(setup.preferences->settings(), switchOptions, !setup.useLibrary);
     fill();
 }
 
@@ -214,6 +238,15 @@ bool EncoderRun::beginTask(quint32 index)
     // the encoder scales them back. An input that could not be read through goes as it is.
     if (const double peak = peaks.value(index, -1.0); peak >= 0 && std::isfinite(peak))
         command.insert(kInputScaleKey, QString::number(peak, 'g', 9));
+    QVariantMap lateTags;
+    if (!setup.useLibrary)
+        for (const auto &[key, property] : kTagProperties) {
+            const QVariant value = task.contains(*key) ? task.value(*key) : setup.options.value(*key);
+            if (tooLongForCommandLine(value)) {
+                lateTags.insert(*key, value);
+                command.remove(*key);
+            }
+        }
     std::unique_ptr<QTemporaryFile> cover;
     if (!setup.useLibrary && !raw) {
         bool lost = false;
@@ -259,7 +292,7 @@ bool EncoderRun::beginTask(quint32 index)
         endOfFile(index, localizedFormat(text("EncoderNotStarted", "the encoder could not be started: %@"),
                                          {process->errorString()}));
     });
-    active.insert(index, {Active::Phase::Prepared, process});
+    active.insert(index, {Active::Phase::Prepared, process, false, lateTags});
     emit encoderPrepared(process, index);
     if (!interacting)
         launchTask(index);
@@ -363,6 +396,8 @@ void EncoderRun::endOfFile(quint32 index, const QString &failure)
             failed = problem;
     if (failed.isEmpty() && !file.terminating)
         failed = encodedLengthProblem(task);
+    if (failed.isEmpty() && !file.terminating && !file.lateTags.isEmpty())
+        writeLateTags(task, file.lateTags);
     if (!failed.isEmpty()) {
         ++failedTasks;
         logCannotEncode(task, failed);
@@ -407,6 +442,30 @@ void EncoderRun::cancelMeasuring()
 {
     for (const Measurer &measurer : std::as_const(measurers))
         *measurer.cancelled = true;
+}
+
+void EncoderRun::writeLateTags(const QVariantMap &task, const QVariantMap &tags)
+{
+    const QString output = task.value(kOutputFileKey).toString();
+    OSErr status = noErr;
+    for (const auto &[key, property] : kTagProperties) {
+        if (status || !tags.contains(*key))
+            continue;
+        // A track number may carry the count of the disc's tracks ("03/12"), as the encoder takes it.
+        const QStringList parts = tags.value(*key).toString().split(u'/');
+        if (property == MusicLibrary::kTrackNumber && parts.size() > 1) {
+            status = MusicLibrary::writeFileProperty(output, property, parts.first());
+            if (!status)
+                status = MusicLibrary::writeFileProperty(output, MusicLibrary::kTrackCount, parts.at(1));
+        } else {
+            status = MusicLibrary::writeFileProperty(output, property, tags.value(*key));
+        }
+    }
+    if (status) {
+        ++tagLosses;
+        log(localizedFormat(text("TagsFailed", "The tags of \"%@\" could not be written: %@."),
+                            {fileName(output), TunesErrorText(status)}));
+    }
 }
 
 void EncoderRun::settle(quint32 index, FileState state)

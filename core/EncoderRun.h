@@ -37,7 +37,8 @@ class QThread;
 //
 // An input of floating-point samples is read through once, away from the window's thread,
 // before its encoder starts: the encoder would otherwise raise it to full scale, and its peak
-// gives the factor that keeps the level it has.
+// gives the factor that keeps the level it has. Tags too long for a command line are written into
+// the MP3 once it is whole.
 class EncoderRun : public QObject
 {
     Q_OBJECT
@@ -101,6 +102,8 @@ class EncoderRun : public QObject
     quint32 libraryFailureCount() const { return libraryFailures; }
     // The files encoded without the cover picture their input has.
     quint32 coverLossCount() const { return coverLosses; }
+    // The files encoded without tags that could be handed to the encoder only after its end.
+    quint32 tagLossCount() const { return tagLosses; }
     // Whether an existing output may be offered for replacing: never one of the run's own inputs.
     bool isReplaceable(const QString &path) const;
     // A text of the run's string table.
@@ -170,6 +173,7 @@ class EncoderRun : public QObject
         Phase phase = Phase::Prepared;
         QProcess *process = nullptr;
         bool terminating = false; // skipped: its end is no failure
+        QVariantMap lateTags{};   // written into the MP3 once the encoder has made it whole
         QThread *measurer = nullptr;
     };
     // A thread finding an input's peak, and what tells it to give up.
@@ -184,6 +188,7 @@ class EncoderRun : public QObject
     QString inputProblem(const QVariantMap &task, AudioFileInfo *inspected) const;
     void measureLevel(quint32 index, const QString &input);
     void cancelMeasuring();
+    void writeLateTags(const QVariantMap &task, const QVariantMap &tags);
     QString encodedLengthProblem(const QVariantMap &task) const;
     QString encoderFailure(int exitCode, QProcess::ExitStatus status) const;
     void logCannotEncode(const QVariantMap &task, const QString &reason);
@@ -224,6 +229,7 @@ class EncoderRun : public QObject
     quint32 failedTasks = 0;
     quint32 libraryFailures = 0;
     quint32 coverLosses = 0;
+    quint32 tagLosses = 0;
     quint32 filesAdded = 0;
     QMap<quint32, double> peaks; // of the inputs read through, by record
     QList<Measurer> measurers;

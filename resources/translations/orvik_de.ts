@@ -364,6 +364,11 @@ Cannot add &quot;%@&quot;: %@.
         <extracomment>Status</extracomment>
         <translation>Status</translation>
     </message>
+    <message>
+        <source>CompletionTagLosses</source>
+        <extracomment>%u files were encoded without some of their tags. The command log shows why.</extracomment>
+        <translation>%u Dateien wurden ohne einen Teil ihrer Tags kodiert. Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
 </context>
 <context>
     <name>BatchWindow</name>
@@ -1780,6 +1785,11 @@ Cannot add &quot;%@&quot;: %@.
         <source>InputNotKind</source>
         <extracomment>it is not a %@ file</extracomment>
         <translation>die Datei ist keine %@-Datei</translation>
+    </message>
+    <message>
+        <source>CompletionTagLosses</source>
+        <extracomment>%u tracks were ripped without some of their tags. The command log shows why.</extracomment>
+        <translation>%u Titel wurden ohne einen Teil ihrer Tags gerippt. Das Befehlsprotokoll zeigt, warum.</translation>
     </message>
 </context>
 <context>
