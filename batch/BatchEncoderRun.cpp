@@ -227,6 +227,12 @@ void BatchEncoder::displayCompletion()
                                              "%u files were encoded without their cover picture. The "
                                              "command log shows why."),
                                    {run->coverLossCount()});
+    if (run->tagLossCount() > 0)
+        message += QStringLiteral("\n\n") +
+                   localizedFormat(batchText("CompletionTagLosses",
+                                             "%u files were encoded without some of their tags. The "
+                                             "command log shows why."),
+                                   {run->tagLossCount()});
     const QString title = batchText("CompletionTitle", "Encoding Complete");
     // The sheet waits on a window the user may not be looking at.
     if (DesktopNotification::applicationInBackground())

@@ -33,6 +33,10 @@ class QPushButton;
 // instead: how many files are done, running and left, a bar and a time left for the whole run, and
 // a line per running file with its name, its own bar and its own Skip button. That sheet is
 // redrawn four times a second from what the encoders said meanwhile, however many there are.
+//
+// A question asked on the document window (an alert or a panel) stays on top and answerable: the
+// sheet never goes up over one. Asked to show while a question is up, it waits until the question
+// has gone and then shows, unless it was taken down meanwhile.
 class LameProgress : public QObject
 {
     Q_OBJECT
@@ -121,6 +125,8 @@ class LameProgress : public QObject
     QString runTimeLeft();
     void beginSheet(QWidget *window);
     void endSheet();
+    void stopWaiting();
+    void showAfterQuestion();
     void apply(const EncoderOutputParser::Update &update);
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -130,6 +136,9 @@ class LameProgress : public QObject
     QList<QMetaObject::Connection> toolConnections;
     EncoderOutputParser toolOutput;
     QPointer<QDialog> progressSheet_;
+    // The question the sheet waits for before it shows; null when it waits for none.
+    QPointer<QWidget> awaitedQuestion;
+    QMetaObject::Connection awaitedGone;
     QPointer<QLabel> taskField;
     QPointer<QLabel> positionField;
     QPointer<QLabel> encoderVersionField;

@@ -511,6 +511,12 @@ void Ripper::displayCompletion()
                                            "The music library could not take %u tracks whole (playlist "
                                            "entry or tags). The command log shows why."),
                                    {run->libraryFailureCount()});
+    if (run->tagLossCount() > 0)
+        message += QStringLiteral("\n\n") +
+                   localizedFormat(ripText("CompletionTagLosses",
+                                           "%u tracks were ripped without some of their tags. The command "
+                                           "log shows why."),
+                                   {run->tagLossCount()});
     sheet = Sheets::beginInformationalAlertSheet(ripWindow, ripText("CompletionTitle", "Rip Complete"),
                                                  ButtonTitles::confirm(), message,
                                                  [this](int) { completionEnded(); });

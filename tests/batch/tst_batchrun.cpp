@@ -180,6 +180,32 @@ class tst_BatchRun : public QObject
         QVERIFY(Fixture::contents(output("two.mp3")) != "existing");
     }
 
+    // Two files at once, the third's output exists: its question comes when the first ends, and
+    // the fourth starts under it when the second ends. The question stays on top and takes the
+    // keys; the sheet comes back once it is answered.
+    void conflictStaysAboveTheSheet()
+    {
+        QVERIFY(Fixture::writeFile(output("c.mp3"), "existing"));
+        LamePrefs::preferences().setInteger(2, PrefKey::EncodersAtOnce);
+        BatchEncoder *batch =
+            fixture->batchWith({fixture->fakeInput("a.wav", 0.2), fixture->fakeInput("b.wav", 1.0),
+                                fixture->fakeInput("c.wav", 0.1), fixture->fakeInput("d.wav", 3.0)});
+        Fixture::encode(batch);
+        LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
+        LameProgress *progress = batch->progressController();
+        QMessageBox *conflict = TestSheets::waitForAlert();
+        QVERIFY(conflict);
+        QTRY_COMPARE_WITH_TIMEOUT(progress->runningFileNames(), QStringList{"d.wav"}, 15000);
+        QCOMPARE(QApplication::activeModalWidget(), conflict);
+        QVERIFY(!progress->progressSheet()->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(conflict));
+        press(Qt::Key_S, Qt::AltModifier); // Skip
+        QTRY_VERIFY(progress->progressSheet()->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), progress->progressSheet());
+        finish(batch, output("a.mp3"), "3 files encoded into ~/Music. 1 skipped.");
+        QCOMPARE(Fixture::contents(output("c.mp3")), QByteArray("existing"));
+    }
+
     void conflictAnswers_data()
     {
         QTest::addColumn<bool>("ownInput"); // the existing file is the batch's own input

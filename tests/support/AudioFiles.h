@@ -13,6 +13,14 @@ bool makeSine(const QString &path, double seconds, bool raw = false, int hertz =
 // The RMS amplitude (0 to 1) of what lies above `hertz` in a WAV file, or in an MP3 as
 // `lame --decode` gets it back; negative when it cannot be measured.
 double amplitudeAbove(const QString &audio, int hertz);
+// The largest sample magnitude and the RMS amplitude (0 to 1) of an audio file sox reads, or of
+// an MP3 as `lame --decode` gets it back; negative when they cannot be measured.
+struct Levels
+{
+    double peak = -1.0;
+    double rms = -1.0;
+};
+Levels levels(const QString &audio);
 // The length in seconds of the audio that `lame --decode` gets back from the MP3 at `mp3`, or
 // a negative number when it cannot be decoded.
 double decodedSeconds(const QString &mp3);
