@@ -24,19 +24,32 @@ bool endsWith(const std::string &text, const char *suffix)
     return text.size() >= length && strcasecmp(text.c_str() + text.size() - length, suffix) == 0;
 }
 
-// The length of the UTF-8 sequence starting at `i`, or 0 when the bytes there are not one.
+// The length of the well-formed UTF-8 sequence starting at `i`, or 0 when the bytes there are not
+// one. Overlong forms, surrogates and code points past U+10FFFF are not UTF-8: a name holding them
+// is one that Qt and other readers of file names drop or mangle.
 std::size_t utf8Sequence(const std::string &text, std::size_t i)
 {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
-    std::size_t length = lead < 0x80           ? 1
-                         : (lead >> 5) == 0x6  ? 2
-                         : (lead >> 4) == 0xe  ? 3
-                         : (lead >> 3) == 0x1e ? 4
-                                               : 0;
-    if (length == 0 || i + length > text.size() || (length == 2 && lead < 0xc2))
+    if (lead < 0x80)
+        return 1;
+    // The lead byte gives the length and the range the second byte must lie in.
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xbf;
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        low = lead == 0xe0 ? 0xa0 : low;   // below: overlong
+        high = lead == 0xed ? 0x9f : high; // above: surrogates
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        low = lead == 0xf0 ? 0x90 : low;   // below: overlong
+        high = lead == 0xf4 ? 0x8f : high; // above: past U+10FFFF
+    }
+    if (length == 0 || i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high)
         return 0;
-    for (std::size_t k = 1; k < length; ++k)
+    for (std::size_t k = 2; k < length; ++k)
         if ((byte(i + k) & 0xc0) != 0x80)
             return 0;
     return length;
