@@ -120,21 +120,16 @@ std::string safeName(const std::string &title, std::size_t maxBytes)
         // C0 controls, DEL and the C1 controls (U+0080..U+009F, encoded C2 80..C2 9F).
         const bool control =
             c < 0x20 || c == 0x7f || (c == 0xc2 && static_cast<unsigned char>(utf8[i + 1]) < 0xa0);
-        if (c == '/')
-            name += '-';
-        else if (control)
-            name += ' ';
-        else if (name.size() + length <= maxBytes)
-            name.append(utf8, i, length);
-        else
+        const std::string piece = c == '/' ? "-" : control ? " " : utf8.substr(i, length);
+        if (name.size() + piece.size() > maxBytes)
             break;
+        name += piece;
         i += length;
     }
     const std::size_t first = name.find_first_not_of(' ');
     if (first == std::string::npos)
         return std::string();
-    name = name.substr(first, name.find_last_not_of(' ') - first + 1);
-    return name.size() <= maxBytes ? name : std::string();
+    return name.substr(first, name.find_last_not_of(' ') - first + 1);
 }
 
 std::unique_ptr<Disc> Disc::open(const std::string &source, std::string &error)

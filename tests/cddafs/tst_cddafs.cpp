@@ -162,6 +162,8 @@ class tst_Cddafs : public QObject
             "1 C\u00e0 \u00afD.aiff", "C\u00e0 \u00afD");
         const QString long2 = QString(200, QChar(0xe9)); // 400 bytes of UTF-8
         row("too long", long2.toUtf8(), "1 " + long2.left(124) + ".aiff", long2.left(127));
+        const QString x248(248, 'x');
+        row("slash at the limit", x248.toLatin1() + '/', "1 " + x248 + ".aiff", x248 + '-');
     }
     void namesAreSafe()
     {
