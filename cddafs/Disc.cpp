@@ -1,5 +1,6 @@
 #include "cddafs/Disc.h"
 
+#include <algorithm>
 #include <cdio/cdio.h>
 #include <cdio/cdtext.h>
 #include <cdio/logging.h>
@@ -107,6 +108,24 @@ std::string text(cdtext_t *cdtext, cdtext_field_t field, track_t track)
 {
     const char *value = cdtext ? cdtext_get_const(cdtext, field, track) : nullptr;
     return value ? undoDoubleEncoding(toUtf8(value)) : std::string();
+}
+
+// UTF-8 text with what XML 1.0 does not allow (C0 controls but tab, line feed and carriage return;
+// U+FFFE, U+FFFF) made a blank: libplist writes strings as they are, and other readers refuse the
+// whole file for one such character.
+std::string xmlText(const std::string &utf8)
+{
+    std::string result;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t sequence = utf8Sequence(utf8, i), length = std::max<std::size_t>(sequence, 1);
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const bool allowed = sequence > 0 && (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') &&
+                             utf8.compare(i, length, "\xef\xbf\xbe") != 0 &&
+                             utf8.compare(i, length, "\xef\xbf\xbf") != 0;
+        result += allowed ? utf8.substr(i, length) : std::string(" ");
+        i += length;
+    }
+    return result;
 }
 } // namespace
 
@@ -308,9 +327,9 @@ std::string Disc::tableOfContents() const
         plist_dict_set_item(entry, "Block Count", plist_new_uint(track.length));
         plist_dict_set_item(entry, "Session Number", plist_new_uint(1));
         if (!track.title.empty())
-            plist_dict_set_item(entry, "Title", plist_new_string(track.title.c_str()));
+            plist_dict_set_item(entry, "Title", plist_new_string(xmlText(track.title).c_str()));
         if (!track.performer.empty())
-            plist_dict_set_item(entry, "Performer", plist_new_string(track.performer.c_str()));
+            plist_dict_set_item(entry, "Performer", plist_new_string(xmlText(track.performer).c_str()));
         plist_array_append_item(array, entry);
     }
     plist_dict_set_item(session, "Session Number", plist_new_uint(1));
@@ -321,9 +340,9 @@ std::string Disc::tableOfContents() const
     plist_array_append_item(sessions, session);
     plist_dict_set_item(root, "Sessions", sessions);
     if (!album.empty())
-        plist_dict_set_item(root, "Title", plist_new_string(album.c_str()));
+        plist_dict_set_item(root, "Title", plist_new_string(xmlText(album).c_str()));
     if (!albumPerformer.empty())
-        plist_dict_set_item(root, "Performer", plist_new_string(albumPerformer.c_str()));
+        plist_dict_set_item(root, "Performer", plist_new_string(xmlText(albumPerformer).c_str()));
     char *xml = nullptr;
     uint32_t length = 0;
     plist_to_xml(root, &xml, &length);

@@ -175,6 +175,14 @@ class tst_Cddafs : public QObject
         const QString point = CueDisc::mount(cue, dir.filePath("discs"));
         QCOMPARE(point, dir.filePath("discs/" + volumeName));
         QCOMPARE(QDir(point).entryList(QDir::Files), QStringList(trackName));
+        // The table of contents is well-formed XML to any reader, and keeps both titles.
+        QXmlStreamReader toc(readWholeFile(point + "/.TOC.plist"));
+        int titles = 0;
+        while (!toc.atEnd())
+            if (toc.readNext() == QXmlStreamReader::StartElement && toc.name() == QLatin1String("key"))
+                titles += toc.readElementText() == "Title";
+        QVERIFY2(!toc.hasError(), qPrintable(toc.errorString()));
+        QCOMPARE(titles, 2);
         // The same disc again gets the next free name, still within 255 bytes.
         const QString again = CueDisc::mount(cue, dir.filePath("discs"));
         while (volumeName.toUtf8().size() > 253)
