@@ -5,10 +5,16 @@
 #include <cdio/cdtext.h>
 #include <cdio/logging.h>
 #include <cdio/paranoia/cdda.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
 #include <plist/plist.h>
 #include <set>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 // A disc with a second session (an Enhanced CD) has the first session's lead-out and the
@@ -127,6 +133,165 @@ std::string xmlText(const std::string &utf8)
     }
     return result;
 }
+
+// A cue sheet made ready for libcdio, which takes a sheet's data from the file named like the
+// sheet with ".bin" (and only for a sheet whose name ends in "cue" or "CUE"), whatever its FILE
+// line says, and looks for a CDTEXTFILE beside the sheet. The files the sheet names are found here
+// from the sheet's folder, and libcdio reads a copy of the sheet in a private folder beside links
+// to them. libcdio has the data file open once it has read the sheet; the folder goes with this.
+struct StagedCue
+{
+    std::string folder;
+    std::string sheet; // the copy libcdio is given
+    std::string data;  // the data file the sheet names, as found
+    std::vector<std::string> made;
+
+    StagedCue() = default;
+    StagedCue(const StagedCue &) = delete;
+    StagedCue &operator=(const StagedCue &) = delete;
+    ~StagedCue()
+    {
+        for (const std::string &path : made)
+            unlink(path.c_str());
+        if (!folder.empty())
+            rmdir(folder.c_str());
+    }
+};
+
+// A file a cue sheet names, from the sheet's folder: the path it has, or empty when there is no
+// such file. A sheet written where case does not matter may name "x.bin" for "x.BIN": a file whose
+// name differs only in the case of its extension is taken too.
+std::string locate(const std::string &sheetFolder, const std::string &name)
+{
+    std::string path = name[0] == '/' ? name : sheetFolder + name;
+    const std::size_t slash = path.rfind('/'), dot = path.rfind('.');
+    struct stat info
+    {
+    };
+    if (stat(path.c_str(), &info) != 0 && dot != std::string::npos && dot > slash) {
+        const std::string folder = path.substr(0, slash + 1);
+        const std::string stem = path.substr(slash + 1, dot - slash); // with the dot
+        const std::string extension = path.substr(dot + 1);
+        DIR *dir = opendir(folder.c_str());
+        for (dirent *entry = nullptr; dir && (entry = readdir(dir));) {
+            const std::string candidate = entry->d_name;
+            if (candidate.size() == stem.size() + extension.size() &&
+                candidate.compare(0, stem.size(), stem) == 0 &&
+                strcasecmp(candidate.c_str() + stem.size(), extension.c_str()) == 0) {
+                path = folder + candidate;
+                break;
+            }
+        }
+        if (dir)
+            closedir(dir);
+    }
+    char *real =
+        stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? realpath(path.c_str(), nullptr) : nullptr;
+    const std::string found = real ? real : "";
+    std::free(real);
+    return found;
+}
+
+// Reads the sheet at `source` and stages it; false with `error` set to one sentence when the sheet
+// names no data file or several, or a file that is missing or not raw CD audio.
+bool stageCue(const std::string &source, StagedCue &staged, std::string &error)
+{
+    std::ifstream in(source, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    if (!in.is_open() || in.bad()) {
+        error = "the cue sheet cannot be read";
+        return false;
+    }
+    if (!lines.empty() && lines[0].compare(0, 3, "\xef\xbb\xbf") == 0)
+        lines[0].erase(0, 3); // a byte-order mark, which libcdio would take for a keyword
+    // FILE "name" TYPE, CDTEXTFILE "name": a name in quotes, or up to the next blank.
+    struct Named
+    {
+        std::size_t line;
+        std::string keyword, name, type;
+    };
+    std::vector<Named> named;
+    int files = 0;
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        std::string &line = lines[n];
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos)
+            continue;
+        const std::size_t end = std::min(line.find_first_of(" \t", start), line.size());
+        const std::string keyword = line.substr(start, end - start);
+        if (keyword != "FILE" && keyword != "CDTEXTFILE")
+            continue;
+        std::size_t from = std::min(line.find_first_not_of(" \t", end), line.size());
+        const bool quoted = from < line.size() && line[from] == '"';
+        from += quoted;
+        const std::size_t to = std::min(line.find_first_of(quoted ? "\"" : " \t", from), line.size());
+        const std::string rest = line.substr(std::min(to + quoted, line.size()));
+        const std::size_t type = rest.find_first_not_of(" \t");
+        named.push_back(
+            {n, keyword, line.substr(from, to - from),
+             type == std::string::npos ? "" : rest.substr(type, rest.find_first_of(" \t", type) - type)});
+        files += keyword == "FILE";
+    }
+    if (files != 1) {
+        error =
+            files == 0 ? "the cue sheet names no data file" : "the cue sheet names more than one data file";
+        return false;
+    }
+
+    const std::size_t slash = source.rfind('/');
+    const std::string sheetFolder = slash == std::string::npos ? "./" : source.substr(0, slash + 1);
+    std::vector<std::string> targets;
+    for (const Named &entry : named) {
+        const bool data = entry.keyword == "FILE";
+        const std::string path = entry.name.empty() ? std::string() : locate(sheetFolder, entry.name);
+        if (path.empty()) {
+            error = std::string(data ? "the image's data file " : "the cue sheet's CD-TEXT file ") +
+                    entry.name + " is missing";
+            return false;
+        }
+        if (data && !entry.type.empty() && strcasecmp(entry.type.c_str(), "BINARY") != 0) {
+            error = "the image's data file " + entry.name + " is not raw CD audio";
+            return false;
+        }
+        if (data)
+            staged.data = path;
+        targets.push_back(path);
+    }
+
+    const char *temporary = std::getenv("TMPDIR");
+    std::string folder = std::string(temporary && *temporary ? temporary : "/tmp") + "/orvik-cddafs-XXXXXX";
+    if (!mkdtemp(folder.data())) {
+        error = std::string("the cue sheet cannot be read: ") + std::strerror(errno);
+        return false;
+    }
+    staged.folder = folder;
+    std::string copy;
+    for (std::size_t n = 0, k = 0; n < lines.size(); ++n) {
+        if (k < named.size() && named[k].line == n) {
+            const std::string link =
+                folder + (named[k].keyword == "FILE" ? "/disc.bin" : "/text" + std::to_string(k) + ".cdt");
+            if (symlink(targets[k].c_str(), link.c_str()) == 0)
+                staged.made.push_back(link);
+            copy += named[k].keyword + " \"" + link.substr(folder.size() + 1) + "\"" +
+                    (named[k].type.empty() ? "" : " " + named[k].type) + "\n";
+            ++k;
+        } else {
+            copy += lines[n] + "\n";
+        }
+    }
+    staged.sheet = folder + "/disc.cue";
+    std::ofstream out(staged.sheet, std::ios::binary);
+    staged.made.push_back(staged.sheet);
+    if (!(out << copy) || !out.flush() || staged.made.size() != named.size() + 1) {
+        error = std::string("the cue sheet cannot be read: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
 } // namespace
 
 std::string safeName(const std::string &title, std::size_t maxBytes)
@@ -162,6 +327,7 @@ std::unique_ptr<Disc> Disc::open(const std::string &source, std::string &error)
         return nullptr;
     }
     std::unique_ptr<Disc> disc(new Disc);
+    StagedCue staged;
     if (S_ISBLK(info.st_mode)) {
         disc->cdio = cdio_open(source.c_str(), DRIVER_DEVICE);
         if (!disc->cdio) {
@@ -171,21 +337,15 @@ std::unique_ptr<Disc> Disc::open(const std::string &source, std::string &error)
     } else if (S_ISREG(info.st_mode)) {
         disc->image = true;
         if (endsWith(source, ".cue")) {
-            // libcdio takes the data from the file named like the cue sheet, whatever its FILE
-            // line says.
-            const std::string data = source.substr(0, source.size() - 4) + ".bin";
-            struct stat dataInfo
-            {
-            };
-            if (stat(data.c_str(), &dataInfo) != 0) {
-                error = "the image's data file " + data.substr(data.rfind('/') + 1) + " is missing";
+            if (!stageCue(source, staged, error))
                 return nullptr;
-            }
-            disc->dataFile = data;
-        } else if (endsWith(source, ".bin")) {
-            disc->dataFile = source;
+            disc->dataFile = staged.data;
+            disc->cdio = cdio_open(staged.sheet.c_str(), DRIVER_BINCUE);
+        } else {
+            if (endsWith(source, ".bin"))
+                disc->dataFile = source;
+            disc->cdio = cdio_open(source.c_str(), DRIVER_UNKNOWN);
         }
-        disc->cdio = cdio_open(source.c_str(), DRIVER_UNKNOWN);
         if (!disc->cdio) {
             error = "not a disc image that can be read";
             return nullptr;

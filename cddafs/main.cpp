@@ -18,6 +18,10 @@
 //   N Title.aiff  one AIFF file per audio track (16-bit stereo 44.1 kHz, big-endian): N is the
 //                 track number, Title its CD-TEXT title or "Audio Track".
 //
+// A cue sheet's sound is the file its one FILE line names (raw BINARY data), found from the
+// sheet's folder; every name is well-formed UTF-8 of at most 255 bytes, and the property list
+// holds only characters XML allows.
+//
 // Reads that meet a sector that could not be read after paranoia's retries fail with EIO; no
 // silence stands in for the disc. How many sectors of a track failed since the mount (read on
 // request or ahead of it) is the extended attribute "user.orvik.unreadable-sectors" of its AIFF

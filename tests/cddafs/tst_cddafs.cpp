@@ -234,6 +234,60 @@ class tst_Cddafs : public QObject
         QVERIFY2(error.count('\n') == 1 && error.endsWith(": " + message + '\n'), qPrintable(error));
         QVERIFY(!mounted(point));
     }
+
+    void cueSheetNamesTheData_data()
+    {
+        // The sheet's name, its FILE line(s), and the name its data file is written under. A decoy with
+        // other sound stands under the sheet's name with ".bin", unless that names the data file.
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<QByteArray>("fileLine");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QString>("message"); // empty: mounted with the named file's sound
+        const auto row = [](const char *name, const char *sheet, const QByteArray &line, const char *data,
+                            const char *message = "") {
+            QTest::newRow(name) << QString(sheet) << line << QString(data) << QString(message);
+        };
+        row("another name", "Album.cue", "FILE \"Album (Disc 1).bin\" BINARY", "Album (Disc 1).bin");
+        row("in a folder, with CD-TEXT", "Album.cue",
+            "CDTEXTFILE \"text.cdt\"\nFILE \"data/Album.bin\" BINARY", "data/Album.bin");
+        row("upper case, unquoted", "UP.CUE", "FILE UP.BIN BINARY\r", "UP.BIN");
+        row("extension in another case", "Mixed.Cue", "FILE \"Mixed.bin\" BINARY", "Mixed.BIN");
+        row("missing", "Album.cue", "FILE \"Gone.bin\" BINARY", "Other.bin",
+            "the image's data file Gone.bin is missing");
+        row("two files", "Album.cue", "FILE \"Album.bin\" BINARY\nFILE \"Album.bin\" BINARY", "Album.bin",
+            "the cue sheet names more than one data file");
+        row("none", "Album.cue", "", "Album.bin", "the cue sheet names no data file");
+        row("not raw", "Album.cue", "FILE \"Album.wav\" WAVE", "Album.wav",
+            "the image's data file Album.wav is not raw CD audio");
+    }
+    void cueSheetNamesTheData()
+    {
+        QFETCH(QString, sheet);
+        QFETCH(QByteArray, fileLine);
+        QFETCH(QString, data);
+        QFETCH(QString, message);
+        const QTemporaryDir folder(dir.filePath("sheet-XXXXXX"));
+        QDir here(folder.path());
+        QList<CueDisc::Track> tracks = {{"A", 2, false, QByteArray(2 * 2352, 'a')}};
+        QByteArray cue = readWholeFile(CueDisc::write(folder.path(), "written", "Album", tracks));
+        cue.replace("FILE \"written.bin\" BINARY", fileLine);
+        const QString decoy = here.filePath(sheet.chopped(4) + ".bin");
+        const auto put = [](const QString &path, const QByteArray &bytes) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(here.mkpath("data") && here.rename("written.bin", data) && put(here.filePath(sheet), cue) &&
+                put(here.filePath("text.cdt"), QByteArray(18, '\0')));
+        QVERIFY(!decoy.compare(here.filePath(data), Qt::CaseInsensitive) ||
+                put(decoy, QByteArray(2 * 2352, 'z')));
+        QString errors;
+        const QString point = CueDisc::mount(here.filePath(sheet), dir.filePath("sheets"), &errors);
+        QCOMPARE(errors, message.isEmpty() ? QString()
+                                           : "orvik-cddafs: " + here.filePath(sheet) + ": " + message + '\n');
+        QCOMPARE(readWholeFile(point + "/1 A.aiff").mid(54),
+                 message.isEmpty() ? tracks[0].samples : QByteArray());
+        QVERIFY(point.isEmpty() || (CueDisc::unmount(point) && QDir().rmdir(point)));
+    }
 };
 
 QTEST_MAIN(tst_Cddafs)
