@@ -33,6 +33,7 @@
 #include "cddafs/Disc.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -332,7 +333,13 @@ int main(int argc, char *argv[])
         return o;
     }();
     fuse *session = fuse_new(&arguments, &operations, sizeof operations, data.get());
-    if (!session || fuse_mount(session, mountPoint.c_str()) != 0) {
+    fuse_opt_free_args(&arguments); // the session keeps copies of what it parsed
+    // The handlers are in place before the volume appears: being asked to end as soon as it is
+    // there is a normal end too. A forked daemon keeps them.
+    const bool handlers = session && fuse_set_signal_handlers(fuse_get_session(session)) == 0;
+    if (!handlers || fuse_mount(session, mountPoint.c_str()) != 0) {
+        if (handlers)
+            fuse_remove_signal_handlers(fuse_get_session(session));
         if (session)
             fuse_destroy(session);
         if (!nameIn.empty())
@@ -343,14 +350,13 @@ int main(int argc, char *argv[])
         std::printf("%s\n", mountPoint.c_str());
         std::fflush(stdout);
     }
-    if (fuse_daemonize(foreground) != 0 || fuse_set_signal_handlers(fuse_get_session(session)) != 0) {
-        fuse_unmount(session);
-        fuse_destroy(session);
-        return fail(mountPoint, "the file system cannot be served");
-    }
-    const int status = fuse_loop_mt(session, 0);
+    const int status = fuse_daemonize(foreground) == 0 ? fuse_loop_mt(session, 0) : -1;
     fuse_remove_signal_handlers(fuse_get_session(session));
     fuse_unmount(session);
     fuse_destroy(session);
-    return status == 0 ? 0 : 1;
+    if (status < 0)
+        return fail(mountPoint, "the file system cannot be served");
+    // The loop answers the signal that ended it: SIGTERM (and SIGINT, SIGHUP from a terminal) is
+    // how the volume is asked to go away.
+    return status == 0 || status == SIGTERM || status == SIGINT || status == SIGHUP ? 0 : 1;
 }

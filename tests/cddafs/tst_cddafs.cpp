@@ -132,13 +132,19 @@ class tst_Cddafs : public QObject
         QCOMPARE(unreadable(cut), QByteArray("31"));
         QCOMPARE(readDirect(again + "/1 Intro.aiff", 54, 100), read[0].mid(54, 100));
         QVERIFY(CueDisc::unmount(again));
-        // A mount run in the foreground ends with its process.
-        const QTemporaryDir killed(dir.filePath("killed-XXXXXX"));
-        QProcess process;
-        process.start(program, {"-f", CueDisc::write(dir.path(), "killed", "Killed", tracks), killed.path()});
-        QTRY_VERIFY(mounted(killed.path()));
-        process.kill(), process.waitForFinished();
-        QTRY_VERIFY(!mounted(killed.path()));
+        // A mount run in the foreground ends with its process: killed, or asked to end (a normal end).
+        for (const bool kill : {true, false}) {
+            const QTemporaryDir folder(dir.filePath("foreground-XXXXXX"));
+            QProcess process;
+            process.start(program,
+                          {"-f", CueDisc::write(dir.path(), "killed", "Killed", tracks), folder.path()});
+            QTRY_VERIFY(mounted(folder.path()));
+            kill ? process.kill() : process.terminate();
+            QVERIFY(process.waitForFinished(10000));
+            QVERIFY2(kill || (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0),
+                     process.readAllStandardError().constData());
+            QTRY_VERIFY(!mounted(folder.path()));
+        }
     }
 
     void namesAreSafe_data()
