@@ -23,10 +23,14 @@
 // holds only characters XML allows.
 //
 // Reads that meet a sector that could not be read after paranoia's retries fail with EIO; no
-// silence stands in for the disc. How many sectors of a track failed since the mount (read on
-// request or ahead of it) is the extended attribute "user.orvik.unreadable-sectors" of its AIFF
-// file, a decimal number: a rip reads it after the encoder has ended, and anything but "0" means
-// the track was not read cleanly (the encoder may have taken the EIO for the end of its input).
+// silence stands in for the disc. How many sectors of a track failed since its AIFF file was last
+// opened (read on request or ahead of it) is the extended attribute
+// "user.orvik.unreadable-sectors" of that file, a decimal number: a rip reads it after the encoder
+// has ended, and anything but "0" means the track was not read cleanly (the encoder may have taken
+// the EIO for the end of its input). Each open starts a new read of the track, which tries the
+// failed sectors again, so a second rip of a scratched disc is a second try. An open, not a read of
+// the first byte, marks the start: the kernel keeps what it read of the file between opens, and a
+// second read from the start may reach the file system only where the first one failed.
 #define FUSE_USE_VERSION 31
 
 #include "cddafs/AudioReader.h"
@@ -151,6 +155,8 @@ int openOp(const char *path, fuse_file_info *info)
     // The disc never changes under a mount: what the kernel cached stays true.
     info->keep_cache = 1;
     info->fh = uint64_t(file - volume()->files.data());
+    if (file->audio)
+        volume()->reader->restart(file->track);
     return 0;
 }
 
