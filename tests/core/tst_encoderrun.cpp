@@ -29,9 +29,10 @@ class tst_EncoderRun : public QObject
 
     void transitions_data()
     {
-        QTest::addColumn<QStringList>("files"); // name:seconds[:exit status]; a name alone is missing
-        QTest::addColumn<QString>("question");  // asked while the first file runs, answered at once
-        QTest::addColumn<bool>("raw");          // headerless input: its launcher cannot start
+        // name:seconds[:exit status[:seconds it takes to end when told to]]; a name alone is missing
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("question"); // asked while the first file runs, answered at once
+        QTest::addColumn<bool>("raw");         // headerless input: its launcher cannot start
         QTest::addColumn<QStringList>("written");
         QTest::addColumn<quint32>("failed");
         QTest::addColumn<bool>("stopped"); // else completed
@@ -45,6 +46,10 @@ class tst_EncoderRun : public QObject
             << "Cannot encode \"a.wav\": the encoder could not be started";
         QTest::newRow("stop confirmed: partial removed")
             << longTwo << "stop confirmed" << false << QStringList{} << 0u << true << "";
+        // Until it has ended, an encoder may still write its output, even create it anew.
+        QTest::newRow("stop confirmed: partial removed once the encoder has ended")
+            << QStringList{"a:5:0:0.5", "b:0.1"} << "stop confirmed" << false << QStringList{} << 0u << true
+            << "";
         QTest::newRow("skip cancelled") << two << "skip cancelled" << false << both << 0u << false << "";
         QTest::newRow("skip confirmed: partial removed, the next goes on")
             << longTwo << "skip confirmed" << false << QStringList{"b"} << 0u << false << "";
@@ -77,7 +82,8 @@ class tst_EncoderRun : public QObject
             const QStringList parts = file.split(':');
             const QString input = inputs.filePath(parts[0] + ".wav");
             if (parts.size() > 1)
-                AudioFiles::writeFakeInput(input, parts[1].toDouble(), parts.value(2).toInt());
+                AudioFiles::writeFakeInput(input, parts[1].toDouble(), parts.value(2).toInt(),
+                                           parts.value(3).toDouble());
             tasks.append({{kInputFileKey, input}, {kOutputFileKey, music.filePath(parts[0] + ".mp3")}});
         }
         EncoderRun run;

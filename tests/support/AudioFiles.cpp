@@ -73,9 +73,13 @@ double amplitudeAbove(const QString &audio, int hertz)
     const QRegularExpressionMatch match = rms.match(statistics);
     return status == 0 && match.hasMatch() ? match.captured(1).toDouble() : -1.0;
 }
-QString writeFakeInput(const QString &path, double seconds, int exitStatus)
+QString writeFakeInput(const QString &path, double seconds, int exitStatus, double ending)
 {
-    const QByteArray text = QStringLiteral("\nseconds=%1\nexit=%2\n").arg(seconds).arg(exitStatus).toUtf8();
+    const QByteArray text = QStringLiteral("\nseconds=%1\nexit=%2\nending=%3\n")
+                                .arg(seconds)
+                                .arg(exitStatus)
+                                .arg(ending)
+                                .toUtf8();
     SF_INFO format{0, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0, 0};
     if (SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format)) {
         sf_write_raw(file, text.constData(), text.size());
