@@ -78,14 +78,16 @@ int main(int argc, char *argv[])
     std::fprintf(stderr, "Encoding %s to %s\n", qPrintable(input), qPrintable(output));
     const int steps = 20;
     const int total = 1000;
+    // Each step's frame is written before its wait, so that the output has begun as soon as the
+    // stand-in runs.
     for (int step = 1; step <= steps; ++step) {
-        QThread::usleep(static_cast<unsigned long>(seconds * 1e6 / steps));
         mp3.write(frameBytes, kFrameSize);
         mp3.flush();
         const int done = total * step / steps;
         std::fprintf(stderr, "\r%6d/%-6d(%3d%%)|    0:00/    0:01|    0:00/    0:01|   0.0x|    0:01 ", done,
                      total, 100 * done / total);
         std::fflush(stderr);
+        QThread::usleep(static_cast<unsigned long>(seconds * 1e6 / steps));
     }
     std::fprintf(stderr, "\n");
     return status;
