@@ -3,6 +3,7 @@
 #include "batch/BatchEncoder.h"
 #include "platform/LocalizedStrings.h"
 #include "support/widgets/BatchFixture.h"
+#include "support/widgets/TestSheets.h"
 
 #include <QDBusConnection>
 #include <QTextBrowser>
@@ -22,8 +23,9 @@ class tst_LameMaster : public QObject
         LameMaster master;
         BatchEncoder *a = BatchEncoder::initWithPreferences(master.preferences());
         BatchEncoder *b = BatchEncoder::initWithPreferences(master.preferences());
-        // A window that becomes active makes itself the gopher; start from a known order.
-        QCoreApplication::processEvents();
+        // A window that becomes active makes itself the gopher; start from a known order, once the
+        // last window shown has become active.
+        QVERIFY(TestSheets::waitForKeyboard(b->window()));
         for (BatchEncoder *batch : {a, b, a, b})
             master.unregisterBureaucrat(batch);
         for (BatchEncoder *batch : {a, b, a})

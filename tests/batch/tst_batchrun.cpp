@@ -27,6 +27,10 @@
 namespace {
 using Fixture = BatchFixture;
 
+// How long a file runs that a test stops, skips or interrupts: longer than any test takes, also on
+// a loaded machine, so that it is still running whenever the test acts on it.
+constexpr double kLong = 60.0;
+
 // A key as the keyboard gives it: to whatever has the focus.
 void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
@@ -121,7 +125,7 @@ class tst_BatchRun : public QObject
 
     void partialFileThatCannotBeRemovedIsSaid()
     {
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 5.0)});
+        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", kLong)});
         Fixture::encode(batch);
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("long.mp3")).size() > 0; }));
         Fixture::interrupt(batch->progressController(), Fixture::Skip);
@@ -143,7 +147,7 @@ class tst_BatchRun : public QObject
         // added leaves no empty playlist behind.
         LamePrefs::preferences().setBool(true, PrefKey::ITunesIntegration);
         LamePrefs::preferences().setBool(true, PrefKey::BatchPlaylists);
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 5.0)});
+        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", kLong)});
         Fixture::encode(batch);
         QVERIFY(Fixture::waitUntilEncoding(batch, 0));
         Fixture::interrupt(batch->progressController(), Fixture::Stop);
@@ -158,7 +162,7 @@ class tst_BatchRun : public QObject
     {
         QVERIFY(Fixture::writeFile(output("two.mp3"), "existing"));
         BatchEncoder *batch =
-            fixture->batchWith({fixture->fakeInput("one.wav", 0.6), fixture->fakeInput("two.wav", 0.1)});
+            fixture->batchWith({fixture->fakeInput("one.wav", 1.5), fixture->fakeInput("two.wav", 0.1)});
         // One at a time: the second file's conflict is found only once the first has ended.
         LamePrefs::preferences().setInteger(1, PrefKey::EncodersAtOnce);
         Fixture::encode(batch);
@@ -254,8 +258,8 @@ class tst_BatchRun : public QObject
     {
         LamePrefs::preferences().setInteger(2, PrefKey::EncodersAtOnce);
         BatchEncoder *batch =
-            fixture->batchWith({fixture->fakeInput("a.wav", 5.0), fixture->fakeInput("b.wav", 5.0),
-                                fixture->fakeInput("c.wav", 5.0)});
+            fixture->batchWith({fixture->fakeInput("a.wav", kLong), fixture->fakeInput("b.wav", kLong),
+                                fixture->fakeInput("c.wav", kLong)});
         Fixture::encode(batch);
         LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
         LameProgress *progress = batch->progressController();
@@ -289,8 +293,8 @@ class tst_BatchRun : public QObject
 
     void closingAndQuitting()
     {
-        BatchEncoder *first = fixture->batchWith({fixture->fakeInput("one.wav", 5.0)});
-        BatchEncoder *second = fixture->batchWith({fixture->fakeInput("two.wav", 5.0)});
+        BatchEncoder *first = fixture->batchWith({fixture->fakeInput("one.wav", kLong)});
+        BatchEncoder *second = fixture->batchWith({fixture->fakeInput("two.wav", kLong)});
         Fixture::encode(first);
         Fixture::encode(second);
         QVERIFY(Fixture::waitUntilEncoding(first, 0));
@@ -339,8 +343,7 @@ class tst_BatchRun : public QObject
         QFETCH(bool, staysUp);
         const QString existing = output("song.mp3");
         const bool running = which == "stop" || which == "skip" || which == "quit";
-        // A running encoder runs far longer than the test takes; cleanup() stops it.
-        QStringList files{fixture->fakeInput("song.wav", running ? 60.0 : 0.1)};
+        QStringList files{fixture->fakeInput("song.wav", running ? kLong : 0.1)};
         if (which.contains("conflict") || which == "rename panel")
             QVERIFY(Fixture::writeFile(existing, "existing"));
         if (which == "locked conflict") { // the output is the batch's own input: never replaced
