@@ -397,7 +397,7 @@ class tst_BatchRun : public QObject
             QCOMPARE(qobject_cast<QMessageBox *>(shown.data())->text(), alerts.value(which));
         const QByteArray before = Fixture::contents(existing);
         shown->activateWindow();
-        QVERIFY(TestSheets::waitForKeyboard(shown));
+        QVERIFY(QTest::qWaitForWindowActive(shown));
         if (how == "close")
             shown->windowHandle()->close();
         else
