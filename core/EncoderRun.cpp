@@ -801,18 +801,40 @@ void EncoderRun::abort()
     stopLooking();
     cancelMeasuring();
     const QMap<quint32, Active> ending = std::exchange(active, {});
+    // Every running encoder is told to end before any is waited for, so that they end side by
+    // side.
+    for (const Active &file : ending)
+        if (file.phase == Active::Phase::Launched && file.process) {
+            disconnect(file.process, nullptr, this, nullptr);
+            file.process->terminate();
+        }
     for (auto file = ending.cbegin(); file != ending.cend(); ++file) {
-        discardProcess(file->process, this);
         // A prepared process was never launched and wrote nothing; a running one leaves a
-        // partial file.
+        // partial file, which is removed only once its encoder has ended: until then it may still
+        // write it, or create it anew when told to end while opening it.
         if (file->phase == Active::Phase::Launched) {
+            waitUntilEnded(file->process);
             removePartialOutput(tasks->at(file.key()).value(kOutputFileKey).toString());
             states[file.key()] = FileState::Skipped;
             emit fileStateChanged(file.key(), FileState::Skipped);
         }
+        discardProcess(file->process, this);
     }
     handOverFinished(true);
     discardEmptyPlaylist();
+}
+
+void EncoderRun::waitUntilEnded(QProcess *process)
+{
+    // An encoder ends within moments of being told to; one that does not is killed. The wait is
+    // bounded, so that an encoder stuck in the kernel cannot hold the window for long.
+    constexpr int kEndingTime = 5000;
+    if (!process || process->state() == QProcess::NotRunning)
+        return;
+    if (!process->waitForFinished(kEndingTime)) {
+        process->kill();
+        process->waitForFinished(kEndingTime);
+    }
 }
 
 bool EncoderRun::isReplaceable(const QString &path) const

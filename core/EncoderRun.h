@@ -134,9 +134,9 @@ class EncoderRun : public QObject
     void skipAnswered(quint32 index, bool confirmed);
     // Confirmed: as abort(), then stopped().
     void stopAnswered(bool confirmed);
-    // Ends the run at once: every running encoder is stopped, its partial output removed and its
-    // file marked skipped; finished files that still waited for an earlier one go to the music
-    // library.
+    // Ends the run at once: every running encoder is stopped and, once it has ended, its partial
+    // output removed and its file marked skipped; finished files that still waited for an earlier
+    // one go to the music library.
     void abort();
     // The answers to nameConflict(index).
     void replaceExisting(quint32 index);
@@ -231,6 +231,7 @@ class EncoderRun : public QObject
     void conflictAnswered(quint64 launchesBefore);
     void answered(quint32 index, bool confirmed);
     void removePartialOutput(const QString &output);
+    static void waitUntilEnded(QProcess *process);
     void handOverFinished(bool all);
     bool handOverToLibrary(quint32 index);
     void discardEmptyPlaylist();

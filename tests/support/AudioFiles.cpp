@@ -97,9 +97,13 @@ Levels levels(const QString &audio)
         return {};
     return {qMax(qAbs(highest), qAbs(lowest)), statistic(text, "RMS\\s+amplitude")};
 }
-QString writeFakeInput(const QString &path, double seconds, int exitStatus)
+QString writeFakeInput(const QString &path, double seconds, int exitStatus, double ending)
 {
-    const QByteArray text = QStringLiteral("\nseconds=%1\nexit=%2\n").arg(seconds).arg(exitStatus).toUtf8();
+    const QByteArray text = QStringLiteral("\nseconds=%1\nexit=%2\nending=%3\n")
+                                .arg(seconds)
+                                .arg(exitStatus)
+                                .arg(ending)
+                                .toUtf8();
     SF_INFO format{0, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0, 0};
     if (SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format)) {
         sf_write_raw(file, text.constData(), text.size());
