@@ -137,6 +137,7 @@ AudioReader::Block AudioReader::fetch(std::size_t trackIndex, int32_t number)
             fresh = std::move(spares.back());
             spares.pop_back();
         }
+        fresh.pass = passes[trackIndex];
     }
     const Disc::Track &track = disc.tracks()[trackIndex];
     fresh.key = key;
@@ -148,11 +149,18 @@ AudioReader::Block AudioReader::fetch(std::size_t trackIndex, int32_t number)
     return fresh;
 }
 
-AudioReader::Block &AudioReader::insert(std::size_t trackIndex, Block &&fresh)
+AudioReader::Block *AudioReader::insert(std::size_t trackIndex, Block &&fresh)
 {
     if (Block *present = cached(fresh.key)) {
         spares.push_back(std::move(fresh));
-        return *present;
+        return present;
+    }
+    // A read of the track began while this block was fetched: its failures belong to the read
+    // before, and this read must try those sectors itself.
+    if (fresh.pass != passes[trackIndex] &&
+        std::find(fresh.bad.begin(), fresh.bad.end(), true) != fresh.bad.end()) {
+        spares.push_back(std::move(fresh));
+        return nullptr;
     }
     if (blocks.size() >= maxBlocks) {
         index.erase(blocks.back().key);
@@ -164,7 +172,7 @@ AudioReader::Block &AudioReader::insert(std::size_t trackIndex, Block &&fresh)
             unreadable[trackIndex].insert(fresh.first + i);
     blocks.push_front(std::move(fresh));
     index[blocks.front().key] = blocks.begin();
-    return blocks.front();
+    return &blocks.front();
 }
 
 void AudioReader::readAhead()
@@ -210,7 +218,7 @@ long AudioReader::read(std::size_t trackIndex, uint64_t offset, std::size_t size
             Block fresh = fetch(trackIndex, number);
             guard.lock();
             if (fresh.count > 0)
-                current = &insert(trackIndex, std::move(fresh));
+                current = insert(trackIndex, std::move(fresh));
             if (current)
                 break;
         }
@@ -228,6 +236,23 @@ long AudioReader::read(std::size_t trackIndex, uint64_t offset, std::size_t size
         wake.notify_one();
     }
     return long(copied);
+}
+
+void AudioReader::restart(std::size_t trackIndex)
+{
+    std::lock_guard<std::mutex> guard(lock);
+    ++passes[trackIndex];
+    unreadable.erase(trackIndex);
+    for (auto block = blocks.begin(); block != blocks.end();) {
+        const bool failed = std::find(block->bad.begin(), block->bad.end(), true) != block->bad.end();
+        if (block->key >> 32 == trackIndex && failed) {
+            index.erase(block->key);
+            spares.push_back(std::move(*block));
+            block = blocks.erase(block);
+        } else {
+            ++block;
+        }
+    }
 }
 
 unsigned AudioReader::unreadableSectors(std::size_t trackIndex)

@@ -17,8 +17,8 @@ typedef struct cdrom_paranoia_s cdrom_paranoia_t;
 // Reads a disc's audio through libcdio-paranoia (verification, overlap and retries on a drive)
 // into big-endian samples, and keeps what it read: the file system gets reads of 128 KiB, two
 // readers may take turns, and every jump of paranoia's position costs a seek of the drive. A
-// sector paranoia gives up on is never handed out as sound; it is remembered as unreadable and
-// counted for its track.
+// sector paranoia gives up on is never handed out as sound; it is counted for its track until a new
+// read of the track begins, which tries it again.
 class AudioReader
 {
   public:
@@ -31,7 +31,10 @@ class AudioReader
     // Answers the bytes copied (fewer only at the track's end), or -EIO when a sector in the
     // range could not be read.
     long read(std::size_t trackIndex, uint64_t offset, std::size_t size, char *out);
-    // Sectors of the track that could not be read cleanly since the disc was mounted.
+    // A new read of the track begins (its file was opened): its count starts again, and the
+    // sectors that failed before are read again when asked for.
+    void restart(std::size_t trackIndex);
+    // Sectors of the track that could not be read cleanly since the read began.
     unsigned unreadableSectors(std::size_t trackIndex);
 
   private:
@@ -40,6 +43,7 @@ class AudioReader
         uint64_t key = 0;
         int32_t first = 0;
         int32_t count = 0;
+        unsigned pass = 0; // the track's read the block was fetched for
         std::vector<char> bytes;
         std::vector<bool> bad;
     };
@@ -47,8 +51,9 @@ class AudioReader
     Block *cached(uint64_t key);
     // Reads a block from the source (an empty block when it is already cached).
     Block fetch(std::size_t trackIndex, int32_t number);
-    // With `lock` held: keeps the block read, or the one another thread kept first.
-    Block &insert(std::size_t trackIndex, Block &&fresh);
+    // With `lock` held: keeps the block read, or the one another thread kept first; null when the
+    // block has failed sectors and was fetched for an earlier read of the track.
+    Block *insert(std::size_t trackIndex, Block &&fresh);
     void load(Block &block);
     void readAhead();
 
@@ -64,6 +69,7 @@ class AudioReader
     std::unordered_map<uint64_t, std::list<Block>::iterator> index;
     std::vector<Block> spares;
     std::map<std::size_t, std::set<int32_t>> unreadable;
+    std::map<std::size_t, unsigned> passes; // reads of each track begun
     std::condition_variable wake;
     std::pair<std::size_t, int32_t> wanted{0, -1};
     bool stopping = false;

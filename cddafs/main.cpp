@@ -18,11 +18,19 @@
 //   N Title.aiff  one AIFF file per audio track (16-bit stereo 44.1 kHz, big-endian): N is the
 //                 track number, Title its CD-TEXT title or "Audio Track".
 //
+// A cue sheet's sound is the file its one FILE line names (raw BINARY data), found from the
+// sheet's folder; every name is well-formed UTF-8 of at most 255 bytes, and the property list
+// holds only characters XML allows.
+//
 // Reads that meet a sector that could not be read after paranoia's retries fail with EIO; no
-// silence stands in for the disc. How many sectors of a track failed since the mount (read on
-// request or ahead of it) is the extended attribute "user.orvik.unreadable-sectors" of its AIFF
-// file, a decimal number: a rip reads it after the encoder has ended, and anything but "0" means
-// the track was not read cleanly (the encoder may have taken the EIO for the end of its input).
+// silence stands in for the disc. How many sectors of a track failed since its AIFF file was last
+// opened (read on request or ahead of it) is the extended attribute
+// "user.orvik.unreadable-sectors" of that file, a decimal number: a rip reads it after the encoder
+// has ended, and anything but "0" means the track was not read cleanly (the encoder may have taken
+// the EIO for the end of its input). Each open starts a new read of the track, which tries the
+// failed sectors again, so a second rip of a scratched disc is a second try. An open, not a read of
+// the first byte, marks the start: the kernel keeps what it read of the file between opens, and a
+// second read from the start may reach the file system only where the first one failed.
 #define FUSE_USE_VERSION 31
 
 #include "cddafs/AudioReader.h"
@@ -30,6 +38,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -152,6 +161,8 @@ int openOp(const char *path, fuse_file_info *info)
     // The disc never changes under a mount: what the kernel cached stays true.
     info->keep_cache = 1;
     info->fh = uint64_t(file - volume()->files.data());
+    if (file->audio)
+        volume()->reader->restart(file->track);
     return 0;
 }
 
@@ -338,7 +349,13 @@ int main(int argc, char *argv[])
         return o;
     }();
     fuse *session = fuse_new(&arguments, &operations, sizeof operations, data.get());
-    if (!session || fuse_mount(session, mountPoint.c_str()) != 0) {
+    fuse_opt_free_args(&arguments); // the session keeps copies of what it parsed
+    // The handlers are in place before the volume appears: being asked to end as soon as it is
+    // there is a normal end too. A forked daemon keeps them.
+    const bool handlers = session && fuse_set_signal_handlers(fuse_get_session(session)) == 0;
+    if (!handlers || fuse_mount(session, mountPoint.c_str()) != 0) {
+        if (handlers)
+            fuse_remove_signal_handlers(fuse_get_session(session));
         if (session)
             fuse_destroy(session);
         if (!nameIn.empty())
@@ -349,14 +366,13 @@ int main(int argc, char *argv[])
         std::printf("%s\n", mountPoint.c_str());
         std::fflush(stdout);
     }
-    if (fuse_daemonize(foreground) != 0 || fuse_set_signal_handlers(fuse_get_session(session)) != 0) {
-        fuse_unmount(session);
-        fuse_destroy(session);
-        return fail(mountPoint, "the file system cannot be served");
-    }
-    const int status = fuse_loop_mt(session, 0);
+    const int status = fuse_daemonize(foreground) == 0 ? fuse_loop_mt(session, 0) : -1;
     fuse_remove_signal_handlers(fuse_get_session(session));
     fuse_unmount(session);
     fuse_destroy(session);
-    return status == 0 ? 0 : 1;
+    if (status < 0)
+        return fail(mountPoint, "the file system cannot be served");
+    // The loop answers the signal that ended it: SIGTERM (and SIGINT, SIGHUP from a terminal) is
+    // how the volume is asked to go away.
+    return status == 0 || status == SIGTERM || status == SIGINT || status == SIGHUP ? 0 : 1;
 }

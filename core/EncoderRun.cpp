@@ -7,6 +7,7 @@
 #include "platform/AudioFormats.h"
 #include "platform/FileManager.h"
 #include "platform/LocalizedStrings.h"
+#include "platform/MusicLibrary.h"
 #include "platform/Resources.h"
 #include "platform/SourceTags.h"
 
@@ -16,9 +17,11 @@
 #include <QProcess>
 #include <QStorageInfo>
 #include <QTemporaryFile>
+#include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -42,6 +45,37 @@ bool isEnded(EncoderRun::FileState state)
 // Below this much free space the destination counts as full: lame says nothing when a write
 // fails, so the folder's free space is what tells the user why the file ended.
 constexpr qint64 kFullDestination = 256 * 1024;
+
+// The longest tag handed to the encoder on its command line, in bytes. Linux refuses a command
+// whose single argument passes 128 KiB, or whose arguments and environment together pass a
+// quarter of the stack limit (at least 128 KiB): seven tags of this size leave room for three
+// paths of the longest kind and a large environment.
+constexpr qsizetype kLongestTagArgument = 4096;
+
+// The tags of a record, with the music library's property for each.
+const std::pair<const QString *, FourCharCode> kTagProperties[] = {
+    {&kSongTitleKey, MusicLibrary::kTitle},     {&kSongArtistKey, MusicLibrary::kArtist},
+    {&kSongAlbumKey, MusicLibrary::kAlbum},     {&kSongYearKey, MusicLibrary::kYear},
+    {&kSongCommentKey, MusicLibrary::kComment}, {&kSongTrackNoKey, MusicLibrary::kTrackNumber},
+    {&kSongGenreKey, MusicLibrary::kGenre}};
+
+bool tooLongForCommandLine(const QVariant &tag)
+{
+    return tag.isValid() && tag.toString().toUtf8().size() > kLongestTagArgument;
+}
+
+void waitUntilEnded(QProcess *process)
+{
+    // An encoder ends within moments of being told to; one that does not is killed. The wait is
+    // bounded, so that an encoder stuck in the kernel cannot hold the window for long.
+    constexpr int kEndingTime = 5000;
+    if (!process || process->state() == QProcess::NotRunning)
+        return;
+    if (!process->waitForFinished(kEndingTime)) {
+        process->kill();
+        process->waitForFinished(kEndingTime);
+    }
+}
 } // namespace
 
 struct EncoderRun::Encoder
@@ -63,6 +97,12 @@ EncoderRun::~EncoderRun()
     stopLooking();
     for (const Active &file : std::as_const(active))
         discardEncoder(file.encoder, this);
+    cancelMeasuring();
+    // A measurer gives up within one block of samples; none outlives the run.
+    for (const Measurer &measurer : std::as_const(measurers)) {
+        measurer.thread->wait();
+        delete measurer.thread;
+    }
     AEDisposeDesc(&playlist);
 }
 
@@ -102,8 +142,13 @@ void EncoderRun::start(const Setup &runSetup)
                                          "files are added without one."),
                                     {TunesErrorText(status)}));
     }
+    // Run-wide tags too long for the command line reach each file after its encode.
+    QVariantMap switchOptions = setup.options;
+    for (const auto &[key, property] : kTagProperties)
+        if (tooLongForCommandLine(switchOptions.value(*key)))
+            switchOptions.remove(*key);
     globalSwitches =
-        LamePrefs::makeGlobalSwitches(setup.preferences->settings(), setup.options, !setup.useLibrary);
+        LamePrefs::makeGlobalSwitches(setup.preferences->settings(), switchOptions, !setup.useLibrary);
     fill();
 }
 
@@ -309,8 +354,9 @@ bool EncoderRun::beginTask(quint32 index)
         active.insert(index, {Active::Phase::Reading});
         return true;
     }
+    const AudioFileInfo input = problem.isEmpty() ? inputInfo(index) : AudioFileInfo();
     if (problem.isEmpty())
-        problem = inputProblem(index);
+        problem = inputProblem(index, input);
     if (!problem.isEmpty()) {
         logCannotEncode(task, problem);
         ++failedTasks;
@@ -331,8 +377,25 @@ bool EncoderRun::beginTask(quint32 index)
         return active.contains(index);
     }
     const bool raw = setup.options.value(kRawPCMInputKey).toBool();
+    if (!raw && input.floatingPoint() && !peaks.contains(index)) {
+        measureLevel(index, task.value(kInputFileKey).toString());
+        return true;
+    }
     // The encoder takes the input's cover from a file of its own, which lives as long as it runs.
     QVariantMap command = task;
+    // libsndfile hands the encoder floating-point samples scaled so that the peak is full scale;
+    // the encoder scales them back. An input that could not be read through goes as it is.
+    if (const double peak = peaks.value(index, -1.0); peak >= 0 && std::isfinite(peak))
+        command.insert(kInputScaleKey, QString::number(peak, 'g', 9));
+    QVariantMap lateTags;
+    if (!setup.useLibrary)
+        for (const auto &[key, property] : kTagProperties) {
+            const QVariant value = task.contains(*key) ? task.value(*key) : setup.options.value(*key);
+            if (tooLongForCommandLine(value)) {
+                lateTags.insert(*key, value);
+                command.remove(*key);
+            }
+        }
     std::unique_ptr<QTemporaryFile> cover;
     if (!setup.useLibrary && !raw) {
         bool lost = false;
@@ -385,16 +448,15 @@ bool EncoderRun::beginTask(quint32 index)
         endOfFile(index, localizedFormat(text("EncoderNotStarted", "the encoder could not be started: %@"),
                                          {encoding->process->errorString()}));
     });
-    active.insert(index, {Active::Phase::Prepared, encoding});
+    active.insert(index, {Active::Phase::Prepared, encoding, false, QString(), lateTags});
     if (!interacting)
         launchTask(index);
     return active.contains(index);
 }
 
-QString EncoderRun::inputProblem(quint32 index) const
+QString EncoderRun::inputProblem(quint32 index, const AudioFileInfo &info) const
 {
     const QString input = tasks->at(index).value(kInputFileKey).toString();
-    const AudioFileInfo info = inputInfo(index);
     switch (info.problem()) {
     case AudioFileInfo::Problem::None:
         return QString();
@@ -491,6 +553,8 @@ void EncoderRun::endOfFile(quint32 index, const QString &failure)
             failed = problem;
     if (failed.isEmpty() && !file.terminating)
         failed = encodedLengthProblem(index);
+    if (failed.isEmpty() && !file.terminating && !file.lateTags.isEmpty())
+        writeLateTags(task, file.lateTags);
     if (!failed.isEmpty()) {
         ++failedTasks;
         logCannotEncode(task, failed);
@@ -505,6 +569,60 @@ void EncoderRun::endOfFile(quint32 index, const QString &failure)
     emit fileEnded(index, !failed.isEmpty());
     discardEncoder(file.encoder, this);
     advance();
+}
+
+void EncoderRun::measureLevel(quint32 index, const QString &input)
+{
+    // Reading a long file through takes seconds; the window's thread goes on meanwhile, and the
+    // record holds its place.
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    auto peak = std::make_shared<double>(-1.0);
+    QThread *thread =
+        QThread::create([input, cancelled, peak] { *peak = AudioFileInfo::peak(input, *cancelled); });
+    measurers.append({thread, cancelled});
+    active.insert(index, {Active::Phase::Measuring});
+    active[index].measurer = thread;
+    connect(thread, &QThread::finished, this, [this, index, thread, peak] {
+        measurers.removeIf([thread](const Measurer &measurer) { return measurer.thread == thread; });
+        thread->deleteLater();
+        const auto file = active.constFind(index);
+        if (ended || file == active.cend() || file->measurer != thread)
+            return;
+        peaks.insert(index, *peak);
+        active.remove(index);
+        beginTask(index);
+    });
+    thread->start();
+}
+
+void EncoderRun::cancelMeasuring()
+{
+    for (const Measurer &measurer : std::as_const(measurers))
+        *measurer.cancelled = true;
+}
+
+void EncoderRun::writeLateTags(const QVariantMap &task, const QVariantMap &tags)
+{
+    const QString output = task.value(kOutputFileKey).toString();
+    OSErr status = noErr;
+    for (const auto &[key, property] : kTagProperties) {
+        if (status || !tags.contains(*key))
+            continue;
+        // A track number may carry the count of the disc's tracks ("03/12"), as the encoder takes it.
+        const QStringList parts = tags.value(*key).toString().split(u'/');
+        if (property == MusicLibrary::kTrackNumber && parts.size() > 1) {
+            status = MusicLibrary::writeFileProperty(output, property, parts.first());
+            if (!status)
+                status = MusicLibrary::writeFileProperty(output, MusicLibrary::kTrackCount, parts.at(1));
+        } else {
+            status = MusicLibrary::writeFileProperty(output, property, tags.value(*key));
+        }
+    }
+    if (status) {
+        ++tagLosses;
+        log(localizedFormat(text("TagsFailed", "The tags of \"%@\" could not be written: %@."),
+                            {fileName(output), TunesErrorText(status)}));
+    }
 }
 
 void EncoderRun::settle(quint32 index, FileState state)
@@ -645,8 +763,9 @@ bool EncoderRun::writesOutput(const QString &path, quint32 except) const
         return (folder.isEmpty() ? file.absolutePath() : folder) + u'/' + file.fileName();
     };
     const QString output = place(path);
+    // A record whose input is being measured writes its output as soon as that is done.
     for (auto file = active.cbegin(); file != active.cend(); ++file)
-        if (file.key() != except && file->encoder &&
+        if (file.key() != except && (file->encoder || file->phase == Active::Phase::Measuring) &&
             place(tasks->at(file.key()).value(kOutputFileKey).toString()) == output)
             return true;
     return false;
@@ -685,9 +804,10 @@ void EncoderRun::answered(quint32 index, bool confirmed)
             file->terminating = true;
             file->encoder->process->terminate();
             skipped = true;
-        } else if (file->phase == Active::Phase::Reading || file->phase == Active::Phase::Prepared) {
-            // Asked about before its encoder started (its slow input was still being read when
-            // the question came up): it never starts.
+        } else if (file->phase == Active::Phase::Reading || file->phase == Active::Phase::Measuring ||
+                   file->phase == Active::Phase::Prepared) {
+            // Asked about before its encoder started (its input was still being read when the
+            // question came up): it never starts.
             const Active dropped = *file;
             active.erase(file);
             settle(index, FileState::Skipped);
@@ -742,16 +862,26 @@ void EncoderRun::abort()
         return;
     ended = true;
     stopLooking();
+    cancelMeasuring();
     const QMap<quint32, Active> ending = std::exchange(active, {});
+    // Every running encoder is told to end before any is waited for, so that they end side by
+    // side.
+    for (const Active &file : ending)
+        if (file.phase == Active::Phase::Launched && file.encoder) {
+            disconnect(file.encoder->process, nullptr, this, nullptr);
+            file.encoder->process->terminate();
+        }
     for (auto file = ending.cbegin(); file != ending.cend(); ++file) {
-        discardEncoder(file->encoder, this);
         // A prepared process was never launched and wrote nothing; a running one leaves a
-        // partial file.
+        // partial file, which is removed only once its encoder has ended: until then it may still
+        // write it, or create it anew when told to end while opening it.
         if (file->phase == Active::Phase::Launched) {
+            waitUntilEnded(file->encoder->process);
             removePartialOutput(tasks->at(file.key()).value(kOutputFileKey).toString());
             states[file.key()] = FileState::Skipped;
             emit fileStateChanged(file.key(), FileState::Skipped);
         }
+        discardEncoder(file->encoder, this);
     }
     handOverFinished(true);
     discardEmptyPlaylist();

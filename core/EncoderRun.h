@@ -11,11 +11,14 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 
 class LamePrefs;
+class AudioFileInfo;
+class QThread;
 
 // The run of a batch or a rip: the task records are encoded by encoder processes, up to a set
 // number at once, begun in list order. The run decides everything that does not need a window:
@@ -34,6 +37,11 @@ class LamePrefs;
 // A question (Stop, Skip) may be up at any moment, also while files end: while one is up the
 // end of a file does its bookkeeping but only records what comes next (files prepared and not
 // launched, name conflicts not asked, the run completed), and the answer acts on those records.
+//
+// An input of floating-point samples is read through once, away from the window's thread,
+// before its encoder starts: the encoder would otherwise raise it to full scale, and its peak
+// gives the factor that keeps the level it has. Tags too long for a command line are written into
+// the MP3 once it is whole.
 class EncoderRun : public QObject
 {
     Q_OBJECT
@@ -103,6 +111,8 @@ class EncoderRun : public QObject
     quint32 libraryFailureCount() const { return libraryFailures; }
     // The files encoded without the cover picture their input has.
     quint32 coverLossCount() const { return coverLosses; }
+    // The files encoded without tags that could be handed to the encoder only after its end.
+    quint32 tagLossCount() const { return tagLosses; }
     // Whether an existing output may be offered for replacing: never one of the run's own inputs.
     bool isReplaceable(const QString &path) const;
     // A text of the run's string table.
@@ -127,9 +137,9 @@ class EncoderRun : public QObject
     // Something the run cannot see has spoiled every running file (its disc went away): each
     // encoder is ended, and its file fails for `reason`.
     void failRunning(const QString &reason);
-    // Ends the run at once: every running encoder is stopped, its partial output removed and its
-    // file marked skipped; finished files that still waited for an earlier one go to the music
-    // library.
+    // Ends the run at once: every running encoder is stopped and, once it has ended, its partial
+    // output removed and its file marked skipped; finished files that still waited for an earlier
+    // one go to the music library.
     void abort();
     // The answers to nameConflict(index).
     void replaceExisting(quint32 index);
@@ -170,16 +180,25 @@ class EncoderRun : public QObject
     struct Active
     {
         enum class Phase {
-            Reading,  // its (slow) input is being read on the run's own thread
-            Conflict, // its output exists: asked, or waiting to be asked
-            Held,     // another record of the run writes its output name: begun once that ended
-            Prepared, // its encoder is made and waits for a question's answer to be launched
+            Reading,   // its (slow) input is being read on the run's own thread
+            Conflict,  // its output exists: asked, or waiting to be asked
+            Held,      // another record of the run writes its output name: begun once that ended
+            Measuring, // its input's peak is being found: begun again once it is known
+            Prepared,  // its encoder is made and waits for a question's answer to be launched
             Launched,
         };
         Phase phase = Phase::Prepared;
         Encoder *encoder = nullptr;
         bool terminating = false; // skipped: its end is no failure
         QString failure{};        // told by failRunning
+        QVariantMap lateTags{};   // written into the MP3 once the encoder has made it whole
+        QThread *measurer = nullptr;
+    };
+    // A thread finding an input's peak, and what tells it to give up.
+    struct Measurer
+    {
+        QThread *thread = nullptr;
+        std::shared_ptr<std::atomic<bool>> cancelled;
     };
 
     // What the run reads of an input before its encoder starts.
@@ -204,7 +223,10 @@ class EncoderRun : public QObject
 
     void fill();
     bool beginTask(quint32 index);
-    QString inputProblem(quint32 index) const;
+    QString inputProblem(quint32 index, const AudioFileInfo &info) const;
+    void measureLevel(quint32 index, const QString &input);
+    void cancelMeasuring();
+    void writeLateTags(const QVariantMap &task, const QVariantMap &tags);
     QString encodedLengthProblem(quint32 index) const;
     QString encoderFailure(int exitCode, bool crashed) const;
     void logCannotEncode(const QVariantMap &task, const QString &reason);
@@ -249,7 +271,10 @@ class EncoderRun : public QObject
     quint32 failedTasks = 0;
     quint32 libraryFailures = 0;
     quint32 coverLosses = 0;
+    quint32 tagLosses = 0;
     quint32 filesAdded = 0;
+    QMap<quint32, double> peaks; // of the inputs read through, by record
+    QList<Measurer> measurers;
     quint64 launches = 0;
     AEDesc playlist{typeNull, nullptr};
 };

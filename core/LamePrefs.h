@@ -25,6 +25,8 @@ inline const QString kInputFileKey = QStringLiteral("Input File Name");
 inline const QString kOutputFileKey = QStringLiteral("Output File Name");
 // A picture file the encoder embeds as the cover (a temporary file made for one encoder run).
 inline const QString kCoverArtFileKey = QStringLiteral("Cover Art File");
+// The factor the encoder multiplies the input's samples by (its text, as the encoder takes it).
+inline const QString kInputScaleKey = QStringLiteral("Input Scale");
 
 // Keys of the stored encoder settings, in the order of the settings window's groups.
 namespace PrefKey {

@@ -277,6 +277,7 @@ std::optional<QStringList> LamePrefs::makeArgumentList(const QVariantMap *task, 
         }
         appendFromRecord(list, "--ti", *task, kCoverArtFileKey);
     }
+    appendFromRecord(list, "--scale", *task, kInputScaleKey);
     list << input << output;
     return list;
 }

@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 #include "platform/widgets/WindowDescription.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -48,6 +49,23 @@ QString clockText(qint64 seconds)
             .arg(hours ? (seconds / 60) % 60 : seconds / 60, hours ? 2 : 1, 10, QLatin1Char('0'))
             .arg(seconds % 60, 2, 10, QLatin1Char('0'));
     return hours ? QStringLiteral("%1:").arg(hours) + minutesAndSeconds : minutesAndSeconds;
+}
+
+// A question up on `window` that must keep the user's eyes and keys: an alert or panel modal to
+// the window (or to a window it belongs to), or one modal to the whole application.
+QWidget *openQuestion(const QWidget *window, const QWidget *sheet)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget == sheet || !widget->isVisible())
+            continue;
+        if (widget->windowModality() == Qt::ApplicationModal)
+            return widget;
+        if (widget->windowModality() == Qt::WindowModal)
+            for (const QWidget *owner = widget->parentWidget(); owner; owner = owner->parentWidget())
+                if (owner == window)
+                    return widget;
+    }
+    return nullptr;
 }
 
 void setText(QLabel *field, const QString &text)
@@ -129,6 +147,7 @@ LameProgress::LameProgress(QObject *parent) : QObject(parent)
 
 LameProgress::~LameProgress()
 {
+    stopWaiting();
     if (docWindow_)
         hide();
     // The destruction may come from a click on one of the sheet's own buttons.
@@ -136,10 +155,16 @@ LameProgress::~LameProgress()
         progressSheet_->deleteLater();
 }
 
-// Installed on the sheet alone. The sheet is not looked at here: its events go on while it is
-// being destroyed, when it is no longer a dialog.
+// Installed on the sheet and on the question the sheet waits for. The sheet is not looked at
+// here: its events go on while it is being destroyed, when it is no longer a dialog.
 bool LameProgress::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == awaitedQuestion.data()) {
+        // From the event loop: the question's answer may put up the next question first.
+        if (event->type() == QEvent::Hide)
+            QMetaObject::invokeMethod(this, &LameProgress::showAfterQuestion, Qt::QueuedConnection);
+        return false;
+    }
     if (event->type() == QEvent::Close && event->spontaneous()) {
         event->ignore();
         return true;
@@ -153,6 +178,19 @@ void LameProgress::beginSheet(QWidget *window)
 {
     if (!progressSheet_ || !window)
         return;
+    // Shown over a question, the sheet would take its keys and hide it from the mouse, and the
+    // run would wait for an answer that can no longer be given.
+    if (QWidget *question = openQuestion(window, progressSheet_)) {
+        if (question != awaitedQuestion) {
+            stopWaiting();
+            awaitedQuestion = question;
+            question->installEventFilter(this);
+            awaitedGone = connect(question, &QObject::destroyed, this, &LameProgress::showAfterQuestion,
+                                  Qt::QueuedConnection);
+        }
+        return;
+    }
+    stopWaiting();
     if (progressSheet_->parentWidget() != window)
         progressSheet_->setParent(window, Qt::Sheet);
     progressSheet_->setWindowModality(Qt::WindowModal);
@@ -161,6 +199,7 @@ void LameProgress::beginSheet(QWidget *window)
 
 void LameProgress::endSheet()
 {
+    stopWaiting();
     if (!progressSheet_)
         return;
     progressSheet_->hide();
@@ -168,6 +207,25 @@ void LameProgress::endSheet()
     // window cannot take the sheet with it.
     if (progressSheet_->parentWidget())
         progressSheet_->setParent(nullptr, progressSheet_->windowFlags());
+}
+
+void LameProgress::stopWaiting()
+{
+    disconnect(awaitedGone);
+    if (awaitedQuestion)
+        awaitedQuestion->removeEventFilter(this);
+    awaitedQuestion = nullptr;
+}
+
+void LameProgress::showAfterQuestion()
+{
+    // Shows the sheet only if it still should be up and is not: it may have been taken down, or
+    // shown on another window, while the question was up.
+    if (!docWindow_ || suspended || !progressSheet_ || progressSheet_->isVisible())
+        return;
+    if (awaitedQuestion && awaitedQuestion->isVisible())
+        return;
+    beginSheet(docWindow_);
 }
 
 void LameProgress::attachToWindow(QWidget *window)

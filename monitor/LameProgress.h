@@ -27,6 +27,10 @@
 // time left for the whole run, the encoder's details as the first running file gives them, and a
 // line per running file with its name, its own bar and its own Skip button. That sheet is redrawn
 // four times a second, however many encoders speak.
+//
+// A question asked on the document window (an alert or a panel) stays on top and answerable: the
+// sheet never goes up over one. Asked to show while a question is up, it waits until the question
+// has gone and then shows, unless it was taken down meanwhile.
 class LameProgress : public QObject
 {
     Q_OBJECT
@@ -110,12 +114,17 @@ class LameProgress : public QObject
     QString runTimeLeft();
     void beginSheet(QWidget *window);
     void endSheet();
+    void stopWaiting();
+    void showAfterQuestion();
     void apply(const EncoderOutputParser::Update &update);
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     QPointer<QWidget> docWindow_;
     bool suspended = false;
     QPointer<QDialog> progressSheet_;
+    // The question the sheet waits for before it shows; null when it waits for none.
+    QPointer<QWidget> awaitedQuestion;
+    QMetaObject::Connection awaitedGone;
     QPointer<QLabel> taskField;
     QPointer<QLabel> positionField;
     QPointer<QLabel> encoderVersionField;

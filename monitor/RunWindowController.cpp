@@ -112,8 +112,8 @@ void RunWindowController::showOwnSheet(QWidget *ownSheet)
 
 void RunWindowController::showProgress()
 {
-    // A question or panel that is up stays on top: the sheet comes back once it is answered.
-    if (!sheetIsUp() && !ending)
+    // Over a question or panel that is up, the sheet waits until it has been answered.
+    if (!ending)
         progressSheet->attachToWindow(setup.window);
 }
 
@@ -234,6 +234,12 @@ void RunWindowController::displayCompletion()
                                            "%u files were encoded without their cover picture. The "
                                            "command log shows why."),
                                    {encoderRun->coverLossCount()});
+    if (encoderRun->tagLossCount() > 0)
+        details += QStringLiteral("\n\n") +
+                   localizedFormat(runText("CompletionTagLosses",
+                                           "%u files were encoded without some of their tags. The command "
+                                           "log shows why."),
+                                   {encoderRun->tagLossCount()});
     // The sheet waits on a window the user may not be looking at.
     if (DesktopNotification::applicationInBackground())
         DesktopNotification::show(setup.completionTitle, completionSummary());

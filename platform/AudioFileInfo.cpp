@@ -3,13 +3,16 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 AudioFileInfo::Problem problemOf(const struct stat &status)
@@ -160,6 +163,14 @@ AudioFileInfo AudioFileInfo::inspect(const QString &path, bool audio)
         result.promisedFrames = info.frames == SF_COUNT_MAX ? 0 : framesPromised(file, info);
         result.rate = info.samplerate;
         result.channelCount = info.channels;
+        switch (info.format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_FLOAT:
+        case SF_FORMAT_DOUBLE:
+        case SF_FORMAT_VORBIS:
+        case SF_FORMAT_OPUS:
+            result.floatSamples = true;
+            break;
+        }
         if (info.channels > 2)
             result.fileProblem = Problem::TooManyChannels;
         else if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG && !oggEndsWhole(fd, status.st_size))
@@ -168,6 +179,24 @@ AudioFileInfo AudioFileInfo::inspect(const QString &path, bool audio)
     }
     ::close(fd);
     return result;
+}
+
+double AudioFileInfo::peak(const QString &path, const std::atomic<bool> &cancelled)
+{
+    SF_INFO info{};
+    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!file)
+        return -1.0;
+    // As libsndfile finds the peak it scales to: every sample of every channel, as a double.
+    std::vector<double> samples(16384);
+    double largest = 0.0;
+    sf_count_t read = 0;
+    while (!cancelled && (read = sf_read_double(file, samples.data(), sf_count_t(samples.size()))) > 0)
+        for (sf_count_t i = 0; i < read; ++i)
+            largest = std::max(largest, std::fabs(samples[size_t(i)]));
+    const bool whole = !cancelled && sf_error(file) == SF_ERR_NO_ERROR;
+    sf_close(file);
+    return whole ? largest : -1.0;
 }
 
 AudioFileInfo::Mp3Length AudioFileInfo::mp3Length(const QString &path)

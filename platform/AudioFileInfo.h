@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <atomic>
+
 // What can be known of an input file before the encoder is let at it, and of the MP3 it made.
 // The encoder reads whatever it does not recognise as headerless samples and blocks on a pipe,
 // so an input is looked at here first: it must be a regular file with something in it and,
@@ -34,6 +36,14 @@ class AudioFileInfo
     int sampleRate() const { return rate; }
     int channels() const { return channelCount; }
     double seconds() const { return rate > 0 ? double(promisedFrames) / rate : 0.0; }
+    // The samples are floating-point numbers, as stored (float and double samples) or as decoded
+    // (Vorbis, Opus). Read through libsndfile as integers, the encoder gets such samples scaled
+    // so that the file's peak is full scale: the peak gives the factor that undoes it.
+    bool floatingPoint() const { return floatSamples; }
+
+    // The largest magnitude of any sample of the audio file at `path` (1 is full scale), read
+    // through the whole file; below 0 when it cannot be read, or `cancelled` was set meanwhile.
+    static double peak(const QString &path, const std::atomic<bool> &cancelled);
 
     // The playing time of the MPEG audio frames in an MP3 file, found by walking its frame
     // headers (an ID3v2 tag before them is passed over, the encoder's Info frame is not counted
@@ -51,4 +61,5 @@ class AudioFileInfo
     qint64 promisedFrames = 0;
     int rate = 0;
     int channelCount = 0;
+    bool floatSamples = false;
 };

@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include <taglib/apefooter.h>
+#include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
 #include <taglib/id3v2header.h>
@@ -162,11 +164,19 @@ bool saveInPlace(TagLib::MPEG::File &file)
     return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4);
 }
 
-// The bytes of a file from its first audio frame on: what tagging must never change.
+// The bytes of a file's audio frames, without the tags before and after them (the ID3v1 and APE
+// tags that saving strips): what tagging must never change.
 qint64 audioBytes(const QString &path)
 {
     TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
-    return file.isValid() ? QFileInfo(path).size() - file.firstFrameOffset() : -1;
+    if (!file.isValid())
+        return -1;
+    qint64 end = QFileInfo(path).size();
+    if (file.hasID3v1Tag())
+        end -= 128;
+    if (file.hasAPETag())
+        end -= file.APETag()->footer()->completeTagSize();
+    return end - file.firstFrameOffset();
 }
 
 bool copyWhole(const QString &from, QFile &to)
@@ -202,7 +212,9 @@ bool writeTags(const QString &path, const TagEdit &edit)
     }
 
     const QFileInfo info(path);
-    QTemporaryFile copy(info.dir().filePath(QStringLiteral(".%1.XXXXXX").arg(info.fileName())));
+    // A name of its own rather than one made from the file's: that would not fit beside an MP3
+    // whose name is near the longest a folder takes.
+    QTemporaryFile copy(info.dir().filePath(QStringLiteral(".orvik-tags-XXXXXX")));
     if (!copy.open() || !copyWhole(path, copy))
         return false;
     copy.close();
@@ -399,6 +411,17 @@ OSErr MusicLibrary::setTrackProperty(qint32 trackID, FourCharCode property, cons
     if (found == tracks.constEnd())
         return errAENoSuchObject;
     const Track track = *found;
+    if (const OSErr status = writeFileProperty(track.path, property, value))
+        return status;
+    if ((property == kTitle || property == kArtist) && !track.playlists.isEmpty()) {
+        if (std::unique_ptr<TagLib::MPEG::File> file = openMp3(track.path))
+            retitleEntries(track, lengthInSeconds(*file), displayTitle(*file, track.path));
+    }
+    return noErr;
+}
+
+OSErr MusicLibrary::writeFileProperty(const QString &path, FourCharCode property, const QVariant &value)
+{
     const QString text = value.toString();
     const int number = numberOf(value);
     TagEdit edit;
@@ -437,13 +460,7 @@ OSErr MusicLibrary::setTrackProperty(qint32 trackID, FourCharCode property, cons
     default:
         return errAEEventNotHandled;
     }
-    if (!writeTags(track.path, edit))
-        return ioErr;
-    if ((property == kTitle || property == kArtist) && !track.playlists.isEmpty()) {
-        if (std::unique_ptr<TagLib::MPEG::File> file = openMp3(track.path))
-            retitleEntries(track, lengthInSeconds(*file), displayTitle(*file, track.path));
-    }
-    return noErr;
+    return writeTags(path, edit) ? noErr : ioErr;
 }
 
 OSErr MusicLibrary::deleteEmptyPlaylist(const QString &playlist)

@@ -76,6 +76,9 @@ class MusicLibrary
     OSErr deleteEmptyPlaylist(const QString &playlist);
     // Writes one tag of a track into its file. `value` is text or a number.
     OSErr setTrackProperty(qint32 trackID, FourCharCode property, const QVariant &value);
+    // Writes one tag (a property above) into the MP3 file at `path`, whether or not the library
+    // holds it: ioErr when the file is no MP3 or cannot be written, and then it is left as it was.
+    static OSErr writeFileProperty(const QString &path, FourCharCode property, const QVariant &value);
     // The file of a track, or a null string for an unknown identifier.
     QString trackPath(qint32 trackID) const;
 

@@ -6,15 +6,15 @@ A folder's includes are the "folder/..." includes of its .h and .cpp files; test
 benchmarks sit on top of everything and are not part of the graph."""
 import pathlib
 import re
-import subprocess
 import sys
+
+from source_files import source_files
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 WINDOW_FREE = {"platform", "core"}
 INCLUDE = re.compile(r'^#include "([^"]+)/[^/"]+"', re.M)
 
-files = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "*.h", "*.cpp"], cwd=ROOT,
-                       capture_output=True, text=True, check=True).stdout.split()
+files = source_files((".h", ".cpp"))
 graph = {}
 problems = []
 for name in files:

@@ -21,6 +21,8 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
+from source_files import source_files
+
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 CODE_FOLDERS = ["app", "batch", "core", "monitor", "platform", "rip", "settings"]
 TABLES = ["Global", "Progress", "Batch", "Rip"]
@@ -54,9 +56,7 @@ def unquote(literals):
 def code_texts(problems):
     """(table, key) -> English, from every lookup in the code with literal arguments."""
     found = {}
-    files = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "--", *CODE_FOLDERS],
-                           cwd=ROOT, capture_output=True, text=True, check=True).stdout.split()
-    for name in sorted(f for f in files if f.endswith((".cpp", ".h"))):
+    for name in source_files((".cpp", ".h"), CODE_FOLDERS):
         source = (ROOT / name).read_text(encoding="utf-8")
         reached = {match.start() for match in CALL.finditer(source)}
         for call in re.finditer(rf"\b({'|'.join(HELPERS)})\((?!\s*(\)|const |QString |key\b))", source):

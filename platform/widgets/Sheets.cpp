@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -140,10 +142,34 @@ QMessageBox *beginInformationalAlertSheet(QWidget *window, const QString &title,
 }
 
 namespace {
+// A folder panel gives the folder its name field names. While a path is typed, Qt's panel
+// selects in its list each folder the text names on the way (the parent, then the folder), and
+// when its listing of those folders comes in meanwhile it can keep the parent selected ahead of
+// the folder: Return then chose the parent. The field shows every selection made in the list, so
+// whenever it holds text, the text is what the user chose; the list's selection is dropped
+// before Qt reads the choice.
+class Panel : public QFileDialog
+{
+  public:
+    using QFileDialog::QFileDialog;
+
+  protected:
+    void accept() override
+    {
+        if (fileMode() == QFileDialog::Directory) {
+            const auto *name = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            const auto *list = findChild<QListView *>(QStringLiteral("listView"));
+            if (name && !name->text().isEmpty() && list && list->selectionModel())
+                list->selectionModel()->clearSelection();
+        }
+        QFileDialog::accept();
+    }
+};
+
 QFileDialog *makePanel(QWidget *window, const QString &title, const QString &prompt, const QString &directory,
                        const QString &file)
 {
-    auto *panel = new QFileDialog(window, title);
+    auto *panel = new Panel(window, title);
     // Qt's own panel: the same on every desktop, and one that tests can drive.
     panel->setOption(QFileDialog::DontUseNativeDialog, true);
     panel->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);

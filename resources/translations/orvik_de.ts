@@ -369,6 +369,11 @@ Cannot add &quot;%@&quot;: %@.
         <extracomment>Batch complete.</extracomment>
         <translation>Stapel abgeschlossen.</translation>
     </message>
+    <message>
+        <source>CompletionTagLosses</source>
+        <extracomment>%u files were encoded without some of their tags. The command log shows why.</extracomment>
+        <translation>%u Dateien wurden ohne einen Teil ihrer Tags kodiert. Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
 </context>
 <context>
     <name>BatchWindow</name>
@@ -1825,6 +1830,11 @@ Cannot add &quot;%@&quot;: %@.
         <source>TrackNameNotText</source>
         <extracomment>the name of its file on the disc is not valid text, so the file cannot be opened</extracomment>
         <translation>der Name seiner Datei auf der CD ist kein gültiger Text, daher kann die Datei nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>CompletionTagLosses</source>
+        <extracomment>%u files were encoded without some of their tags. The command log shows why.</extracomment>
+        <translation>%u Titel wurden ohne einen Teil ihrer Tags gerippt. Das Befehlsprotokoll zeigt, warum.</translation>
     </message>
 </context>
 <context>

@@ -22,8 +22,9 @@ class tst_LameMaster : public QObject
         LameMaster master;
         BatchEncoder *a = BatchEncoder::initWithPreferences(master.preferences());
         BatchEncoder *b = BatchEncoder::initWithPreferences(master.preferences());
-        // A window that becomes active makes itself the gopher; start from a known order.
-        QCoreApplication::processEvents();
+        // A window that becomes active makes itself the gopher; start from a known order, once the
+        // last window shown has become active and so the gopher.
+        QTRY_VERIFY(master.gopher() == b);
         for (BatchEncoder *batch : {a, b, a, b})
             master.unregisterBureaucrat(batch);
         for (BatchEncoder *batch : {a, b, a})

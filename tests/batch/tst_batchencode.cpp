@@ -1,4 +1,5 @@
 #include "support/AudioFiles.h"
+#include "support/TunesSupport.h"
 #include "support/widgets/BatchFixture.h"
 #include "support/widgets/TestSheets.h"
 
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
+#include <taglib/fileref.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 
@@ -127,6 +129,32 @@ class tst_BatchEncode : public QObject
         QVERIFY(log().contains(logged));
         // With the library on, the encoder is given no tags.
         QCOMPARE(log().contains("--tt"), library == "off");
+    }
+
+    // Tags too long for a command line (a title of 200 KB, an album of 6000 bytes) reach the MP3
+    // whole, beside the tags that go to the encoder.
+    void longTags()
+    {
+        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+        const QString path = inputs.filePath("long tags.wav");
+        QVERIFY(AudioFiles::makeSine(path, 1.0));
+        const QString title = "Ti\u00f6tle " + QString(200000, u'x'), album = QString(3000, u'\u00e9');
+        {
+            TagLib::FileRef file(QFile::encodeName(path).constData());
+            QVERIFY(file.tag());
+            for (const auto &[set, text] : {std::pair{&TagLib::Tag::setTitle, title},
+                                            {&TagLib::Tag::setAlbum, album},
+                                            {&TagLib::Tag::setArtist, QString("Artist")}})
+                (file.tag()->*set)(TagLib::String(text.toStdString(), TagLib::String::UTF8));
+            QVERIFY(file.save());
+        }
+        encodeAndAnswer(fixture->batchWith({path}), "1 file encoded into ~/Music.");
+        const QString mp3 = music + "/long tags.mp3";
+        QCOMPARE(id3Frame(mp3, "TIT2"), title);
+        QCOMPARE(id3Frame(mp3, "TALB"), album);
+        QCOMPARE(id3Frame(mp3, "TPE1"), QString("Artist"));
+        QVERIFY(qAbs(AudioFiles::decodedSeconds(mp3) - 1.0) < 0.1);
+        QVERIFY(log().contains("--ta Artist") && !log().contains(album));
     }
 
     // Two encoders at once: the first file of the list takes longest, so the others end before

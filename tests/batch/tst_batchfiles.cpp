@@ -248,7 +248,7 @@ class tst_BatchFiles : public QObject
 
     void runningWindowTakesNoFiles()
     {
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 5.0)});
+        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 60.0)});
         BatchFixture::encode(batch);
         QVERIFY(BatchFixture::waitUntilEncoding(batch, 0));
         QVERIFY(!drag(batch, {file("late.wav")}));

@@ -7,9 +7,12 @@
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
 #include "core/LamePrefs.h"
+#include "platform/AudioFileInfo.h"
 
 #include <QtTest>
 #include <QtWidgets>
+#include <cmath>
+#include <sndfile.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
@@ -139,6 +142,66 @@ class tst_BatchFormats : public QObject
             const auto data = static_cast<TagLib::ID3v2::AttachedPictureFrame *>(pictures.front())->picture();
             QCOMPARE(QByteArray(data.data(), data.size()), cover);
         }
+    }
+
+    // Integer, floating-point and lossy inputs come out at the level they have: a tone 30 dB below
+    // full scale stays there, and silence stays silent.
+    void levelIsKept_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("encoding"); // sox's, for the kinds that have a choice
+        QTest::addColumn<double>("decibels");      // the tone's peak; below -90: silence
+        const QStringList floats{"-e", "floating-point", "-b", "32"},
+            doubles{"-e", "floating-point", "-b", "64"};
+        QTest::newRow("16-bit WAV") << "int.wav" << QStringList{"-b", "16"} << -30.0;
+        QTest::newRow("float WAV") << "float.wav" << floats << -30.0;
+        QTest::newRow("double WAV") << "double.wav" << doubles << -30.0;
+        QTest::newRow("float AIFF-C") << "float.aifc" << floats << -30.0;
+        QTest::newRow("double AIFF-C") << "double.aifc" << doubles << -30.0;
+        QTest::newRow("Ogg Vorbis") << "tone.ogg" << QStringList() << -30.0;
+        QTest::newRow("Opus") << "tone.opus" << QStringList() << -30.0;
+        QTest::newRow("silent float WAV") << "silent.wav" << floats << -100.0;
+    }
+    void levelIsKept()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, encoding);
+        QFETCH(double, decibels);
+        const QString music = fixture.cleanMusicFolder();
+        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+        // At the highest rate the encoder keeps a quiet tone's level to a hundredth of a decibel.
+        LamePrefs::preferences().setInteger(320, PrefKey::CBRBitRate);
+        const auto restore =
+            qScopeGuard([] { LamePrefs::preferences().removeObjectForKey(PrefKey::CBRBitRate); });
+        const double amplitude = decibels < -90 ? 0.0 : std::pow(10.0, decibels / 20);
+        const QString path = inputs.filePath(name);
+        if (name.endsWith(".opus")) { // sox writes no Opus; libsndfile does
+            SF_INFO format{0, 48000, 1, SF_FORMAT_OGG | SF_FORMAT_OPUS, 0, 0};
+            std::vector<float> samples(48000);
+            for (size_t i = 0; i < samples.size(); ++i)
+                samples[i] = float(amplitude * std::sin(2 * M_PI * 440 * double(i) / 48000));
+            SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format);
+            QVERIFY(file && sf_writef_float(file, samples.data(), 48000) == 48000);
+            QCOMPARE(sf_close(file), 0);
+        } else {
+            QCOMPARE(AudioFiles::run("sox", QStringList{"-n", "-r", "44100", "-c", "2"} + encoding +
+                                                QStringList{path, "synth", "1", "sine", "440", "vol",
+                                                            QString::number(amplitude, 'g', 9)}),
+                     0);
+        }
+        encodeAndAnswer(fixture.batchWith({path}), "1 file encoded into ~/Music.");
+        const AudioFiles::Levels encoded =
+            AudioFiles::levels(music + '/' + QFileInfo(name).completeBaseName() + ".mp3");
+        QVERIFY(encoded.peak >= 0 && encoded.rms >= 0);
+        if (amplitude == 0) {
+            QVERIFY2(encoded.peak < 0.001, qPrintable(QString::number(encoded.peak)));
+            return;
+        }
+        // A lossy input's peak is its decoder's: what the encoder is handed.
+        const double peakError = 20 * std::log10(encoded.peak / AudioFileInfo::peak(path, false));
+        const double rmsError = 20 * std::log10(encoded.rms * std::sqrt(2.0) / amplitude);
+        QVERIFY2(qAbs(peakError) < 0.5 && qAbs(rmsError) < 0.5,
+                 qPrintable(QString("peak %1 dB, RMS %2 dB off").arg(peakError).arg(rmsError)));
     }
 };
 

@@ -27,6 +27,10 @@
 namespace {
 using Fixture = BatchFixture;
 
+// How long a file runs that a test stops, skips or interrupts: longer than any test takes, also on
+// a loaded machine, so that it is still running whenever the test acts on it.
+constexpr double kLong = 60.0;
+
 // A key as the keyboard gives it: to whatever has the focus.
 void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
@@ -121,7 +125,7 @@ class tst_BatchRun : public QObject
 
     void partialFileThatCannotBeRemovedIsSaid()
     {
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 5.0)});
+        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", kLong)});
         Fixture::encode(batch);
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("long.mp3")).size() > 0; }));
         Fixture::interrupt(Fixture::sheet(batch), Fixture::Skip);
@@ -143,7 +147,7 @@ class tst_BatchRun : public QObject
         // added leaves no empty playlist behind.
         LamePrefs::preferences().setBool(true, PrefKey::ITunesIntegration);
         LamePrefs::preferences().setBool(true, PrefKey::BatchPlaylists);
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 5.0)});
+        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", kLong)});
         Fixture::encode(batch);
         QVERIFY(Fixture::waitUntilEncoding(batch, 0));
         Fixture::interrupt(Fixture::sheet(batch), Fixture::Stop);
@@ -158,7 +162,7 @@ class tst_BatchRun : public QObject
     {
         QVERIFY(Fixture::writeFile(output("two.mp3"), "existing"));
         BatchEncoder *batch =
-            fixture->batchWith({fixture->fakeInput("one.wav", 0.6), fixture->fakeInput("two.wav", 0.1)});
+            fixture->batchWith({fixture->fakeInput("one.wav", 1.5), fixture->fakeInput("two.wav", 0.1)});
         // One at a time: the second file's conflict is found only once the first has ended.
         LamePrefs::preferences().setInteger(1, PrefKey::EncodersAtOnce);
         Fixture::encode(batch);
@@ -179,6 +183,32 @@ class tst_BatchRun : public QObject
         QVERIFY(TestSheets::click(conflict, "Replace"));
         finish(batch, output("one.mp3"), "2 files encoded into ~/Music.");
         QVERIFY(Fixture::contents(output("two.mp3")) != "existing");
+    }
+
+    // Two files at once, the third's output exists: its question comes when the first ends, and
+    // the fourth starts under it when the second ends. The question stays on top and takes the
+    // keys; the sheet comes back once it is answered.
+    void conflictStaysAboveTheSheet()
+    {
+        QVERIFY(Fixture::writeFile(output("c.mp3"), "existing"));
+        LamePrefs::preferences().setInteger(2, PrefKey::EncodersAtOnce);
+        BatchEncoder *batch =
+            fixture->batchWith({fixture->fakeInput("a.wav", 0.2), fixture->fakeInput("b.wav", 1.0),
+                                fixture->fakeInput("c.wav", 0.1), fixture->fakeInput("d.wav", 3.0)});
+        Fixture::encode(batch);
+        LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
+        LameProgress *progress = Fixture::sheet(batch);
+        QMessageBox *conflict = TestSheets::waitForAlert();
+        QVERIFY(conflict);
+        QTRY_COMPARE_WITH_TIMEOUT(progress->runningFileNames(), QStringList{"d.wav"}, 15000);
+        QCOMPARE(QApplication::activeModalWidget(), conflict);
+        QVERIFY(!progress->progressSheet()->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(conflict));
+        press(Qt::Key_S, Qt::AltModifier); // Skip
+        QTRY_VERIFY(progress->progressSheet()->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), progress->progressSheet());
+        finish(batch, output("a.mp3"), "3 files encoded into ~/Music. 1 skipped.");
+        QCOMPARE(Fixture::contents(output("c.mp3")), QByteArray("existing"));
     }
 
     void conflictAnswers_data()
@@ -255,8 +285,8 @@ class tst_BatchRun : public QObject
     {
         LamePrefs::preferences().setInteger(2, PrefKey::EncodersAtOnce);
         BatchEncoder *batch =
-            fixture->batchWith({fixture->fakeInput("a.wav", 5.0), fixture->fakeInput("b.wav", 5.0),
-                                fixture->fakeInput("c.wav", 5.0)});
+            fixture->batchWith({fixture->fakeInput("a.wav", kLong), fixture->fakeInput("b.wav", kLong),
+                                fixture->fakeInput("c.wav", kLong)});
         Fixture::encode(batch);
         LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
         LameProgress *progress = Fixture::sheet(batch);
@@ -290,8 +320,8 @@ class tst_BatchRun : public QObject
 
     void closingAndQuitting()
     {
-        BatchEncoder *first = fixture->batchWith({fixture->fakeInput("one.wav", 5.0)});
-        BatchEncoder *second = fixture->batchWith({fixture->fakeInput("two.wav", 5.0)});
+        BatchEncoder *first = fixture->batchWith({fixture->fakeInput("one.wav", kLong)});
+        BatchEncoder *second = fixture->batchWith({fixture->fakeInput("two.wav", kLong)});
         Fixture::encode(first);
         Fixture::encode(second);
         QVERIFY(Fixture::waitUntilEncoding(first, 0));
@@ -340,7 +370,7 @@ class tst_BatchRun : public QObject
         QFETCH(bool, staysUp);
         const QString existing = output("song.mp3");
         const bool running = which == "stop" || which == "skip" || which == "quit";
-        QStringList files{fixture->fakeInput("song.wav", running ? 3.0 : 0.1)};
+        QStringList files{fixture->fakeInput("song.wav", running ? kLong : 0.1)};
         if (which.contains("conflict") || which == "rename panel")
             QVERIFY(Fixture::writeFile(existing, "existing"));
         if (which == "locked conflict") { // the output is the batch's own input: never replaced
@@ -366,8 +396,9 @@ class tst_BatchRun : public QObject
             shown = TestSheets::waitForPanel();
         } else {
             Fixture::encode(batch);
+            // The encoder has begun its output, which a dismissal must leave to it.
             if (running)
-                QVERIFY(Fixture::waitUntilEncoding(batch.data(), 0));
+                QVERIFY(QTest::qWaitFor([&] { return QFileInfo(existing).size() > 0; }));
             if (which == "stop" || which == "skip")
                 Fixture::interrupt(Fixture::sheet(batch.data()),
                                    which == "stop" ? Fixture::Stop : Fixture::Skip);
@@ -397,8 +428,12 @@ class tst_BatchRun : public QObject
             shown->windowHandle()->close();
         else
             QTest::keySequence(shown->focusWidget() ? shown->focusWidget() : shown.data(), QKeySequence(how));
-        QTest::qWait(100);
-        QCOMPARE(shown && shown->isVisible(), staysUp);
+        // The dismissal is handled as it arrives; what it posted is handled here.
+        QCoreApplication::processEvents();
+        if (staysUp)
+            QVERIFY(shown && shown->isVisible());
+        else
+            QTRY_VERIFY(!shown || !shown->isVisible());
         // A running encoder is still writing its own output: only an existing file must stay as it was.
         if (!running)
             QCOMPARE(Fixture::contents(existing), before);
@@ -437,7 +472,7 @@ class tst_BatchRun : public QObject
             QVERIFY(fixture->master().openFile(fixture->fakeInput(name, 0.5)));
         BatchEncoder *batch = BatchEncoder::allControllers().last();
         auto *list = batch->window()->findChild<QTableView *>("fileList");
-        QVERIFY(QTest::qWaitForWindowActive(batch->window()));
+        QVERIFY(TestSheets::waitForKeyboard(batch->window()));
         checkKeyboardAndReader(batch->window());
 
         press(Qt::Key_I, Qt::AltModifier); // to the list, where the last file added is selected
@@ -451,7 +486,7 @@ class tst_BatchRun : public QObject
 
         press(Qt::Key_T, Qt::AltModifier); // a mnemonic clicks its button a moment later
         QTRY_VERIFY(batch->tagsWindow());
-        QVERIFY(QTest::qWaitForWindowActive(batch->tagsWindow()));
+        QVERIFY(TestSheets::waitForKeyboard(batch->tagsWindow()));
         QCOMPARE(QApplication::focusWidget()->objectName(), QString("titleField"));
         // The old ID3 genre 133 is a slur: the genre list leaves it out.
         QProcess lame;
@@ -468,7 +503,7 @@ class tst_BatchRun : public QObject
         QVERIFY(!batch->tagsWindow()->isVisible());
         // The window manager gives the focus back to the batch window.
         batch->window()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(batch->window()));
+        QVERIFY(TestSheets::waitForKeyboard(batch->window()));
         QCOMPARE(QApplication::focusWidget(), list);
         press(Qt::Key_Return);
         QVERIFY(batch->runWindowController());
@@ -478,14 +513,14 @@ class tst_BatchRun : public QObject
         checkKeyboardAndReader(Fixture::sheet(batch)->progressSheet());
         QMessageBox *conflict = TestSheets::waitForAlert();
         QVERIFY(conflict);
-        QVERIFY(QTest::qWaitForWindowActive(conflict));
+        QVERIFY(TestSheets::waitForKeyboard(conflict));
         checkKeyboardAndReader(conflict);
         press(Qt::Key_E, Qt::AltModifier); // Replace
         QTRY_VERIFY(Fixture::contents(output("<i>b.mp3")) != "existing");
         QMessageBox *completion = TestSheets::waitForAlert();
         QVERIFY(completion);
         QCOMPARE(completion->text(), QString("Batch complete."));
-        QVERIFY(QTest::qWaitForWindowActive(completion));
+        QVERIFY(TestSheets::waitForKeyboard(completion));
         checkKeyboardAndReader(completion);
         press(Qt::Key_Return);
         QVERIFY(Fixture::waitUntilEnded(batch));

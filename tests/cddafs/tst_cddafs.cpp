@@ -10,13 +10,19 @@
 #include <unistd.h>
 
 namespace {
-QStringList mounts()
+// The kernel's bytes: a mount point whose name is not UTF-8 must still be found and unmounted.
+QByteArrayList mounts()
 {
-    QStringList points;
+    QByteArrayList points;
     for (const QByteArray &line : readWholeFile("/proc/self/mounts").split('\n'))
         if (line.contains(" fuse.orvik-cddafs "))
-            points << QString::fromUtf8(line.split(' ')[1].replace("\\040", " "));
+            points << line.split(' ')[1].replace("\\040", " ");
     return points;
+}
+
+bool mounted(const QString &point)
+{
+    return mounts().contains(QFile::encodeName(point));
 }
 
 // O_DIRECT takes the kernel's page cache out of the way: every read reaches the file system.
@@ -51,9 +57,16 @@ class tst_Cddafs : public QObject
     void cleanup()
     {
         // A failed check leaves its mounts behind; the next case and the folder's removal need them gone.
-        for (const QString &point : mounts())
-            if (point.startsWith(dir.path()))
-                CueDisc::unmount(point);
+        for (const QByteArray &point : mounts()) {
+            if (!point.startsWith(QFile::encodeName(dir.path())))
+                continue;
+            qputenv("MOUNT_POINT", point); // any bytes, where an argument would have to be text
+            QVERIFY(QTest::qWaitFor(
+                [] {
+                    return QProcess::execute("sh", {"-c", "fusermount3 -u \"$MOUNT_POINT\""}) == 0;
+                },
+                5000));
+        }
     }
 
     void initTestCase()
@@ -71,7 +84,7 @@ class tst_Cddafs : public QObject
         if (point.isEmpty() && errors.contains("cannot be mounted"))
             QSKIP("FUSE refuses mounts here (no permission to mount)");
         QCOMPARE(point, dir.filePath("discs/Live - Loud"));
-        QVERIFY(mounts().contains(point) && Workspace::shared().mountedRemovableVolumes().contains(point));
+        QVERIFY(mounted(point) && Workspace::shared().mountedRemovableVolumes().contains(point));
         const QStringList names = {".TOC.plist", "1 Intro.aiff", "2 Audio Track.aiff", "3 AC-DC.aiff"};
         QCOMPARE(QDir(point).entryList(QDir::Files | QDir::Hidden, QDir::Name), names);
         // Three readers at once, in chunks that fit no sector, before anything is cached.
@@ -109,23 +122,33 @@ class tst_Cddafs : public QObject
             QCOMPARE(readDirect(point + "/1 Intro.aiff", at, size), read[0].mid(at, size));
         QVERIFY(CueDisc::unmount(point));
         // The image cut short under a fresh mount: lost sectors fail and are counted; the rest reads as
-        // before.
+        // before. Once they are back, the next read of the track (a second rip) reads and counts afresh.
         const QString again = CueDisc::mount(cue, dir.filePath("discs"));
-        QVERIFY(QFile::resize(dir.filePath("disc.bin"), (155 + 30) * 2352 + 1000));
+        QFile bin(dir.filePath("disc.bin"));
+        const QByteArray whole = readWholeFile(bin.fileName());
+        QVERIFY(bin.resize((155 + 30) * 2352 + 1000));
         const QString cut = again + "/3 AC-DC.aiff";
         QCOMPARE(readDirect(cut, 54 + 29 * 2352, 2352), read[2].mid(54 + 29 * 2352, 2352));
         QCOMPARE(readDirect(cut, 54 + 30 * 2352, 1), QByteArray("error"));
         readWholeFile(cut);
         QCOMPARE(unreadable(cut), QByteArray("31"));
         QCOMPARE(readDirect(again + "/1 Intro.aiff", 54, 100), read[0].mid(54, 100));
+        QVERIFY(bin.open(QIODevice::ReadWrite) && bin.write(whole) == whole.size() && bin.flush());
+        QCOMPARE(readWholeFile(cut), read[2]);
+        QCOMPARE(unreadable(cut), QByteArray("0"));
         QVERIFY(CueDisc::unmount(again));
-        // A mount run in the foreground ends with its process.
-        const QTemporaryDir killed(dir.filePath("killed-XXXXXX"));
-        QProcess process;
-        process.start(program, {"-f", CueDisc::write(dir.path(), "killed", "Killed", tracks), killed.path()});
-        QTRY_VERIFY(mounts().contains(killed.path()));
-        process.kill(), process.waitForFinished();
-        QTRY_VERIFY(!mounts().contains(killed.path()));
+        // A mount run in the foreground ends with its process: killed, or asked to end (a normal end).
+        for (const bool kill : {true, false}) {
+            const QTemporaryDir folder(dir.filePath("foreground-XXXXXX"));
+            QProcess process;
+            process.start(program, {"-f", cue, folder.path()});
+            QTRY_VERIFY(mounted(folder.path()));
+            kill ? process.kill() : process.terminate();
+            QVERIFY(process.waitForFinished(10000));
+            QVERIFY2(kill || (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0),
+                     process.readAllStandardError().constData());
+            QTRY_VERIFY(!mounted(folder.path()));
+        }
     }
 
     void namesAreSafe_data()
@@ -140,8 +163,17 @@ class tst_Cddafs : public QObject
         row("Latin-1", "Caf\xe9", "1 Café.aiff", "Café");
         row("UTF-8", "Caf\xc3\xa9 \xe2\x99\xab", "1 Café ♫.aiff", "Café ♫");
         row("blank", "   ", "1 Audio Track.aiff", "Audio CD");
+        // Not well-formed UTF-8 (a surrogate, a code point past U+10FFFF, an overlong "/"): Latin-1.
+        row("surrogate", "A\xed\xa0\x80Z", "1 A\u00ed\u00a0 Z.aiff", "A\u00ed\u00a0 Z");
+        row("past U+10FFFF", "B\xf4\x90\x80\x80", "1 B\u00f4.aiff", "B\u00f4");
+        row("overlong",
+            "C\xe0\x80\xaf"
+            "D",
+            "1 C\u00e0 \u00afD.aiff", "C\u00e0 \u00afD");
         const QString long2 = QString(200, QChar(0xe9)); // 400 bytes of UTF-8
         row("too long", long2.toUtf8(), "1 " + long2.left(124) + ".aiff", long2.left(127));
+        const QString x248(248, 'x');
+        row("slash at the limit", x248.toLatin1() + '/', "1 " + x248 + ".aiff", x248 + '-');
     }
     void namesAreSafe()
     {
@@ -153,6 +185,14 @@ class tst_Cddafs : public QObject
         const QString point = CueDisc::mount(cue, dir.filePath("discs"));
         QCOMPARE(point, dir.filePath("discs/" + volumeName));
         QCOMPARE(QDir(point).entryList(QDir::Files), QStringList(trackName));
+        // The table of contents is well-formed XML to any reader, and keeps both titles.
+        QXmlStreamReader toc(readWholeFile(point + "/.TOC.plist"));
+        int titles = 0;
+        while (!toc.atEnd())
+            if (toc.readNext() == QXmlStreamReader::StartElement && toc.name() == QLatin1String("key"))
+                titles += toc.readElementText() == "Title";
+        QVERIFY2(!toc.hasError(), qPrintable(toc.errorString()));
+        QCOMPARE(titles, 2);
         // The same disc again gets the next free name, still within 255 bytes.
         const QString again = CueDisc::mount(cue, dir.filePath("discs"));
         while (volumeName.toUtf8().size() > 253)
@@ -202,7 +242,61 @@ class tst_Cddafs : public QObject
         QVERIFY(process.waitForFinished(10000) && process.exitCode() != 0);
         const QString error = QString::fromUtf8(process.readAllStandardError()); // one line
         QVERIFY2(error.count('\n') == 1 && error.endsWith(": " + message + '\n'), qPrintable(error));
-        QVERIFY(!mounts().contains(point));
+        QVERIFY(!mounted(point));
+    }
+
+    void cueSheetNamesTheData_data()
+    {
+        // The sheet's name, its FILE line(s), and the name its data file is written under. A decoy with
+        // other sound stands under the sheet's name with ".bin", unless that names the data file.
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<QByteArray>("fileLine");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QString>("message"); // empty: mounted with the named file's sound
+        const auto row = [](const char *name, const char *sheet, const QByteArray &line, const char *data,
+                            const char *message = "") {
+            QTest::newRow(name) << QString(sheet) << line << QString(data) << QString(message);
+        };
+        row("another name", "Album.cue", "FILE \"Album (Disc 1).bin\" BINARY", "Album (Disc 1).bin");
+        row("in a folder, with CD-TEXT", "Album.cue",
+            "CDTEXTFILE \"text.cdt\"\nFILE \"data/Album.bin\" BINARY", "data/Album.bin");
+        row("upper case, unquoted", "UP.CUE", "FILE UP.BIN BINARY\r", "UP.BIN");
+        row("extension in another case", "Mixed.Cue", "FILE \"Mixed.bin\" BINARY", "Mixed.BIN");
+        row("missing", "Album.cue", "FILE \"Gone.bin\" BINARY", "Other.bin",
+            "the image's data file Gone.bin is missing");
+        row("two files", "Album.cue", "FILE \"Album.bin\" BINARY\nFILE \"Album.bin\" BINARY", "Album.bin",
+            "the cue sheet names more than one data file");
+        row("none", "Album.cue", "", "Album.bin", "the cue sheet names no data file");
+        row("not raw", "Album.cue", "FILE \"Album.wav\" WAVE", "Album.wav",
+            "the image's data file Album.wav is not raw CD audio");
+    }
+    void cueSheetNamesTheData()
+    {
+        QFETCH(QString, sheet);
+        QFETCH(QByteArray, fileLine);
+        QFETCH(QString, data);
+        QFETCH(QString, message);
+        const QTemporaryDir folder(dir.filePath("sheet-XXXXXX"));
+        QDir here(folder.path());
+        QList<CueDisc::Track> tracks = {{"A", 2, false, QByteArray(2 * 2352, 'a')}};
+        QByteArray cue = readWholeFile(CueDisc::write(folder.path(), "written", "Album", tracks));
+        cue.replace("FILE \"written.bin\" BINARY", fileLine);
+        const QString decoy = here.filePath(sheet.chopped(4) + ".bin");
+        const auto put = [](const QString &path, const QByteArray &bytes) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(here.mkpath("data") && here.rename("written.bin", data) && put(here.filePath(sheet), cue) &&
+                put(here.filePath("text.cdt"), QByteArray(18, '\0')));
+        QVERIFY(!decoy.compare(here.filePath(data), Qt::CaseInsensitive) ||
+                put(decoy, QByteArray(2 * 2352, 'z')));
+        QString errors;
+        const QString point = CueDisc::mount(here.filePath(sheet), dir.filePath("sheets"), &errors);
+        QCOMPARE(errors, message.isEmpty() ? QString()
+                                           : "orvik-cddafs: " + here.filePath(sheet) + ": " + message + '\n');
+        QCOMPARE(readWholeFile(point + "/1 A.aiff").mid(54),
+                 message.isEmpty() ? tracks[0].samples : QByteArray());
+        QVERIFY(point.isEmpty() || (CueDisc::unmount(point) && QDir().rmdir(point)));
     }
 };
 

@@ -6,6 +6,7 @@
 #include "platform/Resources.h"
 
 #include <QtTest>
+#include <sndfile.h>
 #include <sys/stat.h>
 
 namespace {
@@ -52,14 +53,17 @@ class tst_EncoderRun : public QObject
 
     void transitions_data()
     {
-        QTest::addColumn<QStringList>("files"); // name:seconds[:exit status]; a name alone is missing
-        QTest::addColumn<QString>("question");  // asked while the first file runs, answered at once
-        QTest::addColumn<bool>("raw");          // headerless input: its launcher cannot start
+        // name:seconds[:exit status[:seconds it takes to end when told to]]; a name alone is missing
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("question"); // asked while the first file runs, answered at once
+        QTest::addColumn<bool>("raw");         // headerless input: its launcher cannot start
         QTest::addColumn<QStringList>("written");
         QTest::addColumn<quint32>("failed");
         QTest::addColumn<bool>("stopped"); // else completed
         QTest::addColumn<QString>("logged");
-        const QStringList two{"a:0.6", "b:0.1"}, longTwo{"a:5", "b:0.1"}, both{"a", "b"};
+        // A file that ends under a question runs long enough for the question to come first, also on
+        // a loaded machine.
+        const QStringList two{"a:1", "b:0.1"}, longTwo{"a:5", "b:0.1"}, both{"a", "b"};
         QTest::newRow("failure among successes")
             << QStringList{"missing", "lost", "bad:0.1:1", "good:0.1"} << "" << false << QStringList{"good"}
             << 3u << false << "Cannot encode \"bad.wav\": the encoder ended with status 1.";
@@ -72,6 +76,10 @@ class tst_EncoderRun : public QObject
             << "Cannot encode \"a.wav\": the encoder could not be started";
         QTest::newRow("stop confirmed: partial removed")
             << longTwo << "stop confirmed" << false << QStringList{} << 0u << true << "";
+        // Until it has ended, an encoder may still write its output, even create it anew.
+        QTest::newRow("stop confirmed: partial removed once the encoder has ended")
+            << QStringList{"a:5:0:0.5", "b:0.1"} << "stop confirmed" << false << QStringList{} << 0u << true
+            << "";
         QTest::newRow("skip cancelled") << two << "skip cancelled" << false << both << 0u << false << "";
         QTest::newRow("skip confirmed: partial removed, the next goes on")
             << longTwo << "skip confirmed" << false << QStringList{"b"} << 0u << false << "";
@@ -82,11 +90,11 @@ class tst_EncoderRun : public QObject
         QTest::newRow("ended under the question, stop confirmed: the prepared file dropped")
             << two << "stop confirmed after the end" << false << QStringList{"a"} << 0u << true << "";
         QTest::newRow("last file ended under the question, cancelled: completion")
-            << QStringList{"a:0.6"} << "stop cancelled after the end" << false << QStringList{"a"} << 0u
+            << QStringList{"a:1"} << "stop cancelled after the end" << false << QStringList{"a"} << 0u
             << false << "";
         QTest::newRow("last file ended under the question, stop confirmed: no completion")
-            << QStringList{"a:0.6"} << "stop confirmed after the end" << false << QStringList{"a"} << 0u
-            << true << "";
+            << QStringList{"a:1"} << "stop confirmed after the end" << false << QStringList{"a"} << 0u << true
+            << "";
     }
 
     void transitions()
@@ -104,7 +112,8 @@ class tst_EncoderRun : public QObject
             const QStringList parts = file.split(':');
             const QString input = inputs.filePath(parts[0] + ".wav");
             if (parts.size() > 1)
-                AudioFiles::writeFakeInput(input, parts[1].toDouble(), parts.value(2).toInt());
+                AudioFiles::writeFakeInput(input, parts[1].toDouble(), parts.value(2).toInt(),
+                                           parts.value(3).toDouble());
             tasks.append({{kInputFileKey, input}, {kOutputFileKey, music.filePath(parts[0] + ".mp3")}});
         }
         EncoderRun run;
@@ -148,6 +157,41 @@ class tst_EncoderRun : public QObject
                 }));
     }
 
+    // An input of floating-point samples is read through before its encoder starts, which is
+    // told the peak, so that it can take back the scaling to full scale its reading applies.
+    void floatInputIsScaledBack_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("scale"); // the encoder's --scale; empty: none
+        QTest::newRow("float") << int(SF_FORMAT_FLOAT) << "0.5";
+        QTest::newRow("double") << int(SF_FORMAT_DOUBLE) << "0.5";
+        QTest::newRow("16-bit") << int(SF_FORMAT_PCM_16) << "";
+    }
+    void floatInputIsScaledBack()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, scale);
+        QTemporaryDir music;
+        const QString input = inputs.filePath("samples.wav");
+        SF_INFO info{0, 8000, 2, SF_FORMAT_WAV | format, 0, 0};
+        SNDFILE *file = sf_open(QFile::encodeName(input).constData(), SFM_WRITE, &info);
+        const double samples[] = {0.25, -0.125, 0.0625, -0.5, 0.375, 0.0};
+        QVERIFY(file && sf_write_double(file, samples, 6) == 6);
+        QCOMPARE(sf_close(file), 0);
+        QList<QVariantMap> tasks{{{kInputFileKey, input}, {kOutputFileKey, music.filePath("samples.mp3")}}};
+        EncoderRun run;
+        QStringList arguments;
+        connect(&run, &EncoderRun::encoderStarted, this,
+                [&](quint32, const QString &, const QStringList &command) { arguments = command; });
+        QSignalSpy completions(&run, &EncoderRun::completed);
+        run.start(
+            {.tasks = &tasks, .preferences = &preferences, .options = {}, .outputFolder = music.path()});
+        QVERIFY(completions.wait(15000));
+        const qsizetype at = arguments.indexOf("--scale");
+        QCOMPARE(at < 0 ? QString() : arguments.value(at + 1), scale);
+        QCOMPARE(run.failedCount(), 0u);
+    }
+
     // Several encoders at once, with the music library taking the files: "!name" has an output
     // already (the conflict is skipped at once unless the action answers it); an output is named
     // by the input's first letter.
@@ -160,10 +204,11 @@ class tst_EncoderRun : public QObject
         QTest::addColumn<QStringList>("library"); // in the order handed over; the MP3s left
         QTest::addColumn<quint32>("failed");
         const QStringList abc{"a", "b", "c"};
+        // The lengths differ by more than a loaded machine can shift the encoders' starts.
         QTest::newRow("files end in any order")
-            << QStringList{"a:1.5", "b:0.2", "c:0.7"} << 3u << "" << QStringList{"b", "c", "a"} << abc << 0u;
+            << QStringList{"a:3", "b:0.2", "c:1.5"} << 3u << "" << QStringList{"b", "c", "a"} << abc << 0u;
         QTest::newRow("a failure among successes")
-            << QStringList{"a:0.8", "b:0.2:1", "c:0.2"} << 2u << "" << QStringList{"b", "c", "a"}
+            << QStringList{"a:2", "b:0.2:1", "c:0.2"} << 2u << "" << QStringList{"b", "c", "a"}
             << QStringList{"a", "c"} << 1u;
         QTest::newRow("conflict up while the others end: listed first all the same")
             << QStringList{"!a:0.2", "b:0.2", "c:0.2"} << 2u << "replace" << QStringList{"b", "c", "a"} << abc
@@ -171,10 +216,10 @@ class tst_EncoderRun : public QObject
         QTest::newRow("one output name: the second waits for the first, then is asked")
             << QStringList{"a:0.6", "a2:0.1"} << 2u << "" << QStringList{"a"} << QStringList{"a"} << 0u;
         QTest::newRow("stop with several running: partials removed, the finished one kept")
-            << QStringList{"a:5", "b:0.1", "c:5"} << 3u << "stop" << QStringList{"b"} << QStringList{"b"}
+            << QStringList{"a:60", "b:0.1", "c:60"} << 3u << "stop" << QStringList{"b"} << QStringList{"b"}
             << 0u;
         QTest::newRow("skip one while another ends under the question")
-            << QStringList{"a:5", "b:0.5", "c:0.2"} << 2u << "skip" << QStringList{"b", "a", "c"}
+            << QStringList{"a:60", "b:1.5", "c:1"} << 2u << "skip" << QStringList{"b", "a", "c"}
             << QStringList{"b", "c"} << 0u;
     }
 

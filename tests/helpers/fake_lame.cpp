@@ -1,12 +1,39 @@
 // A stand-in for the encoder, for tests that need a timing the real one cannot promise. It
 // takes lame's command line, reads its instructions from the input file ("seconds=<s>",
-// "exit=<status>", one per line), prints lame-like output on standard error while it writes
-// the output file bit by bit, and ends with the status it was told. SIGTERM ends it at once,
-// as it ends lame.
+// "exit=<status>", "ending=<s>", one per line), prints lame-like output on standard error while
+// it writes the output file bit by bit, and ends with the status it was told. SIGTERM ends it at
+// once, as it ends lame; with "ending", only that many seconds later, after it has written its
+// output once more, opened anew: an encoder told to end while it creates its output file.
 #include <QCoreApplication>
 #include <QFile>
 #include <QThread>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+// One real, silent MPEG-1 layer III frame (128 kbit/s, 44.1 kHz), so that the output is an MP3
+// the music library takes.
+constexpr int kFrameSize = 417;
+char frameBytes[kFrameSize] = {char(0xff), char(0xfb), char(0x90), char(0x64)};
+char outputPath[4096];
+timespec endingTime{};
+
+// Only async-signal-safe calls.
+void endSlowly(int)
+{
+    nanosleep(&endingTime, nullptr);
+    const int fd = open(outputPath, O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (fd >= 0) {
+        [[maybe_unused]] const ssize_t written = write(fd, frameBytes, kFrameSize);
+        close(fd);
+    }
+    signal(SIGTERM, SIG_DFL);
+    raise(SIGTERM);
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -26,11 +53,20 @@ int main(int argc, char *argv[])
     }
     double seconds = 0.2;
     int status = 0;
+    double ending = 0;
     for (const QByteArray &line : instructions.readAll().split('\n')) {
         if (line.startsWith("seconds="))
             seconds = line.mid(8).toDouble();
         else if (line.startsWith("exit="))
             status = line.mid(5).toInt();
+        else if (line.startsWith("ending="))
+            ending = line.mid(7).toDouble();
+    }
+    if (ending > 0) {
+        qstrncpy(outputPath, QFile::encodeName(output).constData(), sizeof outputPath);
+        endingTime.tv_sec = time_t(ending);
+        endingTime.tv_nsec = long((ending - double(endingTime.tv_sec)) * 1e9);
+        signal(SIGTERM, endSlowly);
     }
     QFile mp3(output);
     if (!mp3.open(QIODevice::WriteOnly)) {
@@ -42,18 +78,16 @@ int main(int argc, char *argv[])
     std::fprintf(stderr, "Encoding %s to %s\n", qPrintable(input), qPrintable(output));
     const int steps = 20;
     const int total = 1000;
+    // Each step's frame is written before its wait, so that the output has begun as soon as the
+    // stand-in runs.
     for (int step = 1; step <= steps; ++step) {
-        QThread::usleep(static_cast<unsigned long>(seconds * 1e6 / steps));
-        // One real, silent MPEG-1 layer III frame (128 kbit/s, 44.1 kHz) per step, so that the
-        // output is an MP3 the music library takes.
-        QByteArray frame(417, '\0');
-        frame.replace(0, 4, QByteArray::fromHex("fffb9064"));
-        mp3.write(frame);
+        mp3.write(frameBytes, kFrameSize);
         mp3.flush();
         const int done = total * step / steps;
         std::fprintf(stderr, "\r%6d/%-6d(%3d%%)|    0:00/    0:01|    0:00/    0:01|   0.0x|    0:01 ", done,
                      total, 100 * done / total);
         std::fflush(stderr);
+        QThread::usleep(static_cast<unsigned long>(seconds * 1e6 / steps));
     }
     std::fprintf(stderr, "\n");
     return status;

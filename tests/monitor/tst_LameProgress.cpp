@@ -2,9 +2,12 @@
 // one at a time or several at once, and its states on real windows.
 #include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
+#include "platform/widgets/Sheets.h"
 
 #include <QApplication>
 #include <QLocale>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -44,8 +47,9 @@ class LameProgressTest : public QObject
     void sheetStates_data()
     {
         // Steps: A/B attach to that window, - attach to none, s suspend, r resume, h hide, x reset,
-        // d delete window A, e press Escape on the sheet. Every text is filled before the steps.
-        // Then: the window it is on (A, B or -), the sheet u up, s suspended or d down, c cleared.
+        // d delete window A, e press Escape on the sheet, q ask a question on window A, a answer
+        // it. Every text is filled before the steps. Then: the window it is on (A, B or -), the
+        // sheet u up, s suspended, d down or w waiting under the question, c cleared.
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("then");
         const auto row = [](const char *name, const char *steps, const char *then) {
@@ -67,6 +71,14 @@ class LameProgressTest : public QObject
         row("hidden, then another window", "AshB", "Buc");
         // Escape never takes the sheet down: only the document controller does.
         row("Escape", "Ae", "Au");
+        // A question stays on top and answerable, whatever asks for the sheet while it is up.
+        row("question before the first sheet", "qA", "Aw");
+        row("resumed under a question", "Asqr", "Aw");
+        row("question answered: the sheet comes", "Asqra", "Au");
+        row("first sheet after the answer", "qAa", "Au");
+        row("suspended again before the answer", "Asqrsa", "As");
+        row("hidden before the answer", "Asqrha", "-dc");
+        row("question on another window", "Bsqr", "Bu");
     }
     void sheetStates()
     {
@@ -78,6 +90,7 @@ class LameProgressTest : public QObject
         b.show();
         LameProgress progress;
         QDialog *sheet = progress.progressSheet();
+        QPointer<QMessageBox> question;
         progress.showRun(10, 1);
         progress.fileStarted(2, {{kInputFileKey, "/Volumes/CD/"}, {kOutputFileKey, "/out/a.mp3"}}, 10);
         EncoderOutputParser parser;
@@ -92,15 +105,22 @@ class LameProgressTest : public QObject
             {'h', [&] { progress.hide(); }},
             {'x', [&] { progress.reset(); }},
             {'d', [&] { a.reset(); }},
-            {'e', [&] { QTest::keyClick(sheet, Qt::Key_Escape); }}};
+            {'e', [&] { QTest::keyClick(sheet, Qt::Key_Escape); }},
+            {'q',
+             [&] { question = Sheets::beginAlertSheet(a.get(), "Go on?", "Go On", {}, {}, "", nullptr); }},
+            {'a', [&] { question->defaultButton()->click(); }}};
         for (QChar step : steps)
             actions[step]();
 
         const bool cleared = then.endsWith(u'c');
         QCOMPARE(progress.docWindow(), then[0] == u'A' ? a.get() : then[0] == u'B' ? &b : nullptr);
         QCOMPARE(progress.isSuspended(), then[1] == u's');
+        // The sheet comes once the question has gone, from the event loop.
+        QCoreApplication::processEvents();
         QCOMPARE(sheet->isVisible(), then[1] == u'u');
-        QCOMPARE(QApplication::activeModalWidget(), then[1] == u'u' ? sheet : nullptr);
+        QCOMPARE(QApplication::activeModalWidget(), then[1] == u'u'   ? sheet
+                                                    : then[1] == u'w' ? question.data()
+                                                                      : nullptr);
         QCOMPARE(sheetTexts(progress), cleared
                                            ? "||||||"
                                            : "Encoding \"CD\" as \"a.mp3\"|File 3 of 10|LAME version 3.100|"

@@ -118,6 +118,32 @@ class TestMusicLibrary : public QObject
         QCOMPARE(list.entries.at(1).title, mp3.completeBaseName().replace('\n', ' '));
     }
 
+    // A name as long as a folder takes still gets its tags, and no copy is left beside it.
+    void longestNames_data()
+    {
+        QTest::addColumn<int>("bytes");
+        QTest::newRow("248 bytes") << 248;
+        QTest::newRow("255 bytes") << 255;
+    }
+    void longestNames()
+    {
+        QFETCH(int, bytes);
+        const QString folder = scratch.filePath("long");
+        QDir(folder).removeRecursively();
+        // Two-byte characters, so that a name counted in characters would fit where bytes do not.
+        const QString name =
+            QString((bytes - 5) / 2, u'\u00e9') + QString(bytes - 4 - (bytes - 5) / 2 * 2, u'x') + ".mp3";
+        QCOMPARE(name.toUtf8().size(), bytes);
+        const QString path = makeTestMp3(folder, name);
+        QVERIFY(!path.isEmpty());
+        qint32 track = 0;
+        QCOMPARE(library.addFile(path, QString(), &track), noErr);
+        QCOMPARE(library.setTrackProperty(track, ML::kTitle, "A title"), noErr);
+        QCOMPARE(id3Frame(path, "TIT2"), QString("A title"));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{name});
+    }
+
     // A disk that fills while the tags are written leaves the MP3 as it was, says so, and leaves no
     // copy behind; the same write succeeds once there is room. The tags are
     // written as they are asked for. A file that is no longer an MP3 is refused and left as it is.

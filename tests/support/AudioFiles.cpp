@@ -68,27 +68,55 @@ double decodedSeconds(const QString &mp3)
     return ok && info.exitCode() == 0 ? seconds : -1.0;
 }
 
-double amplitudeAbove(const QString &audio, int hertz)
+namespace {
+// sox's statistics of the audio after `effects` (it prints them on standard error), an MP3
+// decoded first; empty when they cannot be had.
+QString statistics(const QString &audio, const QStringList &effects)
 {
     QString wav = audio;
     if (audio.endsWith(QLatin1String(".mp3"))) {
         wav = audio + QStringLiteral(".decoded.wav");
         if (run(QStringLiteral("lame"), {"--quiet", "--decode", audio, wav}) != 0)
-            return -1.0;
+            return QString();
     }
-    // sox's high-pass sinc filter, then its statistics, which it prints on standard error.
-    QString statistics;
+    QString text;
     const int status =
-        run(QStringLiteral("sox"), {wav, "-n", "sinc", QString::number(hertz), "stat"}, &statistics);
+        run(QStringLiteral("sox"), QStringList{wav, "-n"} + effects + QStringList{"stat"}, &text);
     if (wav != audio)
         QFile::remove(wav);
-    const QRegularExpression rms(QStringLiteral("RMS\\s+amplitude:\\s+([0-9.]+)"));
-    const QRegularExpressionMatch match = rms.match(statistics);
-    return status == 0 && match.hasMatch() ? match.captured(1).toDouble() : -1.0;
+    return status == 0 ? text : QString();
 }
-QString writeFakeInput(const QString &path, double seconds, int exitStatus)
+
+double statistic(const QString &text, const char *name)
 {
-    const QByteArray text = QStringLiteral("\nseconds=%1\nexit=%2\n").arg(seconds).arg(exitStatus).toUtf8();
+    const QRegularExpression line(QString::fromLatin1(name) + QStringLiteral(":\\s+(-?[0-9.]+)"));
+    const QRegularExpressionMatch match = line.match(text);
+    return match.hasMatch() ? match.captured(1).toDouble() : -1.0;
+}
+} // namespace
+
+double amplitudeAbove(const QString &audio, int hertz)
+{
+    // sox's high-pass sinc filter, then its statistics.
+    return statistic(statistics(audio, {"sinc", QString::number(hertz)}), "RMS\\s+amplitude");
+}
+
+Levels levels(const QString &audio)
+{
+    const QString text = statistics(audio, {});
+    const double highest = statistic(text, "Maximum\\s+amplitude"),
+                 lowest = statistic(text, "Minimum\\s+amplitude");
+    if (text.isEmpty())
+        return {};
+    return {qMax(qAbs(highest), qAbs(lowest)), statistic(text, "RMS\\s+amplitude")};
+}
+QString writeFakeInput(const QString &path, double seconds, int exitStatus, double ending)
+{
+    const QByteArray text = QStringLiteral("\nseconds=%1\nexit=%2\nending=%3\n")
+                                .arg(seconds)
+                                .arg(exitStatus)
+                                .arg(ending)
+                                .toUtf8();
     SF_INFO format{0, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0, 0};
     if (SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format)) {
         sf_write_raw(file, text.constData(), text.size());

@@ -65,4 +65,15 @@ void choose(QFileDialog *panel, const QString &path)
     panel->selectFile(path);
     QMetaObject::invokeMethod(panel, "accept");
 }
+
+bool waitForKeyboard(const QWidget *window, int timeout)
+{
+    const QPointer<const QWidget> waited(window);
+    return waited && QTest::qWaitFor(
+                         [&] {
+                             return waited && QApplication::activeWindow() == waited &&
+                                    QGuiApplication::focusWindow() == waited->windowHandle();
+                         },
+                         timeout);
+}
 } // namespace TestSheets
