@@ -50,7 +50,8 @@ class BatchEncoder : public QObject, public FileReceiver
     void abortRun();
 
     quint32 index() const { return windowIndex; }
-    bool isRunning() const { return progress != nullptr; }
+    // A run has begun and has files still to end: once the completion sheet is up, nothing is.
+    bool isRunning() const { return progress && !(run && run->isCompleted()); }
     QMainWindow *window() const { return filesWindow; }
     QWidget *tagsWindow() const { return tagsPanel; }
     const QList<QVariantMap> &taskRecords() const { return tasks; }
@@ -103,6 +104,8 @@ class BatchEncoder : public QObject, public FileReceiver
     // The destination and existing output files.
     void setDestination();
     void showDestination();
+    // The folder typed into the destination field, if the user typed one since it was last shown.
+    void takeTypedDestination();
     void resolveNameConflict(quint32 index);
     void duplicateNameEnded(int answer);
     void renamingPanelDidEnd(int answer, const QString &path);
@@ -118,6 +121,7 @@ class BatchEncoder : public QObject, public FileReceiver
     quint32 conflictIndex = 0; // the file whose name conflict is asked
     bool ending = false;
     bool closingWindow = false; // the Stop question up was asked by closing the window
+    bool destinationTyped = false;
 
     QPointer<QWidget> sheet; // the alert or panel of this window that is up, if any
     QMainWindow *filesWindow = nullptr;

@@ -533,8 +533,13 @@ void LameProgress::showRun()
         return;
     using State = EncoderRun::FileState;
     const quint32 done = run->count(State::Done) + run->count(State::Failed) + run->count(State::Skipped);
-    setText(positionField, localizedFormat(progressText("RunPosition", "%u done, %u running, %u left"),
-                                           {done, run->count(State::Encoding), run->count(State::Waiting)}));
+    // Each count in the form its number takes ("1 running" and "2 running" differ in some languages).
+    setText(positionField,
+            localizedFormat(
+                progressText("RunPosition", "%@, %@, %@"),
+                {localizedCount("RunDone", "%n done", "Progress", int(done)),
+                 localizedCount("RunRunning", "%n running", "Progress", int(run->count(State::Encoding))),
+                 localizedCount("RunLeft", "%n left", "Progress", int(run->count(State::Waiting)))}));
     if (progressBar)
         progressBar->setValue(qRound(run->batchFraction() * kBarSteps));
     for (const auto &[index, file] : fileLines)

@@ -49,7 +49,8 @@ class Ripper : public QObject
     // removed, and the window closes without a question.
     void abortRun();
 
-    bool isRunning() const { return progress != nullptr; }
+    // A rip has begun and has tracks still to end: once the completion notice is up, nothing is.
+    bool isRunning() const { return progress && !(run && run->isCompleted()); }
     QMainWindow *window() const { return ripWindow; }
     QString mountPoint() const { return discPath; }
     QString volumeName() const;
