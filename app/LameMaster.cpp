@@ -5,6 +5,7 @@
 #include "batch/BatchEncoder.h"
 #include "core/LamePrefs.h"
 #include "monitor/RunWindowController.h"
+#include "platform/DiscWatcher.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Resources.h"
 #include "platform/widgets/Sheets.h"
@@ -17,11 +18,16 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QWidget>
+#include <memory>
 
 namespace {
 // How far each document window lands from the previous one, right and down: about a title bar.
 constexpr qreal cascadeStep = 24.0;
+// How long start-up waits for a disc that is still being mounted before it opens a window anyway:
+// a drive that takes this long to read its disc must not leave Orvik without a window.
+constexpr int launchWaitMs = 10000;
 } // namespace
 
 LameMaster::LameMaster(QObject *parent)
@@ -91,6 +97,11 @@ QString LameMaster::saveButtonTitle()
     return cachedTitle(saveTitle, "SaveButtonTitle", "Save");
 }
 
+QString LameMaster::chooseButtonTitle()
+{
+    return cachedTitle(chooseTitle, "ChooseButtonTitle", "Choose");
+}
+
 void LameMaster::registerBureaucrat(FileReceiver *receiver)
 {
     if (!receiver || registry.contains(receiver))
@@ -146,6 +157,32 @@ bool LameMaster::openUntitledFile()
     if (!Ripper::initWithPreferences(prefs.get(), QString()))
         BatchEncoder::initWithPreferences(prefs.get());
     return true;
+}
+
+void LameMaster::launched(const QStringList &files, DiscWatcher *discs)
+{
+    for (const QString &file : files)
+        openFile(file);
+    if (!files.isEmpty())
+        return;
+    if (!discs || !discs->isMounting()) {
+        openLaunchWindow();
+        return;
+    }
+    auto opened = std::make_shared<bool>(false);
+    const auto open = [this, opened] {
+        if (!std::exchange(*opened, true))
+            openLaunchWindow();
+    };
+    connect(discs, &DiscWatcher::mountsSettled, this, open, Qt::SingleShotConnection);
+    QTimer::singleShot(launchWaitMs, this, open);
+}
+
+void LameMaster::openLaunchWindow()
+{
+    // The disc's window may be open already: the mount's own notification can come first.
+    if (Ripper::allControllers().isEmpty())
+        openUntitledFile();
 }
 
 void LameMaster::ripCD()

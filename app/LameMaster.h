@@ -13,6 +13,7 @@
 
 class AppMenu;
 class CommandLog;
+class DiscWatcher;
 class LamePrefs;
 
 // The application controller. It owns the settings controller and the command log for the
@@ -39,6 +40,7 @@ class LameMaster : public QObject, public ButtonTitles, public DocumentRegistry
     QString confirmButtonTitle() override;
     QString cancelButtonTitle() override;
     QString saveButtonTitle() override;
+    QString chooseButtonTitle() override;
 
     void registerBureaucrat(FileReceiver *receiver) override;
     void unregisterBureaucrat(FileReceiver *receiver) override;
@@ -52,6 +54,10 @@ class LameMaster : public QObject, public ButtonTitles, public DocumentRegistry
     bool openFile(const QString &path) override;
     // Start-up without files: a rip window for a mounted audio CD, else an empty batch window.
     bool openUntitledFile();
+    // Orvik has started with these files, or with none: then the disc in a drive gets its rip
+    // window, and only without one an empty batch window opens. A disc the watcher is still
+    // mounting is waited for.
+    void launched(const QStringList &files, DiscWatcher *discs);
     // The help page shown inside Orvik, when no browser could be started for it; null otherwise.
     QWidget *helpWindow() const { return helpViewer; }
 
@@ -67,6 +73,7 @@ class LameMaster : public QObject, public ButtonTitles, public DocumentRegistry
     void quit();
 
   private:
+    void openLaunchWindow();
     QString cachedTitle(QString &cache, const char *key, const char *defaultText);
 
     std::unique_ptr<LamePrefs> prefs;
@@ -75,6 +82,7 @@ class LameMaster : public QObject, public ButtonTitles, public DocumentRegistry
     QString confirmTitle;
     QString cancelTitle;
     QString saveTitle;
+    QString chooseTitle;
     QPointF next;
     QList<FileReceiver *> registry;
     FileReceiver *theGopher = nullptr;

@@ -63,9 +63,6 @@ int main(int argc, char *argv[])
         }
         master.openUntitledFile();
     };
-    for (const QString &file : files)
-        master.openFile(file);
-    if (files.isEmpty())
-        master.openUntitledFile();
+    master.launched(files, &discs);
     return application.exec();
 }

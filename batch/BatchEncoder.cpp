@@ -8,6 +8,7 @@
 #include "platform/AudioFormats.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Paths.h"
+#include "platform/widgets/ButtonTitles.h"
 #include "platform/widgets/CommandLogSink.h"
 #include "platform/widgets/DocumentRegistry.h"
 #include "platform/widgets/FileDrops.h"
@@ -26,6 +27,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QShortcut>
@@ -184,6 +186,8 @@ void BatchEncoder::setUpWindow()
                     removeButton->click();
             });
     connect(destinationButton, &QPushButton::clicked, this, &BatchEncoder::setDestination);
+    connect(destinationPath, &QLineEdit::textEdited, this, [this] { destinationTyped = true; });
+    connect(destinationPath, &QLineEdit::editingFinished, this, &BatchEncoder::takeTypedDestination);
     showDestination();
 
     filesWindow->setWindowTitle(
@@ -199,8 +203,9 @@ void BatchEncoder::setUpWindow()
                 addFile(path, true);
         });
 
+    // Shown as the user writes numbers; handed to the encoder as it reads them.
     for (const char *rate : {"16", "22.05", "24", "32", "44.1", "48"})
-        sampleRate->addItem(QString::fromLatin1(rate));
+        sampleRate->addItem(QLocale().toString(QByteArray(rate).toDouble()), QString::fromLatin1(rate));
     sampleRate->setCurrentIndex(4);
     sampleRate->setEnabled(false);
     bitDepth->setEnabled(false);
@@ -387,8 +392,10 @@ void BatchEncoder::editFileList(int tag)
         options.prompt = batchText("AddButtonTitle", "Add");
         options.multipleSelection = true;
         options.directory = currentDirectory;
-        if (!globalOptions.value(kRawPCMInputKey).toBool())
+        if (!globalOptions.value(kRawPCMInputKey).toBool()) {
             options.extensions = AudioFormats::extensions();
+            options.filterName = batchText("AudioFilesFilter", "Audio files");
+        }
         Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
             addPanelDidEnd(answer, Sheets::filenames(panel), panel->directory().absolutePath());
         });
@@ -515,15 +522,34 @@ bool BatchEncoder::draggingEntered(const QStringList &paths, bool genericAllowed
 
 void BatchEncoder::showDestination()
 {
+    destinationTyped = false;
     if (destinationPath)
         destinationPath->setText(abbreviateWithTilde(outputFolder));
+}
+
+void BatchEncoder::takeTypedDestination()
+{
+    if (!destinationTyped || !destinationPath || runWindow)
+        return;
+    destinationTyped = false;
+    QString typed = destinationPath->text();
+    // An emptied field names no folder: it shows the destination again.
+    if (typed.isEmpty()) {
+        showDestination();
+        return;
+    }
+    // "~" is the home folder, as the field shows it; a relative path starts there too, where the
+    // folder panel starts.
+    if (typed == u'~' || typed.startsWith(QStringLiteral("~/")))
+        typed = QDir::homePath() + typed.mid(1);
+    outputFolder = QDir::cleanPath(QDir::home().absoluteFilePath(typed));
 }
 
 void BatchEncoder::setDestination()
 {
     Sheets::OpenPanelOptions options;
     options.title = batchText("SelectPanelTitle", "Select Destination Folder");
-    options.prompt = batchText("SelectButtonTitle", "Select");
+    options.prompt = ButtonTitles::choose();
     options.chooseFiles = false;
     options.chooseDirectories = true;
     options.directory = QFileInfo(outputFolder).path();

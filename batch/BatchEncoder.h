@@ -80,6 +80,8 @@ class BatchEncoder : public QObject, public FileReceiver
     // The destination and existing output files.
     void setDestination();
     void showDestination();
+    // The folder typed into the destination field, if the user typed one since it was last shown.
+    void takeTypedDestination();
     void resolveNameConflict(quint32 index);
     void duplicateNameEnded(int answer);
 
@@ -92,6 +94,7 @@ class BatchEncoder : public QObject, public FileReceiver
     QList<QVariantMap> tasks;
     quint32 conflictIndex = 0; // the file whose name conflict is asked
     bool ending = false;
+    bool destinationTyped = false;
 
     QMainWindow *filesWindow = nullptr;
     BatchFileList *fileModel = nullptr;

@@ -19,6 +19,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryFile>
 
@@ -31,23 +32,32 @@ DocumentRegistry *registry()
 
 bool BatchEncoder::prepareDestination()
 {
-    // The destination is made when it does not exist yet, and tried for writing, so that a
-    // folder that cannot take the files is said before any file starts.
-    QDir folder(outputFolder);
-    bool usable = folder.exists() || QDir().mkpath(outputFolder);
+    takeTypedDestination();
+    // The destination is tried for writing, so that a folder that cannot take the files is said
+    // before any file starts. Only the music folder is made when it is missing: another missing
+    // folder is more likely mistyped than wanted.
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!QFileInfo::exists(outputFolder) && QDir::cleanPath(music) == outputFolder)
+        QDir().mkpath(outputFolder);
+    const bool missing = !QFileInfo::exists(outputFolder);
+    bool usable = QFileInfo(outputFolder).isDir();
     if (usable) {
         QTemporaryFile probe(outputFolder + QStringLiteral("/.orvik-XXXXXX"));
         usable = probe.open();
     }
     if (usable)
         return true;
+    const QString shown = abbreviateWithTilde(outputFolder);
     Sheets::beginAlertSheet(
         filesWindow, batchText("DestinationErrorTitle", "Cannot Use Destination Folder"),
         ButtonTitles::confirm(), QString(), QString(),
-        localizedFormat(
-            batchText("DestinationErrorMessage",
-                      "The folder \"%@\" cannot be created or written. Choose another destination."),
-            {abbreviateWithTilde(outputFolder)}),
+        missing
+            ? localizedFormat(batchText("DestinationMissingMessage",
+                                        "The folder \"%@\" does not exist. Choose another destination."),
+                              {shown})
+            : localizedFormat(batchText("DestinationErrorMessage",
+                                        "The folder \"%@\" cannot be written. Choose another destination."),
+                              {shown}),
         nullptr);
     return false;
 }
@@ -64,7 +74,7 @@ void BatchEncoder::beginEncoding()
     encodeButton->setEnabled(false);
     if (tagsPanel)
         tagsPanel->close();
-    globalOptions.insert(kSampleRateKey, sampleRate->currentText());
+    globalOptions.insert(kSampleRateKey, sampleRate->currentData().toString());
     globalOptions.insert(kBitDepthKey, QString::number(bitDepth->currentData().toInt()));
     selectionShouldChange();
     shownRow = -1;

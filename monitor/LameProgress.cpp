@@ -449,8 +449,12 @@ void LameProgress::dropFileLine(quint32 index)
 // lines would otherwise keep the sheet repainting all the time.
 void LameProgress::redrawRun()
 {
-    setText(positionField, localizedFormat(progressText("RunPosition", "%u done, %u running, %u left"),
-                                           {runState.done, runState.running, runState.left}));
+    // Each count in the form its number takes ("1 running" and "2 running" differ in some languages).
+    setText(positionField,
+            localizedFormat(progressText("RunPosition", "%@, %@, %@"),
+                            {localizedCount("RunDone", "%n done", "Progress", int(runState.done)),
+                             localizedCount("RunRunning", "%n running", "Progress", int(runState.running)),
+                             localizedCount("RunLeft", "%n left", "Progress", int(runState.left))}));
     if (progressBar)
         progressBar->setValue(qRound(runState.fraction * kBarSteps));
     for (const auto &[index, file] : fileLines)

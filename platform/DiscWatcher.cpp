@@ -19,6 +19,26 @@ QMap<QByteArray, QByteArray> propertiesOf(udev_device *device)
     return properties;
 }
 
+// A path as the kernel's mount table writes it: space, tab, newline and backslash (and any other
+// byte it chooses to) as a backslash and three octal digits.
+QByteArray mountTablePath(const QByteArray &field)
+{
+    QByteArray path;
+    path.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const auto octal = [&](qsizetype at) {
+            return at < field.size() && field[at] >= '0' && field[at] <= '7';
+        };
+        if (field[i] == '\\' && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
+            path += char((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            path += field[i];
+        }
+    }
+    return path;
+}
+
 // The orvik-cddafs mounts under `folder`, from the kernel's mount table.
 QStringList cddaMountsIn(const QString &folder)
 {
@@ -30,8 +50,7 @@ QStringList cddaMountsIn(const QString &folder)
         const QList<QByteArray> fields = line.split(' ');
         if (fields.size() < 3 || fields[2] != "fuse.orvik-cddafs")
             continue;
-        // The table writes a space in a path as \040.
-        const QString point = QString::fromUtf8(QByteArray(fields[1]).replace("\\040", " "));
+        const QString point = QFile::decodeName(mountTablePath(fields[1]));
         if (point.startsWith(folder + u'/'))
             points << point;
     }
@@ -57,13 +76,18 @@ DiscWatcher::DiscState DiscWatcher::discState(const QMap<QByteArray, QByteArray>
                                                                             : DiscState::NoAudio;
 }
 
-DiscWatcher::DiscWatcher(QObject *parent) : QObject(parent) {}
+DiscWatcher::DiscWatcher(const QString &mounter, QObject *parent)
+    : QObject(parent),
+      program(mounter.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/orvik-cddafs")
+                                : mounter)
+{
+}
 
 DiscWatcher::~DiscWatcher()
 {
-    for (const QString &point : std::as_const(mounted))
-        if (!point.isEmpty())
-            unmount(point);
+    for (const Mount &mount : std::as_const(mounted))
+        if (!mount.point.isEmpty())
+            unmount(mount.point);
     if (monitor)
         udev_monitor_unref(monitor);
     if (context)
@@ -80,7 +104,6 @@ QString DiscWatcher::discsFolder()
 
 void DiscWatcher::start()
 {
-    program = QCoreApplication::applicationDirPath() + QStringLiteral("/orvik-cddafs");
     QString missing;
     if (!QFile::exists(QStringLiteral("/dev/fuse")))
         missing = QStringLiteral("FUSE is not available (/dev/fuse is missing)");
@@ -92,6 +115,13 @@ void DiscWatcher::start()
         emit message(QStringLiteral("Audio CDs will not appear: %1.\n").arg(missing));
         return;
     }
+    // Mounts left by an Orvik that did not end cleanly would keep their names taken.
+    QDir().mkpath(discsFolder());
+    for (const QString &point : cddaMountsIn(discsFolder()))
+        unmount(point);
+    for (const QString &stale : QDir(discsFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        QDir(discsFolder()).rmdir(stale);
+
     context = udev_new();
     if (context)
         monitor = udev_monitor_new_from_netlink(context, "udev");
@@ -102,13 +132,6 @@ void DiscWatcher::start()
     }
     notifier = new QSocketNotifier(udev_monitor_get_fd(monitor), QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &DiscWatcher::deviceEvent);
-
-    // Mounts left by an Orvik that did not end cleanly would keep their names taken.
-    QDir().mkpath(discsFolder());
-    for (const QString &point : cddaMountsIn(discsFolder()))
-        unmount(point);
-    for (const QString &stale : QDir(discsFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        QDir(discsFolder()).rmdir(stale);
 
     udev_enumerate *enumerate = udev_enumerate_new(context);
     udev_enumerate_add_match_subsystem(enumerate, "block");
@@ -135,52 +158,70 @@ void DiscWatcher::deviceEvent()
 
 void DiscWatcher::consider(udev_device *device, bool removed)
 {
-    const char *node = udev_device_get_devnode(device);
-    if (!node)
-        return;
-    const DiscState state = removed ? DiscState::NoAudio : discState(propertiesOf(device));
-    const QString path = QString::fromUtf8(node);
-    if (state == DiscState::Audio && !mounted.contains(path))
-        mountDisc(path);
-    else if (state != DiscState::Audio && mounted.contains(path))
-        unmountDisc(path);
+    if (const char *node = udev_device_get_devnode(device))
+        driveChanged(QString::fromUtf8(node), removed ? DiscState::NoAudio : discState(propertiesOf(device)));
+}
+
+void DiscWatcher::driveChanged(const QString &node, DiscState state)
+{
+    if (state == DiscState::Audio && !mounted.contains(node))
+        mountDisc(node);
+    else if (state != DiscState::Audio && mounted.contains(node))
+        unmountDisc(node);
 }
 
 void DiscWatcher::mountDisc(const QString &node)
 {
-    mounted.insert(node, QString());
+    const quint64 attempt = ++attempts;
+    mounted.insert(node, Mount{attempt, QString()});
+    ++mountsUnderWay;
+    QDir().mkpath(discsFolder());
     auto *process = new QProcess(this);
-    connect(process, &QProcess::finished, this, [this, process, node](int status, QProcess::ExitStatus how) {
-        process->deleteLater();
-        const QString point = QString::fromUtf8(process->readAllStandardOutput()).trimmed();
-        if (how != QProcess::NormalExit || status != 0 || point.isEmpty()) {
-            const QString reason = QString::fromUtf8(process->readAllStandardError()).trimmed();
-            emit message(QStringLiteral("The audio CD in %1 cannot be shown: %2\n")
-                             .arg(node, reason.isEmpty() ? QStringLiteral("orvik-cddafs failed") : reason));
-            mounted.remove(node);
-            return;
-        }
-        if (!mounted.contains(node)) {
-            // The disc went out while it was being mounted.
-            unmount(point);
-            return;
-        }
-        mounted.insert(node, point);
-    });
-    connect(process, &QProcess::errorOccurred, this, [this, process, node](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart)
-            return;
-        process->deleteLater();
-        mounted.remove(node);
-        emit message(
-            QStringLiteral("The audio CD in %1 cannot be shown: orvik-cddafs does not start\n").arg(node));
-    });
+    connect(process, &QProcess::finished, this,
+            [this, process, node, attempt](int status, QProcess::ExitStatus how) {
+                process->deleteLater();
+                QString point = QString::fromUtf8(process->readAllStandardOutput()).trimmed();
+                if (how != QProcess::NormalExit || status != 0 || point.isEmpty()) {
+                    point.clear();
+                    const QString reason = QString::fromUtf8(process->readAllStandardError()).trimmed();
+                    emit message(
+                        QStringLiteral("The audio CD in %1 cannot be shown: %2\n")
+                            .arg(node, reason.isEmpty() ? QStringLiteral("orvik-cddafs failed") : reason));
+                }
+                mountEnded(node, attempt, point);
+            });
+    connect(process, &QProcess::errorOccurred, this,
+            [this, process, node, attempt](QProcess::ProcessError error) {
+                if (error != QProcess::FailedToStart)
+                    return;
+                process->deleteLater();
+                emit message(
+                    QStringLiteral("The audio CD in %1 cannot be shown: orvik-cddafs does not start\n")
+                        .arg(node));
+                mountEnded(node, attempt, QString());
+            });
     process->start(program, {QStringLiteral("--name-in"), discsFolder(), node});
+}
+
+void DiscWatcher::mountEnded(const QString &node, quint64 attempt, const QString &point)
+{
+    const auto current = mounted.find(node);
+    if (current != mounted.end() && current->attempt == attempt) {
+        if (point.isEmpty())
+            mounted.erase(current);
+        else
+            current->point = point;
+    } else if (!point.isEmpty()) {
+        // The disc went out while it was being mounted (and may be in again, mounted anew).
+        unmount(point);
+    }
+    if (--mountsUnderWay == 0)
+        emit mountsSettled();
 }
 
 void DiscWatcher::unmountDisc(const QString &node)
 {
-    const QString point = mounted.take(node);
+    const QString point = mounted.take(node).point;
     if (!point.isEmpty())
         unmount(point);
 }

@@ -28,7 +28,8 @@ class DiscWatcher : public QObject
     // What a block device's udev properties (ID_CDROM, ID_CDROM_MEDIA, ...) say about it.
     static DiscState discState(const QMap<QByteArray, QByteArray> &properties);
 
-    explicit DiscWatcher(QObject *parent = nullptr);
+    // `mounter` is the orvik-cddafs to mount with; empty: the one installed next to Orvik.
+    explicit DiscWatcher(const QString &mounter = QString(), QObject *parent = nullptr);
     // Unmounts the discs it mounted: they are Orvik's view of the drives, not the desktop's.
     ~DiscWatcher() override;
 
@@ -37,20 +38,41 @@ class DiscWatcher : public QObject
     // The folder the discs are mounted in.
     static QString discsFolder();
 
+    // What a drive reports: a disc with audio went in (Audio), or its disc went out. The drive is
+    // named by its device node, or by anything else orvik-cddafs reads as a disc.
+    void driveChanged(const QString &node, DiscState state);
+    // Whether a mount is still under way; mountsSettled() follows the last one.
+    bool isMounting() const { return mountsUnderWay > 0; }
+    // Where the disc in the drive is mounted; empty while it is being mounted or when it is not.
+    QString mountPoint(const QString &node) const { return mounted.value(node).point; }
+
   signals:
     // A line for the command log.
     void message(const QString &text);
+    // The last mount under way has ended, mounted or not.
+    void mountsSettled();
 
   private:
+    // One mount of a disc. A disc taken out and put back while it is being mounted is mounted
+    // again: the attempt tells the result of the first mount, which is stale, from the second.
+    struct Mount
+    {
+        quint64 attempt = 0;
+        QString point; // empty while orvik-cddafs is still mounting it
+    };
+
     void deviceEvent();
     void consider(udev_device *device, bool removed);
     void mountDisc(const QString &node);
+    void mountEnded(const QString &node, quint64 attempt, const QString &point);
     void unmountDisc(const QString &node);
 
     struct udev *context = nullptr;
     udev_monitor *monitor = nullptr;
     QSocketNotifier *notifier = nullptr;
     QString program;
-    // Device node → mount point; an empty mount point while orvik-cddafs is still mounting it.
-    QMap<QString, QString> mounted;
+    // Device node → its current mount.
+    QMap<QString, Mount> mounted;
+    quint64 attempts = 0;
+    int mountsUnderWay = 0;
 };

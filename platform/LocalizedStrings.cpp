@@ -14,6 +14,15 @@ QString localizedString(const char *key, const char *defaultText, const char *ta
     return translated;
 }
 
+QString localizedCount(const char *key, const char *defaultText, const char *table, int count)
+{
+    QString text = QCoreApplication::translate(table, key, nullptr, count);
+    if (text == QLatin1String(key))
+        text = QString::fromUtf8(defaultText);
+    // Qt has put the count into a translation; the default text gets it here.
+    return text.replace(QLatin1String("%n"), QLocale().toString(count));
+}
+
 bool installTranslation(const QLocale &locale)
 {
     static std::unique_ptr<QTranslator> orvik;

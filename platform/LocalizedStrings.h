@@ -10,6 +10,11 @@
 // key. Without a translation the default text is used.
 QString localizedString(const char *key, const char *defaultText, const char *table);
 
+// A text holding a count, %n, looked up like localizedString but in the form the language uses for
+// that count (the numerus forms of the translation: "1 läuft", "2 laufen"). The default text,
+// used for every count, should read right for any count.
+QString localizedCount(const char *key, const char *defaultText, const char *table, int count);
+
 // Installs Orvik's translation for the first of the locale's languages that has one (and Qt's own,
 // for the standard dialogs), replacing one installed before. Returns false, leaving the default
 // texts, when none of the languages has a translation.

@@ -98,7 +98,8 @@ Ripper *Ripper::initWithPreferences(LamePrefs *preferences, const QString &mount
         return nullptr;
     QString chosen;
     if (!mountPoint.isEmpty()) {
-        if (DiscTrackList::isAudioCD(mountPoint))
+        // One window a disc: start-up may have opened it before the mount was announced.
+        if (!ripMountPoints.contains(mountPoint) && DiscTrackList::isAudioCD(mountPoint))
             chosen = mountPoint;
     } else {
         for (const QString &volume : Workspace::shared().mountedRemovableVolumes())
@@ -293,7 +294,7 @@ void Ripper::beginRip()
         return;
     Sheets::OpenPanelOptions options;
     options.title = ripText("SelectPanelTitle", "Select Destination Folder");
-    options.prompt = ButtonTitles::save();
+    options.prompt = ButtonTitles::choose();
     options.chooseFiles = false;
     options.chooseDirectories = true;
     options.directory = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);

@@ -9,7 +9,8 @@ The code looks its texts up as localizedString(key, defaultText, table), mostly 
 that fix the table (ripText, batchText, ...). lupdate's own C++ parser only knows Qt's call forms,
 whose arguments come in another order (context, source, disambiguation) and whose context cannot
 come from a helper, so this script finds the lookups and writes them as a catalog of
-QT_TRANSLATE_NOOP calls, the English as the translators' comment. lupdate then reads that catalog
+QT_TRANSLATE_NOOP calls (QT_TRANSLATE_N_NOOP for texts with a count, which get a form per plural),
+the English as the translators' comment. lupdate then reads that catalog
 together with the window descriptions (resources/ui/*.ui, context = the form's class) and merges
 both into the .ts files: new texts come in unfinished, vanished ones are dropped."""
 import json
@@ -31,6 +32,7 @@ TABLES = ["Global", "Progress", "Batch", "Rip"]
 # table is chosen at run time gets its texts in every table it can be given.
 HELPERS = {
     "localizedString": (None, None),
+    "localizedCount": (None, None),
     "ripText": (["Rip"], None),
     "batchText": (["Batch"], None),
     "progressText": (["Progress"], "monitor/LameProgress.cpp"),
@@ -45,6 +47,8 @@ LITERAL = r'"(?:[^"\\\n]|\\.)*"'
 LITERALS = rf"{LITERAL}(?:\s*{LITERAL})*"
 CALL = re.compile(rf"\b({'|'.join(HELPERS)})\(\s*(?:[A-Za-z_]\w*\s*,\s*)?({LITERAL})\s*,\s*({LITERALS})"
                   rf"\s*(?:,\s*({LITERAL}|[A-Za-z_]\w*))?")
+# Helpers whose texts hold a count (%n) and so have a translation per plural form.
+COUNTED = {"localizedCount"}
 ESCAPES = {"n": "\n", "t": "\t", '"': '"', "\\": "\\", "'": "'"}
 
 
@@ -53,8 +57,9 @@ def unquote(literals):
     return re.sub(r"\\(.)", lambda m: ESCAPES.get(m.group(1), m.group(0)), text)
 
 
-def code_texts(problems):
-    """(table, key) -> English, from every lookup in the code with literal arguments."""
+def code_texts(problems, counted):
+    """(table, key) -> English, from every lookup in the code with literal arguments; the keys of
+    texts with a count are added to `counted`."""
     found = {}
     for name in source_files((".cpp", ".h"), CODE_FOLDERS):
         source = (ROOT / name).read_text(encoding="utf-8")
@@ -77,6 +82,8 @@ def code_texts(problems):
                     continue
                 tables = [table]
             for table in tables:
+                if helper in COUNTED:
+                    counted.add((table, unquote(key)))
                 previous = found.setdefault((table, unquote(key)), unquote(english))
                 if previous != unquote(english):
                     problems.append(f"{name}: {table}/{unquote(key)} has two English texts")
@@ -87,12 +94,13 @@ def cpp_literal(text):
     return '"' + text.replace("\\", "\\\\").replace('"', '\\"').replace("\n", "\\n") + '"'
 
 
-def write_catalog(path, texts):
+def write_catalog(path, texts, counted):
     lines = ["// Written by scripts/update-translations.py for lupdate; never compiled.",
              "static const char *const texts[] = {"]
     for (table, key), english in sorted(texts.items()):
         comment = english.replace("\\", "\\\\").replace("\n", "\\n")
-        lines += [f"    //: {comment}", f"    QT_TRANSLATE_NOOP({cpp_literal(table)}, {cpp_literal(key)}),"]
+        macro = "QT_TRANSLATE_N_NOOP" if (table, key) in counted else "QT_TRANSLATE_NOOP"
+        lines += [f"    //: {comment}", f"    {macro}({cpp_literal(table)}, {cpp_literal(key)}),"]
     path.write_text("\n".join(lines + ["};", ""]), encoding="utf-8")
 
 
@@ -107,10 +115,11 @@ def lupdate(catalog, ts_files, fresh):
 
 def main():
     problems = []
-    texts = code_texts(problems)
+    counted = set()
+    texts = code_texts(problems, counted)
     with tempfile.TemporaryDirectory() as folder:
         catalog = pathlib.Path(folder) / "catalog.cpp"
-        write_catalog(catalog, texts)
+        write_catalog(catalog, texts, counted)
         if "--list" in sys.argv:
             fresh = pathlib.Path(folder) / "all.ts"
             lupdate(catalog, [fresh], True)

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -146,16 +147,33 @@ bool hasDigit(const QString &text)
     return false;
 }
 
-// Lets into a field only what a number formatter would accept: digits, one decimal point for
-// reals (a comma is taken for one), a leading sign for signed integers. A field left with a sign
-// or a point alone counts as empty.
+// Reals are shown with the user's decimal separator ("8,8717" in German); the store keeps them
+// in one form for every language, with a point.
+QString decimalPoint()
+{
+    return QLocale().decimalPoint();
+}
+
+QString shownReal(QString stored)
+{
+    return stored.replace(u'.', decimalPoint());
+}
+
+QString storedReal(QString shown)
+{
+    return shown.replace(decimalPoint(), QStringLiteral("."));
+}
+
+// Lets into a field only what a number formatter would accept: digits, one decimal separator for
+// reals (a point or a comma is taken for the user's), a leading sign for signed integers. A field
+// left with a sign or a separator alone counts as empty.
 class NumberValidator : public QValidator
 {
   public:
     NumberValidator(bool integer, bool isSigned, QObject *parent)
         : QValidator(parent),
           form(integer ? (isSigned ? QStringLiteral("^[+-]?\\d*$") : QStringLiteral("^\\d*$"))
-                       : QStringLiteral("^\\d*\\.?\\d*$")),
+                       : QStringLiteral("^\\d*(%1)?\\d*$").arg(QRegularExpression::escape(decimalPoint()))),
           integer(integer)
     {
     }
@@ -163,7 +181,8 @@ class NumberValidator : public QValidator
     State validate(QString &input, int &) const override
     {
         if (!integer)
-            input.replace(u',', u'.');
+            for (const QChar separator : {u',', u'.'})
+                input.replace(separator, decimalPoint());
         if (!form.match(input).hasMatch())
             return Invalid;
         return input.isEmpty() || hasDigit(input) ? Acceptable : Intermediate;
@@ -237,7 +256,7 @@ QString fieldText(const SettingsStore &store, const QString &key, bool integer)
         if (text.endsWith(u'.'))
             text.chop(1);
     }
-    return text;
+    return shownReal(text);
 }
 
 // What a control is set to for a stored value of its setting (invalid: the key is absent), as
@@ -262,7 +281,8 @@ QVariant controlValue(const Setting &setting, const QVariant &value)
     case Kind::IntegerField:
         return value.isValid() ? QString::number(value.toInt()) : QString();
     case Kind::RealField:
-        return value.isValid() ? SettingsStore::numberToText(QVariant(value.toFloat())) : QString();
+        return value.isValid() ? shownReal(SettingsStore::numberToText(QVariant(value.toFloat())))
+                               : QString();
     case Kind::Deemphasis:
         return int(QString::fromLatin1(kDeemphasisLetters).indexOf(value.toString()));
     }
@@ -692,7 +712,7 @@ void PreferencesWindow::change(int group, QObject *sender)
         else if (setting.kind == Kind::IntegerField)
             store.setInteger(SettingsStore::textToInteger(text), setting.key);
         else
-            store.setFloat(SettingsStore::textToFloat(text), setting.key);
+            store.setFloat(SettingsStore::textToFloat(storedReal(text)), setting.key);
         edited.remove(control);
         break;
     }

@@ -19,6 +19,11 @@ QString ButtonTitles::save()
     return theTitles ? theTitles->saveButtonTitle() : QStringLiteral("Save");
 }
 
+QString ButtonTitles::choose()
+{
+    return theTitles ? theTitles->chooseButtonTitle() : QStringLiteral("Choose");
+}
+
 ButtonTitles::ButtonTitles()
 {
     theTitles = this;

@@ -11,10 +11,13 @@ class ButtonTitles
     static QString confirm();
     static QString cancel();
     static QString save();
+    // The confirm button of a panel that chooses a folder.
+    static QString choose();
 
     virtual QString confirmButtonTitle() = 0;
     virtual QString cancelButtonTitle() = 0;
     virtual QString saveButtonTitle() = 0;
+    virtual QString chooseButtonTitle() = 0;
 
   protected:
     ButtonTitles();

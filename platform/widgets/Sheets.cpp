@@ -210,7 +210,7 @@ QFileDialog *beginOpenPanel(QWidget *window, const OpenPanelOptions &options, Pa
         QStringList patterns;
         for (const QString &extension : options.extensions)
             patterns << QStringLiteral("*.") + extension;
-        panel->setNameFilter(QStringLiteral("Audio files (%1)").arg(patterns.join(u' ')));
+        panel->setNameFilter(QStringLiteral("%1 (%2)").arg(options.filterName, patterns.join(u' ')));
     }
     showPanel(panel, std::move(handler));
     return panel;

@@ -37,6 +37,7 @@ struct OpenPanelOptions
     QString directory;      // empty: the panel's own default folder
     QString file;           // name preselected, may be empty
     QStringList extensions; // accepted extensions; empty accepts every file
+    QString filterName;     // what the files of those extensions are, in the user's language
 };
 QFileDialog *beginOpenPanel(QWidget *window, const OpenPanelOptions &options, PanelHandler handler);
 

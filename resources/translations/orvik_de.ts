@@ -86,8 +86,8 @@ Cannot add &quot;%@&quot;: %@.
     </message>
     <message>
         <source>DestinationErrorMessage</source>
-        <extracomment>The folder &quot;%@&quot; cannot be created or written. Choose another destination.</extracomment>
-        <translation>Der Ordner „%@“ kann nicht angelegt oder beschrieben werden. Wählen Sie einen anderen Zielordner.</translation>
+        <extracomment>The folder &quot;%@&quot; cannot be written. Choose another destination.</extracomment>
+        <translation>In den Ordner „%@“ kann nicht geschrieben werden. Wählen Sie einen anderen Zielordner.</translation>
     </message>
     <message>
         <source>DestinationErrorTitle</source>
@@ -213,11 +213,6 @@ Cannot add &quot;%@&quot;: %@.
         <source>SaveAsPanelTitle</source>
         <extracomment>Save As</extracomment>
         <translation>Speichern unter</translation>
-    </message>
-    <message>
-        <source>SelectButtonTitle</source>
-        <extracomment>Select</extracomment>
-        <translation>Auswählen</translation>
     </message>
     <message>
         <source>SelectPanelTitle</source>
@@ -374,16 +369,22 @@ Cannot add &quot;%@&quot;: %@.
         <extracomment>%u files were encoded without some of their tags. The command log shows why.</extracomment>
         <translation>%u Dateien wurden ohne einen Teil ihrer Tags kodiert. Das Befehlsprotokoll zeigt, warum.</translation>
     </message>
+    <message>
+        <source>AudioFilesFilter</source>
+        <extracomment>Audio files</extracomment>
+        <translation>Audiodateien</translation>
+    </message>
+    <message>
+        <source>DestinationMissingMessage</source>
+        <extracomment>The folder &quot;%@&quot; does not exist. Choose another destination.</extracomment>
+        <translation>Der Ordner „%@“ existiert nicht. Wählen Sie einen anderen Zielordner.</translation>
+    </message>
 </context>
 <context>
     <name>BatchWindow</name>
     <message>
         <source>Batch Encoding</source>
         <translation>Stapelkodierung</translation>
-    </message>
-    <message>
-        <source>Batch window</source>
-        <translation>Stapelfenster</translation>
     </message>
     <message>
         <source>F&amp;iles to encode (drop audio files here):</source>
@@ -526,10 +527,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Zielordner</translation>
     </message>
     <message>
-        <source>The folder the MP3 files are written to.</source>
-        <translation>Der Ordner, in den die MP3-Dateien geschrieben werden.</translation>
-    </message>
-    <message>
         <source>&amp;Choose…</source>
         <translation>Aus&amp;wählen…</translation>
     </message>
@@ -552,6 +549,10 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>Encode every file of the list into the destination folder.</source>
         <translation>Jede Datei der Liste in den Zielordner kodieren.</translation>
+    </message>
+    <message>
+        <source>The folder the MP3 files are written to: type its path (~ is your home folder) or choose it.</source>
+        <translation>Der Ordner, in den die MP3-Dateien geschrieben werden: Pfad eingeben (~ ist Ihr Persönlicher Ordner) oder auswählen.</translation>
     </message>
 </context>
 <context>
@@ -650,6 +651,11 @@ Cannot add &quot;%@&quot;: %@.
         <source>HelpTitle</source>
         <extracomment>Orvik Help</extracomment>
         <translation>Orvik-Hilfe</translation>
+    </message>
+    <message>
+        <source>ChooseButtonTitle</source>
+        <extracomment>Choose</extracomment>
+        <translation>Auswählen</translation>
     </message>
 </context>
 <context>
@@ -1545,8 +1551,8 @@ Cannot add &quot;%@&quot;: %@.
     </message>
     <message>
         <source>RunPosition</source>
-        <extracomment>%u done, %u running, %u left</extracomment>
-        <translation>%u fertig, %u laufen, %u übrig</translation>
+        <extracomment>%@, %@, %@</extracomment>
+        <translation>%@, %@, %@</translation>
     </message>
     <message>
         <source>RunProgress</source>
@@ -1567,6 +1573,30 @@ Cannot add &quot;%@&quot;: %@.
         <source>SkipFileTip</source>
         <extracomment>Stop encoding this file and remove what it wrote</extracomment>
         <translation>Diese Datei nicht weiter kodieren und das bisher Geschriebene entfernen</translation>
+    </message>
+    <message numerus="yes">
+        <source>RunDone</source>
+        <extracomment>%n done</extracomment>
+        <translation>
+            <numerusform>%n fertig</numerusform>
+            <numerusform>%n fertig</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>RunLeft</source>
+        <extracomment>%n left</extracomment>
+        <translation>
+            <numerusform>%n übrig</numerusform>
+            <numerusform>%n übrig</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>RunRunning</source>
+        <extracomment>%n running</extracomment>
+        <translation>
+            <numerusform>%n läuft</numerusform>
+            <numerusform>%n laufen</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -1844,10 +1874,6 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Audio-CD rippen</translation>
     </message>
     <message>
-        <source>Rip window</source>
-        <translation>Rip-Fenster</translation>
-    </message>
-    <message>
         <source>A&amp;rtist:</source>
         <translation>&amp;Interpret:</translation>
     </message>
@@ -2040,10 +2066,6 @@ Cannot add &quot;%@&quot;: %@.
     <message>
         <source>Encoding</source>
         <translation>Kodierung</translation>
-    </message>
-    <message>
-        <source>Encoding progress</source>
-        <translation>Fortschritt der Kodierung</translation>
     </message>
     <message>
         <source>Task</source>

@@ -1,18 +1,62 @@
 #include "app/LameMaster.h"
 #include "app/SingleInstance.h"
 #include "batch/BatchEncoder.h"
+#include "core/LamePrefs.h"
+#include "monitor/LameProgress.h"
+#include "platform/DiscWatcher.h"
 #include "platform/LocalizedStrings.h"
+#include "rip/Ripper.h"
+#include "settings/PreferencesWindow.h"
+#include "support/AudioFiles.h"
+#include "support/CueDisc.h"
 #include "support/widgets/BatchFixture.h"
+#include "support/widgets/TestSheets.h"
 
 #include <QDBusConnection>
 #include <QTextBrowser>
 #include <QtTest>
 #include <QtWidgets>
 
-// The application controller: gopher, cascade, a second launch, German (opened files: batch tests).
+namespace {
+// The texts of the alerts showing now.
+QStringList alertsUp()
+{
+    QStringList texts;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (auto *alert = qobject_cast<QMessageBox *>(window); alert && alert->isVisible())
+            texts << alert->text();
+    return texts;
+}
+
+// The title of a file panel's confirm button, as the user reads it.
+QString confirmTitle(QFileDialog *panel)
+{
+    auto *buttons = panel ? panel->findChild<QDialogButtonBox *>() : nullptr;
+    for (QAbstractButton *button : buttons ? buttons->buttons() : QList<QAbstractButton *>())
+        if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole)
+            return button->text().remove(u'&');
+    return QString();
+}
+} // namespace
+
+// The application controller: gopher, cascade, start-up and quitting, a second launch, the windows'
+// names and languages (opened files: batch tests).
 class tst_LameMaster : public QObject
 {
     Q_OBJECT
+
+    QTemporaryDir work;
+
+    // A folder laid out as the audio-CD file system shows a disc of one track, whose file makes the
+    // stand-in encoder run `seconds`.
+    QString folderDisc(const QString &name, double seconds)
+    {
+        const QString path = work.filePath(name);
+        QDir().mkpath(path);
+        AudioFiles::writeFakeInput(path + "/1 One.aiff", seconds);
+        BatchFixture::writeFile(path + "/.TOC.plist", CueDisc::tableOfContents({"1"}));
+        return path;
+    }
 
   private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
@@ -60,6 +104,64 @@ class tst_LameMaster : public QObject
                 QCOMPARE(window.pos(), placed);
             }
         }
+    }
+
+    // Started without files while the disc in a drive is still being mounted: the disc's rip
+    // window opens, and no empty batch window beside it.
+    void launchWithADisc()
+    {
+        if (!QFile::exists("/dev/fuse") || !AudioFiles::haveProgram("sox"))
+            QSKIP("discs are mounted with FUSE, and their images made with sox");
+        QList<CueDisc::Track> tracks{{"One", 20}};
+        const QString cue = CueDisc::write(work.path(), "disc", "Live Tapes", tracks);
+        LameMaster master;
+        DiscWatcher discs(ORVIK_BUILD_DIR "/orvik-cddafs");
+        const auto closeWindows = qScopeGuard([] { QVERIFY(BatchFixture::closeEverything()); });
+        discs.driveChanged(cue, DiscWatcher::DiscState::Audio);
+        master.launched({}, &discs);
+        QTRY_VERIFY_WITH_TIMEOUT(!discs.isMounting() && Ripper::mountPoints().contains(discs.mountPoint(cue)),
+                                 20000);
+        QCOMPARE(BatchEncoder::allControllers().size(), 0);
+    }
+
+    // With only the completion notice up, nothing is encoding any more: Quit asks nothing.
+    void quitAfterTheRun_data()
+    {
+        QTest::addColumn<bool>("rip");
+        QTest::newRow("batch") << false;
+        QTest::newRow("rip") << true;
+    }
+    void quitAfterTheRun()
+    {
+        QFETCH(bool, rip);
+        BatchFixture fixture(true);
+        if (rip) {
+            Ripper *ripper =
+                Ripper::initWithPreferences(fixture.master().preferences(), folderDisc("Quit", 0.1));
+            QVERIFY(ripper);
+            ripper->window()->findChild<QPushButton *>("ripButton")->click();
+            TestSheets::choose(TestSheets::waitForPanel(), fixture.cleanMusicFolder());
+        } else {
+            BatchFixture::encode(fixture.batchWith({fixture.fakeInput("song.wav", 0.1)}));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(alertsUp(), QStringList{rip ? "All tracks done." : "Batch complete."},
+                                  15000);
+        fixture.master().quit();
+        QCOMPARE(alertsUp(), QStringList{rip ? "All tracks done." : "Batch complete."});
+    }
+
+    // A screen reader announces a document window by the title a sighted user reads.
+    void windowsAreNamedByTheirTitles()
+    {
+        BatchFixture fixture(false);
+        Ripper *ripper =
+            Ripper::initWithPreferences(fixture.master().preferences(), folderDisc("Live Tapes", 1));
+        QVERIFY(ripper);
+        QCOMPARE(ripper->window()->windowTitle(), QString("Rip Audio CD - Live Tapes"));
+        for (QWidget *window :
+             std::initializer_list<QWidget *>{ripper->window(), fixture.batchWith({})->window()})
+            QCOMPARE(QAccessible::queryAccessibleInterface(window)->text(QAccessible::Name),
+                     window->windowTitle());
     }
 
     // Without a browser that can be started, the help page opens in a window of Orvik's own.
@@ -124,16 +226,102 @@ class tst_LameMaster : public QObject
                 QRegularExpression("^[^\n]*display[^\n]*\n$").match(orvik.readAllStandardError()).hasMatch());
     }
 
-    // A batch window under German: its title from the code's table, its controls' texts, tooltips
-    // and accessible names from the window description. Last, as the translation stays.
-    void batchWindowIsGerman()
+    // What a user reads in each language: texts of the tables and the window descriptions, counts in
+    // their plural forms, the panels' buttons and filters, numbers written as the language writes
+    // them while the encoder and the stored settings get them as always.
+    void languages_data()
     {
-        QVERIFY(installTranslation(QLocale("de_DE")));
-        BatchFixture fixture(false);
-        QPushButton *encode = BatchFixture::button(fixture.batchWith({}), "encodeButton");
-        QVERIFY(encode && encode->window()->windowTitle().startsWith("Stapelkodierung "));
-        QCOMPARE(encode->text() + '|' + encode->accessibleName() + '|' + encode->toolTip(),
-                 "&Kodieren|Kodieren|Jede Datei der Liste in den Zielordner kodieren.");
+        QTest::addColumn<QString>("locale");
+        // The batch window's title, its Encode button's text, name and tip; the folder panels'
+        // confirm button; the Add panel's filter; the sheet's counts with two files running, then
+        // one; the raw sample rates; the settings window's sample rate and tonality limit.
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("English")
+            << "en_US"
+            << QStringList{"Batch Encoding",
+                           "&Encode|Encode|Encode every file of the list into the destination folder.",
+                           "Choose|Choose",
+                           "Audio files",
+                           "0 done, 2 running, 0 left",
+                           "1 done, 1 running, 0 left",
+                           "16|22.05|24|32|44.1|48",
+                           "44.1 kHz|8.8717"};
+        QTest::newRow("German") << "de_DE"
+                                << QStringList{
+                                       "Stapelkodierung",
+                                       "&Kodieren|Kodieren|Jede Datei der Liste in den Zielordner kodieren.",
+                                       "Auswählen|Auswählen",
+                                       "Audiodateien",
+                                       "0 fertig, 2 laufen, 0 übrig",
+                                       "1 fertig, 1 läuft, 0 übrig",
+                                       "16|22,05|24|32|44,1|48",
+                                       "44,1 kHz|8,8717"};
+    }
+    void languages()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QStringList, texts);
+        QVERIFY(installTranslation(QLocale(locale)) == locale.startsWith("de"));
+        QLocale::setDefault(QLocale(locale));
+        const auto english = qScopeGuard([] {
+            installTranslation(QLocale("en_US"));
+            QLocale::setDefault(QLocale("en_US"));
+        });
+        BatchFixture fixture(true);
+        LamePrefs::preferences().setInteger(2, PrefKey::EncodersAtOnce);
+        BatchEncoder *batch =
+            fixture.batchWith({fixture.fakeInput("a.wav", 60), fixture.fakeInput("b.wav", 60)});
+        QCOMPARE(batch->window()->windowTitle().remove(QRegularExpression(" \\d+$")), texts[0]);
+        QPushButton *encode = BatchFixture::button(batch, "encodeButton");
+        QCOMPARE(QStringList({encode->text(), encode->accessibleName(), encode->toolTip()}).join('|'),
+                 texts[1]);
+
+        QStringList chosen;
+        Ripper *ripper =
+            Ripper::initWithPreferences(fixture.master().preferences(), folderDisc("Languages", 1));
+        QVERIFY(ripper);
+        for (QPushButton *button : {BatchFixture::button(batch, "destinationButton"),
+                                    ripper->window()->findChild<QPushButton *>("ripButton")}) {
+            button->click();
+            QFileDialog *panel = TestSheets::waitForPanel();
+            chosen << confirmTitle(panel);
+            panel->reject();
+            QTRY_VERIFY(!TestSheets::waitForPanel(0));
+        }
+        ripper->window()->close();
+        QCOMPARE(chosen.join('|'), texts[2]);
+        BatchFixture::button(batch, "addButton")->click();
+        QFileDialog *panel = TestSheets::waitForPanel();
+        QVERIFY(panel);
+        QCOMPARE(panel->nameFilters().value(0).section(" (", 0, 0), texts[3]);
+        panel->reject();
+        QTRY_VERIFY(!TestSheets::waitForPanel(0));
+
+        // The raw sample rates as the language writes them, the encoder's as it reads them.
+        auto *rates = batch->window()->findChild<QComboBox *>("sampleRate");
+        QStringList shown;
+        for (int i = 0; i < rates->count(); ++i)
+            shown << rates->itemText(i);
+        QCOMPARE(shown.join('|'), texts[6]);
+        batch->window()->findChild<QCheckBox *>("rawInputBox")->click();
+        rates->setCurrentIndex(1);
+        BatchFixture::encode(batch);
+        QCOMPARE(batch->options().value(kSampleRateKey).toString(), QString("22.05"));
+        LameProgress *progress = BatchFixture::sheet(batch);
+        QTRY_COMPARE(progress->positionText(), texts[4]);
+        for (QPushButton *skip : progress->progressSheet()->findChildren<QPushButton *>())
+            if (skip->isVisible() && skip->accessibleName().contains("a.wav"))
+                skip->click();
+        QVERIFY(TestSheets::click(TestSheets::waitForAlert(), fixture.master().confirmButtonTitle()));
+        QTRY_COMPARE(progress->positionText(), texts[5]);
+        LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
+
+        QWidget *settings = PreferencesWindow::showWindow(fixture.master().preferences())->window();
+        auto *resampling = settings->findChild<QComboBox *>("resampling");
+        QCOMPARE(resampling->itemText(resampling->findData(44)) + '|' +
+                     settings->findChild<QLineEdit *>("tonalityLimit")->text(),
+                 texts[7]);
+        settings->close();
     }
 };
 

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTableView>
@@ -277,6 +278,60 @@ class tst_BatchFiles : public QObject
         BatchFixture::encode(batch);
         // Raw input runs the raw encoder, whose command line carries the raw switches.
         QVERIFY(fixture->master().commandLog()->text().contains("\nlame_raw -x -r -s 22.05 --bitwidth 24 "));
+    }
+
+    // The destination field takes a typed folder ("~" is the home folder, a relative path starts
+    // there); Encode refuses a folder that is missing or cannot be written, and encodes nothing.
+    void typedDestination_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("folder"); // where the MP3 goes, in the home folder; empty: refused
+        QTest::addColumn<QString>("alert");
+        const QString refused = "The folder \"%1\" %2. Choose another destination.";
+        QTest::newRow("tilde") << "~/typed"
+                               << "typed"
+                               << "";
+        QTest::newRow("relative to home") << "typed/deeper/"
+                                          << "typed/deeper"
+                                          << "";
+        QTest::newRow("absolute") << QDir::homePath() + "/typed/../typed"
+                                  << "typed"
+                                  << "";
+        QTest::newRow("missing") << "~/typed/missing"
+                                 << "" << refused.arg("~/typed/missing", "does not exist");
+        QTest::newRow("a file") << "~/typed/file"
+                                << "" << refused.arg("~/typed/file", "cannot be written");
+    }
+    void typedDestination()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, folder);
+        QFETCH(QString, alert);
+        const QDir home = QDir::home();
+        QVERIFY(home.mkpath("typed/deeper") && BatchFixture::writeFile(home.filePath("typed/file"), ""));
+        const auto removeFolder = qScopeGuard([&] { QDir(home.filePath("typed")).removeRecursively(); });
+        const QString music = fixture->cleanMusicFolder();
+        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("song.wav", 0.1)});
+        auto *field = child<QLineEdit>(batch->window(), "destinationPath");
+        QCOMPARE(field->text(), QString("~/Music"));
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, typed);
+        BatchFixture::encode(batch);
+        QMessageBox *shown = TestSheets::waitForAlert();
+        QVERIFY(shown);
+        QCOMPARE(shown->text(),
+                 QString(alert.isEmpty() ? "Batch complete." : "Cannot Use Destination Folder"));
+        if (!alert.isEmpty())
+            QCOMPARE(shown->informativeText(), alert);
+        QVERIFY(TestSheets::click(shown, "OK"));
+        if (!alert.isEmpty())
+            QVERIFY(!batch->runWindowController() && batch->window()->isVisible());
+        else
+            QVERIFY(BatchFixture::waitUntilEnded(batch));
+        QCOMPARE(QFileInfo::exists(home.filePath(folder + "/song.mp3")), !folder.isEmpty());
+        QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
+        QVERIFY(!QFileInfo::exists(home.filePath("typed/missing")));
     }
 
     void genreUnknownToTheEncoderIsDropped_data()

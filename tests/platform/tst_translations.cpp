@@ -10,7 +10,7 @@
 namespace {
 QStringList placeholders(const QString &format)
 {
-    static const QRegularExpression directive(QStringLiteral("%[@ud%]"));
+    static const QRegularExpression directive(QStringLiteral("%[@udn%]"));
     QStringList found;
     for (QRegularExpressionMatchIterator it = directive.globalMatch(format); it.hasNext();)
         found << it.next().captured();

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -144,6 +145,44 @@ class PreferencesWindowTest : public QObject
         reload();
         QCOMPARE(shownBy(control(name)), shown);
         checkBitRateGroups();
+    }
+
+    // Reals show and are typed with the decimal separator of the user's locale (a point or a comma
+    // typed is taken for it); the settings file keeps them in one form for every locale.
+    void realsFollowTheLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown"); // what is typed, then the factory tonality limit
+        QTest::newRow("German, comma") << "de_DE"
+                                       << "17,5"
+                                       << "17,5|8,8717";
+        QTest::newRow("German, point") << "de_DE"
+                                       << "17.5"
+                                       << "17,5|8,8717";
+        QTest::newRow("English, comma") << "en_US"
+                                        << "17,5"
+                                        << "17.5|8.8717";
+    }
+    void realsFollowTheLocale()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        const QVariantMap user{{UpperCutoff, 99}};
+        reload(&user);
+        typeInto(control<QLineEdit>("lowPassCutoff"), typed);
+        compareObject(UpperCutoff, 17.5f);
+        QCOMPARE(QSettings(dir.filePath("config/settings.conf"), QSettings::IniFormat)
+                     .value(UpperCutoff)
+                     .toString(),
+                 QString("f:17.5")); // the store's typed form
+        reload();
+        QCOMPARE(control<QLineEdit>("lowPassCutoff")->text() + '|' +
+                     control<QLineEdit>("tonalityLimit")->text(),
+                 shown);
     }
 
     void closingWritesWhatWasTyped()
