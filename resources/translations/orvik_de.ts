@@ -641,6 +641,34 @@ Cannot add &quot;%@&quot;: %@.
         <extracomment>Orvik Help</extracomment>
         <translation>Orvik-Hilfe</translation>
     </message>
+    <message>
+        <source>UnknownOption</source>
+        <extracomment>unknown option &quot;%@&quot;</extracomment>
+        <translation>unbekannte Option „%@“</translation>
+    </message>
+    <message>
+        <source>Usage</source>
+        <extracomment>Usage: orvik [FILE...]
+Opens a batch window with the given audio files; without files, a rip window for an audio CD
+in the drive, else an empty batch window.
+
+ -h, --help print this help and exit
+ --version print the version and exit
+ -- take every argument after it as a file
+
+To encode files from a terminal or a script, without a window, use orvik-encode.
+</extracomment>
+        <translation>Aufruf: orvik [DATEI...]
+Öffnet ein Stapelfenster mit den angegebenen Audiodateien; ohne Dateien ein Rip-Fenster für eine
+Audio-CD im Laufwerk, sonst ein leeres Stapelfenster.
+
+  -h, --help     diese Hilfe ausgeben und beenden
+      --version  die Version ausgeben und beenden
+      --         jedes Argument danach als Datei nehmen
+
+Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode.
+</translation>
+    </message>
 </context>
 <context>
     <name>PreferencesWindow</name>
