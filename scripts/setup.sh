@@ -33,7 +33,8 @@ orvik_install_packages() {
 }
 
 # Configures and builds into the folder $1 (build/ when not given); any further arguments are
-# configure options, used when the folder is configured for the first time.
+# configure options, used when the folder is configured for the first time. ORVIK_TARGETS, when
+# set, names the targets to build (all when not).
 orvik_build() {
     local dir=${1:-build}
     [ $# -gt 0 ] && shift
@@ -44,5 +45,7 @@ orvik_build() {
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S . -B "$dir" "${options[@]}" >/dev/null
     fi
-    cmake --build "$dir" -j "$(nproc)"
+    local targets=()
+    read -ra targets <<<"${ORVIK_TARGETS:-}"
+    cmake --build "$dir" -j "$(nproc)" ${targets[@]+--target "${targets[@]}"}
 }
