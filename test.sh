@@ -33,3 +33,5 @@ if nm -uC build/liborvik_platform.a build/liborvik_core.a build/liborvik_cli.a |
     echo "liborvik_platform, liborvik_core or liborvik_cli references a widget class" >&2
     exit 1
 fi
+# The Debian package of this build: its files and control fields.
+scripts/package.sh build
