@@ -8,7 +8,6 @@
 #include "core/TaskSource.h"
 #include "platform/FileManager.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>

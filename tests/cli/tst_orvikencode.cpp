@@ -3,6 +3,8 @@
 
 #include "platform/MusicLibrary.h"
 
+#include <taglib/mpegfile.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -270,6 +272,40 @@ class tst_OrvikEncode : public QObject
         QVERIFY(!QFileInfo::exists(path("out/a.mp3")));
         if (status != 0)
             QVERIFY(result.out.isEmpty());
+    }
+
+    void settingsFile_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("bitRate"); // of the MP3, when one is made
+        QTest::newRow("its encoder settings are used")
+            << QByteArray("[General]\nCBR%20Bit%20Rate=i:320\n") << 0 << 320;
+        QTest::newRow("not a settings file: refused")
+            << QByteArray("[General]\nBit%20Rate%20Mode=zzz\n") << 2 << 0;
+    }
+
+    void settingsFile()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, status);
+        QFETCH(int, bitRate);
+        QVERIFY(makeInput("in/a.wav") && writeText(path("mine.conf"), settings));
+        const Result result = run(built("orvik-encode"), {"--settings", "mine.conf", "-o", "out", "in"});
+        QVERIFY2(result.status == status, qPrintable(result.err));
+        // The file named is only read: never repaired, nor moved aside.
+        QCOMPARE(readWholeFile(path("mine.conf")), settings);
+        QCOMPARE(QDir(work.path()).entryList({"mine.conf*"}), QStringList{"mine.conf"});
+        if (bitRate > 0) {
+            TagLib::MPEG::File mp3(QFile::encodeName(path("out/a.mp3")).constData());
+            QVERIFY(mp3.audioProperties());
+            // TagLib measures a short file's bit rate with its tag and header frame: near enough,
+            // and far from the factory 128 kbit/s.
+            QVERIFY2(qAbs(mp3.audioProperties()->bitrate() - bitRate) < 32,
+                     qPrintable(QString::number(mp3.audioProperties()->bitrate())));
+        } else {
+            QVERIFY(!QFileInfo::exists(path("out/a.mp3")));
+        }
     }
 
     void progress_data()
