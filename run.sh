@@ -8,7 +8,8 @@ for file in "$@"; do
 done
 . scripts/setup.sh
 orvik_install_packages
-orvik_build
+# Only what runs: the tests and benchmarks are test.sh's business.
+ORVIK_TARGETS="orvik orvik-cddafs" orvik_build
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then
     echo "Orvik needs a graphical display, and none is set (DISPLAY or WAYLAND_DISPLAY)." >&2
     exit 1

@@ -29,7 +29,9 @@ dbus-run-session -- ctest --test-dir build --output-on-failure -j "$(nproc)"
 scripts/check-format.sh
 scripts/check-includes.py
 # The window-free layer links Qt Core only: its objects reference no widget class.
-if nm -uC build/liborvik_platform.a build/liborvik_core.a | grep 'QWidget' >/dev/null; then
-    echo "liborvik_platform or liborvik_core references a widget class" >&2
+if nm -uC build/liborvik_platform.a build/liborvik_core.a build/liborvik_cli.a | grep 'QWidget' >/dev/null; then
+    echo "liborvik_platform, liborvik_core or liborvik_cli references a widget class" >&2
     exit 1
 fi
+# The Debian package of this build: its files and control fields.
+scripts/package.sh build

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -429,6 +430,18 @@ bool EncoderRun::beginTask(quint32 index)
     process->setArguments(*arguments);
     if (cover)
         cover.release()->setParent(process);
+    if (setup.encodersIgnoreInterrupt)
+        process->setChildProcessModifier([] {
+            // Runs in the child between fork and exec: only async-signal-safe calls. An ignored
+            // signal stays ignored across exec (the launcher passes it on to lame); a broken pipe
+            // gets its usual behaviour whatever the run's own program does with it.
+            struct sigaction action = {};
+            action.sa_handler = SIG_IGN;
+            sigemptyset(&action.sa_mask);
+            sigaction(SIGINT, &action, nullptr);
+            action.sa_handler = SIG_DFL;
+            sigaction(SIGPIPE, &action, nullptr);
+        });
     using Stream = EncoderOutputParser::Stream;
     connect(process, &QProcess::readyReadStandardOutput, this,
             [this, index] { readOutput(index, Stream::Output); });

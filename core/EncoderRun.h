@@ -79,6 +79,9 @@ class EncoderRun : public QObject
         std::function<QString(const QVariantMap &task)> sourceProblem{};
         // How many files are encoded at once (at least one).
         quint32 maxEncoders = 1;
+        // The encoders ignore the interrupt a terminal's Ctrl+C sends its whole foreground group:
+        // ending them is the run's business, so that it can remove what they leave half-written.
+        bool encodersIgnoreInterrupt = false;
         // The inputs are slow to read: the tracks of a disc, where a read may be a seek of the
         // drive (seconds on a scratched disc). What the run reads of the inputs itself (their
         // headers and covers) is then read on a thread of its own, one input after the other, and

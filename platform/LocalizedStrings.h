@@ -5,9 +5,9 @@
 #include <QVariant>
 #include <QVariantList>
 
-// Every text the user sees is looked up by key in one of four tables ("Global", "Progress",
-// "Batch", "Rip"): a Qt translation whose context is the table and whose source text is the
-// key. Without a translation the default text is used.
+// Every text the user sees is looked up by key in one of five tables ("Global", "Progress",
+// "Batch", "Rip", and "CommandLine" for orvik-encode): a Qt translation whose context is the
+// table and whose source text is the key. Without a translation the default text is used.
 QString localizedString(const char *key, const char *defaultText, const char *table);
 
 // A text holding a count, %n, looked up like localizedString but in the form the language uses for

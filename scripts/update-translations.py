@@ -25,8 +25,8 @@ import xml.etree.ElementTree as ET
 from source_files import source_files
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-CODE_FOLDERS = ["app", "batch", "core", "monitor", "platform", "rip", "settings"]
-TABLES = ["Global", "Progress", "Batch", "Rip"]
+CODE_FOLDERS = ["app", "batch", "cli", "core", "monitor", "platform", "rip", "settings"]
+TABLES = ["Global", "Progress", "Batch", "Rip", "CommandLine"]
 
 # Helper name -> (tables, the only file it is a helper in, or None for any file). A helper whose
 # table is chosen at run time gets its texts in every table it can be given.
@@ -35,6 +35,7 @@ HELPERS = {
     "localizedCount": (None, None),
     "ripText": (["Rip"], None),
     "batchText": (["Batch"], None),
+    "encodeText": (["CommandLine"], None),
     "progressText": (["Progress"], "monitor/LameProgress.cpp"),
     "text": (["Batch", "Rip"], "core/EncoderRun.cpp"),
     "runText": (["Batch", "Rip"], "monitor/RunWindowController.cpp"),

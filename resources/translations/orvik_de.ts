@@ -556,6 +556,200 @@ Cannot add &quot;%@&quot;: %@.
     </message>
 </context>
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>BadJobs</source>
+        <extracomment>the option %@ needs a number of files from 1 to %u, not &quot;%@&quot;</extracomment>
+        <translation>die Option %@ braucht eine Anzahl Dateien von 1 bis %u, nicht „%@“</translation>
+    </message>
+    <message>
+        <source>BatchEnded</source>
+        <extracomment>%u of %u files</extracomment>
+        <translation>%u von %u Dateien</translation>
+    </message>
+    <message>
+        <source>BatchLeft</source>
+        <extracomment>, about %@ left</extracomment>
+        <translation>, noch etwa %@</translation>
+    </message>
+    <message>
+        <source>CannotReplace</source>
+        <extracomment>&quot;%@&quot; exists and cannot be replaced: &quot;%@&quot; skipped.</extracomment>
+        <translation>„%@“ gibt es schon und kann nicht ersetzt werden: „%@“ übersprungen.</translation>
+    </message>
+    <message>
+        <source>CoverLosses</source>
+        <extracomment>%u files were encoded without their cover picture.</extracomment>
+        <translation>%u Dateien wurden ohne ihr Titelbild kodiert.</translation>
+    </message>
+    <message>
+        <source>EmptyFolder</source>
+        <extracomment>orvik-encode: &quot;%@&quot; holds no WAV, AIFF, FLAC, Ogg or Opus file</extracomment>
+        <translation>orvik-encode: „%@“ enthält keine WAV-, AIFF-, FLAC-, Ogg- oder Opus-Datei</translation>
+    </message>
+    <message>
+        <source>Encoded</source>
+        <extracomment>Encoded &quot;%@&quot; as &quot;%@&quot;.</extracomment>
+        <translation>„%@“ als „%@“ kodiert.</translation>
+    </message>
+    <message>
+        <source>EncodedMany</source>
+        <extracomment>%u files encoded into %@</extracomment>
+        <translation>%u Dateien nach %@ kodiert</translation>
+    </message>
+    <message>
+        <source>EncodedOne</source>
+        <extracomment>1 file encoded into %@</extracomment>
+        <translation>1 Datei nach %@ kodiert</translation>
+    </message>
+    <message>
+        <source>Encoding</source>
+        <extracomment>Encoding &quot;%@&quot; (%u of %u)</extracomment>
+        <translation>Kodiere „%@“ (%u von %u)</translation>
+    </message>
+    <message>
+        <source>FailedCount</source>
+        <extracomment>%u failed</extracomment>
+        <translation>%u fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>LibraryFailures</source>
+        <extracomment>The music library could not take %u files whole (playlist entry or tags).</extracomment>
+        <translation>Die Musiksammlung konnte %u Dateien nicht vollständig übernehmen (Eintrag in der Wiedergabeliste oder Tags).</translation>
+    </message>
+    <message>
+        <source>MissingValue</source>
+        <extracomment>the option %@ needs a value</extracomment>
+        <translation>die Option %@ braucht einen Wert</translation>
+    </message>
+    <message>
+        <source>NoFiles</source>
+        <extracomment>no files or folders to encode</extracomment>
+        <translation>keine Dateien oder Ordner zum Kodieren</translation>
+    </message>
+    <message>
+        <source>NoValue</source>
+        <extracomment>the option %@ takes no value</extracomment>
+        <translation>die Option %@ nimmt keinen Wert</translation>
+    </message>
+    <message>
+        <source>NotStartedCount</source>
+        <extracomment>%u not begun</extracomment>
+        <translation>%u nicht begonnen</translation>
+    </message>
+    <message>
+        <source>NothingToEncode</source>
+        <extracomment>nothing to encode</extracomment>
+        <translation>nichts zu kodieren</translation>
+    </message>
+    <message>
+        <source>OutputUnusable</source>
+        <extracomment>the folder &quot;%@&quot; cannot be created or written</extracomment>
+        <translation>der Ordner „%@“ kann nicht angelegt oder beschrieben werden</translation>
+    </message>
+    <message>
+        <source>Renamed</source>
+        <extracomment>&quot;%@&quot; exists: &quot;%@&quot; is written as &quot;%@&quot;.</extracomment>
+        <translation>„%@“ gibt es schon: „%@“ wird als „%@“ geschrieben.</translation>
+    </message>
+    <message>
+        <source>ReplaceAndRename</source>
+        <extracomment>--replace and --rename cannot be given together</extracomment>
+        <translation>--replace und --rename gehen nicht zusammen</translation>
+    </message>
+    <message>
+        <source>Replacing</source>
+        <extracomment>Replacing &quot;%@&quot;.</extracomment>
+        <translation>Ersetze „%@“.</translation>
+    </message>
+    <message>
+        <source>SettingsCorrupt</source>
+        <extracomment>&quot;%@&quot; is not a settings file of Orvik</extracomment>
+        <translation>„%@“ ist keine Einstellungsdatei von Orvik</translation>
+    </message>
+    <message>
+        <source>SettingsUnreadable</source>
+        <extracomment>the settings file &quot;%@&quot; cannot be read</extracomment>
+        <translation>die Einstellungsdatei „%@“ kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>SkippedCount</source>
+        <extracomment>%u skipped</extracomment>
+        <translation>%u übersprungen</translation>
+    </message>
+    <message>
+        <source>SkippedExisting</source>
+        <extracomment>&quot;%@&quot; exists: &quot;%@&quot; skipped (--replace or --rename encodes it).</extracomment>
+        <translation>„%@“ gibt es schon: „%@“ übersprungen (--replace oder --rename kodiert sie).</translation>
+    </message>
+    <message>
+        <source>SkippedOwnOutput</source>
+        <extracomment>&quot;%@&quot; was written by this run for another file: &quot;%@&quot; skipped (--rename encodes it).</extracomment>
+        <translation>„%@“ hat dieser Lauf für eine andere Datei geschrieben: „%@“ übersprungen (--rename kodiert sie).</translation>
+    </message>
+    <message>
+        <source>StoppedCount</source>
+        <extracomment>%u stopped and removed</extracomment>
+        <translation>%u angehalten und entfernt</translation>
+    </message>
+    <message>
+        <source>Stopping</source>
+        <extracomment>Stopping: the running files are ended and removed.</extracomment>
+        <translation>Halte an: die laufenden Dateien werden beendet und entfernt.</translation>
+    </message>
+    <message>
+        <source>UnknownOption</source>
+        <extracomment>unknown option &quot;%@&quot;</extracomment>
+        <translation>unbekannte Option „%@“</translation>
+    </message>
+    <message>
+        <source>Usage</source>
+        <extracomment>Usage: orvik-encode [OPTIONS] FILE...
+Encodes audio files into MP3 files with lame, with Orvik&apos;s settings, tags, covers and music
+library. A folder given as FILE is searched, with its subfolders, for WAV, AIFF, FLAC, Ogg
+and Opus files; their MP3 files keep the subfolders below the output folder.
+
+ -o, --output DIR write the MP3 files into DIR (default: the folder of the last batch,
+ else the music folder)
+ -j, --jobs N encode N files at once (default: the number chosen in the settings)
+ --replace replace an MP3 file that exists already
+ --rename write under a free name (&quot;Song 2.mp3&quot;) when the name is taken
+ (without either, a file whose MP3 exists is skipped)
+ --no-library do not hand the MP3 files to the music library this time
+ --settings FILE read the settings from FILE instead of Orvik&apos;s own
+ --json print a summary in JSON on standard output
+ -q, --quiet print only what went wrong
+ --version print the version and exit
+ -h, --help print this help and exit
+
+Exit status: 0 every file encoded, 1 some file failed, was skipped or lost its tags, cover
+or playlist entry, 2 bad usage or nothing to encode, 130 stopped by Ctrl+C.
+</extracomment>
+        <translation>Aufruf: orvik-encode [OPTIONEN] DATEI...
+Kodiert Audiodateien mit lame zu MP3-Dateien, mit Orviks Einstellungen, Tags, Titelbildern und
+Musiksammlung. Ein Ordner als DATEI wird samt Unterordnern nach WAV-, AIFF-, FLAC-, Ogg- und
+Opus-Dateien durchsucht; ihre MP3-Dateien behalten die Unterordner unter dem Ausgabeordner.
+
+  -o, --output ORDNER  die MP3-Dateien nach ORDNER schreiben (Vorgabe: der Ordner des letzten
+                       Stapels, sonst der Musikordner)
+  -j, --jobs N         N Dateien gleichzeitig kodieren (Vorgabe: die Zahl aus den Einstellungen)
+      --replace        eine schon vorhandene MP3-Datei ersetzen
+      --rename         unter einem freien Namen schreiben („Lied 2.mp3“), wenn der Name vergeben ist
+                       (ohne beides wird eine Datei übersprungen, deren MP3-Datei es schon gibt)
+      --no-library     die MP3-Dateien diesmal nicht der Musiksammlung übergeben
+      --settings DATEI die Einstellungen aus DATEI lesen statt aus Orviks eigenen
+      --json           eine Zusammenfassung als JSON auf der Standardausgabe ausgeben
+  -q, --quiet          nur ausgeben, was schiefging
+      --version        die Version ausgeben und beenden
+  -h, --help           diese Hilfe ausgeben und beenden
+
+Rückgabewert: 0 alle Dateien kodiert, 1 eine Datei schlug fehl, wurde übersprungen oder verlor
+ihre Tags, ihr Titelbild oder ihren Eintrag in der Wiedergabeliste, 2 falscher Aufruf oder
+nichts zu kodieren, 130 mit Strg+C angehalten.
+</translation>
+    </message>
+</context>
+<context>
     <name>Global</name>
     <message>
         <source>CancelButtonTitle</source>
@@ -656,6 +850,34 @@ Cannot add &quot;%@&quot;: %@.
         <source>ChooseButtonTitle</source>
         <extracomment>Choose</extracomment>
         <translation>Auswählen</translation>
+    </message>
+    <message>
+        <source>UnknownOption</source>
+        <extracomment>unknown option &quot;%@&quot;</extracomment>
+        <translation>unbekannte Option „%@“</translation>
+    </message>
+    <message>
+        <source>Usage</source>
+        <extracomment>Usage: orvik [FILE...]
+Opens a batch window with the given audio files; without files, a rip window for an audio CD
+in the drive, else an empty batch window.
+
+ -h, --help print this help and exit
+ --version print the version and exit
+ -- take every argument after it as a file
+
+To encode files from a terminal or a script, without a window, use orvik-encode.
+</extracomment>
+        <translation>Aufruf: orvik [DATEI...]
+Öffnet ein Stapelfenster mit den angegebenen Audiodateien; ohne Dateien ein Rip-Fenster für eine
+Audio-CD im Laufwerk, sonst ein leeres Stapelfenster.
+
+  -h, --help     diese Hilfe ausgeben und beenden
+      --version  die Version ausgeben und beenden
+      --         jedes Argument danach als Datei nehmen
+
+Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode.
+</translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,406 @@
+#include "support/AudioFiles.h"
+#include "support/TunesSupport.h"
+
+#include "platform/MusicLibrary.h"
+
+#include <taglib/mpegfile.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+#include <csignal>
+#include <unistd.h>
+
+// orvik-encode, and orvik's own command line, run as a user runs them: the built programs as
+// child processes, the real lame on files made by sox. Only the stop needs files that stay
+// unfinished long enough, which the stand-in encoder gives.
+class tst_OrvikEncode : public QObject
+{
+    Q_OBJECT
+
+    struct Result
+    {
+        int status = -1;
+        QString out;
+        QString err;
+    };
+
+    QTemporaryDir work;
+
+    static QString built(const QString &name) { return QStringLiteral(ORVIK_BUILD_DIR "/") + name; }
+
+    QString path(const QString &relative) const { return work.filePath(relative); }
+
+    // The environment of a terminal without a display: neither program may need one for this.
+    static QProcessEnvironment noDisplay()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+        return environment;
+    }
+
+    Result run(const QString &program, const QStringList &arguments)
+    {
+        QProcess process;
+        process.setProcessEnvironment(noDisplay());
+        process.setWorkingDirectory(work.path());
+        process.start(program, arguments);
+        Result result;
+        if (process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit)
+            result.status = process.exitCode();
+        result.out = QString::fromUtf8(process.readAllStandardOutput());
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
+    // Makes the input `spec` names: "folder/name.wav" (a second of sine), ".flac" likewise,
+    // "name:text" (a text file under an audio name), "name:title=T" (a FLAC whose tag has title T).
+    bool makeInput(const QString &spec)
+    {
+        const QString name = spec.section(u':', 0, 0);
+        const QString kind = spec.section(u':', 1);
+        QDir().mkpath(QFileInfo(path(name)).path());
+        if (kind == QLatin1String("text")) {
+            QFile file(path(name));
+            return file.open(QIODevice::WriteOnly) && file.write("not audio at all\n") > 0;
+        }
+        if (kind.startsWith(QLatin1String("title=")))
+            return AudioFiles::run("sox",
+                                   {"-n", "-r", "44100", "-c", "2", "-b", "16", "--comment",
+                                    "TITLE=" + kind.mid(6), path(name), "synth", "1", "sine", "440"}) == 0;
+        return AudioFiles::makeSine(path(name), 1);
+    }
+
+    static bool writeText(const QString &file, const QByteArray &text)
+    {
+        QDir().mkpath(QFileInfo(file).path());
+        QFile out(file);
+        return out.open(QIODevice::WriteOnly) && out.write(text) == text.size();
+    }
+
+  private slots:
+    void initTestCase()
+    {
+        QVERIFY(work.isValid());
+        QVERIFY2(AudioFiles::haveProgram("lame") && AudioFiles::haveProgram("sox"),
+                 "lame and sox are needed");
+    }
+
+    void init()
+    {
+        // Every case starts in an empty folder; the music library's playlists too.
+        for (const QString &entry : QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
+            QVERIFY(QFileInfo(path(entry)).isDir() ? QDir(path(entry)).removeRecursively()
+                                                   : QFile::remove(path(entry)));
+        QDir(MusicLibrary::playlistsFolder()).removeRecursively();
+    }
+
+    void encode_data()
+    {
+        QTest::addColumn<QStringList>("inputs");    // made in the work folder
+        QTest::addColumn<QStringList>("existing");  // MP3 names in the output folder, there before
+        QTest::addColumn<QStringList>("arguments"); // besides --json -o out
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("states");  // per file, in the order encoded
+        QTest::addColumn<QStringList>("encoded"); // MP3s that must decode to a second
+        QTest::addColumn<QString>("said");        // on standard error
+        QTest::addColumn<QString>("title");       // "file.mp3=title" the MP3 carries
+
+        const QStringList two{"in/a.wav", "in/b.wav"};
+        const QStringList encodedTwo{"encoded", "encoded"};
+        QTest::newRow("a folder of WAV and FLAC, a bad file among them")
+            << QStringList{"in/a.wav", "in/b.flac", "in/c.wav:text", "in/sub/d.wav", "in/notes.txt:text"}
+            << QStringList{} << QStringList{"-j", "2", "--no-library", "in"} << 1
+            << QStringList{"encoded", "encoded", "failed", "encoded"}
+            << QStringList{"a.mp3", "b.mp3", "sub/d.mp3"} << "Cannot encode \"c.wav\": it is not a WAV file."
+            << "";
+        QTest::newRow("tags through the music library")
+            << QStringList{"in/t.flac:title=Song of Orvik"} << QStringList{} << QStringList{"in"} << 0
+            << QStringList{"encoded"} << QStringList{"t.mp3"} << "Encoded \"t.flac\" as \"t.mp3\"."
+            << "t.mp3=Song of Orvik";
+        QTest::newRow("tags through the encoder")
+            << QStringList{"in/t.flac:title=Song of Orvik"} << QStringList{}
+            << QStringList{"--no-library", "in"} << 0 << QStringList{"encoded"} << QStringList{"t.mp3"} << ""
+            << "t.mp3=Song of Orvik";
+        QTest::newRow("an existing MP3 is skipped")
+            << two << QStringList{"a.mp3"} << QStringList{"--no-library", "in"} << 1
+            << QStringList{"skipped", "encoded"} << QStringList{"b.mp3"}
+            << "\"a.mp3\" exists: \"a.wav\" skipped"
+            << "";
+        QTest::newRow("--replace") << two << QStringList{"a.mp3"}
+                                   << QStringList{"--replace", "--no-library", "in"} << 0 << encodedTwo
+                                   << QStringList{"a.mp3", "b.mp3"} << "Replacing \"a.mp3\"."
+                                   << "";
+        QTest::newRow("--rename") << two << QStringList{"a.mp3"}
+                                  << QStringList{"--rename", "--no-library", "in"} << 0 << encodedTwo
+                                  << QStringList{"a 2.mp3", "b.mp3"}
+                                  << "\"a.mp3\" exists: \"a.wav\" is written as \"a 2.mp3\"."
+                                  << "";
+        QTest::newRow("--replace spares what the run wrote itself")
+            << QStringList{"x/a.wav", "y/a.wav"} << QStringList{}
+            << QStringList{"--replace", "--no-library", "x/a.wav", "y/a.wav"} << 1
+            << QStringList{"encoded", "skipped"} << QStringList{"a.mp3"} << "was written by this run"
+            << "";
+        QTest::newRow("a missing file is named")
+            << QStringList{"in/a.wav"} << QStringList{}
+            << QStringList{"--no-library", "missing.wav", "in/a.wav"} << 1 << QStringList{"failed", "encoded"}
+            << QStringList{"a.mp3"} << "Cannot encode \"missing.wav\": it does not exist."
+            << "";
+        QTest::newRow("a file named like an option, after --")
+            << QStringList{"-x.wav"} << QStringList{} << QStringList{"--no-library", "--", "-x.wav"} << 0
+            << QStringList{"encoded"} << QStringList{"-x.mp3"} << ""
+            << "";
+    }
+
+    void encode()
+    {
+        QFETCH(QStringList, inputs);
+        QFETCH(QStringList, existing);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QStringList, states);
+        QFETCH(QStringList, encoded);
+        QFETCH(QString, said);
+        QFETCH(QString, title);
+        for (const QString &input : inputs)
+            QVERIFY2(makeInput(input), qPrintable(input));
+        for (const QString &name : existing)
+            QVERIFY(writeText(path("out/" + name), "old"));
+
+        const Result result = run(built("orvik-encode"), QStringList{"--json", "-o", "out"} + arguments);
+        QVERIFY2(result.status == status, qPrintable(QString::number(result.status) + u'\n' + result.err));
+        QVERIFY2(result.err.contains(said), qPrintable(result.err));
+        QJsonParseError error;
+        const QJsonObject report = QJsonDocument::fromJson(result.out.toUtf8(), &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(result.out));
+        QCOMPARE(report.value("exitStatus").toInt(), status);
+        QCOMPARE(report.value("outputFolder").toString(), QDir(path("out")).canonicalPath());
+        QStringList reported;
+        for (const QJsonValue &file : report.value("files").toArray()) {
+            reported << file.toObject().value("state").toString();
+            // Whatever did not become an MP3 says why.
+            QCOMPARE(file.toObject().contains("reason"), reported.last() != QLatin1String("encoded"));
+        }
+        QCOMPARE(reported, states);
+        QCOMPARE(report.value("counts").toObject().value("encoded").toInt(), int(states.count("encoded")));
+
+        for (const QString &name : encoded)
+            QVERIFY2(qAbs(AudioFiles::decodedSeconds(path("out/" + name)) - 1.0) < 0.1, qPrintable(name));
+        for (const QString &name : existing)
+            if (!encoded.contains(name))
+                QCOMPARE(readWholeFile(path("out/" + name)), QByteArray("old"));
+        // Nothing half-written or unasked for: only the MP3s encoded and those there before.
+        QStringList written;
+        QDirIterator walk(path("out"), QDir::Files, QDirIterator::Subdirectories);
+        while (walk.hasNext())
+            written << QDir(path("out")).relativeFilePath(walk.next());
+        QStringList expected = encoded + existing;
+        expected.removeDuplicates();
+        written.sort();
+        expected.sort();
+        QCOMPARE(written, expected);
+        if (!title.isEmpty())
+            QCOMPARE(id3Frame(path("out/" + title.section(u'=', 0, 0)), "TIT2"), title.section(u'=', 1));
+    }
+
+    void commandLines_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said"); // on standard output when the status is 0, else on standard error
+        QTest::addColumn<bool>("usage");   // the usage text comes with it
+
+        const QString encode = QStringLiteral("orvik-encode");
+        QTest::newRow("help") << encode << QStringList{"--help"} << 0
+                              << "Usage: orvik-encode [OPTIONS] FILE..." << true;
+        QTest::newRow("version") << encode << QStringList{"--version"} << 0 << "orvik-encode (Orvik) "
+                                 << false;
+        QTest::newRow("unknown option")
+            << encode << QStringList{"--frobnicate", "in"} << 2 << "unknown option \"--frobnicate\"" << true;
+        QTest::newRow("unknown short option among known ones")
+            << encode << QStringList{"-qx", "in"} << 2 << "unknown option \"-x\"" << true;
+        QTest::newRow("a lone dash") << encode << QStringList{"-"} << 2 << "unknown option \"-\"" << true;
+        QTest::newRow("jobs without a value")
+            << encode << QStringList{"in", "-j"} << 2 << "the option -j needs a value" << true;
+        QTest::newRow("jobs zero") << encode << QStringList{"-j", "0", "in"} << 2
+                                   << "needs a number of files from 1 to 256, not \"0\"" << true;
+        QTest::newRow("jobs not a number")
+            << encode << QStringList{"--jobs=many", "in"} << 2 << "not \"many\"" << true;
+        QTest::newRow("a value for a switch")
+            << encode << QStringList{"--json=yes", "in"} << 2 << "the option --json takes no value" << true;
+        QTest::newRow("replace and rename") << encode << QStringList{"--replace", "--rename", "in"} << 2
+                                            << "--replace and --rename cannot be given together" << true;
+        QTest::newRow("no files") << encode << QStringList{"--no-library"} << 2
+                                  << "no files or folders to encode" << true;
+        QTest::newRow("a folder without audio")
+            << encode << QStringList{"-o", "out", "empty"} << 2
+            << "\"empty\" holds no WAV, AIFF, FLAC, Ogg or Opus file" << false;
+        QTest::newRow("a settings file that cannot be read")
+            << encode << QStringList{"--settings", "missing.conf", "in"} << 2
+            << "the settings file \"missing.conf\" cannot be read" << false;
+        QTest::newRow("an output folder that cannot be made")
+            << encode << QStringList{"-o", "/proc/orvik", "in"} << 2
+            << "the folder \"/proc/orvik\" cannot be created or written" << false;
+        // The window program answers these without a display, and never takes them for files.
+        QTest::newRow("orvik help") << "orvik" << QStringList{"--help"} << 0 << "Usage: orvik [FILE...]"
+                                    << true;
+        QTest::newRow("orvik version") << "orvik" << QStringList{"--version"} << 0 << "Orvik " << false;
+        QTest::newRow("orvik unknown option") << "orvik" << QStringList{"song.wav", "--frobnicate"} << 2
+                                              << "orvik: unknown option \"--frobnicate\"" << true;
+    }
+
+    void commandLines()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QFETCH(bool, usage);
+        QVERIFY(QDir().mkpath(path("empty")) && writeText(path("empty/notes.txt"), "no audio"));
+        QVERIFY(makeInput("in/a.wav"));
+
+        const Result result = run(built(program), arguments);
+        QCOMPARE(result.status, status);
+        const QString &shown = status == 0 ? result.out : result.err;
+        QVERIFY2(shown.contains(said), qPrintable(shown));
+        QCOMPARE(shown.contains(QStringLiteral("Usage: ") + program), usage);
+        // Nothing was encoded, and a refused command line prints nothing meant for a program.
+        QVERIFY(!QFileInfo::exists(path("out/a.mp3")));
+        if (status != 0)
+            QVERIFY(result.out.isEmpty());
+    }
+
+    void settingsFile_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("bitRate"); // of the MP3, when one is made
+        QTest::newRow("its encoder settings are used")
+            << QByteArray("[General]\nCBR%20Bit%20Rate=i:320\n") << 0 << 320;
+        QTest::newRow("not a settings file: refused")
+            << QByteArray("[General]\nBit%20Rate%20Mode=zzz\n") << 2 << 0;
+    }
+
+    void settingsFile()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, status);
+        QFETCH(int, bitRate);
+        QVERIFY(makeInput("in/a.wav") && writeText(path("mine.conf"), settings));
+        const Result result = run(built("orvik-encode"), {"--settings", "mine.conf", "-o", "out", "in"});
+        QVERIFY2(result.status == status, qPrintable(result.err));
+        // The file named is only read: never repaired, nor moved aside.
+        QCOMPARE(readWholeFile(path("mine.conf")), settings);
+        QCOMPARE(QDir(work.path()).entryList({"mine.conf*"}), QStringList{"mine.conf"});
+        if (bitRate > 0) {
+            TagLib::MPEG::File mp3(QFile::encodeName(path("out/a.mp3")).constData());
+            QVERIFY(mp3.audioProperties());
+            // TagLib measures a short file's bit rate with its tag and header frame: near enough,
+            // and far from the factory 128 kbit/s.
+            QVERIFY2(qAbs(mp3.audioProperties()->bitrate() - bitRate) < 32,
+                     qPrintable(QString::number(mp3.audioProperties()->bitrate())));
+        } else {
+            QVERIFY(!QFileInfo::exists(path("out/a.mp3")));
+        }
+    }
+
+    void progress_data()
+    {
+        QTest::addColumn<bool>("terminal");
+        QTest::newRow("on a terminal: redrawn in place") << true;
+        QTest::newRow("in a pipe: plain lines") << false;
+    }
+
+    void progress()
+    {
+        QFETCH(bool, terminal);
+        QVERIFY(QDir().mkpath(path("in")));
+        QVERIFY(AudioFiles::makeSine(path("in/a.wav"), 20) && AudioFiles::makeSine(path("in/b.wav"), 20));
+        const QString command = built("orvik-encode") + " -j 1 --no-library -o out in";
+        // script gives the program a terminal of its own and copies what it shows.
+        const Result result = terminal ? run("script", {"-qefc", command, "/dev/null"})
+                                       : run(built("orvik-encode"), command.split(u' ').mid(1));
+        QCOMPARE(result.status, 0);
+        const QString shown = terminal ? result.out : result.err;
+        QVERIFY2(shown.contains("Encoded \"b.wav\" as \"b.mp3\"."), qPrintable(shown));
+        // The running lines and the batch line are taken back (cursor up, clear) before a line
+        // that stays; plain lines never carry a terminal's escapes.
+        QCOMPARE(shown.contains("\x1b[2A\r\x1b[J") || shown.contains("\x1b[1A\r\x1b[J"), terminal);
+        QCOMPARE(shown.contains(" of 2 files"), terminal);
+        QCOMPARE(shown.contains("Encoding \"a.wav\" (1 of 2)"), !terminal);
+        QVERIFY(shown.contains("2 files encoded into " + QDir(path("out")).canonicalPath() + "."));
+    }
+
+    void interrupt()
+    {
+        // A copy of the program beside a stand-in encoder that takes its time: the program finds
+        // its encoder beside itself first.
+        const QString bin = path("bin");
+        QVERIFY(QDir().mkpath(bin + "/resources/encoder"));
+        QVERIFY(QFile::copy(built("orvik-encode"), bin + "/orvik-encode"));
+        QVERIFY(QFile::setPermissions(bin + "/orvik-encode", QFileDevice::ExeOwner | QFileDevice::ReadOwner));
+        QVERIFY(QFile::link(qEnvironmentVariable("ORVIK_HELPERS_DIR") + "/fake_lame",
+                            bin + "/resources/encoder/lame"));
+        QDir().mkpath(path("in"));
+        AudioFiles::writeFakeInput(path("in/a.wav"), 0.1);
+        AudioFiles::writeFakeInput(path("in/b.wav"), 600);
+        AudioFiles::writeFakeInput(path("in/c.wav"), 600);
+        AudioFiles::writeFakeInput(path("in/d.wav"), 600);
+
+        QProcess process;
+        process.setProcessEnvironment(noDisplay());
+        process.setWorkingDirectory(work.path());
+        // A group of its own, as a shell gives a job: Ctrl+C reaches every process in it.
+        process.setChildProcessModifier([] { setpgid(0, 0); });
+        process.start(bin + "/orvik-encode", {"-j", "2", "--json", "-o", "out", "in"});
+        QString errors;
+        QTRY_VERIFY2_WITH_TIMEOUT((errors += QString::fromUtf8(process.readAllStandardError()),
+                                   errors.contains("Encoded \"a.wav\"") &&
+                                       QFileInfo::exists(path("out/b.mp3")) &&
+                                       QFileInfo::exists(path("out/c.mp3"))),
+                                  qPrintable(errors), 60000);
+
+        // The encoders leave Ctrl+C to the program, which stops them in order.
+        QStringList encoders;
+        QDirIterator threads("/proc/" + QString::number(process.processId()) + "/task",
+                             QDir::Dirs | QDir::NoDotAndDotDot);
+        while (threads.hasNext())
+            encoders += QString::fromLatin1(readWholeFile(threads.next() + "/children"))
+                            .split(u' ', Qt::SkipEmptyParts);
+        QCOMPARE(encoders.size(), 2);
+        for (const QString &encoder : std::as_const(encoders)) {
+            const QString status = QString::fromLatin1(readWholeFile("/proc/" + encoder + "/status"));
+            const qulonglong ignored =
+                status.section("SigIgn:", 1).section(u'\n', 0, 0).trimmed().toULongLong(nullptr, 16);
+            QVERIFY2(ignored & (1ull << (SIGINT - 1)), qPrintable(encoder));
+        }
+
+        QCOMPARE(::kill(-pid_t(process.processId()), SIGINT), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, 60000);
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 128 + SIGINT);
+        QVERIFY(QFileInfo::exists(path("out/a.mp3")));
+        for (const char *partial : {"out/b.mp3", "out/c.mp3", "out/d.mp3"})
+            QVERIFY2(!QFileInfo::exists(path(partial)), partial);
+        const QJsonObject report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+        QStringList states;
+        for (const QJsonValue &file : report.value("files").toArray())
+            states << file.toObject().value("state").toString();
+        QCOMPARE(states, QStringList({"encoded", "stopped", "stopped", "notStarted"}));
+        QCOMPARE(report.value("interrupted").toBool(), true);
+        // What finished went to the music library, in the run's playlist.
+        const QStringList playlists =
+            QDir(MusicLibrary::playlistsFolder()).entryList({"*.m3u8"}, QDir::Files);
+        QCOMPARE(playlists.size(), 1);
+        const QString listed =
+            QString::fromUtf8(readWholeFile(MusicLibrary::playlistsFolder() + u'/' + playlists.first()));
+        QVERIFY2(listed.contains("a.mp3") && !listed.contains("b.mp3"), qPrintable(listed));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_OrvikEncode)
+#include "tst_orvikencode.moc"
