@@ -239,12 +239,13 @@ class TestRipper : public QObject
     {
         // The tag says what happens before or while track 1 runs.
         QTest::addColumn<double>("first"); // how long track 1 runs
-        QTest::addColumn<int>("failed");   // of 3; the others are ripped
+        QTest::addColumn<int>("failed");   // of 3 (skipped, for "skip"); the others are ripped
         QTest::newRow("sectors before") << 0.5 << 1;
         // Long enough for the count to change before the track ends, also on a loaded machine.
         QTest::newRow("sectors") << 3.0 << 1;
         QTest::newRow("unmount") << 30.0 << 3;
         QTest::newRow("close") << 30.0 << 3;
+        QTest::newRow("skip") << 30.0 << 1; // the running track's own Skip button, as in a batch
         QTest::newRow("track 2's name not text") << 0.5 << 1;
     }
     void failures()
@@ -275,6 +276,10 @@ class TestRipper : public QObject
         QVERIFY(during != "sectors" || unreadable("3", "1 *"));
         if (during == "unmount")
             emit Workspace::shared().didUnmount(ripper->mountPoint());
+        if (during == "skip") {
+            BatchFixture::interrupt(BatchFixture::sheet(ripper), BatchFixture::Skip);
+            QVERIFY(answer("Skip track 01?", "OK"));
+        }
         if (during == "close") {
             // Quitting asks too; Cancel keeps the rip going.
             fixture.master().quit();
@@ -283,7 +288,8 @@ class TestRipper : public QObject
             QVERIFY(answer("Stop ripping \"Faulty\"?", "OK"));
             QVERIFY(BatchFixture::waitUntilEnded(ripper));
         } else {
-            const QString counted = " %1 failed. The command log shows why.";
+            const QString counted =
+                during == "skip" ? " %1 skipped." : " %1 failed. The command log shows why.";
             QVERIFY(answer(QString("%1 files encoded into ~/Music/%2.").arg(3 - failed).arg(volume) +
                                (failed ? counted.arg(failed) : ""),
                            "OK", 30000));
