@@ -121,6 +121,9 @@ void RunWindowController::showRunState()
 {
     using State = EncoderRun::FileState;
     const EncoderRun *run = encoderRun;
+    // Only the sheet of several files at once shows the whole run.
+    if (std::min(run->taskCount(), run->encodersAtOnce()) <= 1)
+        return;
     progressSheet->setRunState(
         {run->count(State::Done) + run->count(State::Failed) + run->count(State::Skipped),
          run->count(State::Encoding), run->count(State::Waiting), run->batchFraction()});
