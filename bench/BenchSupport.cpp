@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <cstdio>
 #include <sys/resource.h>
 
 namespace {
@@ -33,4 +34,19 @@ QString Bench::loadAverage()
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("?");
     return QString::fromLatin1(file.readAll()).section(u' ', 0, 2);
+}
+
+QStringList Bench::makeSines(const QString &folder, int count, int seconds)
+{
+    QStringList files;
+    for (int i = 0; i < count; ++i) {
+        const QString path = folder + QStringLiteral("/track%1.wav").arg(i + 1, 2, 10, QLatin1Char('0'));
+        if (!run(QStringLiteral("sox"), {"-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth",
+                                         QString::number(seconds), "sine", QString::number(220 + 37 * i)})) {
+            std::fprintf(stderr, "sox could not make %s\n", qPrintable(path));
+            return {};
+        }
+        files << path;
+    }
+    return files;
 }

@@ -13,6 +13,9 @@ bool run(const QString &program, const QStringList &arguments);
 // User plus system time, in seconds, of this process (RUSAGE_SELF) or of its reaped children
 // (RUSAGE_CHILDREN).
 double cpuTime(int who);
+// Makes `count` stereo 44.1 kHz 16-bit sines of `seconds` each in `folder` (track01.wav, ...),
+// a different pitch each, so no two files encode alike; empty when sox fails.
+QStringList makeSines(const QString &folder, int count, int seconds);
 // The load averages of the last 1, 5 and 15 minutes, as /proc/loadavg gives them.
 QString loadAverage();
 

@@ -313,18 +313,9 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    // Stereo 44.1 kHz 16-bit sines, a different pitch each, so no two files encode alike.
-    QStringList inputs;
-    for (int i = 0; i < fileCount; ++i) {
-        const QString path =
-            root.filePath(QStringLiteral("wav/track%1.wav").arg(i + 1, 2, 10, QLatin1Char('0')));
-        if (!run(QStringLiteral("sox"), {"-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth",
-                                         QString::number(length), "sine", QString::number(220 + 37 * i)})) {
-            std::fprintf(stderr, "sox could not make %s\n", qPrintable(path));
-            return 1;
-        }
-        inputs << path;
-    }
+    const QStringList inputs = makeSines(root.filePath(QStringLiteral("wav")), fileCount, length);
+    if (inputs.isEmpty())
+        return 1;
     std::printf("%d files of %d s; encoder %s\n", fileCount, length,
                 qPrintable(Resources::pathForResource(QStringLiteral("lame"))));
 

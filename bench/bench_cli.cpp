@@ -134,15 +134,9 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    QStringList inputs;
-    for (int i = 0; i < fileCount; ++i) {
-        const QString path =
-            root.filePath(QStringLiteral("wav/track%1.wav").arg(i + 1, 2, 10, QLatin1Char('0')));
-        if (!run(QStringLiteral("sox"), {"-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth",
-                                         QString::number(length), "sine", QString::number(220 + 37 * i)}))
-            return 1;
-        inputs << path;
-    }
+    const QStringList inputs = makeSines(root.filePath(QStringLiteral("wav")), fileCount, length);
+    if (inputs.isEmpty())
+        return 1;
     std::printf("%d files of %d s, orvik-encode -j %d; encoder %s\n", fileCount, length, jobs,
                 qPrintable(Resources::pathForResource(QStringLiteral("lame"))));
 
