@@ -11,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
@@ -89,11 +88,9 @@ CommandLog::CommandLog(QObject *parent) : QObject(parent)
 
 CommandLog::~CommandLog() = default;
 
-void CommandLog::logCommand(const QProcess *task)
+void CommandLog::logCommand(const QString &program, const QStringList &arguments)
 {
-    if (!task)
-        return;
-    append(u'\n' + CommandLine::quoted(task->program(), task->arguments()) + u'\n', commandFormat);
+    append(u'\n' + CommandLine::quoted(program, arguments) + u'\n', commandFormat);
 }
 
 void CommandLog::logOutput(const QString &text)

@@ -10,7 +10,6 @@
 
 class QPlainTextEdit;
 class QTextDocument;
-class QProcess;
 class QPushButton;
 class QWidget;
 
@@ -29,7 +28,7 @@ class CommandLog : public QObject, public CommandLogSink
 
     // Writes the command line of `task` (its program and arguments; it need not have been
     // started) on a line of its own. A null task writes nothing.
-    void logCommand(const QProcess *task) override;
+    void logCommand(const QString &program, const QStringList &arguments) override;
     // Appends a chunk of encoder output exactly as it arrived.
     void logOutput(const QString &text) override;
     void clearLog();

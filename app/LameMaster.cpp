@@ -4,12 +4,14 @@
 #include "app/CommandLog.h"
 #include "batch/BatchEncoder.h"
 #include "core/LamePrefs.h"
+#include "monitor/RunWindowController.h"
 #include "platform/DiscWatcher.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Resources.h"
 #include "platform/widgets/Sheets.h"
 #include "platform/widgets/Workspace.h"
 #include "rip/Ripper.h"
+#include "settings/PreferencesWindow.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -196,7 +198,7 @@ void LameMaster::initiateBatch()
 
 void LameMaster::showPreferences()
 {
-    prefs->showWindow();
+    PreferencesWindow::showWindow(prefs.get());
 }
 
 void LameMaster::showHelp()
@@ -244,12 +246,9 @@ void LameMaster::quit()
 {
     if (quitting)
         return;
-    bool running = false;
-    for (BatchEncoder *batch : BatchEncoder::allControllers())
-        running = running || batch->isRunning();
-    for (Ripper *rip : Ripper::allControllers())
-        running = running || rip->isRunning();
-    if (!running) {
+    const QList<RunWindowController *> &runs = RunWindowController::all();
+    if (std::none_of(runs.cbegin(), runs.cend(),
+                     [](const RunWindowController *run) { return run->isEncoding(); })) {
         QApplication::quit();
         return;
     }
@@ -266,12 +265,10 @@ void LameMaster::quit()
                 quitting = false;
                 return;
             }
-            for (BatchEncoder *batch : BatchEncoder::allControllers())
-                if (batch->isRunning())
-                    batch->abortRun();
-            for (Ripper *rip : Ripper::allControllers())
-                if (rip->isRunning())
-                    rip->abortRun();
+            // Ending a run may end its controller.
+            for (RunWindowController *run : QList(RunWindowController::all()))
+                if (run->isEncoding())
+                    run->abort();
             QApplication::quit();
             quitting = false;
         });

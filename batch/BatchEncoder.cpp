@@ -5,9 +5,9 @@
 #include "batch/BatchFileList.h"
 #include "core/LamePrefs.h"
 #include "core/TaskSource.h"
-#include "monitor/LameProgress.h"
 #include "platform/AudioFormats.h"
 #include "platform/LocalizedStrings.h"
+#include "platform/Paths.h"
 #include "platform/widgets/ButtonTitles.h"
 #include "platform/widgets/CommandLogSink.h"
 #include "platform/widgets/DocumentRegistry.h"
@@ -91,7 +91,6 @@ BatchEncoder::~BatchEncoder()
     if (DocumentRegistry *registry = DocumentRegistry::instance())
         registry->unregisterBureaucrat(this);
     controllers.removeOne(this);
-    discardProcess();
     // The window outlives this controller until its deferred deletion, and may be painted or
     // asked for its rows meanwhile: its table must not keep a model that reads our task list.
     if (fileList)
@@ -131,22 +130,14 @@ void BatchEncoder::setUpWindow()
         deleteLater();
         return;
     }
-    using WindowDescription::outlet;
-    fileList = outlet<QTableView>(filesWindow, "fileList");
-    addButton = outlet<QPushButton>(filesWindow, "addButton");
-    removeButton = outlet<QPushButton>(filesWindow, "removeButton");
-    tagsButton = outlet<QPushButton>(filesWindow, "tagsButton");
-    encodeButton = outlet<QPushButton>(filesWindow, "encodeButton");
-    destinationButton = outlet<QPushButton>(filesWindow, "destinationButton");
-    destinationPath = outlet<QLineEdit>(filesWindow, "destinationPath");
-    rawInputBox = outlet<QCheckBox>(filesWindow, "rawInputBox");
-    swapBytesBox = outlet<QCheckBox>(filesWindow, "swapBytesBox");
-    sampleRate = outlet<QComboBox>(filesWindow, "sampleRate");
-    bitDepth = outlet<QComboBox>(filesWindow, "bitDepth");
-    totalLength = outlet<QLabel>(filesWindow, "totalLength");
-    if (!fileList || !addButton || !removeButton || !tagsButton || !encodeButton || !destinationButton ||
-        !destinationPath || !rawInputBox || !swapBytesBox || !sampleRate || !bitDepth || !totalLength) {
-        qWarning("Error: corrupt nib file");
+    using WindowDescription::Outlet;
+    if (!WindowDescription::findOutlets(
+            filesWindow, Outlet{&fileList, "fileList"}, Outlet{&addButton, "addButton"},
+            Outlet{&removeButton, "removeButton"}, Outlet{&tagsButton, "tagsButton"},
+            Outlet{&encodeButton, "encodeButton"}, Outlet{&destinationButton, "destinationButton"},
+            Outlet{&destinationPath, "destinationPath"}, Outlet{&rawInputBox, "rawInputBox"},
+            Outlet{&swapBytesBox, "swapBytesBox"}, Outlet{&sampleRate, "sampleRate"},
+            Outlet{&bitDepth, "bitDepth"}, Outlet{&totalLength, "totalLength"})) {
         delete filesWindow;
         filesWindow = nullptr;
         deleteLater();
@@ -204,7 +195,13 @@ void BatchEncoder::setUpWindow()
                          : localizedFormat(batchText("WindowTitle", "Batch Encoding %u"), {windowIndex}));
     if (DocumentRegistry *registry = DocumentRegistry::instance())
         registry->positionWindow(filesWindow);
-    filesWindow->setAcceptDrops(true);
+    FileDrops::acceptDrops(
+        filesWindow,
+        [this](const QStringList &paths, bool generic) { return draggingEntered(paths, generic); },
+        [this](const QStringList &paths) {
+            for (const QString &path : paths)
+                addFile(path, true);
+        });
 
     // Shown as the user writes numbers; handed to the encoder as it reads them.
     for (const char *rate : {"16", "22.05", "24", "32", "44.1", "48"})
@@ -243,24 +240,14 @@ bool BatchEncoder::eventFilter(QObject *watched, QEvent *event)
         return false;
     switch (event->type()) {
     case QEvent::Close:
-        if (ending)
-            return false;
-        if (progress) {
-            // A running batch is never ended under its encoder: closing asks the Stop question,
-            // unless a question or panel is up already.
-            event->ignore();
-            if (!run->isInteracting() && !(sheet && sheet->isVisible())) {
-                stopProcess(progress);
-                closingWindow = run->isInteracting();
-            }
-            return true;
-        }
-        release();
+        // While a run goes on, its window side decides whether the window may close.
+        if (!ending)
+            release();
         return false;
     case QEvent::WindowActivate:
         if (tagsVisible && tagsPanel && !tagsPanel->isVisible())
             tagsPanel->show();
-        if (!progress)
+        if (!runWindow)
             if (DocumentRegistry *registry = DocumentRegistry::instance())
                 registry->setGopher(this);
         return false;
@@ -275,15 +262,6 @@ bool BatchEncoder::eventFilter(QObject *watched, QEvent *event)
                 tagsPanel->hide();
         });
         return false;
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-        return FileDrops::handle(
-            event, [this](const QStringList &paths, bool generic) { return draggingEntered(paths, generic); },
-            [this](const QStringList &paths) {
-                for (const QString &path : paths)
-                    addFile(path, true);
-            });
     default:
         return false;
     }
@@ -293,7 +271,7 @@ bool BatchEncoder::eventFilter(QObject *watched, QEvent *event)
 
 void BatchEncoder::addFile(const QString &path, bool fromDrag)
 {
-    if (!preferences || progress || !fileModel)
+    if (!preferences || runWindow || !fileModel)
         return;
     if (const QString reason = refusalReason(path); !reason.isEmpty()) {
         if (CommandLogSink *log = CommandLogSink::instance())
@@ -418,14 +396,14 @@ void BatchEncoder::editFileList(int tag)
             options.extensions = AudioFormats::extensions();
             options.filterName = batchText("AudioFilesFilter", "Audio files");
         }
-        sheet = Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
+        Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
             addPanelDidEnd(answer, Sheets::filenames(panel), panel->directory().absolutePath());
         });
         break;
     }
     case 2: {
         const int row = selectedRow();
-        if (row < 0 || progress)
+        if (row < 0 || runWindow)
             return;
         selectionShouldChange();
         shownRow = -1;
@@ -452,17 +430,12 @@ void BatchEncoder::showTagsPanel()
         QWidget *panel = WindowDescription::load(QStringLiteral("Tags"), filesWindow);
         if (!panel)
             return;
-        using WindowDescription::outlet;
-        titleField = outlet<QLineEdit>(panel, "titleField");
-        yearField = outlet<QLineEdit>(panel, "yearField");
-        artistField = outlet<QLineEdit>(panel, "artistField");
-        albumField = outlet<QLineEdit>(panel, "albumField");
-        trackField = outlet<QLineEdit>(panel, "trackField");
-        genreField = outlet<QComboBox>(panel, "genreField");
-        commentField = outlet<QLineEdit>(panel, "commentField");
-        if (!titleField || !yearField || !artistField || !albumField || !trackField || !genreField ||
-            !commentField) {
-            qWarning("Error: corrupt nib file");
+        using WindowDescription::Outlet;
+        if (!WindowDescription::findOutlets(
+                panel, Outlet{&titleField, "titleField"}, Outlet{&yearField, "yearField"},
+                Outlet{&artistField, "artistField"}, Outlet{&albumField, "albumField"},
+                Outlet{&trackField, "trackField"}, Outlet{&genreField, "genreField"},
+                Outlet{&commentField, "commentField"})) {
             delete panel;
             return;
         }
@@ -533,7 +506,7 @@ bool BatchEncoder::acceptsExtension(const QString &path) const
 
 bool BatchEncoder::draggingEntered(const QStringList &paths, bool genericAllowed) const
 {
-    if (!genericAllowed || progress)
+    if (!genericAllowed || runWindow)
         return false;
     for (const QString &path : paths) {
         const QFileInfo info(path);
@@ -551,12 +524,12 @@ void BatchEncoder::showDestination()
 {
     destinationTyped = false;
     if (destinationPath)
-        destinationPath->setText(BatchFileList::abbreviateWithTilde(outputFolder));
+        destinationPath->setText(abbreviateWithTilde(outputFolder));
 }
 
 void BatchEncoder::takeTypedDestination()
 {
-    if (!destinationTyped || !destinationPath || progress)
+    if (!destinationTyped || !destinationPath || runWindow)
         return;
     destinationTyped = false;
     QString typed = destinationPath->text();
@@ -581,7 +554,7 @@ void BatchEncoder::setDestination()
     options.chooseDirectories = true;
     options.directory = QFileInfo(outputFolder).path();
     options.file = QFileInfo(outputFolder).fileName();
-    sheet = Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
+    Sheets::beginOpenPanel(filesWindow, options, [this](int answer, QFileDialog *panel) {
         const QStringList chosen = Sheets::filenames(panel);
         if (answer != 1 || chosen.isEmpty())
             return;

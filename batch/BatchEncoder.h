@@ -1,20 +1,16 @@
 #pragma once
 
-#include "core/EncoderRun.h"
 #include "platform/widgets/DocumentRegistry.h"
 
 #include <QList>
 #include <QObject>
-#include <QPointer>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
-#include <optional>
 
 class BatchFileList;
-class LameProgress;
 class LamePrefs;
+class RunWindowController;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -25,10 +21,10 @@ class QTableView;
 class QWidget;
 
 // The controller of one batch window: the list of files with their tags and the raw-input
-// options, the destination folder, and the window side of the run (an EncoderRun) that encodes
-// the list, up to the set number of files at once: the progress sheet, the Stop and Skip questions, the
-// question about existing output files and the completion sheet.
-// A controller owns itself: it ends with its window, or with its run.
+// options, the destination folder and the question about existing output files. Encode hands the
+// list to a run (an EncoderRun with its window side, a RunWindowController), which encodes it up to
+// the set number of files at once. A controller owns itself: it ends with its window, or with its
+// run.
 class BatchEncoder : public QObject, public FileReceiver
 {
     Q_OBJECT
@@ -45,27 +41,15 @@ class BatchEncoder : public QObject, public FileReceiver
     void addFile(const QString &path, bool fromDrag) override;
     // A text of the window's string table ("Batch").
     static QString batchText(const char *key, const char *defaultText);
-    // Ends a running batch at once, for quitting: every running encoder is stopped, its partial
-    // output removed, and the window closes without a question.
-    void abortRun();
 
     quint32 index() const { return windowIndex; }
-    // A run has begun and has files still to end: once the completion sheet is up, nothing is.
-    bool isRunning() const { return progress && !(run && run->isCompleted()); }
     QMainWindow *window() const { return filesWindow; }
     QWidget *tagsWindow() const { return tagsPanel; }
     const QList<QVariantMap> &taskRecords() const { return tasks; }
     const QVariantMap &options() const { return globalOptions; }
     QString destination() const { return outputFolder; }
-    LameProgress *progressController() const { return progress; }
-    QProcess *encoderProcess() const { return run ? run->process() : nullptr; }
-    quint32 currentTaskIndex() const { return run ? run->currentIndex() : 0; }
-
-    // The progress sheet's buttons.
-    void stopProcess(LameProgress *sender);
-    void skipTask(LameProgress *sender);
-    // The Skip button of the line of file `index`.
-    void skipFile(quint32 index);
+    // The window side of the run; null before Encode.
+    RunWindowController *runWindowController() const { return runWindow; }
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -76,16 +60,8 @@ class BatchEncoder : public QObject, public FileReceiver
     void setUpWindow();
     void release();
 
-    // The run: its window side. The run itself is an EncoderRun.
     void beginEncoding();
     bool prepareDestination();
-    void connectRun();
-    void discardProcess();
-    void displayCompletion();
-    // What the run did, in one line: files encoded, into which folder, failed and skipped.
-    QString completionSummary() const;
-    void confirmStopDidEnd(int answer);
-    void completionEnded();
 
     // The list and the tags.
     void editFileList(int tag);
@@ -108,22 +84,18 @@ class BatchEncoder : public QObject, public FileReceiver
     void takeTypedDestination();
     void resolveNameConflict(quint32 index);
     void duplicateNameEnded(int answer);
-    void renamingPanelDidEnd(int answer, const QString &path);
 
     quint32 windowIndex = 0;
     LamePrefs *preferences = nullptr;
-    LameProgress *progress = nullptr;
+    RunWindowController *runWindow = nullptr;
     QString currentDirectory;
     QVariantMap globalOptions;
     QString outputFolder;
     QList<QVariantMap> tasks;
-    EncoderRun *run = nullptr;
     quint32 conflictIndex = 0; // the file whose name conflict is asked
     bool ending = false;
-    bool closingWindow = false; // the Stop question up was asked by closing the window
     bool destinationTyped = false;
 
-    QPointer<QWidget> sheet; // the alert or panel of this window that is up, if any
     QMainWindow *filesWindow = nullptr;
     BatchFileList *fileModel = nullptr;
     QWidget *tagsPanel = nullptr;

@@ -3,8 +3,7 @@
 #include "core/LamePrefs.h"
 #include "platform/AudioFileInfo.h"
 #include "platform/LocalizedStrings.h"
-
-#include <QDir>
+#include "platform/Paths.h"
 
 BatchFileList::BatchFileList(QList<QVariantMap> *tasks, QObject *parent)
     : QAbstractTableModel(parent), tasks(tasks)
@@ -79,16 +78,6 @@ void BatchFileList::setFileState(quint32 row, EncoderRun::FileState state)
     }
     states.insert(row, state);
     emit dataChanged(index(int(row), kStatusColumn), index(int(row), kStatusColumn));
-}
-
-QString BatchFileList::abbreviateWithTilde(const QString &path)
-{
-    const QString home = QDir::homePath();
-    if (path == home)
-        return QStringLiteral("~");
-    if (home != QLatin1String("/") && path.startsWith(home + u'/'))
-        return u'~' + path.mid(home.size());
-    return path;
 }
 
 QString BatchFileList::rowText(const QString &path)

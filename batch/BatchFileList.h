@@ -34,8 +34,6 @@ class BatchFileList : public QAbstractTableModel
     static QString lengthText(double seconds);
     // The playing time of every listed file whose length is known.
     double totalSeconds() const;
-    // The path with the user's home folder written as "~".
-    static QString abbreviateWithTilde(const QString &path);
 
     // The list changes only through these, so the table always knows which rows moved.
     void insertRecord(int row, const QVariantMap &record);

@@ -161,7 +161,7 @@ bool encodeWithBatch(LameMaster &master, const QStringList &inputs, const QStrin
     QTimer::singleShot(10000, &ending, &QEventLoop::quit);
     ok->click();
     ending.exec();
-    if (title != QLatin1String("Encoding Complete") || message.contains(QLatin1String("failed"))) {
+    if (title != QLatin1String("Batch complete.") || message.contains(QLatin1String("failed"))) {
         std::fprintf(stderr, "The batch ended with \"%s\" / \"%s\".\n", qPrintable(title),
                      qPrintable(message));
         return false;
@@ -219,8 +219,8 @@ bool encodeDirectly(const QList<QVariantMap> &records, const QVariantMap &option
 }
 
 // Encodes the records (outputs in `folder`) through the shared run, up to `encoders` at once.
-// Each encoder's output is read as the progress sheet reads it: decoded and parsed, its progress
-// given to the run, and the whole batch's fraction taken, as a bar would show it.
+// The run reads and parses each encoder's output; the whole batch's fraction is taken at every
+// progress record, as the sheet's bar would show it.
 bool encodeWithRun(QList<QVariantMap> tasks, const QString &folder, quint32 encoders,
                    const QVariantMap &options, Figures &figures)
 {
@@ -228,23 +228,11 @@ bool encodeWithRun(QList<QVariantMap> tasks, const QString &folder, quint32 enco
     LamePrefs prefs;
     EncoderRun run;
     double shown = 0;
-    using Stream = EncoderOutputParser::Stream;
-    QObject::connect(&run, &EncoderRun::encoderPrepared, &run, [&](QProcess *process, quint32 index) {
-        auto parser = std::make_shared<EncoderOutputParser>();
-        const auto read = [&run, &shown, process, index, parser](Stream stream) {
-            const QByteArray bytes =
-                stream == Stream::Error ? process->readAllStandardError() : process->readAllStandardOutput();
-            for (const EncoderOutputParser::Update &update : parser->consume(parser->decode(stream, bytes)))
-                if (update.field == EncoderOutputParser::Field::Progress) {
-                    run.setFileFraction(index, update.fraction());
-                    shown = run.batchFraction();
-                }
-        };
-        QObject::connect(process, &QProcess::readyReadStandardError, process,
-                         [read] { read(Stream::Error); });
-        QObject::connect(process, &QProcess::readyReadStandardOutput, process,
-                         [read] { read(Stream::Output); });
-    });
+    QObject::connect(&run, &EncoderRun::fileUpdated, &run,
+                     [&](quint32, const EncoderOutputParser::Update &update) {
+                         if (update.field == EncoderOutputParser::Field::Progress)
+                             shown = run.batchFraction();
+                     });
     QObject::connect(&run, &EncoderRun::logged, &run,
                      [](const QString &line) { std::fprintf(stderr, "%s\n", qPrintable(line)); });
     QEventLoop loop;

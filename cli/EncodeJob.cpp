@@ -1,12 +1,10 @@
 #include "cli/EncodeJob.h"
 
 #include "cli/EncodeTexts.h"
-#include "cli/EncoderWatch.h"
 #include "cli/TerminalProgress.h"
 #include "core/LamePrefs.h"
 #include "core/OutputNames.h"
 #include "core/TaskSource.h"
-#include "platform/FileManager.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -35,19 +33,18 @@ const char *stateName(EncoderRun::FileState state)
 
 EncodeJob::EncodeJob(const Setup &setup, LamePrefs *preferences, QObject *parent)
     : QObject(parent), setup(setup), preferences(preferences), run(new EncoderRun(this)),
-      watch(new EncoderWatch(run, this)),
       display(new TerminalProgress(TerminalProgress::modeFor(stderr, setup.quiet),
                                    quint32(setup.files.size()), stderr, this))
 {
-    connect(run, &EncoderRun::encoderLaunched, this,
+    connect(run, &EncoderRun::encoderStarted, this,
             [this](quint32 index) { display->fileStarted(index, inputName(index)); });
-    connect(watch, &EncoderWatch::progress, this,
-            [this](quint32 index, double fraction, const QString &left) {
-                run->setFileFraction(index, fraction);
-                display->fileProgress(index, fraction, left);
+    connect(run, &EncoderRun::fileUpdated, this,
+            [this](quint32 index, const EncoderOutputParser::Update &update) {
+                if (update.field != EncoderOutputParser::Field::Progress || update.framesTotal <= 0)
+                    return;
+                display->fileProgress(index, update.fraction(), update.timeLeft);
                 display->batchProgress(run->batchFraction(), ended);
             });
-    connect(watch, &EncoderWatch::allEnded, this, &EncodeJob::allEncodersEnded);
     connect(run, &EncoderRun::fileStateChanged, this, &EncodeJob::fileStateChanged);
     connect(run, &EncoderRun::logged, this, &EncodeJob::logged);
     // Answered from the event loop, as a window's answer would come: the run asks while it is in
@@ -87,6 +84,7 @@ void EncodeJob::start()
     runSetup.makePlaylist = setup.makePlaylist;
     runSetup.asksAboutExistingFiles = true;
     runSetup.maxEncoders = setup.jobs;
+    runSetup.encodersIgnoreInterrupt = true;
     run->start(runSetup);
 }
 
@@ -208,31 +206,13 @@ QString EncodeJob::freeName(quint32 index) const
 
 void EncodeJob::interrupt(int signalNumber)
 {
-    if (done)
+    // A later signal finds the run stopped: stopping returns only once every encoder has ended.
+    if (done || interruptedBy)
         return;
-    if (interruptedBy) {
-        watch->killRemaining();
-        return;
-    }
     interruptedBy = signalNumber;
     stoppedFiles = run->runningIndexes();
     display->line(encodeText("Stopping", "Stopping: the running files are ended and removed."));
     run->abort();
-    watch->waitForAllEnded();
-}
-
-void EncodeJob::allEncodersEnded()
-{
-    // The run removed the partial files as it ended their encoders; an encoder that had not yet
-    // opened its file then may have made it since.
-    for (const quint32 index : std::as_const(stoppedFiles)) {
-        const QString output = tasks.value(index).value(kOutputFileKey).toString();
-        if (FileManager::fileExistsAtPath(output) && !FileManager::removeFileAtPath(output))
-            logged(localizedFormat(
-                run->text("PartialNotRemoved",
-                          "The unfinished file \"%@\" could not be removed; it is not whole."),
-                {output}));
-    }
     end();
 }
 

@@ -13,7 +13,6 @@
 #include <QStringList>
 #include <QVariantMap>
 
-class EncoderWatch;
 class LamePrefs;
 class TerminalProgress;
 
@@ -45,9 +44,8 @@ class EncodeJob : public QObject
     void start();
 
   public slots:
-    // Stops the run: every running encoder is ended and its partial file removed, the files that
-    // finished go to the music library. A second signal ends the encoders without waiting for
-    // them to finish.
+    // Stops the run: every running encoder is ended (killed when it does not end within seconds)
+    // and its partial file removed, the files that finished go to the music library.
     void interrupt(int signalNumber);
 
   signals:
@@ -59,7 +57,6 @@ class EncodeJob : public QObject
     void logged(const QString &line);
     void answerConflict(quint32 index);
     QString freeName(quint32 index) const;
-    void allEncodersEnded();
     void end();
     QString summary() const;
     QJsonObject report(int exitStatus) const;
@@ -72,7 +69,6 @@ class EncodeJob : public QObject
     LamePrefs *preferences;
     QList<QVariantMap> tasks;
     EncoderRun *run;
-    EncoderWatch *watch;
     TerminalProgress *display;
     // Outputs that existed before the run began: only those are replaced.
     QSet<QString> existing;

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
+#include <QProcess>
 #include <QStorageInfo>
 #include <QTemporaryFile>
 #include <QThread>
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -62,7 +64,26 @@ bool tooLongForCommandLine(const QVariant &tag)
 {
     return tag.isValid() && tag.toString().toUtf8().size() > kLongestTagArgument;
 }
+
+void waitUntilEnded(QProcess *process)
+{
+    // An encoder ends within moments of being told to; one that does not is killed. The wait is
+    // bounded, so that an encoder stuck in the kernel cannot hold the window for long.
+    constexpr int kEndingTime = 5000;
+    if (!process || process->state() == QProcess::NotRunning)
+        return;
+    if (!process->waitForFinished(kEndingTime)) {
+        process->kill();
+        process->waitForFinished(kEndingTime);
+    }
+}
 } // namespace
+
+struct EncoderRun::Encoder
+{
+    QProcess *process = nullptr;
+    EncoderOutputParser output;
+};
 
 struct EncoderRun::LookMailbox
 {
@@ -76,7 +97,7 @@ EncoderRun::~EncoderRun()
 {
     stopLooking();
     for (const Active &file : std::as_const(active))
-        discardProcess(file.process, this);
+        discardEncoder(file.encoder, this);
     cancelMeasuring();
     // A measurer gives up within one block of samples; none outlives the run.
     for (const Measurer &measurer : std::as_const(measurers)) {
@@ -138,10 +159,16 @@ quint32 EncoderRun::currentIndex() const
     return active.isEmpty() ? next : active.firstKey();
 }
 
-QProcess *EncoderRun::process(quint32 index) const
+EncoderRun::Encoder *EncoderRun::encoder(quint32 index) const
 {
     const auto file = active.constFind(index);
-    return file == active.cend() ? nullptr : file->process;
+    return file == active.cend() ? nullptr : file->encoder;
+}
+
+bool EncoderRun::isEncoderRunning(quint32 index) const
+{
+    const Encoder *running = encoder(index);
+    return running && running->process->state() == QProcess::Running;
 }
 
 QList<quint32> EncoderRun::runningIndexes() const
@@ -187,10 +214,26 @@ double EncoderRun::batchFraction() const
     return whole > 0 ? std::clamp(done / whole, 0.0, 1.0) : 0.0;
 }
 
-void EncoderRun::setFileFraction(quint32 index, double fraction)
+void EncoderRun::readOutput(quint32 index, EncoderOutputParser::Stream stream)
 {
-    if (fileState(index) == FileState::Encoding)
-        fractions.insert(index, std::clamp(fraction, 0.0, 1.0));
+    Encoder *reading = encoder(index);
+    if (!reading)
+        return;
+    QProcess *process = reading->process;
+    const QByteArray bytes = stream == EncoderOutputParser::Stream::Error ? process->readAllStandardError()
+                                                                          : process->readAllStandardOutput();
+    const QString text = reading->output.decode(stream, bytes);
+    if (text.isEmpty())
+        return;
+    emit outputRead(index, text);
+    for (const EncoderOutputParser::Update &update : reading->output.consume(text)) {
+        // What the window side does with an update may end this file, or the whole run.
+        if (encoder(index) != reading)
+            return;
+        if (update.field == EncoderOutputParser::Field::Progress && update.framesTotal > 0)
+            fractions.insert(index, std::clamp(update.fraction(), 0.0, 1.0));
+        emit fileUpdated(index, update);
+    }
 }
 
 bool EncoderRun::isWeighed(quint32 index) const
@@ -379,28 +422,46 @@ bool EncoderRun::beginTask(quint32 index)
         return false;
     }
 
-    auto *process = new QProcess(this);
+    auto *encoding = new Encoder{new QProcess(this), {}};
+    QProcess *process = encoding->process;
     process->setProcessChannelMode(QProcess::SeparateChannels);
     process->setProgram(
         Resources::pathForResource(raw ? QStringLiteral("lame_raw") : QStringLiteral("lame")));
     process->setArguments(*arguments);
     if (cover)
         cover.release()->setParent(process);
-    connect(process, &QProcess::finished, this,
-            [this, process, index](int exitCode, QProcess::ExitStatus status) {
-                if (const auto file = active.constFind(index);
-                    file != active.cend() && file->process == process)
-                    endOfFile(index, file->terminating ? QString() : encoderFailure(exitCode, status));
-            });
-    connect(process, &QProcess::errorOccurred, this, [this, process, index](QProcess::ProcessError error) {
+    if (setup.encodersIgnoreInterrupt)
+        process->setChildProcessModifier([] {
+            // Runs in the child between fork and exec: only async-signal-safe calls. An ignored
+            // signal stays ignored across exec (the launcher passes it on to lame); a broken pipe
+            // gets its usual behaviour whatever the run's own program does with it.
+            struct sigaction action = {};
+            action.sa_handler = SIG_IGN;
+            sigemptyset(&action.sa_mask);
+            sigaction(SIGINT, &action, nullptr);
+            action.sa_handler = SIG_DFL;
+            sigaction(SIGPIPE, &action, nullptr);
+        });
+    using Stream = EncoderOutputParser::Stream;
+    connect(process, &QProcess::readyReadStandardOutput, this,
+            [this, index] { readOutput(index, Stream::Output); });
+    connect(process, &QProcess::readyReadStandardError, this,
+            [this, index] { readOutput(index, Stream::Error); });
+    connect(
+        process, &QProcess::finished, this,
+        [this, encoding, index](int exitCode, QProcess::ExitStatus status) {
+            if (const auto file = active.constFind(index); file != active.cend() && file->encoder == encoding)
+                endOfFile(index, file->terminating ? QString()
+                                                   : encoderFailure(exitCode, status == QProcess::CrashExit));
+        });
+    connect(process, &QProcess::errorOccurred, this, [this, encoding, index](QProcess::ProcessError error) {
         // A process that cannot start never reports that it finished.
-        if (error != QProcess::FailedToStart || this->process(index) != process)
+        if (error != QProcess::FailedToStart || encoder(index) != encoding)
             return;
         endOfFile(index, localizedFormat(text("EncoderNotStarted", "the encoder could not be started: %@"),
-                                         {process->errorString()}));
+                                         {encoding->process->errorString()}));
     });
-    active.insert(index, {Active::Phase::Prepared, process, false, lateTags});
-    emit encoderPrepared(process, index);
+    active.insert(index, {Active::Phase::Prepared, encoding, false, QString(), lateTags});
     if (!interacting)
         launchTask(index);
     return active.contains(index);
@@ -457,15 +518,14 @@ QString EncoderRun::encodedLengthProblem(quint32 index) const
         {locale.toString(input.seconds(), 'f', 2), locale.toString(encoded.seconds, 'f', 2)});
 }
 
-QString EncoderRun::encoderFailure(int exitCode, QProcess::ExitStatus status) const
+QString EncoderRun::encoderFailure(int exitCode, bool crashed) const
 {
-    if (status == QProcess::NormalExit && exitCode == 0)
+    if (!crashed && exitCode == 0)
         return QString();
     QString reason =
-        status == QProcess::CrashExit
-            ? localizedFormat(text("EncoderKilled", "the encoder was ended by signal %d (%@)"),
-                              {exitCode, QString::fromLocal8Bit(strsignal(exitCode))})
-            : localizedFormat(text("EncoderExitStatus", "the encoder ended with status %d"), {exitCode});
+        crashed ? localizedFormat(text("EncoderKilled", "the encoder was ended by signal %d (%@)"),
+                                  {exitCode, QString::fromLocal8Bit(strsignal(exitCode))})
+                : localizedFormat(text("EncoderExitStatus", "the encoder ended with status %d"), {exitCode});
     const QStorageInfo volume(setup.outputFolder);
     if (volume.isValid() && volume.bytesAvailable() < kFullDestination)
         reason += text("DestinationFull", ": the destination is full");
@@ -474,13 +534,14 @@ QString EncoderRun::encoderFailure(int exitCode, QProcess::ExitStatus status) co
 
 void EncoderRun::launchTask(quint32 index)
 {
-    QProcess *process = this->process(index);
-    if (!process)
+    Encoder *launching = encoder(index);
+    if (!launching)
         return;
+    QProcess *process = launching->process;
     active[index].phase = Active::Phase::Launched;
     ++launches;
-    emit encoderLaunched(index);
-    if (this->process(index) != process)
+    emit encoderStarted(index, process->program(), process->arguments());
+    if (encoder(index) != launching)
         return;
     if (states.value(index) != FileState::Encoding) {
         states[index] = FileState::Encoding;
@@ -494,9 +555,13 @@ void EncoderRun::endOfFile(quint32 index, const QString &failure)
     const Active file = active.value(index);
     const QVariantMap task = tasks->value(index);
     const QString output = task.value(kOutputFileKey).toString();
-    QString failed = failure;
+    // Bytes of a character that never got finished still reach the log.
+    for (const auto stream : {EncoderOutputParser::Stream::Output, EncoderOutputParser::Stream::Error})
+        if (const QString rest = file.encoder->output.finishStream(stream); !rest.isEmpty())
+            emit outputRead(index, rest);
+    QString failed = file.failure.isEmpty() ? failure : file.failure;
     // What the source says is the cause: an encoder cut off by a vanished disc ends by a signal.
-    if (!file.terminating && setup.sourceProblem)
+    if (!file.terminating && file.failure.isEmpty() && setup.sourceProblem)
         if (const QString problem = setup.sourceProblem(task); !problem.isEmpty())
             failed = problem;
     if (failed.isEmpty() && !file.terminating)
@@ -515,7 +580,7 @@ void EncoderRun::endOfFile(quint32 index, const QString &failure)
                   : file.terminating ? FileState::Skipped
                                      : FileState::Done);
     emit fileEnded(index, !failed.isEmpty());
-    discardProcess(file.process, this);
+    discardEncoder(file.encoder, this);
     advance();
 }
 
@@ -682,10 +747,12 @@ void EncoderRun::discardEmptyPlaylist()
     AEDisposeDesc(&playlist);
 }
 
-void EncoderRun::discardProcess(QProcess *process, QObject *owner)
+void EncoderRun::discardEncoder(Encoder *encoder, QObject *owner)
 {
-    if (!process)
+    if (!encoder)
         return;
+    QProcess *process = encoder->process;
+    delete encoder;
     disconnect(process, nullptr, owner, nullptr);
     if (process->state() != QProcess::NotRunning) {
         process->terminate();
@@ -711,7 +778,7 @@ bool EncoderRun::writesOutput(const QString &path, quint32 except) const
     const QString output = place(path);
     // A record whose input is being measured writes its output as soon as that is done.
     for (auto file = active.cbegin(); file != active.cend(); ++file)
-        if (file.key() != except && (file->process || file->phase == Active::Phase::Measuring) &&
+        if (file.key() != except && (file->encoder || file->phase == Active::Phase::Measuring) &&
             place(tasks->at(file.key()).value(kOutputFileKey).toString()) == output)
             return true;
     return false;
@@ -748,7 +815,7 @@ void EncoderRun::answered(quint32 index, bool confirmed)
     if (const auto file = active.find(index); confirmed && file != active.end()) {
         if (file->phase == Active::Phase::Launched) {
             file->terminating = true;
-            file->process->terminate();
+            file->encoder->process->terminate();
             skipped = true;
         } else if (file->phase == Active::Phase::Reading || file->phase == Active::Phase::Measuring ||
                    file->phase == Active::Phase::Prepared) {
@@ -757,9 +824,9 @@ void EncoderRun::answered(quint32 index, bool confirmed)
             const Active dropped = *file;
             active.erase(file);
             settle(index, FileState::Skipped);
-            if (dropped.process)
+            if (dropped.encoder)
                 emit fileEnded(index, false);
-            discardProcess(dropped.process, this);
+            discardEncoder(dropped.encoder, this);
             skipped = true;
             advance();
         }
@@ -793,6 +860,15 @@ void EncoderRun::stopAnswered(bool confirmed)
     emit stopped();
 }
 
+void EncoderRun::failRunning(const QString &reason)
+{
+    for (Active &file : active)
+        if (file.phase == Active::Phase::Launched && !file.terminating && file.failure.isEmpty()) {
+            file.failure = reason;
+            file.encoder->process->terminate();
+        }
+}
+
 void EncoderRun::abort()
 {
     if (ended)
@@ -804,37 +880,24 @@ void EncoderRun::abort()
     // Every running encoder is told to end before any is waited for, so that they end side by
     // side.
     for (const Active &file : ending)
-        if (file.phase == Active::Phase::Launched && file.process) {
-            disconnect(file.process, nullptr, this, nullptr);
-            file.process->terminate();
+        if (file.phase == Active::Phase::Launched && file.encoder) {
+            disconnect(file.encoder->process, nullptr, this, nullptr);
+            file.encoder->process->terminate();
         }
     for (auto file = ending.cbegin(); file != ending.cend(); ++file) {
         // A prepared process was never launched and wrote nothing; a running one leaves a
         // partial file, which is removed only once its encoder has ended: until then it may still
         // write it, or create it anew when told to end while opening it.
         if (file->phase == Active::Phase::Launched) {
-            waitUntilEnded(file->process);
+            waitUntilEnded(file->encoder->process);
             removePartialOutput(tasks->at(file.key()).value(kOutputFileKey).toString());
             states[file.key()] = FileState::Skipped;
             emit fileStateChanged(file.key(), FileState::Skipped);
         }
-        discardProcess(file->process, this);
+        discardEncoder(file->encoder, this);
     }
     handOverFinished(true);
     discardEmptyPlaylist();
-}
-
-void EncoderRun::waitUntilEnded(QProcess *process)
-{
-    // An encoder ends within moments of being told to; one that does not is killed. The wait is
-    // bounded, so that an encoder stuck in the kernel cannot hold the window for long.
-    constexpr int kEndingTime = 5000;
-    if (!process || process->state() == QProcess::NotRunning)
-        return;
-    if (!process->waitForFinished(kEndingTime)) {
-        process->kill();
-        process->waitForFinished(kEndingTime);
-    }
 }
 
 bool EncoderRun::isReplaceable(const QString &path) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/EncoderOutputParser.h"
 #include "platform/AppleEvents.h"
 #include "platform/AudioFileInfo.h"
 #include "platform/SourceTags.h"
@@ -7,7 +8,6 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -24,8 +24,9 @@ class QThread;
 // number at once, begun in list order. The run decides everything that does not need a window:
 // when a file is launched, how it ended (exit status, signal, an encoder that cannot start, an
 // input that cannot be encoded, an MP3 cut short), what is removed, what goes to the music
-// library. What must be shown or asked it reports as signals, and the window side answers
-// through the slots.
+// library. It alone starts, reads and ends the encoders: what each one prints is parsed here and
+// reported, with the command lines and the raw text for the log. What must be shown or asked it
+// reports as signals, and the window side answers through the slots.
 //
 // Every file holds one of the run's places from its beginning to its end: while its encoder
 // runs, and also while its name conflict waits for an answer, so a conflict holds back only its
@@ -78,6 +79,9 @@ class EncoderRun : public QObject
         std::function<QString(const QVariantMap &task)> sourceProblem{};
         // How many files are encoded at once (at least one).
         quint32 maxEncoders = 1;
+        // The encoders ignore the interrupt a terminal's Ctrl+C sends its whole foreground group:
+        // ending them is the run's business, so that it can remove what they leave half-written.
+        bool encodersIgnoreInterrupt = false;
         // The inputs are slow to read: the tracks of a disc, where a read may be a seek of the
         // drive (seconds on a scratched disc). What the run reads of the inputs itself (their
         // headers and covers) is then read on a thread of its own, one input after the other, and
@@ -94,10 +98,11 @@ class EncoderRun : public QObject
     // The first record that has not ended yet; taskCount() once all have.
     quint32 currentIndex() const;
     quint32 taskCount() const { return tasks ? quint32(tasks->size()) : 0; }
-    // The encoder of the current record, prepared or running.
-    QProcess *process() const { return process(currentIndex()); }
-    // The encoder of record `index`, prepared or running; null when it has none.
-    QProcess *process(quint32 index) const;
+    const QVariantMap &task(quint32 index) const { return tasks->at(index); }
+    // How many files are encoded at once, at most.
+    quint32 encodersAtOnce() const { return setup.maxEncoders; }
+    // Whether the encoder of record `index` has started and not yet ended.
+    bool isEncoderRunning(quint32 index) const;
     // The records whose encoders run, in list order.
     QList<quint32> runningIndexes() const;
     FileState fileState(quint32 index) const { return states.value(index, FileState::Waiting); }
@@ -121,12 +126,10 @@ class EncoderRun : public QObject
     // run share one format); 0 when unknown or, for slow inputs, not read yet.
     double fileWeight(quint32 index) const { return weights.value(index); }
     // How far the whole run is, from 0 to 1: every ended record counts whole, a running one by
-    // its weight times the fraction last given to setFileFraction.
+    // its weight times the fraction its encoder last said it has done.
     double batchFraction() const;
 
   public slots:
-    // How far the encoder of record `index` is (0 to 1), as its output says.
-    void setFileFraction(quint32 index, double fraction);
     // A question went up: files that end meanwhile wait for its answer.
     void questionStarted();
     // The answer to Skip for record `index`: confirmed, its encoder is ended and its partial
@@ -134,6 +137,9 @@ class EncoderRun : public QObject
     void skipAnswered(quint32 index, bool confirmed);
     // Confirmed: as abort(), then stopped().
     void stopAnswered(bool confirmed);
+    // Something the run cannot see has spoiled every running file (its disc went away): each
+    // encoder is ended, and its file fails for `reason`.
+    void failRunning(const QString &reason);
     // Ends the run at once: every running encoder is stopped and, once it has ended, its partial
     // output removed and its file marked skipped; finished files that still waited for an earlier
     // one go to the music library.
@@ -144,9 +150,12 @@ class EncoderRun : public QObject
     void skipExisting(quint32 index);
 
   signals:
-    // A process is set up for record `index` and not yet started: the time to watch it.
-    void encoderPrepared(QProcess *process, quint32 index);
-    void encoderLaunched(quint32 index);
+    // The encoder of record `index` is being started with this command line.
+    void encoderStarted(quint32 index, const QString &program, const QStringList &arguments);
+    // What the encoder of record `index` printed, as it arrived (both streams), and what the
+    // complete lines of it told, in order.
+    void outputRead(quint32 index, const QString &text);
+    void fileUpdated(quint32 index, const EncoderOutputParser::Update &update);
     // A question was answered and the encoders that ran under it go on (nothing else was
     // launched or asked): a cancelled question, a Skip while other files run, a name conflict
     // answered while other files run.
@@ -167,6 +176,9 @@ class EncoderRun : public QObject
     void logged(const QString &line);
 
   private:
+    // The running encoder of a record and what reads its output.
+    struct Encoder;
+
     // A record that holds one of the run's places.
     struct Active
     {
@@ -179,8 +191,9 @@ class EncoderRun : public QObject
             Launched,
         };
         Phase phase = Phase::Prepared;
-        QProcess *process = nullptr;
+        Encoder *encoder = nullptr;
         bool terminating = false; // skipped: its end is no failure
+        QString failure{};        // told by failRunning
         QVariantMap lateTags{};   // written into the MP3 once the encoder has made it whole
         QThread *measurer = nullptr;
     };
@@ -218,10 +231,11 @@ class EncoderRun : public QObject
     void cancelMeasuring();
     void writeLateTags(const QVariantMap &task, const QVariantMap &tags);
     QString encodedLengthProblem(quint32 index) const;
-    QString encoderFailure(int exitCode, QProcess::ExitStatus status) const;
+    QString encoderFailure(int exitCode, bool crashed) const;
     void logCannotEncode(const QVariantMap &task, const QString &reason);
     void log(const QString &line);
     void launchTask(quint32 index);
+    void readOutput(quint32 index, EncoderOutputParser::Stream stream);
     void endOfFile(quint32 index, const QString &failure);
     void settle(quint32 index, FileState state);
     void advance();
@@ -231,12 +245,12 @@ class EncoderRun : public QObject
     void conflictAnswered(quint64 launchesBefore);
     void answered(quint32 index, bool confirmed);
     void removePartialOutput(const QString &output);
-    static void waitUntilEnded(QProcess *process);
     void handOverFinished(bool all);
     bool handOverToLibrary(quint32 index);
     void discardEmptyPlaylist();
-    static void discardProcess(QProcess *process, QObject *owner);
+    static void discardEncoder(Encoder *encoder, QObject *owner);
     bool writesOutput(const QString &path, quint32 except) const;
+    Encoder *encoder(quint32 index) const;
     void complete();
 
     Setup setup;

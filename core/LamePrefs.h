@@ -9,8 +9,6 @@
 #include <QVariantMap>
 #include <optional>
 
-class PreferencesWindow;
-
 // Keys of the task record (one per file) and of the global options record (one per run).
 inline const QString kRawPCMInputKey = QStringLiteral("Raw PCM Input");
 inline const QString kSwapEndianKey = QStringLiteral("Swap Input Byte Order");
@@ -136,14 +134,9 @@ class LamePrefs : public QObject
     std::optional<QString> checkedMasking() const; // nothing: normal masking
     QString checkedShortBlocks() const;
 
-    // Loads the settings window on first use and brings it to the front.
-    void showWindow();
-    PreferencesWindow *prefsWindow() const { return window; }
-
   private:
     std::optional<QString> allowedString(const QString &key, const QStringList &allowed, bool absentIsValid,
                                          bool *corrupt) const;
 
     SettingsStore &store;
-    PreferencesWindow *window = nullptr;
 };

@@ -1,10 +1,8 @@
 #include "monitor/LameProgress.h"
 
-#include "core/EncoderRun.h"
 #include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/Paths.h"
-#include "platform/widgets/CommandLogSink.h"
 #include "platform/widgets/WindowDescription.h"
 
 #include <QApplication>
@@ -12,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -36,12 +33,6 @@ bool hasPath(const QVariantMap &task, const QString &key)
 {
     const auto value = task.constFind(key);
     return value != task.constEnd() && !value->isNull();
-}
-
-void logOutput(const QString &text)
-{
-    if (CommandLogSink *log = CommandLogSink::instance())
-        log->logOutput(text);
 }
 
 QString textOf(const QLabel *field)
@@ -122,7 +113,7 @@ LameProgress::LameProgress(QObject *parent) : QObject(parent)
     if (runningFiles)
         runningFiles->hide();
     runTimer.setInterval(kRunRedraw);
-    connect(&runTimer, &QTimer::timeout, this, &LameProgress::showRun);
+    connect(&runTimer, &QTimer::timeout, this, &LameProgress::redrawRun);
     if (progressBar)
         progressBar->setRange(0, kBarSteps);
     // A progress bar repaints itself at once on every change; lame reports many times a second,
@@ -157,7 +148,6 @@ LameProgress::LameProgress(QObject *parent) : QObject(parent)
 LameProgress::~LameProgress()
 {
     stopWaiting();
-    detachFromTool();
     if (docWindow_)
         hide();
     // The destruction may come from a click on one of the sheet's own buttons.
@@ -286,7 +276,6 @@ void LameProgress::resume()
 
 void LameProgress::reset()
 {
-    detachFromTool();
     runTimer.stop();
     while (!fileLines.empty())
         dropFileLine(fileLines.begin()->first);
@@ -303,91 +292,9 @@ void LameProgress::reset()
         progressBar->setValue(0);
 }
 
-void LameProgress::setTask(const QVariantMap *task)
+void LameProgress::showRun(quint32 files, quint32 encoders)
 {
-    if (!task || !hasPath(*task, kInputFileKey) || !hasPath(*task, kOutputFileKey))
-        return;
-    const QString format = progressText("SourceAndTarget", "Encoding \"%@\" as \"%@\"");
-    setText(taskField, localizedFormat(format, {lastPathComponent(task->value(kInputFileKey).toString()),
-                                                lastPathComponent(task->value(kOutputFileKey).toString())}));
-}
-
-void LameProgress::setFile(quint32 position, quint32 total)
-{
-    if (severalAtOnce)
-        return;
-    const QString format = progressText("FilePosition", "File %u of %u");
-    setText(positionField, localizedFormat(format, {position, total}));
-}
-
-void LameProgress::attachToTool(QProcess *tool)
-{
-    detachFromTool();
-    if (!tool)
-        return;
-    tool_ = tool;
-    // The document controller observes the same end; whichever of us runs first may let go of
-    // this process, or even attach the next one, so each handler checks whose end it is.
-    toolConnections << connect(tool, &QProcess::finished, this, [this, tool] { toolDidExit(tool); });
-    toolConnections << connect(tool, &QProcess::errorOccurred, this,
-                               [this, tool](QProcess::ProcessError error) {
-                                   if (error == QProcess::FailedToStart)
-                                       toolDidExit(tool);
-                               });
-    toolOutput.clear();
-    if (CommandLogSink *log = CommandLogSink::instance())
-        log->logCommand(tool);
-    // QProcess announces only the channels it reads through pipes: merged error output arrives
-    // as standard output, and a channel sent to a file or another process is never announced.
-    toolConnections << connect(tool, &QProcess::readyReadStandardOutput, this, [this, tool] {
-        if (tool == tool_)
-            processOutput(EncoderOutputParser::Stream::Output, tool->readAllStandardOutput());
-    });
-    toolConnections << connect(tool, &QProcess::readyReadStandardError, this, [this, tool] {
-        if (tool == tool_)
-            processOutput(EncoderOutputParser::Stream::Error, tool->readAllStandardError());
-    });
-}
-
-void LameProgress::detachFromTool()
-{
-    if (!tool_ && toolConnections.isEmpty())
-        return;
-    for (const QMetaObject::Connection &connection : std::as_const(toolConnections))
-        disconnect(connection);
-    toolConnections.clear();
-    tool_ = nullptr;
-    // Bytes of a character that never got finished still reach the log.
-    for (auto stream : {EncoderOutputParser::Stream::Output, EncoderOutputParser::Stream::Error}) {
-        const QString rest = toolOutput.finishStream(stream);
-        if (!rest.isEmpty())
-            logOutput(rest);
-    }
-    toolOutput.clear();
-}
-
-void LameProgress::toolDidExit(QProcess *process)
-{
-    if (process == tool_)
-        detachFromTool();
-}
-
-void LameProgress::processOutput(EncoderOutputParser::Stream stream, const QByteArray &data)
-{
-    if (!tool_ || data.isEmpty())
-        return;
-    const QString chunk = toolOutput.decode(stream, data);
-    if (chunk.isEmpty())
-        return;
-    logOutput(chunk);
-    for (const EncoderOutputParser::Update &update : toolOutput.consume(chunk))
-        apply(update);
-}
-
-void LameProgress::watchRun(EncoderRun *watched, quint32 encoders)
-{
-    run = watched;
-    severalAtOnce = watched && encoders > 1;
+    severalAtOnce = std::min(files, encoders) > 1;
     if (!severalAtOnce || !progressSheet_)
         return;
     // The whole run takes the place of the current file: no one file is current, so the task
@@ -405,33 +312,83 @@ void LameProgress::watchRun(EncoderRun *watched, quint32 encoders)
         const int lineHeight = std::max(progressSheet_->fontMetrics().height(),
                                         QPushButton(QStringLiteral("X")).sizeHint().height());
         const int spacing = runningFiles->layout() ? runningFiles->layout()->spacing() : 0;
-        runningFiles->setMinimumHeight(int(encoders) * (lineHeight + spacing));
+        runningFiles->setMinimumHeight(int(std::min(files, encoders)) * (lineHeight + spacing));
     }
     secondsLeft = -1;
     runClock.start();
-    showRun();
+    redrawRun();
     runTimer.start();
 }
 
-void LameProgress::attachToTool(QProcess *tool, quint32 index, const QVariantMap &task)
+void LameProgress::fileStarted(quint32 index, const QVariantMap &task, quint32 total)
 {
-    if (!severalAtOnce) {
-        attachToTool(tool);
+    if (severalAtOnce) {
+        addFileLine(index, task);
         return;
     }
-    dropFileLine(index);
-    if (!tool)
+    if (hasPath(task, kInputFileKey) && hasPath(task, kOutputFileKey))
+        setText(taskField, localizedFormat(progressText("SourceAndTarget", "Encoding \"%@\" as \"%@\""),
+                                           {lastPathComponent(task.value(kInputFileKey).toString()),
+                                            lastPathComponent(task.value(kOutputFileKey).toString())}));
+    setText(positionField,
+            localizedFormat(progressText("FilePosition", "File %u of %u"), {index + 1, total}));
+}
+
+void LameProgress::fileUpdated(quint32 index, const EncoderOutputParser::Update &update)
+{
+    if (!severalAtOnce) {
+        apply(update);
         return;
+    }
+    const auto found = fileLines.find(index);
+    if (found == fileLines.end())
+        return;
+    FileLine &file = *found->second;
+    if (update.field == EncoderOutputParser::Field::Progress) {
+        file.fraction = update.fraction();
+        return;
+    }
+    file.details.insert_or_assign(update.field, update);
+    if (found == fileLines.begin())
+        apply(update);
+}
+
+void LameProgress::fileEnded(quint32 index)
+{
+    if (!severalAtOnce) {
+        reset();
+        return;
+    }
+    const bool first = !fileLines.empty() && fileLines.begin()->first == index;
+    dropFileLine(index);
+    if (first)
+        showDetailsOf(fileLines.empty() ? nullptr : fileLines.begin()->second.get());
+}
+
+void LameProgress::setRunState(const RunState &state)
+{
+    runState = state;
+}
+
+void LameProgress::showDetailsOf(const FileLine *file)
+{
+    using Field = EncoderOutputParser::Field;
+    const std::pair<Field, QLabel *> fields[] = {{Field::EncoderVersion, encoderVersionField},
+                                                 {Field::ModelVersion, modelVersionField},
+                                                 {Field::LowPass, lowPassField},
+                                                 {Field::HighPass, highPassField}};
+    for (const auto &[field, label] : fields) {
+        if (file && file->details.count(field))
+            apply(file->details.at(field));
+        else
+            setDetail(label, QString());
+    }
+}
+
+void LameProgress::addFileLine(quint32 index, const QVariantMap &task)
+{
+    dropFileLine(index);
     auto file = std::make_unique<FileLine>();
-    file->tool = tool;
-    if (CommandLogSink *log = CommandLogSink::instance())
-        log->logCommand(tool);
-    file->connections << connect(tool, &QProcess::readyReadStandardOutput, this, [this, tool, index] {
-        fileOutput(index, EncoderOutputParser::Stream::Output, tool->readAllStandardOutput());
-    });
-    file->connections << connect(tool, &QProcess::readyReadStandardError, this, [this, tool, index] {
-        fileOutput(index, EncoderOutputParser::Stream::Error, tool->readAllStandardError());
-    });
     if (runningFiles && runningFiles->layout()) {
         const QString name = lastPathComponent(task.value(kInputFileKey).toString());
         auto *line = new QWidget(runningFiles);
@@ -467,14 +424,6 @@ void LameProgress::attachToTool(QProcess *tool, quint32 index, const QVariantMap
     fileLines[index] = std::move(file);
 }
 
-void LameProgress::fileEnded(quint32 index)
-{
-    if (severalAtOnce)
-        dropFileLine(index);
-    else
-        reset();
-}
-
 QStringList LameProgress::runningFileNames() const
 {
     QStringList names;
@@ -490,58 +439,24 @@ void LameProgress::dropFileLine(quint32 index)
     const auto found = fileLines.find(index);
     if (found == fileLines.end())
         return;
-    FileLine &file = *found->second;
-    for (const QMetaObject::Connection &connection : std::as_const(file.connections))
-        disconnect(connection);
-    for (auto stream : {EncoderOutputParser::Stream::Output, EncoderOutputParser::Stream::Error}) {
-        const QString rest = file.output.finishStream(stream);
-        if (!rest.isEmpty())
-            logOutput(rest);
-    }
     // The line may hold the Skip button being clicked.
-    if (file.line)
-        file.line->deleteLater();
+    if (found->second->line)
+        found->second->line->deleteLater();
     fileLines.erase(found);
-}
-
-void LameProgress::fileOutput(quint32 index, EncoderOutputParser::Stream stream, const QByteArray &data)
-{
-    const auto found = fileLines.find(index);
-    if (found == fileLines.end() || data.isEmpty())
-        return;
-    FileLine &file = *found->second;
-    const QString chunk = file.output.decode(stream, data);
-    if (chunk.isEmpty())
-        return;
-    logOutput(chunk);
-    for (const EncoderOutputParser::Update &update : file.output.consume(chunk)) {
-        if (update.field != EncoderOutputParser::Field::Progress) {
-            apply(update);
-        } else if (update.framesTotal > 0) {
-            file.fraction = update.fraction();
-            if (run)
-                run->setFileFraction(index, file.fraction);
-        }
-    }
 }
 
 // Redrawn on a timer rather than on every line an encoder prints: with many encoders, their
 // lines would otherwise keep the sheet repainting all the time.
-void LameProgress::showRun()
+void LameProgress::redrawRun()
 {
-    if (!run)
-        return;
-    using State = EncoderRun::FileState;
-    const quint32 done = run->count(State::Done) + run->count(State::Failed) + run->count(State::Skipped);
     // Each count in the form its number takes ("1 running" and "2 running" differ in some languages).
     setText(positionField,
-            localizedFormat(
-                progressText("RunPosition", "%@, %@, %@"),
-                {localizedCount("RunDone", "%n done", "Progress", int(done)),
-                 localizedCount("RunRunning", "%n running", "Progress", int(run->count(State::Encoding))),
-                 localizedCount("RunLeft", "%n left", "Progress", int(run->count(State::Waiting)))}));
+            localizedFormat(progressText("RunPosition", "%@, %@, %@"),
+                            {localizedCount("RunDone", "%n done", "Progress", int(runState.done)),
+                             localizedCount("RunRunning", "%n running", "Progress", int(runState.running)),
+                             localizedCount("RunLeft", "%n left", "Progress", int(runState.left))}));
     if (progressBar)
-        progressBar->setValue(qRound(run->batchFraction() * kBarSteps));
+        progressBar->setValue(qRound(runState.fraction * kBarSteps));
     for (const auto &[index, file] : fileLines)
         if (file->bar)
             file->bar->setValue(qRound(file->fraction * kBarSteps));
@@ -552,7 +467,7 @@ void LameProgress::showRun()
 
 QString LameProgress::runTimeLeft()
 {
-    const double fraction = run->batchFraction();
+    const double fraction = runState.fraction;
     const double elapsed = runClock.elapsed() / 1000.0;
     // The first seconds say too little about the pace to guess from.
     if (fraction < 0.01 || elapsed < 2)
@@ -615,9 +530,9 @@ void LameProgress::interruptProcess(QObject *control)
 {
     const int tag = WindowDescription::tag(control);
     if (tag == 1)
-        emit stopRequested(this);
+        emit stopRequested();
     else if (tag == 2)
-        emit skipRequested(this);
+        emit skipRequested();
     else
         qWarning("Error: corrupt nib file");
 }

@@ -57,6 +57,9 @@ namespace {
 
 using Storage = OpaqueAEDataStorageType;
 
+// A deep copy that the caller owns: what putting a descriptor into a list, record or event makes.
+OSErr duplicateDesc(const AEDesc *desc, AEDesc *result);
+
 bool isComposite(const AEDesc *desc)
 {
     return desc && desc->dataHandle && desc->dataHandle->composite;
@@ -86,7 +89,7 @@ OSErr copyInto(const AEDesc *desc, DescType desiredType, AEDesc *result)
 {
     if (desiredType != typeWildCard && desiredType != desc->descriptorType)
         return errAECoercionFail;
-    return AEDuplicateDesc(desc, result);
+    return duplicateDesc(desc, result);
 }
 
 Storage::Item *findKey(const AEDesc *record, AEKeyword keyword)
@@ -104,7 +107,7 @@ OSErr putKey(AEDesc *record, AEKeyword keyword, const AEDesc *desc)
         return errAEWrongDataType;
     AEDesc copy;
     AEInitializeDesc(&copy);
-    if (OSErr status = AEDuplicateDesc(desc, &copy))
+    if (OSErr status = duplicateDesc(desc, &copy))
         return status;
     if (Storage::Item *item = findKey(record, keyword)) {
         AEDisposeDesc(&item->desc);
@@ -160,69 +163,6 @@ OSErr getKeyPtr(const AEDesc *record, AEKeyword keyword, DescType desiredType, D
     return noErr;
 }
 
-QString quotedText(const QString &text)
-{
-    QString quoted;
-    for (QChar c : text) {
-        if (c == u'"' || c == u'\\')
-            quoted += u'\\';
-        if (c.unicode() < 0x20)
-            quoted += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            quoted += c;
-    }
-    return u'"' + quoted + u'"';
-}
-
-QString printDesc(const AEDesc *desc)
-{
-    const QString type = u'\'' + fourCharString(desc->descriptorType) + u'\'';
-    if (desc->descriptorType == typeNull)
-        return type + QStringLiteral("()");
-    if (isComposite(desc)) {
-        const Storage *storage = desc->dataHandle;
-        QStringList parts;
-        for (const Storage::Item &item : storage->items) {
-            QString part = printDesc(&item.desc);
-            if (storage->keyed)
-                part = u'\'' + fourCharString(item.keyword) + QStringLiteral("':") + part;
-            parts << part;
-        }
-        if (!storage->keyed)
-            return type + u'[' + parts.join(QStringLiteral(", ")) + u']';
-        QString head = type;
-        if (desc->descriptorType == typeAppleEvent)
-            head = u'\'' + fourCharString(storage->eventClass) + QStringLiteral("'\\'") +
-                   fourCharString(storage->eventID) + u'\'';
-        return head + u'{' + parts.join(QStringLiteral(", ")) + u'}';
-    }
-    const QByteArray bytes = AEDescBytes(desc);
-    switch (desc->descriptorType) {
-    case typeType:
-    case typeEnumerated:
-    case typeApplSignature:
-        if (bytes.size() == 4)
-            return type + QStringLiteral("('") + fourCharString(AEFourCharCodeFromData(bytes)) +
-                   QStringLiteral("')");
-        break;
-    case typeSInt32:
-        if (bytes.size() == 4)
-            return type + u'(' + QString::number(qFromUnaligned<qint32>(bytes.constData())) + u')';
-        break;
-    case typeSInt16:
-        if (bytes.size() == 2)
-            return type + u'(' + QString::number(qFromUnaligned<qint16>(bytes.constData())) + u')';
-        break;
-    case typeUnicodeText:
-        if (bytes.size() % 2 == 0)
-            return type + u'(' + quotedText(AEUnicodeTextString(bytes)) + u')';
-        break;
-    default:
-        break;
-    }
-    return type + QStringLiteral("(%1 bytes)").arg(bytes.size());
-}
-
 QMutex receiversMutex;
 std::map<FourCharCode, AEReceiver> &receivers()
 {
@@ -267,17 +207,44 @@ struct FSRefContents
 };
 static_assert(sizeof(FSRefContents) <= sizeof(FSRef));
 
-} // namespace
-
-QString fourCharString(FourCharCode code)
+OSErr duplicateDesc(const AEDesc *desc, AEDesc *result)
 {
-    return QString::fromLatin1(AEFourCharCodeData(code));
+    if (!desc || !result)
+        return paramErr;
+    AEDesc copy{desc->descriptorType, nullptr};
+    if (const Storage *source = desc->dataHandle) {
+        auto *storage = new Storage;
+        copy.dataHandle = storage;
+        storage->bytes = source->bytes;
+        storage->composite = source->composite;
+        storage->keyed = source->keyed;
+        storage->eventClass = source->eventClass;
+        storage->eventID = source->eventID;
+        storage->returnID = source->returnID;
+        storage->transactionID = source->transactionID;
+        OSErr status = duplicateDesc(&source->address, &storage->address);
+        for (const Storage::Item &item : source->items) {
+            if (status)
+                break;
+            Storage::Item itemCopy{item.keyword, {typeNull, nullptr}};
+            status = duplicateDesc(&item.desc, &itemCopy.desc);
+            storage->items.push_back(itemCopy);
+        }
+        if (status) {
+            AEDisposeDesc(&copy);
+            return status;
+        }
+    }
+    *result = copy;
+    return noErr;
 }
+
+} // namespace
 
 void AEInitializeDesc(AEDesc *desc)
 {
     if (desc)
-        AEInitializeDescInline(desc);
+        *desc = {typeNull, nullptr};
 }
 
 OSErr AECreateDesc(DescType typeCode, const void *dataPtr, Size dataSize, AEDesc *result)
@@ -303,55 +270,6 @@ OSErr AEDisposeDesc(AEDesc *desc)
     return noErr;
 }
 
-OSErr AEDuplicateDesc(const AEDesc *desc, AEDesc *result)
-{
-    if (!desc || !result)
-        return paramErr;
-    AEDesc copy{desc->descriptorType, nullptr};
-    if (const Storage *source = desc->dataHandle) {
-        auto *storage = new Storage;
-        copy.dataHandle = storage;
-        storage->bytes = source->bytes;
-        storage->composite = source->composite;
-        storage->keyed = source->keyed;
-        storage->eventClass = source->eventClass;
-        storage->eventID = source->eventID;
-        storage->returnID = source->returnID;
-        storage->transactionID = source->transactionID;
-        OSErr status = AEDuplicateDesc(&source->address, &storage->address);
-        for (const Storage::Item &item : source->items) {
-            if (status)
-                break;
-            Storage::Item itemCopy{item.keyword, {typeNull, nullptr}};
-            status = AEDuplicateDesc(&item.desc, &itemCopy.desc);
-            storage->items.push_back(itemCopy);
-        }
-        if (status) {
-            AEDisposeDesc(&copy);
-            return status;
-        }
-    }
-    *result = copy;
-    return noErr;
-}
-
-Size AEGetDescDataSize(const AEDesc *desc)
-{
-    return AEDescBytes(desc).size();
-}
-
-OSErr AEGetDescData(const AEDesc *desc, void *dataPtr, Size maximumSize)
-{
-    if (!desc || (!dataPtr && maximumSize > 0))
-        return paramErr;
-    if (isComposite(desc))
-        return errAEWrongDataType;
-    const QByteArray bytes = AEDescBytes(desc);
-    if (maximumSize > 0)
-        std::memcpy(dataPtr, bytes.constData(), size_t(qMin<Size>(maximumSize, bytes.size())));
-    return noErr;
-}
-
 OSErr AECreateList(const void *factoringPtr, Size factoredSize, bool isRecord, AEDescList *result)
 {
     if (!result || factoringPtr || factoredSize != 0)
@@ -361,84 +279,14 @@ OSErr AECreateList(const void *factoringPtr, Size factoredSize, bool isRecord, A
     return noErr;
 }
 
-OSErr AECountItems(const AEDescList *list, long *count)
-{
-    if (!count)
-        return paramErr;
-    if (!isComposite(list))
-        return errAEWrongDataType;
-    *count = long(list->dataHandle->items.size());
-    return noErr;
-}
-
-OSErr AEPutPtr(AEDescList *list, long index, DescType typeCode, const void *dataPtr, Size dataSize)
-{
-    AEDesc desc;
-    AEInitializeDesc(&desc);
-    if (OSErr status = AECreateDesc(typeCode, dataPtr, dataSize, &desc))
-        return status;
-    OSErr status = AEPutDesc(list, index, &desc);
-    AEDisposeDesc(&desc);
-    return status;
-}
-
-OSErr AEPutDesc(AEDescList *list, long index, const AEDesc *desc)
-{
-    if (!desc)
-        return paramErr;
-    if (!isComposite(list) || list->dataHandle->keyed)
-        return errAEWrongDataType;
-    auto &items = list->dataHandle->items;
-    if (index < 0 || index > long(items.size()) + 1)
-        return errAEBadListItem;
-    AEDesc copy;
-    AEInitializeDesc(&copy);
-    if (OSErr status = AEDuplicateDesc(desc, &copy))
-        return status;
-    if (index == 0 || index == long(items.size()) + 1) {
-        items.push_back({0, copy});
-    } else {
-        AEDisposeDesc(&items[size_t(index - 1)].desc);
-        items[size_t(index - 1)].desc = copy;
-    }
-    return noErr;
-}
-
-OSErr AEGetNthDesc(const AEDescList *list, long index, DescType desiredType, AEKeyword *keyword,
-                   AEDesc *result)
-{
-    if (!result)
-        return paramErr;
-    if (!isComposite(list))
-        return errAEWrongDataType;
-    const auto &items = list->dataHandle->items;
-    if (index < 1 || index > long(items.size()))
-        return errAEBadListItem;
-    const Storage::Item &item = items[size_t(index - 1)];
-    if (keyword)
-        *keyword = item.keyword;
-    return copyInto(&item.desc, desiredType, result);
-}
-
 OSErr AEPutKeyPtr(AERecord *record, AEKeyword keyword, DescType typeCode, const void *dataPtr, Size dataSize)
 {
     return putKeyPtr(record, keyword, typeCode, dataPtr, dataSize);
 }
 
-OSErr AEPutKeyDesc(AERecord *record, AEKeyword keyword, const AEDesc *desc)
-{
-    return putKey(record, keyword, desc);
-}
-
 OSErr AEGetKeyDesc(const AERecord *record, AEKeyword keyword, DescType desiredType, AEDesc *result)
 {
     return getKey(record, keyword, desiredType, result);
-}
-
-OSErr AEGetKeyPtr(const AERecord *record, AEKeyword keyword, DescType desiredType, DescType *typeCode,
-                  void *dataPtr, Size maximumSize, Size *actualSize)
-{
-    return getKeyPtr(record, keyword, desiredType, typeCode, dataPtr, maximumSize, actualSize);
 }
 
 OSErr AEPutParamPtr(AppleEvent *event, AEKeyword keyword, DescType typeCode, const void *dataPtr,
@@ -471,7 +319,7 @@ OSErr AECreateAppleEvent(AEEventClass eventClass, AEEventID eventID, const AEAdd
     AEInitializeDesc(result);
     AEDesc address;
     AEInitializeDesc(&address);
-    if (OSErr status = AEDuplicateDesc(target, &address))
+    if (OSErr status = duplicateDesc(target, &address))
         return status;
     Storage *storage = makeComposite(typeAppleEvent, true, result);
     storage->eventClass = eventClass;
@@ -507,7 +355,7 @@ OSErr AEGetAttributeDesc(const AppleEvent *event, AEKeyword keyword, DescType de
         status = AECreateDesc(typeSInt32, &storage->transactionID, sizeof storage->transactionID, &attribute);
         break;
     case keyAddressAttr:
-        status = AEDuplicateDesc(&storage->address, &attribute);
+        status = duplicateDesc(&storage->address, &attribute);
         break;
     default:
         return errAEDescNotFound;
@@ -622,11 +470,6 @@ OSErr AESend(const AppleEvent *event, AppleEvent *reply, AESendMode sendMode, AE
     return status;
 }
 
-QString AEPrintDesc(const AEDesc *desc)
-{
-    return desc ? printDesc(desc) : QStringLiteral("nullptr");
-}
-
 QByteArray AEDescBytes(const AEDesc *desc)
 {
     if (!desc || !desc->dataHandle || desc->dataHandle->composite)
@@ -736,18 +579,4 @@ QString FSRefPath(const FSRef *ref, OSErr *status)
     if (status)
         *status = noErr;
     return path;
-}
-
-OSErr FSRefMakePath(const FSRef *ref, quint8 *path, quint32 maxPathSize)
-{
-    if (!path)
-        return paramErr;
-    OSErr status = noErr;
-    const QByteArray utf8 = FSRefPath(ref, &status).toUtf8();
-    if (status)
-        return status;
-    if (quint32(utf8.size()) + 1 > maxPathSize)
-        return paramErr;
-    std::memcpy(path, utf8.constData(), size_t(utf8.size()) + 1);
-    return noErr;
 }

@@ -43,9 +43,6 @@ constexpr FourCharCode fourCharCode(const char (&code)[5])
            (FourCharCode(quint8(code[2])) << 8) | FourCharCode(quint8(code[3]));
 }
 
-// The four characters of a code, for messages and descriptor printing.
-QString fourCharString(FourCharCode code);
-
 // Status codes
 enum : OSErr {
     noErr = 0,
@@ -146,11 +143,6 @@ using AppleEvent = AEDesc;
 
 // Makes `desc` the null descriptor (typeNull, no data); it owns nothing afterwards.
 void AEInitializeDesc(AEDesc *desc);
-inline void AEInitializeDescInline(AEDesc *desc)
-{
-    desc->descriptorType = typeNull;
-    desc->dataHandle = nullptr;
-}
 
 OSErr AECreateDesc(DescType typeCode, const void *dataPtr, Size dataSize, AEDesc *result);
 // Releases what the descriptor owns and leaves it null. Disposing a null descriptor is harmless.
@@ -166,28 +158,15 @@ struct ScopedDesc
     ScopedDesc(const ScopedDesc &) = delete;
     ScopedDesc &operator=(const ScopedDesc &) = delete;
 };
-// A deep copy that the caller owns.
-OSErr AEDuplicateDesc(const AEDesc *desc, AEDesc *result);
-Size AEGetDescDataSize(const AEDesc *desc);
-OSErr AEGetDescData(const AEDesc *desc, void *dataPtr, Size maximumSize);
 
 // Lists and records. No factoring is done: factoringPtr must be nullptr and factoredSize 0.
 OSErr AECreateList(const void *factoringPtr, Size factoredSize, bool isRecord, AEDescList *result);
-OSErr AECountItems(const AEDescList *list, long *count);
-// Index 0 appends; indexes count from 1.
-OSErr AEPutPtr(AEDescList *list, long index, DescType typeCode, const void *dataPtr, Size dataSize);
-OSErr AEPutDesc(AEDescList *list, long index, const AEDesc *desc);
-OSErr AEGetNthDesc(const AEDescList *list, long index, DescType desiredType, AEKeyword *keyword,
-                   AEDesc *result);
 
 // Keyed items of records, object specifiers and events. Putting an existing key replaces it. A
 // desired type of typeWildCard takes the item as it is; any other type must match the item's own
 // (errAECoercionFail otherwise); a missing key is errAEDescNotFound.
 OSErr AEPutKeyPtr(AERecord *record, AEKeyword keyword, DescType typeCode, const void *dataPtr, Size dataSize);
-OSErr AEPutKeyDesc(AERecord *record, AEKeyword keyword, const AEDesc *desc);
 OSErr AEGetKeyDesc(const AERecord *record, AEKeyword keyword, DescType desiredType, AEDesc *result);
-OSErr AEGetKeyPtr(const AERecord *record, AEKeyword keyword, DescType desiredType, DescType *typeCode,
-                  void *dataPtr, Size maximumSize, Size *actualSize);
 OSErr AEPutParamPtr(AppleEvent *event, AEKeyword keyword, DescType typeCode, const void *dataPtr,
                     Size dataSize);
 OSErr AEPutParamDesc(AppleEvent *event, AEKeyword keyword, const AEDesc *desc);
@@ -230,10 +209,6 @@ bool AEHasReceiver(FourCharCode signature);
 OSErr AESend(const AppleEvent *event, AppleEvent *reply, AESendMode sendMode,
              AESendPriority sendPriority = kAENormalPriority, long timeOutInTicks = kAEDefaultTimeout);
 
-// A readable one-line form of a descriptor, for logs and tests, e.g.
-// 'core'\'crel'{'kocl':'type'('cUsP'), 'prdt':'reco'{'pnam':'utxt'("Mix")}}
-QString AEPrintDesc(const AEDesc *desc);
-
 // Conveniences over the descriptor data.
 QByteArray AEDescBytes(const AEDesc *desc);
 QByteArray AEUnicodeTextData(const QString &text);
@@ -258,9 +233,7 @@ struct FSRef
 // `path` is a zero-terminated UTF-8 path. fnfErr when nothing exists there, paramErr for a null
 // or empty path or missing ref.
 OSErr FSPathMakeRef(const quint8 *path, FSRef *ref, bool *isDirectory);
-// Writes the zero-terminated UTF-8 path of the reference. fnfErr when the file the reference was
-// made for is no longer at its path; paramErr for bytes that are not a reference and for a buffer
-// too small to hold the path.
-OSErr FSRefMakePath(const FSRef *ref, quint8 *path, quint32 maxPathSize);
-// The path of the reference, or a null string with `status` set when it does not resolve.
+// The path of the reference, or a null string with `status` set when it does not resolve: fnfErr
+// when the file the reference was made for is no longer at its path, paramErr for bytes that are
+// not a reference.
 QString FSRefPath(const FSRef *ref, OSErr *status = nullptr);

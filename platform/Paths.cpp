@@ -1,5 +1,7 @@
 #include "platform/Paths.h"
 
+#include <QDir>
+
 QString lastPathComponent(const QString &path)
 {
     qsizetype end = path.size();
@@ -9,4 +11,14 @@ QString lastPathComponent(const QString &path)
     if (trimmed == QLatin1String("/"))
         return trimmed;
     return trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
+}
+
+QString abbreviateWithTilde(const QString &path)
+{
+    const QString home = QDir::homePath();
+    if (path == home)
+        return QStringLiteral("~");
+    if (home != QLatin1String("/") && path.startsWith(home + u'/'))
+        return u'~' + path.mid(home.size());
+    return path;
 }

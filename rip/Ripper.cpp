@@ -1,16 +1,13 @@
-// Ripper: a rip window, its track list and the window side of its run. The run itself is an
-// EncoderRun; this side chooses the rip folder, shows the progress sheet, asks the Stop and Skip
-// questions and shows the completion notice.
+// Ripper: a rip window, its track list, the rip folder and the disc's part in the run, which
+// encodes the tracks with its window side (a RunWindowController).
 #include "rip/Ripper.h"
 
-#include "core/OutputNames.h"
-
 #include "core/LamePrefs.h"
-#include "monitor/LameProgress.h"
+#include "core/OutputNames.h"
+#include "monitor/RunWindowController.h"
 #include "platform/AudioFormats.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/ButtonTitles.h"
-#include "platform/widgets/CommandLogSink.h"
 #include "platform/widgets/DocumentRegistry.h"
 #include "platform/widgets/FileDrops.h"
 #include "platform/widgets/Sheets.h"
@@ -136,8 +133,6 @@ Ripper::~Ripper()
     controllers.removeOne(this);
     if (ripWindow)
         ripMountPoints.remove(discPath);
-    delete run;
-    run = nullptr;
     // The window outlives this controller until its deferred deletion: its table must not keep
     // a model that reads our records.
     if (trackList)
@@ -158,18 +153,12 @@ bool Ripper::setUpWindow(const QString &albumProposal)
     ripWindow = qobject_cast<QMainWindow *>(WindowDescription::load(QStringLiteral("Rip")));
     if (!ripWindow)
         return false;
-    using WindowDescription::outlet;
-    trackList = outlet<QTableView>(ripWindow, "trackList");
-    artistField = outlet<QLineEdit>(ripWindow, "artistField");
-    albumField = outlet<QLineEdit>(ripWindow, "albumField");
-    yearField = outlet<QLineEdit>(ripWindow, "yearField");
-    genreField = outlet<QComboBox>(ripWindow, "genreField");
-    titleField = outlet<QLineEdit>(ripWindow, "titleField");
-    commentField = outlet<QLineEdit>(ripWindow, "commentField");
-    ripButton = outlet<QPushButton>(ripWindow, "ripButton");
-    if (!trackList || !artistField || !albumField || !yearField || !genreField || !titleField ||
-        !commentField || !ripButton) {
-        qWarning("Error: corrupt nib file");
+    using WindowDescription::Outlet;
+    if (!WindowDescription::findOutlets(
+            ripWindow, Outlet{&trackList, "trackList"}, Outlet{&artistField, "artistField"},
+            Outlet{&albumField, "albumField"}, Outlet{&yearField, "yearField"},
+            Outlet{&genreField, "genreField"}, Outlet{&titleField, "titleField"},
+            Outlet{&commentField, "commentField"}, Outlet{&ripButton, "ripButton"})) {
         delete ripWindow;
         ripWindow = nullptr;
         return false;
@@ -177,7 +166,14 @@ bool Ripper::setUpWindow(const QString &albumProposal)
     ripMountPoints.insert(discPath);
     ripWindow->setAttribute(Qt::WA_DeleteOnClose, false);
     ripWindow->installEventFilter(this);
-    ripWindow->setAcceptDrops(true);
+    FileDrops::acceptDrops(
+        ripWindow, [this](const QStringList &paths, bool generic) { return draggingEntered(paths, generic); },
+        [](const QStringList &paths) {
+            // The files go to a batch window: a rip window lists only its disc.
+            for (const QString &path : paths)
+                if (registry())
+                    registry()->openFile(path);
+        });
 
     trackModel = new QStandardItemModel(0, 1, ripWindow);
     trackList->setModel(trackModel);
@@ -284,45 +280,17 @@ bool Ripper::draggingEntered(const QStringList &paths, bool genericAllowed) cons
 
 bool Ripper::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != ripWindow)
-        return false;
-    switch (event->type()) {
-    case QEvent::Close:
-        if (ending)
-            return false;
-        if (progress) {
-            // A rip is never ended under its encoder: closing asks the Stop question, unless a
-            // question is up already.
-            event->ignore();
-            if (run && !run->isInteracting() && !(sheet && sheet->isVisible())) {
-                stopProcess(progress);
-                closingWindow = run->isInteracting();
-            }
-            return true;
-        }
+    // While a rip goes on, its window side decides whether the window may close.
+    if (watched == ripWindow && event->type() == QEvent::Close)
         release();
-        return false;
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-        return FileDrops::handle(
-            event, [this](const QStringList &paths, bool generic) { return draggingEntered(paths, generic); },
-            [](const QStringList &paths) {
-                // The files go to a batch window: a rip window lists only its disc.
-                for (const QString &path : paths)
-                    if (registry())
-                        registry()->openFile(path);
-            });
-    default:
-        return false;
-    }
+    return false;
 }
 
 // ---- The run ----
 
 void Ripper::beginRip()
 {
-    if (progress || ending || (sheet && sheet->isVisible()))
+    if (runWindow || ending || (sheet && sheet->isVisible()))
         return;
     Sheets::OpenPanelOptions options;
     options.title = ripText("SelectPanelTitle", "Select Destination Folder");
@@ -340,7 +308,7 @@ void Ripper::beginRip()
 
 void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
 {
-    if (answer != 1 || destination.isEmpty() || progress || ending)
+    if (answer != 1 || destination.isEmpty() || runWindow || ending)
         return;
     const std::pair<const QString *, QString> discTags[] = {{&kSongArtistKey, artistField->text()},
                                                             {&kSongAlbumKey, albumField->text()},
@@ -370,26 +338,13 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     }
     folder = path;
 
-    EncoderRun::Setup setup;
-    setup.preferences = preferences;
-    setup.outputFolder = folder;
-    setup.useLibrary = preferences->useTunes();
-    setup.makePlaylist = setup.useLibrary && preferences->discPlaylists();
-    setup.playlistName = name;
-    setup.stringTable = "Rip";
-    setup.sourceProblem = [this](const QVariantMap &task) { return readProblem(task); };
-    // One drive reads one place at a time: tracks read side by side would only make it seek.
-    setup.maxEncoders = 1;
-    // Every read of the disc may be a seek of the drive: none is made on the window's thread.
-    setup.slowInputs = true;
-
     // The encoder knows only its own genre names; the music library takes any.
+    const bool useLibrary = preferences->useTunes();
     QStringList genres;
     for (int i = 0; i < genreField->count(); ++i)
         genres << genreField->itemText(i);
-    if (!setup.useLibrary && !genres.contains(globalOptions.value(kSongGenreKey).toString()))
+    if (!useLibrary && !genres.contains(globalOptions.value(kSongGenreKey).toString()))
         globalOptions.remove(kSongGenreKey);
-    setup.options = globalOptions;
 
     runTasks.clear();
     const QString count = QString::number(tracks.size());
@@ -402,18 +357,36 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
         task.insert(kSongTrackNoKey, task.value(kSongTrackNoKey).toString() + u'/' + count);
         runTasks.append(task);
     }
-    setup.tasks = &runTasks;
 
     ripButton->setEnabled(false);
     for (QWidget *field : std::initializer_list<QWidget *>{artistField, albumField, yearField, genreField,
                                                            titleField, commentField, trackList})
         field->setEnabled(false);
-    progress = new LameProgress(this);
-    connect(progress, &LameProgress::stopRequested, this, &Ripper::stopProcess);
-    connect(progress, &LameProgress::skipRequested, this, &Ripper::skipTask);
-    run = new EncoderRun(this);
-    connectRun();
-    run->start(setup);
+    RunWindowController::Setup window;
+    window.window = ripWindow;
+    window.stringTable = "Rip";
+    window.folder = folder;
+    window.stopTitle = ripText("StopRipTitle", "Stop rip?");
+    window.stopMessage = localizedFormat(ripText("StopRipMessage", "Stop ripping \"%@\"?"), {volumeName()});
+    window.skipTitle = ripText("SkipTaskTitle", "Skip track?");
+    window.skipMessage = [this](quint32 index) {
+        const QString number = tracks.value(index).value(kSongTrackNoKey).toString();
+        return localizedFormat(ripText("SkipTaskMessage", "Skip track %@?"), {number});
+    };
+    window.completionTitle = ripText("CompletionTitle", "Rip Complete");
+    window.completionMessage =
+        localizedFormat(ripText("CompletionMessage", "All tracks done."), {volumeName()});
+    runWindow = new RunWindowController(window, this);
+    connect(runWindow, &RunWindowController::ended, this, &Ripper::release);
+    EncoderRun::Setup run{&runTasks, preferences, globalOptions, folder, useLibrary};
+    run.makePlaylist = useLibrary && preferences->discPlaylists();
+    run.playlistName = name;
+    run.sourceProblem = [this](const QVariantMap &task) { return readProblem(task); };
+    // One drive reads one place at a time: tracks read side by side would only make it seek.
+    run.maxEncoders = 1;
+    // Every read of the disc may be a seek of the drive: none is made on the window's thread.
+    run.slowInputs = true;
+    runWindow->start(run);
 }
 
 QString Ripper::readProblem(const QVariantMap &task) const
@@ -435,116 +408,16 @@ QString Ripper::readProblem(const QVariantMap &task) const
                            {QString::fromLatin1(QByteArray(value, int(size)).trimmed())});
 }
 
-void Ripper::connectRun()
-{
-    connect(run, &EncoderRun::encoderPrepared, this, [this](QProcess *process, quint32 index) {
-        progress->setTask(&runTasks.at(index));
-        progress->setFile(index + 1, quint32(runTasks.size()));
-        progress->attachToTool(process);
-    });
-    // Puts the sheet back too when a question had taken it down.
-    connect(run, &EncoderRun::encoderLaunched, this, [this] { progress->attachToWindow(ripWindow); });
-    connect(run, &EncoderRun::resumed, progress, &LameProgress::resume);
-    connect(run, &EncoderRun::fileEnded, progress, &LameProgress::reset);
-    connect(run, &EncoderRun::completed, this, [this] {
-        progress->hide();
-        displayCompletion();
-    });
-    connect(run, &EncoderRun::stopped, this, &Ripper::abortRun);
-    connect(run, &EncoderRun::logged, this, &CommandLogSink::logLine);
-}
-
-void Ripper::stopProcess(LameProgress *)
-{
-    if (!progress || !run || run->isInteracting() || ending)
-        return;
-    progress->suspend();
-    run->questionStarted();
-    sheet = Sheets::beginAlertSheet(
-        ripWindow, ripText("StopRipTitle", "Stop rip?"), ButtonTitles::confirm(), ButtonTitles::cancel(),
-        QString(), localizedFormat(ripText("StopRipMessage", "Stop ripping \"%@\"?"), {volumeName()}),
-        [this](int answer) { confirmStopDidEnd(answer); });
-}
-
-void Ripper::skipTask(LameProgress *)
-{
-    if (!progress || !run || run->isInteracting() || ending)
-        return;
-    progress->suspend();
-    run->questionStarted();
-    const quint32 index = run->currentIndex();
-    const QString number = tracks.value(index).value(kSongTrackNoKey).toString();
-    sheet = Sheets::beginAlertSheet(ripWindow, ripText("SkipTaskTitle", "Skip track?"),
-                                    ButtonTitles::confirm(), ButtonTitles::cancel(), QString(),
-                                    localizedFormat(ripText("SkipTaskMessage", "Skip track %@?"), {number}),
-                                    [this, index](int answer) { run->skipAnswered(index, answer == 1); });
-}
-
-void Ripper::confirmStopDidEnd(int answer)
-{
-    const bool closing = closingWindow;
-    closingWindow = false;
-    if (answer == 1 && registry() && !closing)
-        registry()->runDidEnd(ripWindow);
-    run->stopAnswered(answer == 1);
-}
-
-void Ripper::abortRun()
-{
-    if (progress)
-        progress->reset();
-    if (run)
-        run->abort();
-    release();
-}
-
-void Ripper::displayCompletion()
-{
-    QString message = localizedFormat(ripText("CompletionMessage", "All tracks done."), {volumeName()});
-    if (run->failedCount() > 0)
-        message += QStringLiteral("\n\n") +
-                   localizedFormat(ripText("CompletionFailures",
-                                           "%u of %u tracks could not be ripped. The command log shows why."),
-                                   {run->failedCount(), quint32(runTasks.size())});
-    if (run->libraryFailureCount() > 0)
-        message += QStringLiteral("\n\n") +
-                   localizedFormat(ripText("CompletionLibraryFailures",
-                                           "The music library could not take %u tracks whole (playlist "
-                                           "entry or tags). The command log shows why."),
-                                   {run->libraryFailureCount()});
-    if (run->tagLossCount() > 0)
-        message += QStringLiteral("\n\n") +
-                   localizedFormat(ripText("CompletionTagLosses",
-                                           "%u tracks were ripped without some of their tags. The command "
-                                           "log shows why."),
-                                   {run->tagLossCount()});
-    sheet = Sheets::beginInformationalAlertSheet(ripWindow, ripText("CompletionTitle", "Rip Complete"),
-                                                 ButtonTitles::confirm(), message,
-                                                 [this](int) { completionEnded(); });
-}
-
-void Ripper::completionEnded()
-{
-    if (registry())
-        registry()->runDidEnd(ripWindow);
-    Workspace::shared().noteFileSystemChanged(folder);
-    if (!tracks.isEmpty())
-        Workspace::shared().selectFile(tracks.first().value(kOutputFileKey).toString());
-    release();
-}
-
 void Ripper::volumeUnmounted(const QString &path)
 {
     if (path != discPath)
         return;
     discGone = true;
-    if (!progress) {
+    if (!runWindow) {
         release();
         return;
     }
-    // What the encoder reads now is no longer the disc: the track fails (the run asks
-    // readProblem), and so do the tracks still to come, before they start.
-    if (QProcess *encoder = run ? run->process() : nullptr;
-        encoder && encoder->state() != QProcess::NotRunning)
-        encoder->terminate();
+    // What the encoder reads now is no longer the disc: the track fails, and so do the tracks
+    // still to come, before they start (the run asks readProblem).
+    runWindow->run()->failRunning(ripText("DiscGone", "the disc was unmounted"));
 }

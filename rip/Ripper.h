@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/EncoderRun.h"
-
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -10,7 +8,6 @@
 #include <QVariantMap>
 
 class LamePrefs;
-class LameProgress;
 class QComboBox;
 class QLineEdit;
 class QMainWindow;
@@ -18,12 +15,12 @@ class QPushButton;
 class QStandardItemModel;
 class QTableView;
 class QWidget;
+class RunWindowController;
 
-// The controller of one rip window: the tracks of one mounted audio CD with the disc's tags,
-// and the window side of the run (an EncoderRun) that encodes them into a new folder named
-// after the disc. A controller owns itself: it ends with its window, when its disc goes away
-// before a rip has begun, after the completion notice and when its rip is stopped. It runs at
-// most one rip.
+// The controller of one rip window: the tracks of one mounted audio CD with the disc's tags, and
+// the rip folder named after the disc that a run (an EncoderRun with its window side, a
+// RunWindowController) encodes them into. A controller owns itself: it ends with its window, when
+// its disc goes away before a rip has begun, and with its rip. It runs at most one rip.
 class Ripper : public QObject
 {
     Q_OBJECT
@@ -45,26 +42,12 @@ class Ripper : public QObject
     // The file name a track is written to, in the rip folder.
     static QString trackFileName(const QVariantMap &track);
 
-    // Ends a running rip at once, for quitting: the encoder is stopped, its partial output
-    // removed, and the window closes without a question.
-    void abortRun();
-
-    // A rip has begun and has tracks still to end: once the completion notice is up, nothing is.
-    bool isRunning() const { return progress && !(run && run->isCompleted()); }
     QMainWindow *window() const { return ripWindow; }
     QString mountPoint() const { return discPath; }
-    QString volumeName() const;
-    const QList<QVariantMap> &trackRecords() const { return tracks; }
-    const QVariantMap &options() const { return globalOptions; }
     // The folder the rip writes into; empty before the rip has begun.
     QString ripFolder() const { return folder; }
-    LameProgress *progressController() const { return progress; }
-    QProcess *encoderProcess() const { return run ? run->process() : nullptr; }
-    quint32 currentTaskIndex() const { return run ? run->currentIndex() : 0; }
-
-    // The progress sheet's buttons.
-    void stopProcess(LameProgress *sender);
-    void skipTask(LameProgress *sender);
+    // The window side of the rip; null before it has begun.
+    RunWindowController *runWindowController() const { return runWindow; }
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -74,6 +57,7 @@ class Ripper : public QObject
     ~Ripper() override;
     bool setUpWindow(const QString &albumProposal);
     void release();
+    QString volumeName() const;
 
     // The track list.
     void showTracks();
@@ -86,10 +70,6 @@ class Ripper : public QObject
     void beginRip();
     void selectionPanelDidEnd(int answer, const QString &destination);
     QString readProblem(const QVariantMap &task) const;
-    void connectRun();
-    void confirmStopDidEnd(int answer);
-    void displayCompletion();
-    void completionEnded();
     void volumeUnmounted(const QString &path);
 
     LamePrefs *preferences = nullptr;
@@ -99,11 +79,9 @@ class Ripper : public QObject
     QList<QVariantMap> runTasks;
     QVariantMap globalOptions;
     QString folder;
-    LameProgress *progress = nullptr;
-    EncoderRun *run = nullptr;
+    RunWindowController *runWindow = nullptr;
     bool ending = false;
     bool discGone = false;
-    bool closingWindow = false; // the Stop question up was asked by closing the window
     int shownRow = -1;
 
     QPointer<QWidget> sheet; // the alert or panel of this window that is up, if any

@@ -38,6 +38,7 @@ HELPERS = {
     "encodeText": (["CommandLine"], None),
     "progressText": (["Progress"], "monitor/LameProgress.cpp"),
     "text": (["Batch", "Rip"], "core/EncoderRun.cpp"),
+    "runText": (["Batch", "Rip"], "monitor/RunWindowController.cpp"),
     "failed": (["Batch", "Rip"], "core/EncoderRun.cpp"),
     "reason": (["Global"], "core/LameTunes.cpp"),
     "cachedTitle": (["Global"], "app/LameMaster.cpp"),

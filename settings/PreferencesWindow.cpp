@@ -740,46 +740,6 @@ void PreferencesWindow::applyCoupling(int group, int index, int value)
                     [value](int rate) { return rate < value; });
 }
 
-void PreferencesWindow::formatChange(QObject *sender)
-{
-    change(Format, sender);
-}
-
-void PreferencesWindow::constantChange(QObject *sender)
-{
-    change(Constant, sender);
-}
-
-void PreferencesWindow::averageChange(QObject *sender)
-{
-    change(Average, sender);
-}
-
-void PreferencesWindow::variableChange(QObject *sender)
-{
-    change(Variable, sender);
-}
-
-void PreferencesWindow::filterChange(QObject *sender)
-{
-    change(Filter, sender);
-}
-
-void PreferencesWindow::streamChange(QObject *sender)
-{
-    change(Stream, sender);
-}
-
-void PreferencesWindow::maskingChange(QObject *sender)
-{
-    change(Masking, sender);
-}
-
-void PreferencesWindow::iTunesChange(QObject *sender)
-{
-    change(ITunes, sender);
-}
-
 void PreferencesWindow::restoreDefaults(QObject *sender)
 {
     const int tag = WindowDescription::tag(sender);
@@ -868,19 +828,19 @@ bool PreferencesWindow::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void LamePrefs::showWindow()
+PreferencesWindow *PreferencesWindow::showWindow(LamePrefs *owner)
 {
-    if (!window) {
-        auto *loaded = new PreferencesWindow(this);
-        if (!loaded->window()) {
+    auto *shown = owner->findChild<PreferencesWindow *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!shown) {
+        shown = new PreferencesWindow(owner);
+        if (!shown->window()) {
             // Nothing to show; the next call tries again.
-            delete loaded;
-            return;
+            delete shown;
+            return nullptr;
         }
-        window = loaded;
     }
-    QWidget *shown = window->window();
-    shown->show();
-    shown->raise();
-    shown->activateWindow();
+    shown->window()->show();
+    shown->window()->raise();
+    shown->window()->activateWindow();
+    return shown;
 }

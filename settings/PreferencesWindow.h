@@ -21,6 +21,9 @@ class PreferencesWindow : public QObject
     Q_OBJECT
 
   public:
+    // The settings window of `owner`, loaded on first use, brought to the front; nullptr when its
+    // description cannot be loaded.
+    static PreferencesWindow *showWindow(LamePrefs *owner);
     // Loads the "Preferences" description and fills its controls. When the description cannot be
     // read, or lacks a control the window needs, window() is nullptr.
     explicit PreferencesWindow(LamePrefs *owner);
@@ -28,15 +31,6 @@ class PreferencesWindow : public QObject
 
     QWidget *window() const { return prefsWindow; }
 
-    // The controls' actions, one per group; `sender` is the control whose tag names the setting.
-    void formatChange(QObject *sender);
-    void constantChange(QObject *sender);
-    void averageChange(QObject *sender);
-    void variableChange(QObject *sender);
-    void filterChange(QObject *sender);
-    void streamChange(QObject *sender);
-    void maskingChange(QObject *sender);
-    void iTunesChange(QObject *sender);
     // The restore buttons' action; the sender's tag names the group.
     void restoreDefaults(QObject *sender);
 

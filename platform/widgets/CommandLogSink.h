@@ -1,12 +1,11 @@
 #pragma once
 
 #include <QString>
-
-class QProcess;
+#include <QStringList>
 
 // Where every encoder command line and everything the encoder writes go: the command log. The
-// windows and the progress sheet write here without knowing the log's window; without a log (a
-// window tested on its own) nothing is written.
+// windows write here without knowing the log's window; without a log (a window tested on its
+// own) nothing is written.
 class CommandLogSink
 {
   public:
@@ -15,8 +14,8 @@ class CommandLogSink
     // One line, set apart by line breaks.
     static void logLine(const QString &text);
 
-    // The command line of a process about to run; it need not have been started.
-    virtual void logCommand(const QProcess *task) = 0;
+    // The command line of a process about to run.
+    virtual void logCommand(const QString &program, const QStringList &arguments) = 0;
     // A chunk of output, exactly as it arrived.
     virtual void logOutput(const QString &text) = 0;
 

@@ -4,6 +4,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
+#include <QWidget>
 #include <optional>
 
 namespace FileDrops {
@@ -21,8 +22,9 @@ std::optional<QStringList> draggedPaths(const QMimeData *data)
     }
     return paths;
 }
-} // namespace
 
+// Answers a drag-enter, drag-move or drop event (true: it was one of them and is handled);
+// any other event is left alone (false).
 bool handle(QEvent *event, const Test &accepts, const Receiver &receive)
 {
     const QEvent::Type type = event->type();
@@ -40,5 +42,27 @@ bool handle(QEvent *event, const Test &accepts, const Receiver &receive)
     drop->setDropAction(Qt::CopyAction);
     drop->accept();
     return true;
+}
+
+// Watches the window's drag and drop events for it.
+class DropFilter : public QObject
+{
+  public:
+    DropFilter(QWidget *window, Test accepts, Receiver receive)
+        : QObject(window), accepts(std::move(accepts)), receive(std::move(receive))
+    {
+    }
+    bool eventFilter(QObject *, QEvent *event) override { return handle(event, accepts, receive); }
+
+  private:
+    Test accepts;
+    Receiver receive;
+};
+} // namespace
+
+void acceptDrops(QWidget *window, Test accepts, Receiver receive)
+{
+    window->setAcceptDrops(true);
+    window->installEventFilter(new DropFilter(window, std::move(accepts), std::move(receive)));
 }
 } // namespace FileDrops

@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <functional>
 
-class QEvent;
+class QWidget;
 
 // Files dragged onto a document window: local files only (text/uri-list), accepted as a copy
 // when the window's test takes every one of them, and handed over in the drag's order.
@@ -12,7 +12,6 @@ namespace FileDrops {
 using Test = std::function<bool(const QStringList &paths, bool genericAllowed)>;
 using Receiver = std::function<void(const QStringList &paths)>;
 
-// Answers a drag-enter, drag-move or drop event (true: it was one of them and is handled);
-// any other event is left alone (false).
-bool handle(QEvent *event, const Test &accepts, const Receiver &receive);
+// Lets `window` take drags that `accepts` takes; the dropped files go to `receive`.
+void acceptDrops(QWidget *window, Test accepts, Receiver receive);
 } // namespace FileDrops

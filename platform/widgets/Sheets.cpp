@@ -131,9 +131,11 @@ QMessageBox *beginAlertSheet(QWidget *window, const QString &title, const QStrin
 }
 
 QMessageBox *beginInformationalAlertSheet(QWidget *window, const QString &title, const QString &defaultButton,
-                                          const QString &message, AlertHandler handler)
+                                          const QString &message, const QString &details,
+                                          AlertHandler handler)
 {
-    Alert *box = makeAlert(window, QMessageBox::Information, title, message);
+    Alert *box = makeAlert(window, QMessageBox::Information, title, details);
+    box->setText(message);
     QPushButton *byDefault = box->addButton(defaultButton, QMessageBox::AcceptRole);
     showAlert(box, byDefault, nullptr, nullptr, std::move(handler));
     return box;

@@ -22,8 +22,10 @@ using PanelHandler = std::function<void(int answer, QFileDialog *panel)>;
 QMessageBox *beginAlertSheet(QWidget *window, const QString &title, const QString &defaultButton,
                              const QString &alternateButton, const QString &otherButton,
                              const QString &message, AlertHandler handler);
+// A notice with one button: `message` in large type, `details` beneath it.
 QMessageBox *beginInformationalAlertSheet(QWidget *window, const QString &title, const QString &defaultButton,
-                                          const QString &message, AlertHandler handler);
+                                          const QString &message, const QString &details,
+                                          AlertHandler handler);
 
 struct OpenPanelOptions
 {

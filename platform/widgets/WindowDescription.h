@@ -22,6 +22,24 @@ template <typename T> T *outlet(const QWidget *root, const char *name)
     return root->findChild<T *>(QLatin1String(name));
 }
 
+// An outlet to look up: the field it goes into and the name of the child.
+template <typename T> struct Outlet
+{
+    T **field;
+    const char *name;
+};
+template <typename T> Outlet(T **, const char *) -> Outlet<T>;
+
+// Sets every field to the child of its name and class. False, with the log line "Error: corrupt
+// nib file", when one is missing: a window without all its controls is not shown.
+template <typename... T> bool findOutlets(const QWidget *root, Outlet<T>... outlets)
+{
+    if (((*outlets.field = outlet<T>(root, outlets.name)) && ...))
+        return true;
+    qWarning("Error: corrupt nib file");
+    return false;
+}
+
 // The control's tag, or 0 when it has none.
 int tag(const QObject *control);
 } // namespace WindowDescription

@@ -360,6 +360,11 @@ Cannot add &quot;%@&quot;: %@.
         <translation>Status</translation>
     </message>
     <message>
+        <source>CompletionMessage</source>
+        <extracomment>Batch complete.</extracomment>
+        <translation>Stapel abgeschlossen.</translation>
+    </message>
+    <message>
         <source>CompletionTagLosses</source>
         <extracomment>%u files were encoded without some of their tags. The command log shows why.</extracomment>
         <translation>%u Dateien wurden ohne einen Teil ihrer Tags kodiert. Das Befehlsprotokoll zeigt, warum.</translation>
@@ -1839,13 +1844,8 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <translation>Ordner kann nicht angelegt werden</translation>
     </message>
     <message>
-        <source>CompletionFailures</source>
-        <extracomment>%u of %u tracks could not be ripped. The command log shows why.</extracomment>
-        <translation>%u von %u Titeln konnten nicht gerippt werden. Das Befehlsprotokoll zeigt, warum.</translation>
-    </message>
-    <message>
         <source>CompletionLibraryFailures</source>
-        <extracomment>The music library could not take %u tracks whole (playlist entry or tags). The command log shows why.</extracomment>
+        <extracomment>The music library could not take %u files whole (playlist entry or tags). The command log shows why.</extracomment>
         <translation>%u Titel konnten nicht vollständig in die Musikbibliothek übernommen werden (Eintrag in der Wiedergabeliste oder Tags). Das Befehlsprotokoll zeigt, warum.</translation>
     </message>
     <message>
@@ -2039,6 +2039,41 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <translation>die Datei ist keine %@-Datei</translation>
     </message>
     <message>
+        <source>CompletionCoverLosses</source>
+        <extracomment>%u files were encoded without their cover picture. The command log shows why.</extracomment>
+        <translation>%u Dateien wurden ohne ihr Titelbild kodiert. Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
+    <message>
+        <source>CompletionEncoded</source>
+        <extracomment>%u files encoded into %@.</extracomment>
+        <translation>%u Dateien nach %@ kodiert.</translation>
+    </message>
+    <message>
+        <source>CompletionEncodedOne</source>
+        <extracomment>1 file encoded into %@.</extracomment>
+        <translation>1 Datei nach %@ kodiert.</translation>
+    </message>
+    <message>
+        <source>CompletionFailed</source>
+        <extracomment>%u failed.</extracomment>
+        <translation>%u fehlgeschlagen.</translation>
+    </message>
+    <message>
+        <source>CompletionFailedSkipped</source>
+        <extracomment>%u failed, %u skipped.</extracomment>
+        <translation>%u fehlgeschlagen, %u übersprungen.</translation>
+    </message>
+    <message>
+        <source>CompletionFailuresLogged</source>
+        <extracomment>The command log shows why.</extracomment>
+        <translation>Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
+    <message>
+        <source>CompletionSkipped</source>
+        <extracomment>%u skipped.</extracomment>
+        <translation>%u übersprungen.</translation>
+    </message>
+    <message>
         <source>TrackFileMissing</source>
         <extracomment>the disc shows no file for this track</extracomment>
         <translation>die CD zeigt keine Datei für diesen Titel</translation>
@@ -2050,7 +2085,7 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
     </message>
     <message>
         <source>CompletionTagLosses</source>
-        <extracomment>%u tracks were ripped without some of their tags. The command log shows why.</extracomment>
+        <extracomment>%u files were encoded without some of their tags. The command log shows why.</extracomment>
         <translation>%u Titel wurden ohne einen Teil ihrer Tags gerippt. Das Befehlsprotokoll zeigt, warum.</translation>
     </message>
 </context>

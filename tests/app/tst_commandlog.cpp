@@ -49,10 +49,8 @@ class TestCommandLog : public QObject
         CommandLog log;
         for (const QString &chunk : chunks)
             chunk == "<clear>" ? log.clearLog() : log.logOutput(chunk);
-        QProcess task;
-        task.setProgram(command.takeFirst());
-        task.setArguments(command);
-        log.logCommand(&task);
+        const QString program = command.takeFirst();
+        log.logCommand(program, command);
         QCOMPARE(log.text(), expected);
     }
 
@@ -61,9 +59,7 @@ class TestCommandLog : public QObject
     void textStylesAndTheWindow()
     {
         CommandLog log;
-        QProcess task;
-        task.setProgram("lame");
-        log.logCommand(&task);
+        log.logCommand("lame", {});
         const auto fontAt = [&](int position) { // of the character at `position`
             QTextCursor cursor(log.document());
             cursor.setPosition(position + 1);

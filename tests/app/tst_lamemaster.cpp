@@ -144,9 +144,10 @@ class tst_LameMaster : public QObject
         } else {
             BatchFixture::encode(fixture.batchWith({fixture.fakeInput("song.wav", 0.1)}));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(alertsUp(), QStringList{rip ? "Rip Complete" : "Encoding Complete"}, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(alertsUp(), QStringList{rip ? "All tracks done." : "Batch complete."},
+                                  15000);
         fixture.master().quit();
-        QCOMPARE(alertsUp(), QStringList{rip ? "Rip Complete" : "Encoding Complete"});
+        QCOMPARE(alertsUp(), QStringList{rip ? "All tracks done." : "Batch complete."});
     }
 
     // A screen reader announces a document window by the title a sighted user reads.
@@ -287,7 +288,7 @@ class tst_LameMaster : public QObject
             panel->reject();
             QTRY_VERIFY(!TestSheets::waitForPanel(0));
         }
-        ripper->abortRun();
+        ripper->window()->close();
         QCOMPARE(chosen.join('|'), texts[2]);
         BatchFixture::button(batch, "addButton")->click();
         QFileDialog *panel = TestSheets::waitForPanel();
@@ -306,7 +307,7 @@ class tst_LameMaster : public QObject
         rates->setCurrentIndex(1);
         BatchFixture::encode(batch);
         QCOMPARE(batch->options().value(kSampleRateKey).toString(), QString("22.05"));
-        LameProgress *progress = batch->progressController();
+        LameProgress *progress = BatchFixture::sheet(batch);
         QTRY_COMPARE(progress->positionText(), texts[4]);
         for (QPushButton *skip : progress->progressSheet()->findChildren<QPushButton *>())
             if (skip->isVisible() && skip->accessibleName().contains("a.wav"))
@@ -315,8 +316,7 @@ class tst_LameMaster : public QObject
         QTRY_COMPARE(progress->positionText(), texts[5]);
         LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
 
-        fixture.master().showPreferences();
-        QWidget *settings = fixture.master().preferences()->prefsWindow()->window();
+        QWidget *settings = PreferencesWindow::showWindow(fixture.master().preferences())->window();
         auto *resampling = settings->findChild<QComboBox *>("resampling");
         QCOMPARE(resampling->itemText(resampling->findData(44)) + '|' +
                      settings->findChild<QLineEdit *>("tonalityLimit")->text(),

@@ -1,5 +1,4 @@
 #include "support/AudioFiles.h"
-#include "support/SmallVolume.h"
 #include "support/TunesSupport.h"
 #include "support/widgets/BatchFixture.h"
 #include "support/widgets/TestSheets.h"
@@ -15,8 +14,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
-#include <optional>
-#include <sys/stat.h>
 #include <taglib/fileref.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
@@ -194,55 +191,6 @@ class tst_BatchEncode : public QObject
             const QString mp3 = music + '/' + QFileInfo(name).completeBaseName() + ".mp3";
             QVERIFY2(qAbs(AudioFiles::decodedSeconds(mp3) - seconds) < 0.1, qPrintable(mp3));
         }
-    }
-
-    // Inputs the encoder would turn into noise, into nothing, or hang on, and a disk that fills:
-    // each fails, says why in the log, leaves no MP3 and is counted on the completion sheet.
-    void badInputFails_data()
-    {
-        // The row's name says what stands at the input's path when its turn comes.
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("text") << "not a WAV file";
-        QTest::newRow("empty") << "empty file";
-        QTest::newRow("no samples") << "empty file";
-        QTest::newRow("folder") << "is a folder";
-        QTest::newRow("fifo") << "not a regular file";
-        QTest::newRow("deleted") << "does not exist";
-        QTest::newRow("truncated") << "damaged or cut short";
-        // lame says nothing when the disk fills.
-        QTest::newRow("full destination") << "the encoder ended with status 1: the destination is full.";
-    }
-
-    void badInputFails()
-    {
-        const QString kind = QTest::currentDataTag();
-        QFETCH(QString, reason);
-        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
-        const QString path = inputs.filePath(kind + ".wav");
-        QFile file(path);
-        std::optional<SmallVolume> volume;
-        if (kind == "fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        else if (kind == "no samples") // a header whose data chunk holds nothing
-            QVERIFY(file.open(QIODevice::WriteOnly) &&
-                    file.write(QByteArray::fromHex("524946462400000057415645666d74201000000001000200"
-                                                   "44ac000010b10200040010006461746100000000")) == 44);
-        else if (kind == "truncated")
-            QVERIFY(AudioFiles::makeSine(path, 2.0) && file.resize(file.size() / 2));
-        else if (kind == "full destination")
-            QVERIFY(AudioFiles::makeSine(path, 5.0));
-        else
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kind == "empty" ? "" : "not audio\n") >= 0);
-        file.close();
-        if (kind == "full destination" && !volume.emplace(music, 16).isMounted())
-            QSKIP(qPrintable(volume->reason()));
-        BatchEncoder *batch = fixture->batchWith({path});
-        QCOMPARE(batch->taskRecords().size(), 1);
-        if (kind == "folder" || kind == "deleted")
-            QVERIFY(QFile::remove(path) && (kind == "deleted" || QDir().mkdir(path)));
-        encodeAndAnswer(batch, "0 files encoded into ~/Music. 1 failed. The command log shows why.");
-        QVERIFY2(log().contains(reason), qPrintable(reason));
-        QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
     }
 };
 

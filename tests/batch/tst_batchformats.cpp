@@ -24,18 +24,6 @@ namespace {
 const auto utf8 = [](const QString &text) {
     return TagLib::String(text.toStdString(), TagLib::String::UTF8);
 };
-
-// sox writes no Opus; libsndfile does.
-bool makeSound(const QString &path, double seconds, int channels = 2)
-{
-    if (!path.endsWith(".opus"))
-        return AudioFiles::makeSine(path, seconds);
-    SF_INFO format{0, 48000, channels, SF_FORMAT_OGG | SF_FORMAT_OPUS, 0, 0};
-    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format);
-    std::vector<float> samples(48000 * size_t(channels)); // a second of silence
-    const bool written = file && sf_writef_float(file, samples.data(), 48000) == 48000;
-    return sf_close(file) == 0 && written;
-}
 } // namespace
 
 // FLAC, Ogg Vorbis and Opus files encoded by the real encoder, with the tags and cover they carry.
@@ -72,7 +60,7 @@ class tst_BatchFormats : public QObject
     {
         QFETCH(QString, name);
         const QString path = inputs.filePath(name);
-        QVERIFY(makeSound(path, 0.5));
+        QVERIFY(AudioFiles::makeSound(path, 0.5));
         TagLib::FileRef file(QFile::encodeName(path).constData());
         auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(file.file());
         TagLib::Tag *tag = name == "info.wav" ? wav->InfoTag() : file.tag();
@@ -106,7 +94,7 @@ class tst_BatchFormats : public QObject
         QStringList tracks;
         for (const QString &title : titles) {
             tracks << inputs.filePath(QString("%1 %2.flac").arg(tracks.size() + 1).arg(title));
-            QVERIFY(makeSound(tracks.last(), 1.0));
+            QVERIFY(AudioFiles::makeSound(tracks.last(), 1.0));
             TagLib::FLAC::File flac(QFile::encodeName(tracks.last()).constData());
             const QString fields = "TITLE=%1|ARTIST=Ærtist|ALBUM=Albüm|DATE=2019-05-01|TRACKNUMBER=%2|"
                                    "TRACKTOTAL=2|GENRE=Rock|COMMENT=Liner notes";
@@ -214,37 +202,6 @@ class tst_BatchFormats : public QObject
         const double rmsError = 20 * std::log10(encoded.rms * std::sqrt(2.0) / amplitude);
         QVERIFY2(qAbs(peakError) < 0.5 && qAbs(rmsError) < 0.5,
                  qPrintable(QString("peak %1 dB, RMS %2 dB off").arg(peakError).arg(rmsError)));
-    }
-
-    // Inputs the encoder cannot take whole fail, say why in the log, leave no MP3 and are counted.
-    void badInputFails_data()
-    {
-        QTest::addColumn<QString>("reason"); // the file's name says what is wrong with it
-        QTest::newRow("truncated.flac") << "damaged or cut short: its header promises 3.00";
-        QTest::newRow("wrong-magic.flac") << "it is not a FLAC file";
-        QTest::newRow("six-channel.opus") << "it has 6 channels";
-        QTest::newRow("cut-between-pages.ogg") << "damaged or cut short: its end is missing";
-        QTest::newRow("cut-inside-a-page.ogg") << "damaged or cut short: its end is missing";
-    }
-    void badInputFails()
-    {
-        QFETCH(QString, reason);
-        const QString name = QTest::currentDataTag();
-        const QString music = fixture.cleanMusicFolder();
-        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
-        fixture.master().clearLog();
-        const QString path = inputs.filePath(name);
-        QVERIFY(makeSound(path, 3.0, name == "six-channel.opus" ? 6 : 2));
-        const QByteArray data = BatchFixture::contents(path);
-        const qsizetype cut =
-            name.contains("pages") ? data.indexOf("OggS", data.size() / 2) : data.size() / 2;
-        QVERIFY(
-            name.contains("six") ||
-            BatchFixture::writeFile(path, name.contains("magic") ? "fLaX" + data.mid(4) : data.left(cut)));
-        BatchEncoder *batch = fixture.batchWith({path});
-        encodeAndAnswer(batch, "0 files encoded into ~/Music. 1 failed. The command log shows why.");
-        QVERIFY2(fixture.master().commandLog()->text().contains(reason), qPrintable(reason));
-        QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
     }
 };
 

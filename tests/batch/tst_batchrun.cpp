@@ -78,7 +78,7 @@ class tst_BatchRun : public QObject
         QSignalSpy shown(&Workspace::shared(), &Workspace::fileShown);
         QMessageBox *alert = TestSheets::waitForAlert();
         QVERIFY(alert);
-        QCOMPARE(alert->text(), QString("Encoding Complete"));
+        QCOMPARE(alert->text(), QString("Batch complete."));
         QCOMPARE(alert->informativeText(), message);
         QVERIFY(TestSheets::click(alert, "OK"));
         QVERIFY(Fixture::waitUntilEnded(batch));
@@ -128,7 +128,7 @@ class tst_BatchRun : public QObject
         BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", kLong)});
         Fixture::encode(batch);
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("long.mp3")).size() > 0; }));
-        Fixture::interrupt(batch->progressController(), Fixture::Skip);
+        Fixture::interrupt(Fixture::sheet(batch), Fixture::Skip);
         QMessageBox *alert = TestSheets::waitForAlert();
         QVERIFY(alert);
         if (!Fixture::setImmutable(music, true))
@@ -150,7 +150,7 @@ class tst_BatchRun : public QObject
         BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", kLong)});
         Fixture::encode(batch);
         QVERIFY(Fixture::waitUntilEncoding(batch, 0));
-        Fixture::interrupt(batch->progressController(), Fixture::Stop);
+        Fixture::interrupt(Fixture::sheet(batch), Fixture::Stop);
         QVERIFY(TestSheets::click(TestSheets::waitForAlert(), "OK"));
         QVERIFY(Fixture::waitUntilEnded(batch));
         LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
@@ -168,12 +168,13 @@ class tst_BatchRun : public QObject
         Fixture::encode(batch);
         LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
         QVERIFY(Fixture::waitUntilEncoding(batch, 0));
-        Fixture::interrupt(batch->progressController(), Fixture::Skip);
+        Fixture::interrupt(Fixture::sheet(batch), Fixture::Skip);
         QPointer<QMessageBox> question = TestSheets::waitForAlert();
         QVERIFY(question);
-        QVERIFY(QTest::qWaitFor([&] { return batch->currentTaskIndex() == 1; }, 10000));
+        QVERIFY(
+            QTest::qWaitFor([&] { return batch->runWindowController()->run()->currentIndex() == 1; }, 10000));
         QCoreApplication::processEvents(); // the next file's start, which finds the conflict
-        QVERIFY(!batch->encoderProcess());
+        QVERIFY(!batch->runWindowController()->run()->isEncoderRunning(1));
         QVERIFY(TestSheets::click(question, "Cancel"));
         QTRY_VERIFY(question.isNull() || !question->isVisible());
         QMessageBox *conflict = TestSheets::waitForAlert();
@@ -196,7 +197,7 @@ class tst_BatchRun : public QObject
                                 fixture->fakeInput("c.wav", 0.1), fixture->fakeInput("d.wav", 3.0)});
         Fixture::encode(batch);
         LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
-        LameProgress *progress = batch->progressController();
+        LameProgress *progress = Fixture::sheet(batch);
         QMessageBox *conflict = TestSheets::waitForAlert();
         QVERIFY(conflict);
         QTRY_COMPARE_WITH_TIMEOUT(progress->runningFileNames(), QStringList{"d.wav"}, 15000);
@@ -248,7 +249,7 @@ class tst_BatchRun : public QObject
         // The question comes before any progress sheet.
         QMessageBox *conflict = TestSheets::waitForAlert();
         QVERIFY(conflict);
-        QVERIFY(!batch->progressController()->progressSheet()->isVisible());
+        QVERIFY(!Fixture::sheet(batch)->progressSheet()->isVisible());
         QCOMPARE(conflict->informativeText(), QString("Rename file \"song.mp3\"?"));
         QTEST(TestSheets::buttonTitles(conflict), "buttons");
         QVERIFY(TestSheets::click(conflict, answer));
@@ -288,7 +289,7 @@ class tst_BatchRun : public QObject
                                 fixture->fakeInput("c.wav", kLong)});
         Fixture::encode(batch);
         LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
-        LameProgress *progress = batch->progressController();
+        LameProgress *progress = Fixture::sheet(batch);
         QTRY_COMPARE(progress->runningFileNames(), (QStringList{"a.wav", "b.wav"}));
         QTRY_COMPARE(progress->positionText(), QString("0 done, 2 running, 1 left"));
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("a.mp3")).size() > 0; }));
@@ -383,8 +384,7 @@ class tst_BatchRun : public QObject
         QPointer<BatchEncoder> batch = fixture->batchWith(files);
         QPointer<QWidget> shown;
         if (which == "preferences") {
-            fixture->master().showPreferences();
-            shown = fixture->master().preferences()->prefsWindow()->window();
+            shown = PreferencesWindow::showWindow(fixture->master().preferences())->window();
         } else if (which == "command log") {
             fixture->master().showCommandLog();
             shown = fixture->master().commandLog()->window();
@@ -400,7 +400,7 @@ class tst_BatchRun : public QObject
             if (running)
                 QVERIFY(QTest::qWaitFor([&] { return QFileInfo(existing).size() > 0; }));
             if (which == "stop" || which == "skip")
-                Fixture::interrupt(batch->progressController(),
+                Fixture::interrupt(Fixture::sheet(batch.data()),
                                    which == "stop" ? Fixture::Stop : Fixture::Skip);
             if (which == "quit")
                 fixture->master().quit();
@@ -418,7 +418,7 @@ class tst_BatchRun : public QObject
                                             {"locked conflict", "Duplicate Filename \"song.mp3\""},
                                             {"quit", "Quit Orvik?"},
                                             {"destination", "Cannot Use Destination Folder"},
-                                            {"completion", "Encoding Complete"}};
+                                            {"completion", "Batch complete."}};
         if (alerts.contains(which))
             QCOMPARE(qobject_cast<QMessageBox *>(shown.data())->text(), alerts.value(which));
         const QByteArray before = Fixture::contents(existing);
@@ -439,9 +439,8 @@ class tst_BatchRun : public QObject
             QCOMPARE(Fixture::contents(existing), before);
         if (running) {
             QVERIFY(QFileInfo::exists(existing));
-            QVERIFY(batch && batch->encoderProcess());
-            QCOMPARE(batch->encoderProcess()->state(), QProcess::Running);
-            QTRY_VERIFY(batch->progressController()->progressSheet()->isVisible());
+            QVERIFY(batch && batch->runWindowController()->run()->isEncoderRunning(0));
+            QTRY_VERIFY(Fixture::sheet(batch.data())->progressSheet()->isVisible());
         } else if (which == "tags panel") {
             // The panel stays down when its window is activated again.
             QEvent activated(QEvent::WindowActivate);
@@ -451,20 +450,23 @@ class tst_BatchRun : public QObject
             QCOMPARE(batch->taskRecords().size(), 1);
             QCOMPARE(batch->destination(), music);
         } else if (which == "destination") { // said before any file starts
-            QVERIFY(!batch->isRunning() && Fixture::button(batch, "encodeButton")->isEnabled());
+            QVERIFY(!batch->runWindowController() && Fixture::button(batch, "encodeButton")->isEnabled());
             QVERIFY(fixture->master().bureaucrats().contains(batch.data()));
         } else if (which == "rename panel") {
             QMessageBox *completion = TestSheets::waitForAlert();
             QVERIFY(completion);
-            QCOMPARE(completion->text(), QString("Encoding Complete"));
+            QCOMPARE(completion->text(), QString("Batch complete."));
         }
     }
 
     // Files from the command line, tags typed in the tags panel, Encode, a name conflict and the
     // completion sheet: the keyboard alone, through the real windows. File names that read like
-    // markup show as they are.
+    // markup show as they are. One file at a time: the sheet names the file it encodes.
     void keyboardAlone()
     {
+        LamePrefs::preferences().setInteger(1, PrefKey::EncodersAtOnce);
+        const auto restore =
+            qScopeGuard([] { LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce); });
         QVERIFY(Fixture::writeFile(output("<i>b.mp3"), "existing"));
         for (const char *name : {"<i>a&b.wav", "<i>b.wav", "c.wav"})
             QVERIFY(fixture->master().openFile(fixture->fakeInput(name, 0.5)));
@@ -504,12 +506,11 @@ class tst_BatchRun : public QObject
         QVERIFY(TestSheets::waitForKeyboard(batch->window()));
         QCOMPARE(QApplication::focusWidget(), list);
         press(Qt::Key_Return);
-        QVERIFY(batch->isRunning());
+        QVERIFY(batch->runWindowController());
         QCOMPARE(batch->taskRecords().first().value(kSongTitleKey).toString(), QString("Title A"));
 
-        QTRY_COMPARE(batch->progressController()->taskText(),
-                     QString("Encoding \"<i>a&b.wav\" as \"<i>a&b.mp3\""));
-        checkKeyboardAndReader(batch->progressController()->progressSheet());
+        QTRY_COMPARE(Fixture::sheet(batch)->taskText(), QString("Encoding \"<i>a&b.wav\" as \"<i>a&b.mp3\""));
+        checkKeyboardAndReader(Fixture::sheet(batch)->progressSheet());
         QMessageBox *conflict = TestSheets::waitForAlert();
         QVERIFY(conflict);
         QVERIFY(TestSheets::waitForKeyboard(conflict));
@@ -518,15 +519,14 @@ class tst_BatchRun : public QObject
         QTRY_VERIFY(Fixture::contents(output("<i>b.mp3")) != "existing");
         QMessageBox *completion = TestSheets::waitForAlert();
         QVERIFY(completion);
-        QCOMPARE(completion->text(), QString("Encoding Complete"));
+        QCOMPARE(completion->text(), QString("Batch complete."));
         QVERIFY(TestSheets::waitForKeyboard(completion));
         checkKeyboardAndReader(completion);
         press(Qt::Key_Return);
         QVERIFY(Fixture::waitUntilEnded(batch));
         QVERIFY(QFileInfo::exists(output("<i>a&b.mp3")));
 
-        fixture->master().showPreferences();
-        QWidget *preferences = fixture->master().preferences()->prefsWindow()->window();
+        QWidget *preferences = PreferencesWindow::showWindow(fixture->master().preferences())->window();
         auto *tabs = preferences->findChild<QTabWidget *>("windowTabs");
         for (int i = 0; i < tabs->count(); ++i) {
             tabs->setCurrentIndex(i);

@@ -1,4 +1,5 @@
 #include "support/AudioFiles.h"
+#include "support/SmallVolume.h"
 
 #include "core/EncoderRun.h"
 #include "core/LamePrefs.h"
@@ -6,6 +7,19 @@
 
 #include <QtTest>
 #include <sndfile.h>
+#include <sys/stat.h>
+
+namespace {
+// Whether an encoder the run started still runs: a process the run ended may outlive it for a
+// moment, in the application's care.
+bool encoderLeft(const EncoderRun &run)
+{
+    const QList<QProcess *> processes = run.findChildren<QProcess *>() + qApp->findChildren<QProcess *>();
+    return std::any_of(processes.cbegin(), processes.cend(),
+                       [](const QProcess *process) { return process->state() != QProcess::NotRunning; });
+}
+
+} // namespace
 
 // The run's transitions without any window: the test plays the window side; the stand-in
 // encoder's inputs say how long each file takes and how it ends.
@@ -16,12 +30,21 @@ class tst_EncoderRun : public QObject
     QTemporaryDir encoders;
     QTemporaryDir inputs;
     LamePrefs preferences;
+    QString realEncoder;
+
+    // The run finds the stand-in encoder first, or the real one.
+    bool useRealEncoder(bool real)
+    {
+        QFile::remove(encoders.filePath("lame"));
+        return QFile::link(real ? realEncoder : qEnvironmentVariable("ORVIK_HELPERS_DIR") + "/fake_lame",
+                           encoders.filePath("lame"));
+    }
 
   private slots:
     void initTestCase()
     {
-        QVERIFY(
-            QFile::link(qEnvironmentVariable("ORVIK_HELPERS_DIR") + "/fake_lame", encoders.filePath("lame")));
+        realEncoder = Resources::pathForResource("lame");
+        QVERIFY(!realEncoder.isEmpty() && useRealEncoder(false));
         // Headerless input is encoded by a launcher that cannot be started.
         QFile broken(encoders.filePath("lame_raw"));
         QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a program") > 0);
@@ -94,7 +117,7 @@ class tst_EncoderRun : public QObject
             tasks.append({{kInputFileKey, input}, {kOutputFileKey, music.filePath(parts[0] + ".mp3")}});
         }
         EncoderRun run;
-        QSignalSpy launched(&run, &EncoderRun::encoderLaunched);
+        QSignalSpy launched(&run, &EncoderRun::encoderStarted);
         QSignalSpy completions(&run, &EncoderRun::completed);
         QSignalSpy stops(&run, &EncoderRun::stopped);
         QSignalSpy log(&run, &EncoderRun::logged);
@@ -106,15 +129,15 @@ class tst_EncoderRun : public QObject
         // A file that fails at once starts the next one from the event loop, never inside its
         // own failure: a long list of such files would otherwise exhaust the stack.
         QVERIFY(run.currentIndex() <= 1);
-        QPointer<QProcess> encoder = run.process();
         if (!question.isEmpty()) {
-            QVERIFY(QTest::qWaitFor(
-                [&] { return encoder && QFileInfo(tasks[0][kOutputFileKey].toString()).size() > 0; }));
+            QVERIFY(QTest::qWaitFor([&] {
+                return run.isEncoderRunning(0) && QFileInfo(tasks[0][kOutputFileKey].toString()).size() > 0;
+            }));
             run.questionStarted();
             if (question.endsWith("after the end")) {
                 // The encoder goes on under the question and ends meanwhile; what comes next waits.
-                QVERIFY(QTest::qWaitFor(
-                    [&] { return run.currentIndex() == 1 && (tasks.size() == 1 || run.process()); }, 10000));
+                QVERIFY(QTest::qWaitFor([&] { return run.currentIndex() == 1; }, 10000));
+                QCoreApplication::processEvents(); // the next file's start
                 QCOMPARE(launched.size(), 1);
                 QCOMPARE(completions.size(), 0);
             }
@@ -122,7 +145,7 @@ class tst_EncoderRun : public QObject
             question.startsWith("stop") ? run.stopAnswered(confirmed) : run.skipAnswered(0, confirmed);
         }
         QVERIFY(QTest::qWaitFor([&] { return completions.size() + stops.size() > 0; }, 15000));
-        QTRY_VERIFY(!encoder || encoder->state() == QProcess::NotRunning);
+        QTRY_VERIFY(!encoderLeft(run));
         QCOMPARE(completions.size(), stopped ? 0 : 1);
         QCOMPARE(stops.size(), stopped ? 1 : 0);
         QCOMPARE(run.failedCount(), failed);
@@ -158,8 +181,8 @@ class tst_EncoderRun : public QObject
         QList<QVariantMap> tasks{{{kInputFileKey, input}, {kOutputFileKey, music.filePath("samples.mp3")}}};
         EncoderRun run;
         QStringList arguments;
-        connect(&run, &EncoderRun::encoderPrepared, this,
-                [&](QProcess *process) { arguments = process->arguments(); });
+        connect(&run, &EncoderRun::encoderStarted, this,
+                [&](quint32, const QString &, const QStringList &command) { arguments = command; });
         QSignalSpy completions(&run, &EncoderRun::completed);
         run.start(
             {.tasks = &tasks, .preferences = &preferences, .options = {}, .outputFolder = music.path()});
@@ -227,9 +250,7 @@ class tst_EncoderRun : public QObject
         QDir(playlists).removeRecursively();
         EncoderRun run;
         QStringList endings;
-        QList<QPointer<QProcess>> processes;
         connect(&run, &EncoderRun::fileEnded, this, [&](quint32 index) { endings << names[index]; });
-        connect(&run, &EncoderRun::encoderPrepared, this, [&](QProcess *process) { processes << process; });
         connect(&run, &EncoderRun::nameConflict, this, [&](quint32 index) {
             if (action != "replace")
                 QMetaObject::invokeMethod(
@@ -266,9 +287,10 @@ class tst_EncoderRun : public QObject
             QVERIFY(QTest::qWaitFor([&] { return writing({0, 1}); }, 10000));
             run.questionStarted();
             // The file that ends under the question has its successor prepared, not launched.
-            QVERIFY(QTest::qWaitFor([&] { return run.process(2); }, 10000));
-            QCOMPARE(endings, QStringList{"b"});
+            QVERIFY(QTest::qWaitFor([&] { return endings == QStringList{"b"}; }, 10000));
+            QCoreApplication::processEvents();
             QCOMPARE(run.fileState(2), EncoderRun::FileState::Waiting);
+            QVERIFY(!run.isEncoderRunning(2));
             run.skipAnswered(0, true);
         }
         QVERIFY(QTest::qWaitFor([&] { return completions.size() + stops.size() > 0; }, 15000));
@@ -289,9 +311,160 @@ class tst_EncoderRun : public QObject
         for (const QFileInfo &file : QDir(music.path()).entryInfoList({"*.mp3"}, QDir::Files, QDir::Name))
             left << file.baseName();
         QCOMPARE(left, library);
-        QTRY_VERIFY(std::none_of(processes.cbegin(), processes.cend(), [](const QPointer<QProcess> &process) {
-            return process && process->state() != QProcess::NotRunning;
-        }));
+        QTRY_VERIFY(!encoderLeft(run));
+    }
+
+    // What the run tells of each encoder, in order: its command line, the text it printed with
+    // what each line of it said (the stand-in prints its version and low-pass band, then 20
+    // progress records), and its end, after which nothing more of it comes. What a line says comes
+    // after the text that holds it.
+    void reportsInOrder_data()
+    {
+        QTest::addColumn<QStringList>("files"); // name:seconds[:exit status]
+        QTest::addColumn<quint32>("maxEncoders");
+        QTest::addColumn<QString>("how"); // "skip": the first file at its first progress record
+        QTest::addColumn<QString>("reports");
+        const QString whole = "started version lowpass progress ended";
+        QTest::newRow("one file") << QStringList{"a:0.2"} << 1u << "" << whole;
+        QTest::newRow("an encoder that fails") << QStringList{"a:0.2:1"} << 1u << "" << whole;
+        QTest::newRow("three, two at once") << QStringList{"a:0.6", "b:0.2", "c:0.2"} << 2u << "" << whole;
+        QTest::newRow("skipped while it runs") << QStringList{"a:5"} << 1u << "skip" << whole;
+        QTest::newRow("an encoder that cannot start") << QStringList{"a:0.2"} << 1u << "raw"
+                                                      << "started ended";
+    }
+    void reportsInOrder()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(quint32, maxEncoders);
+        QFETCH(QString, how);
+        QFETCH(QString, reports);
+        QTemporaryDir music;
+        QList<QVariantMap> tasks;
+        for (const QString &file : files) {
+            const QStringList parts = file.split(':');
+            tasks.append(
+                {{kInputFileKey, AudioFiles::writeFakeInput(inputs.filePath(parts[0] + ".wav"),
+                                                            parts[1].toDouble(), parts.value(2).toInt())},
+                 {kOutputFileKey, music.filePath(parts[0] + ".mp3")}});
+        }
+        EncoderRun run;
+        QMap<quint32, QStringList> told;
+        QMap<quint32, QString> printed;
+        QMap<quint32, QList<qint64>> frames;
+        connect(&run, &EncoderRun::encoderStarted, this,
+                [&](quint32 index, const QString &program, const QStringList &arguments) {
+                    told[index] << (program.endsWith(how == "raw" ? "/lame_raw" : "/lame") &&
+                                            arguments.last() == tasks[index][kOutputFileKey]
+                                        ? "started"
+                                        : "another command");
+                });
+        connect(&run, &EncoderRun::outputRead, this, [&](quint32 index, const QString &text) {
+            printed[index] += text;
+            if (told[index].endsWith("ended"))
+                told[index] << "text after the end";
+        });
+        connect(&run, &EncoderRun::fileUpdated, this,
+                [&](quint32 index, const EncoderOutputParser::Update &update) {
+                    const QString said[] = {"version", "model", "lowpass", "highpass", "progress"};
+                    const bool progress = update.field == EncoderOutputParser::Field::Progress;
+                    const QString line =
+                        progress ? QString("%1/%2").arg(update.framesDone, 6).arg(update.framesTotal)
+                                 : update.version + (update.bandLow ? QString::number(update.bandLow) : "");
+                    if (!printed[index].contains(line))
+                        told[index] << "before its text";
+                    if (!progress || !told[index].endsWith("progress"))
+                        told[index] << said[int(update.field)];
+                    if (progress)
+                        frames[index] << update.framesDone;
+                    if (progress && how == "skip" && frames[index].size() == 1) {
+                        run.questionStarted();
+                        run.skipAnswered(index, true);
+                    }
+                });
+        connect(&run, &EncoderRun::fileEnded, this, [&](quint32 index) { told[index] << "ended"; });
+        QSignalSpy completions(&run, &EncoderRun::completed);
+        run.start({.tasks = &tasks,
+                   .preferences = &preferences,
+                   .options = {{kRawPCMInputKey, how == "raw"}, {kSampleRateKey, "44.1"}},
+                   .outputFolder = music.path(),
+                   .maxEncoders = maxEncoders});
+        QVERIFY(QTest::qWaitFor([&] { return completions.size() == 1; }, 15000));
+        for (quint32 index = 0; index < quint32(tasks.size()); ++index) {
+            QCOMPARE(told[index].join(' '), reports);
+            const QList<qint64> &done = frames[index];
+            QVERIFY(std::is_sorted(done.cbegin(), done.cend(), std::less_equal<>()));
+            QCOMPARE(done.size() == 20 && done.last() == 1000, how.isEmpty());
+        }
+        QTRY_VERIFY(!encoderLeft(run));
+    }
+
+    // Inputs the encoder cannot take whole, and a disk that fills, with the real encoder: each
+    // fails, says why in the log and leaves no MP3.
+    void badInputFails_data()
+    {
+        QTest::addColumn<QString>("reason"); // the row's name says what stands at the input's path
+        QTest::newRow("text.wav") << "not a WAV file";
+        QTest::newRow("empty.wav") << "empty file";
+        QTest::newRow("no samples.wav") << "empty file";
+        QTest::newRow("folder.wav") << "is a folder";
+        QTest::newRow("fifo.wav") << "not a regular file";
+        QTest::newRow("deleted.wav") << "does not exist";
+        QTest::newRow("truncated.wav") << "damaged or cut short: its header promises 3.00";
+        QTest::newRow("truncated.flac") << "damaged or cut short: its header promises 3.00";
+        QTest::newRow("wrong-magic.flac") << "it is not a FLAC file";
+        QTest::newRow("six-channel.opus") << "it has 6 channels";
+        QTest::newRow("cut-between-pages.ogg") << "damaged or cut short: its end is missing";
+        QTest::newRow("cut-inside-a-page.ogg") << "damaged or cut short: its end is missing";
+        // lame says nothing when the disk fills.
+        QTest::newRow("full destination.wav") << "the encoder ended with status 1: the destination is full.";
+    }
+    void badInputFails()
+    {
+        QFETCH(QString, reason);
+        const QString name = QTest::currentDataTag();
+        const QString path = inputs.filePath(name);
+        QTemporaryDir music;
+        std::optional<SmallVolume> volume;
+        QFile file(path);
+        if (name.startsWith("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (name.startsWith("folder"))
+            QVERIFY(QDir().mkdir(path));
+        else if (name.startsWith("no samples")) // a header whose data chunk holds nothing
+            QVERIFY(file.open(QIODevice::WriteOnly) &&
+                    file.write(QByteArray::fromHex("524946462400000057415645666d74201000000001000200"
+                                                   "44ac000010b10200040010006461746100000000")) == 44);
+        else if (name.startsWith("text") || name.startsWith("empty"))
+            QVERIFY(file.open(QIODevice::WriteOnly) &&
+                    file.write(name == "text.wav" ? "not audio\n" : "") >= 0);
+        else if (!name.startsWith("deleted")) {
+            QVERIFY(AudioFiles::makeSound(path, name.startsWith("full") ? 5.0 : 3.0,
+                                          name.startsWith("six") ? 6 : 2));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            const QByteArray data = file.readAll();
+            const qsizetype cut =
+                name.contains("pages") ? data.indexOf("OggS", data.size() / 2) : data.size() / 2;
+            if (name.startsWith("truncated") || name.startsWith("cut"))
+                QVERIFY(file.resize(cut));
+            if (name.startsWith("wrong-magic"))
+                QVERIFY(file.seek(0) && file.write("fLaX") == 4);
+        }
+        file.close();
+        if (name.startsWith("full") && !volume.emplace(music.path(), 16).isMounted())
+            QSKIP(qPrintable(volume->reason()));
+        QVERIFY(useRealEncoder(true));
+        const auto fake = qScopeGuard([this] { useRealEncoder(false); });
+        QList<QVariantMap> tasks{{{kInputFileKey, path}, {kOutputFileKey, music.filePath("out.mp3")}}};
+        EncoderRun run;
+        QSignalSpy completions(&run, &EncoderRun::completed);
+        QStringList log;
+        connect(&run, &EncoderRun::logged, this, [&](const QString &line) { log << line; });
+        run.start(
+            {.tasks = &tasks, .preferences = &preferences, .options = {}, .outputFolder = music.path()});
+        QVERIFY(QTest::qWaitFor([&] { return completions.size() == 1; }, 120000));
+        QCOMPARE(run.failedCount(), 1u);
+        QVERIFY2(log.join('\n').contains(reason), qPrintable(log.join('\n')));
+        QCOMPARE(QDir(music.path()).entryList(QDir::Files), QStringList());
     }
 };
 

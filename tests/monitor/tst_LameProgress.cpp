@@ -1,11 +1,8 @@
-// The progress sheet as the user sees it: the texts it makes of what the encoder says, its states
-// on real windows, and real processes, the real encoder among them.
+// The progress sheet as the user sees it: the texts it makes of what the run says of its files,
+// one at a time or several at once, and its states on real windows.
 #include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
-#include "platform/Resources.h"
-#include "platform/widgets/CommandLogSink.h"
 #include "platform/widgets/Sheets.h"
-#include "support/AudioFiles.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -13,37 +10,24 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
 #include <memory>
 
 namespace {
-// Stands in for the command log: records what reaches it.
-class RecordingApplication : public CommandLogSink
-{
-  public:
-    QStringList commands;
-    QString output;
-    void logCommand(const QProcess *task) override { commands << task->program(); }
-    void logOutput(const QString &text) override { output += text; }
-};
-
-using Stream = EncoderOutputParser::Stream;
-
-void setScript(QProcess &process, const char *script)
-{
-    process.setProgram(QStringLiteral("/bin/sh"));
-    process.setArguments({"-c", script});
-}
-
 // Every text of the sheet, joined by "|".
 QString sheetTexts(const LameProgress &p)
 {
     return QStringList{p.taskText(),     p.positionText(), p.encoderVersionText(), p.modelVersionText(),
                        p.highPassText(), p.lowPassText(),  p.remainingTimeText()}
         .join(u'|');
+}
+
+QVariantMap task(quint32 index)
+{
+    const QString name = QChar(u'a' + index);
+    return {{kInputFileKey, "/in/" + name + ".wav"}, {kOutputFileKey, "/out/" + name + ".mp3"}};
 }
 
 // What the encoder says of every detail, the last record without a time left.
@@ -107,12 +91,11 @@ class LameProgressTest : public QObject
         LameProgress progress;
         QDialog *sheet = progress.progressSheet();
         QPointer<QMessageBox> question;
-        const QVariantMap task{{kInputFileKey, "/Volumes/CD/"}, {kOutputFileKey, "/out/a.mp3"}};
-        progress.setTask(&task);
-        progress.setFile(3, 10);
-        QProcess tool;
-        progress.attachToTool(&tool);
-        progress.processOutput(Stream::Error, everyDetail);
+        progress.showRun(10, 1);
+        progress.fileStarted(2, {{kInputFileKey, "/Volumes/CD/"}, {kOutputFileKey, "/out/a.mp3"}}, 10);
+        EncoderOutputParser parser;
+        for (const EncoderOutputParser::Update &update : parser.consume(everyDetail))
+            progress.fileUpdated(2, update);
         const QHash<QChar, std::function<void()>> actions{
             {'A', [&] { progress.attachToWindow(a.get()); }},
             {'B', [&] { progress.attachToWindow(&b); }},
@@ -146,70 +129,88 @@ class LameProgressTest : public QObject
         QCOMPARE(progress.progress(), cleared ? 0.0 : 0.5);
         for (const QLabel *label : sheet->findChildren<QLabel *>())
             QVERIFY2(label->text().isEmpty() || label->isVisibleTo(sheet), qPrintable(label->text()));
-        QCOMPARE(progress.tool(), cleared ? nullptr : &tool);
     }
 
-    // Stop and Skip are clicked by the batch and rip tests, which answer the questions they ask.
-    void watchesProcesses_data()
+    // What the run says of its files, fed as it comes: "s1" file 1 starts, "v1=3.100" its encoder's
+    // version, "l1=100" its low-pass band, "p1=150/600=0:03" a progress record (with a time left),
+    // "e1" its end, "r=1,2,0" the run's counts of files done, running and left. Then the position,
+    // the version, the low-pass band, the time left and the running files' lines.
+    void showsTheRun_data()
     {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("shown"); // the version, the high pass, the low pass, the time left
-        const auto row = [](const char *name, const char *how, const char *shown) {
-            QTest::newRow(name) << QString(how) << QString(shown);
+        QTest::addColumn<quint32>("encoders"); // at once, of 3 files
+        QTest::addColumn<QString>("told");
+        QTest::addColumn<QString>("shown");
+        const auto row = [](const char *name, quint32 encoders, const char *told, const char *shown) {
+            QTest::newRow(name) << encoders << QString(told) << QString(shown);
         };
-        row("both channels", "script", "LAME version 3.100|Warning: High pass filter disabled||");
-        row("let go before the start", "let go", "|||");
-        row("program cannot start", "cannot start", "|||");
-        row("the real encoder", "lame",
-            "LAME version 3.100||Upper transition band: 16538 Hz - 17071 Hz|ETA: 0:00 (100%)");
-        // The document controller resets the sheet when a process ends and attaches the next one at
-        // once; whichever handler of that end runs first, the next process is watched.
-        row("next attached before the sheet's own handler", "next first", "LAME version 2.0|||");
-        row("next attached after it", "next after", "LAME version 2.0|||");
+        const char *details = "LAME version 3.100|Upper transition band: 100 Hz - 200 Hz";
+        row("one at a time", 1, "s1 v1=3.100 l1=100 p1=150/600=0:03",
+            qPrintable(QString("File 2 of 3|%1|ETA: 0:03 (25%)|").arg(details)));
+        row("a record without a time left keeps the last", 1, "s0 p0=150/600=0:03 p0=300/600",
+            "File 1 of 3|||ETA: 0:03 (25%)|");
+        row("an end clears the sheet", 1, "s0 v0=3.100 p0=1/2=0:01 e0", "||||");
+        row("several: the details of the first running file", 2, "s0 s1 v0=3.100 l0=100 v1=2.0",
+            qPrintable(QString("0 done, 0 running, 0 left|%1||a.wav,b.wav").arg(details)));
+        row("several: the next first file's details once the first ends", 2,
+            "s0 s1 v0=3.100 l0=100 v1=2.0 e0 s2", "0 done, 0 running, 0 left|LAME version 2.0|||b.wav,c.wav");
+        row("several: the counts", 2, "s0 s1 p0=1/2=0:09 r=1,2,0",
+            "1 done, 2 running, 0 left||||a.wav,b.wav");
     }
-    void watchesProcesses()
+    void showsTheRun()
     {
-        QFETCH(QString, how);
+        QFETCH(quint32, encoders);
+        QFETCH(QString, told);
         QFETCH(QString, shown);
-        RecordingApplication application;
-        QTemporaryDir folder;
         LameProgress progress;
-        QProcess tool, next;
-        // One line on standard output, then one on standard error.
-        setScript(tool,
-                  "printf 'LAME 3.100\\n'; sleep 0.2; printf 'Warning: highpass filter disabled.\\n' >&2");
-        setScript(next, "sleep 0.2; printf 'LAME 2.0\\n' >&2");
-        if (how == u"cannot start")
-            tool.setProgram(QStringLiteral("/nonexistent/lame"));
-        if (how == u"lame") {
-            tool.setProgram(Resources::pathForResource(QStringLiteral("lame")));
-            tool.setArguments({"-b", "128", folder.filePath("tone.wav"), folder.filePath("tone.mp3")});
-            QVERIFY(AudioFiles::makeSine(folder.filePath("tone.wav"), 3));
+        progress.showRun(3, encoders);
+        for (const QString &step : told.split(' ')) {
+            const QStringList parts = step.mid(1).split('=');
+            const quint32 index = parts[0].toUInt();
+            EncoderOutputParser::Update update{EncoderOutputParser::Field::Progress};
+            if (step[0] == 's')
+                progress.fileStarted(index, task(index), 3);
+            else if (step[0] == 'e')
+                progress.fileEnded(index);
+            else if (step[0] == 'r')
+                progress.setRunState({parts[1].section(',', 0, 0).toUInt(),
+                                      parts[1].section(',', 1, 1).toUInt(),
+                                      parts[1].section(',', 2, 2).toUInt(), 0.5});
+            else if (step[0] == 'v')
+                update = {EncoderOutputParser::Field::EncoderVersion, parts[1]};
+            else if (step[0] == 'l')
+                update = {
+                    EncoderOutputParser::Field::LowPass, {}, false, parts[1].toInt(), 2 * parts[1].toInt()};
+            else
+                update = {EncoderOutputParser::Field::Progress,
+                          {},
+                          false,
+                          0,
+                          0,
+                          parts[1].section('/', 0, 0).toInt(),
+                          parts[1].section('/', 1).toInt(),
+                          25,
+                          parts.value(2)};
+            if (QString("vlp").contains(step[0]))
+                progress.fileUpdated(index, update);
         }
-        const auto attachNext = [&] {
-            progress.reset();
-            progress.attachToTool(&next);
-            next.start();
+        const auto texts = [&] {
+            return QStringList{progress.positionText(), progress.encoderVersionText(), progress.lowPassText(),
+                               progress.remainingTimeText(), progress.runningFileNames().join(',')}
+                .join('|');
         };
-        if (how == u"next first")
-            connect(&tool, &QProcess::finished, this, attachNext);
-        progress.attachToTool(&tool);
-        if (how == u"let go")
-            progress.attachToTool(nullptr);
-        if (how == u"next after")
-            connect(&tool, &QProcess::finished, this, attachNext);
-        QSignalSpy ended(how.startsWith(u"next") ? &next : &tool,
-                         how == u"cannot start" ? SIGNAL(errorOccurred(QProcess::ProcessError))
-                                                : SIGNAL(finished(int, QProcess::ExitStatus)));
-        tool.start();
-        QVERIFY(ended.count() == 1 || ended.wait(60000));
-        QCOMPARE(application.commands.value(0), tool.program());
-        QCOMPARE(application.output.contains(QLatin1String("LAME 3.100")), shown.startsWith(u'L'));
-        QCOMPARE(QStringList({progress.encoderVersionText(), progress.highPassText(), progress.lowPassText(),
-                              progress.remainingTimeText()})
-                     .join(u'|'),
-                 shown);
-        QCOMPARE(progress.tool(), nullptr);
+        QTRY_COMPARE(texts(), shown); // the sheet of several files is redrawn on a timer
+        // Each running file's line skips that file; the sheet's own Skip button is there while one
+        // file runs at a time.
+        QSignalSpy skips(&progress, &LameProgress::skipFileRequested);
+        const QList<QPushButton *> buttons = progress.progressSheet()->findChildren<QPushButton *>();
+        for (QPushButton *button : buttons)
+            if (button->accessibleName() == "Skip b.wav")
+                button->click();
+        QCOMPARE(skips.size(), shown.endsWith("b.wav") || shown.contains("b.wav,") ? 1 : 0);
+        const auto skip = std::find_if(buttons.cbegin(), buttons.cend(),
+                                       [](const QPushButton *b) { return b->objectName() == "skipButton"; });
+        QVERIFY(skip != buttons.cend());
+        QCOMPARE(!(*skip)->isHidden(), encoders == 1);
     }
 };
 

@@ -47,8 +47,7 @@ class PreferencesWindowTest : public QObject
         if (user)
             store = TestSettings::makeStore(dir.filePath("config/settings.conf"), *user);
         prefs = std::make_unique<LamePrefs>(*store);
-        prefs->showWindow();
-        window = prefs->prefsWindow()->window();
+        window = PreferencesWindow::showWindow(prefs.get())->window();
     }
 
     template <typename T = QWidget> T *control(const QString &name) { return window->findChild<T *>(name); }
@@ -208,7 +207,7 @@ class PreferencesWindowTest : public QObject
             for (const QString &key : keys)
                 store->setObject("changed", key); // unlike every factory value
             // Through the window's action: a disabled group's button takes no click.
-            prefs->prefsWindow()->restoreDefaults(button);
+            PreferencesWindow::showWindow(prefs.get())->restoreDefaults(button);
             for (const QString &key : keys) {
                 if (store->objectForKey(key).toString() == "changed")
                     continue;

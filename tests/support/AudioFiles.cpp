@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <sndfile.h>
+#include <vector>
 
 namespace AudioFiles {
 bool haveProgram(const QString &program)
@@ -39,6 +40,18 @@ bool makeSine(const QString &path, double seconds, bool raw, int hertz)
                   << "raw";
     arguments << path << "synth" << QString::number(seconds) << "sine" << QString::number(hertz);
     return run(QStringLiteral("sox"), arguments) == 0 && QFile::exists(path);
+}
+
+bool makeSound(const QString &path, double seconds, int channels)
+{
+    if (!path.endsWith(QStringLiteral(".opus")))
+        return makeSine(path, seconds);
+    SF_INFO format{0, 48000, channels, SF_FORMAT_OGG | SF_FORMAT_OPUS, 0, 0};
+    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format);
+    const auto frames = sf_count_t(48000 * seconds);
+    std::vector<float> samples(size_t(frames) * size_t(channels));
+    const bool written = file && sf_writef_float(file, samples.data(), frames) == frames;
+    return sf_close(file) == 0 && written;
 }
 
 double decodedSeconds(const QString &mp3)

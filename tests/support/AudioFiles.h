@@ -10,6 +10,8 @@ bool haveProgram(const QString &program);
 // A stereo 44.1 kHz 16-bit sine of `seconds` and `hertz` at `path`: a WAV file, or headerless
 // little-endian signed samples when `raw`. False when sox failed.
 bool makeSine(const QString &path, double seconds, bool raw = false, int hertz = 440);
+// As makeSine, and Opus files too (silence, by libsndfile: sox writes no Opus).
+bool makeSound(const QString &path, double seconds, int channels = 2);
 // The RMS amplitude (0 to 1) of what lies above `hertz` in a WAV file, or in an MP3 as
 // `lame --decode` gets it back; negative when it cannot be measured.
 double amplitudeAbove(const QString &audio, int hertz);

@@ -83,10 +83,12 @@ bool BatchFixture::closeEverything()
         delete alert;
     while (QFileDialog *panel = TestSheets::waitForPanel(0))
         delete panel;
+    for (RunWindowController *run : QList(RunWindowController::all()))
+        run->abort();
     for (BatchEncoder *batch : BatchEncoder::allControllers())
-        batch->abortRun();
+        batch->window()->close();
     for (Ripper *ripper : Ripper::allControllers())
-        ripper->abortRun();
+        ripper->window()->close();
     return QTest::qWaitFor(
         [] { return BatchEncoder::allControllers().isEmpty() && Ripper::allControllers().isEmpty(); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "monitor/RunWindowController.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -31,6 +32,11 @@ class BatchFixture
     BatchEncoder *batchWith(const QStringList &files);
     static QPushButton *button(BatchEncoder *batch, const char *name);
     static void encode(BatchEncoder *batch);
+    // The progress sheet of a batch or rip whose run has begun.
+    template <typename Controller> static LameProgress *sheet(Controller *controller)
+    {
+        return controller->runWindowController()->progress();
+    }
     static void interrupt(LameProgress *progress, SheetButton button);
     // Takes down every alert and panel and ends every batch and rip, so that a failed test leaves
     // nothing behind for the next one; false when a window is still there after the wait.
@@ -41,8 +47,9 @@ class BatchFixture
     {
         return QTest::qWaitFor(
             [&] {
-                return controller->currentTaskIndex() == index && controller->encoderProcess() &&
-                       controller->encoderProcess()->state() == QProcess::Running;
+                const RunWindowController *window = controller->runWindowController();
+                return window && window->run()->currentIndex() == index &&
+                       window->run()->isEncoderRunning(index);
             },
             15000);
     }
