@@ -190,12 +190,7 @@ void RunWindowController::finish()
     if (ending)
         return;
     ending = true;
-    // A question or panel still up answers no one: its answer would reach an ended run.
-    if (sheet) {
-        sheet->disconnect();
-        sheet->hide();
-        sheet->deleteLater();
-    }
+    Sheets::dismiss(sheet);
     progressSheet->hide();
     emit ended();
 }
@@ -225,24 +220,20 @@ void RunWindowController::displayCompletion()
     QString details = completionSummary();
     if (encoderRun->failedCount() > 0)
         details += u' ' + runText("CompletionFailuresLogged", "The command log shows why.");
-    if (encoderRun->libraryFailureCount() > 0)
-        details += QStringLiteral("\n\n") +
-                   localizedFormat(runText("CompletionLibraryFailures",
-                                           "The music library could not take %u files whole (playlist entry "
-                                           "or tags). The command log shows why."),
-                                   {encoderRun->libraryFailureCount()});
-    if (encoderRun->coverLossCount() > 0)
-        details += QStringLiteral("\n\n") +
-                   localizedFormat(runText("CompletionCoverLosses",
-                                           "%u files were encoded without their cover picture. The "
-                                           "command log shows why."),
-                                   {encoderRun->coverLossCount()});
-    if (encoderRun->tagLossCount() > 0)
-        details += QStringLiteral("\n\n") +
-                   localizedFormat(runText("CompletionTagLosses",
-                                           "%u files were encoded without some of their tags. The command "
-                                           "log shows why."),
-                                   {encoderRun->tagLossCount()});
+    // Each loss beyond a failed file has a sentence of its own.
+    const auto addLoss = [&details](quint32 count, const QString &format) {
+        if (count > 0)
+            details += QStringLiteral("\n\n") + localizedFormat(format, {count});
+    };
+    addLoss(encoderRun->libraryFailureCount(),
+            runText("CompletionLibraryFailures", "The music library could not take %u files whole (playlist "
+                                                 "entry or tags). The command log shows why."));
+    addLoss(encoderRun->coverLossCount(),
+            runText("CompletionCoverLosses",
+                    "%u files were encoded without their cover picture. The command log shows why."));
+    addLoss(encoderRun->tagLossCount(),
+            runText("CompletionTagLosses",
+                    "%u files were encoded without some of their tags. The command log shows why."));
     // The sheet waits on a window the user may not be looking at.
     if (DesktopNotification::applicationInBackground())
         DesktopNotification::show(setup.completionTitle, completionSummary());

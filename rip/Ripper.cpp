@@ -206,12 +206,7 @@ void Ripper::release()
     if (ending)
         return;
     ending = true;
-    // A panel or question still up answers no one: its answer would reach an ended controller.
-    if (sheet) {
-        sheet->disconnect();
-        sheet->hide();
-        sheet->deleteLater();
-    }
+    Sheets::dismiss(sheet);
     // Closed rather than hidden, so that closing the last window still ends the application.
     if (ripWindow && ripWindow->isVisible())
         ripWindow->close();

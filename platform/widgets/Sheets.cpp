@@ -235,4 +235,13 @@ QStringList filenames(const QFileDialog *panel)
         paths << QDir::cleanPath(path);
     return paths;
 }
+
+void dismiss(QWidget *sheet)
+{
+    if (!sheet)
+        return;
+    sheet->disconnect();
+    sheet->hide();
+    sheet->deleteLater();
+}
 } // namespace Sheets

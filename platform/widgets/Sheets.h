@@ -54,4 +54,8 @@ QFileDialog *beginSavePanel(QWidget *window, const SavePanelOptions &options, Pa
 
 // The chosen paths of a confirmed panel, in the panel's order.
 QStringList filenames(const QFileDialog *panel);
+
+// Takes down a sheet whose owner is ending, unanswered: its answer would reach no one. Nothing
+// when `sheet` is null.
+void dismiss(QWidget *sheet);
 } // namespace Sheets
