@@ -108,15 +108,8 @@ void EncodeJob::fileStateChanged(quint32 index, EncoderRun::FileState state)
     if (state == EncoderRun::FileState::Done)
         display->line(localizedFormat(encodeText("Encoded", "Encoded \"%@\" as \"%@\"."),
                                       {inputName(index), outputName(index)}));
-    if (state != EncoderRun::FileState::Failed)
-        return;
-    // The run names the file and the cause in one line, logged just before the file's end.
-    const QString name = inputName(index);
-    for (qsizetype i = 0; i < pendingReasons.size(); ++i)
-        if (pendingReasons.at(i).first == name) {
-            reasons.insert(index, pendingReasons.takeAt(i).second);
-            break;
-        }
+    if (state == EncoderRun::FileState::Failed)
+        reasons.insert(index, run->failureReason(index));
 }
 
 void EncodeJob::logged(const QString &line)
@@ -124,14 +117,6 @@ void EncodeJob::logged(const QString &line)
     // Every line of the run tells of something lost: a file, its cover, its place in the library.
     messages << line;
     display->line(line, true);
-    const QStringList parts =
-        run->text("CannotEncode", "Cannot encode \"%@\": %@.").split(QStringLiteral("%@"));
-    if (parts.size() != 3 || !line.startsWith(parts.at(0)) || !line.endsWith(parts.at(2)))
-        return;
-    const QString rest = line.mid(parts.at(0).size(), line.size() - parts.at(0).size() - parts.at(2).size());
-    const qsizetype split = rest.indexOf(parts.at(1));
-    if (split > 0)
-        pendingReasons.append({rest.left(split), rest.mid(split + parts.at(1).size())});
 }
 
 void EncodeJob::skippedBecause(quint32 index, const QString &reason)

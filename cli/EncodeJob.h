@@ -73,7 +73,6 @@ class EncodeJob : public QObject
     // Outputs that existed before the run began: only those are replaced.
     QSet<QString> existing;
     QMap<quint32, QString> reasons;
-    QList<QPair<QString, QString>> pendingReasons; // input file name, why it failed
     QStringList messages;
     QList<quint32> stoppedFiles;
     QStringList createdFolders;

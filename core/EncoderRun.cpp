@@ -319,8 +319,10 @@ void EncoderRun::log(const QString &line)
     emit logged(line);
 }
 
-void EncoderRun::logCannotEncode(const QVariantMap &task, const QString &reason)
+void EncoderRun::logCannotEncode(quint32 index, const QString &reason)
 {
+    const QVariantMap &task = tasks->at(index);
+    failures.insert(index, reason);
     log(localizedFormat(text("CannotEncode", "Cannot encode \"%@\": %@."),
                         {fileName(task.value(kInputFileKey).toString()), reason}));
 }
@@ -359,7 +361,7 @@ bool EncoderRun::beginTask(quint32 index)
     if (problem.isEmpty())
         problem = inputProblem(index, input);
     if (!problem.isEmpty()) {
-        logCannotEncode(task, problem);
+        logCannotEncode(index, problem);
         ++failedTasks;
         settle(index, FileState::Failed);
         advance();
@@ -415,7 +417,7 @@ bool EncoderRun::beginTask(quint32 index)
                        : std::nullopt;
     if (!arguments) {
         // Nothing can be encoded without a complete command line: the file counts as failed.
-        logCannotEncode(task, text("NoCommandLine", "the encoder settings are incomplete"));
+        logCannotEncode(index, text("NoCommandLine", "the encoder settings are incomplete"));
         ++failedTasks;
         settle(index, FileState::Failed);
         advance();
@@ -570,7 +572,7 @@ void EncoderRun::endOfFile(quint32 index, const QString &failure)
         writeLateTags(task, file.lateTags);
     if (!failed.isEmpty()) {
         ++failedTasks;
-        logCannotEncode(task, failed);
+        logCannotEncode(index, failed);
     }
     if (file.terminating || !failed.isEmpty())
         removePartialOutput(output);

@@ -111,6 +111,8 @@ class EncoderRun : public QObject
     bool isInteracting() const { return interacting; }
     bool isCompleted() const { return allDone; }
     quint32 failedCount() const { return failedTasks; }
+    // Why record `index` failed, as the command log says; empty while it has not.
+    QString failureReason(quint32 index) const { return failures.value(index); }
     quint32 libraryFailureCount() const { return libraryFailures; }
     // The files encoded without the cover picture their input has.
     quint32 coverLossCount() const { return coverLosses; }
@@ -232,7 +234,7 @@ class EncoderRun : public QObject
     void writeLateTags(const QVariantMap &task, const QVariantMap &tags);
     QString encodedLengthProblem(quint32 index) const;
     QString encoderFailure(int exitCode, bool crashed) const;
-    void logCannotEncode(const QVariantMap &task, const QString &reason);
+    void logCannotEncode(quint32 index, const QString &reason);
     void log(const QString &line);
     void launchTask(quint32 index);
     void readOutput(quint32 index, EncoderOutputParser::Stream stream);
@@ -272,6 +274,7 @@ class EncoderRun : public QObject
     bool interacting = false;
     bool allDone = false;
     quint32 failedTasks = 0;
+    QMap<quint32, QString> failures;
     quint32 libraryFailures = 0;
     quint32 coverLosses = 0;
     quint32 tagLosses = 0;
