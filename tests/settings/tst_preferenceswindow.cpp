@@ -154,15 +154,12 @@ class PreferencesWindowTest : public QObject
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown"); // what is typed, then the factory tonality limit
-        QTest::newRow("German, comma") << "de_DE"
-                                       << "17,5"
-                                       << "17,5|8,8717";
-        QTest::newRow("German, point") << "de_DE"
-                                       << "17.5"
-                                       << "17,5|8,8717";
-        QTest::newRow("English, comma") << "en_US"
-                                        << "17,5"
-                                        << "17.5|8.8717";
+        const auto row = [](const char *name, const char *locale, const char *typed, const char *shown) {
+            QTest::newRow(name) << QString(locale) << QString(typed) << QString(shown);
+        };
+        row("German, comma", "de_DE", "17,5", "17,5|8,8717");
+        row("German, point", "de_DE", "17.5", "17,5|8,8717");
+        row("English, comma", "en_US", "17,5", "17.5|8.8717");
     }
     void realsFollowTheLocale()
     {
