@@ -166,7 +166,13 @@ class LameProgressTest : public QObject
         for (const QString &step : told.split(' ')) {
             const QStringList parts = step.mid(1).split('=');
             const quint32 index = parts[0].toUInt();
-            EncoderOutputParser::Update update{EncoderOutputParser::Field::Progress};
+            using Field = EncoderOutputParser::Field;
+            const qint64 band = parts.value(1).toInt();
+            EncoderOutputParser::Update update{.field = Field::Progress,
+                                               .framesDone = parts.value(1).section('/', 0, 0).toInt(),
+                                               .framesTotal = parts.value(1).section('/', 1).toInt(),
+                                               .percent = 25,
+                                               .timeLeft = parts.value(2)};
             if (step[0] == 's')
                 progress.fileStarted(index, task(index), 3);
             else if (step[0] == 'e')
@@ -176,20 +182,9 @@ class LameProgressTest : public QObject
                                       parts[1].section(',', 1, 1).toUInt(),
                                       parts[1].section(',', 2, 2).toUInt(), 0.5});
             else if (step[0] == 'v')
-                update = {EncoderOutputParser::Field::EncoderVersion, parts[1]};
+                update = {.field = Field::EncoderVersion, .version = parts[1]};
             else if (step[0] == 'l')
-                update = {
-                    EncoderOutputParser::Field::LowPass, {}, false, parts[1].toInt(), 2 * parts[1].toInt()};
-            else
-                update = {EncoderOutputParser::Field::Progress,
-                          {},
-                          false,
-                          0,
-                          0,
-                          parts[1].section('/', 0, 0).toInt(),
-                          parts[1].section('/', 1).toInt(),
-                          25,
-                          parts.value(2)};
+                update = {.field = Field::LowPass, .bandLow = band, .bandHigh = 2 * band};
             if (QString("vlp").contains(step[0]))
                 progress.fileUpdated(index, update);
         }
