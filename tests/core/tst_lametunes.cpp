@@ -7,9 +7,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
-
 #include <limits>
 
 // The hand-over into Orvik's own library with real MP3 files: what reaches the files and the
@@ -35,21 +32,14 @@ class TestLameTunes : public QObject
     // The track lands in the playlist with its tags; only a playlist that lists nothing is removed.
     void handOver()
     {
-        const QString path = makeTestMp3(folder.path(), QStringLiteral("track one.mp3"));
-        QVERIFY(!path.isEmpty());
-        ScopedDesc playlist;
-        ScopedDesc track;
-        QCOMPARE(CreatePlaylist(QStringLiteral("Artist - Album"), &playlist.desc), noErr);
+        const QString path = makeTestMp3(folder.path(), "track one.mp3");
+        ScopedDesc playlist, track;
+        QCOMPARE(CreatePlaylist("Artist - Album", &playlist.desc), noErr);
         QCOMPARE(AddFileToPlaylist(path, &playlist.desc, &track.desc), noErr);
-        QCOMPARE(SetTags(&track.desc, QStringLiteral("T\u00eftle"), QStringLiteral("Artist"), QVariant(),
-                         QStringLiteral("2004"), QStringLiteral(" 3"), 9.0, QVariant(), QVariant()),
-                 noErr);
-        TagLib::MPEG::File file(QFile::encodeName(path).constData());
-        QVERIFY(file.ID3v2Tag());
-        QCOMPARE(QString::fromUtf8(file.ID3v2Tag()->title().toCString(true)), QStringLiteral("T\u00eftle"));
-        QCOMPARE(file.ID3v2Tag()->year(), 2004u);
-        QCOMPARE(file.ID3v2Tag()->frameList("TRCK").front()->toString(), TagLib::String("3/9"));
-        const QString list = MusicLibrary::playlistPath(QStringLiteral("Artist - Album"));
+        QCOMPARE(SetTags(&track.desc, "T\u00eftle", "Artist", {}, "2004", " 3", 9.0, {}, {}), noErr);
+        QCOMPARE(id3Frame(path, "TIT2") + '|' + id3Frame(path, "TDRC") + '|' + id3Frame(path, "TRCK"),
+                 QString("T\u00eftle|2004|3/9"));
+        const QString list = MusicLibrary::playlistPath("Artist - Album");
         QCOMPARE(readWholeFile(list),
                  "#EXTM3U\n#EXTINF:0,Artist - T\xc3\xaftle\n" + QFile::encodeName(path) + '\n');
         QCOMPARE(DeletePlaylist(&playlist.desc), errAEEventFailed);

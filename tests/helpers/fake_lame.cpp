@@ -6,6 +6,7 @@
 // output once more, opened anew: an encoder told to end while it creates its output file.
 #include <QCoreApplication>
 #include <QFile>
+#include <QMap>
 #include <QThread>
 #include <csignal>
 #include <cstdio>
@@ -43,25 +44,18 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "fake lame: no input or output\n");
         return 1;
     }
-    const QString input = arguments.at(arguments.size() - 2);
-    const QString output = arguments.last();
+    const QString input = arguments.at(arguments.size() - 2), output = arguments.last();
     QFile instructions(input);
     if (!instructions.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "Could not find \"%s\".\nCan't init infile '%s'\n", qPrintable(input),
                      qPrintable(input));
         return 255;
     }
-    double seconds = 0.2;
-    int status = 0;
-    double ending = 0;
-    for (const QByteArray &line : instructions.readAll().split('\n')) {
-        if (line.startsWith("seconds="))
-            seconds = line.mid(8).toDouble();
-        else if (line.startsWith("exit="))
-            status = line.mid(5).toInt();
-        else if (line.startsWith("ending="))
-            ending = line.mid(7).toDouble();
-    }
+    QMap<QByteArray, double> told{{"seconds", 0.2}, {"exit", 0}, {"ending", 0}};
+    for (const QByteArray &line : instructions.readAll().split('\n'))
+        if (const QList<QByteArray> pair = line.split('='); pair.size() == 2 && told.contains(pair[0]))
+            told[pair[0]] = pair[1].toDouble();
+    const double seconds = told["seconds"], ending = told["ending"];
     if (ending > 0) {
         qstrncpy(outputPath, QFile::encodeName(output).constData(), sizeof outputPath);
         endingTime.tv_sec = time_t(ending);
@@ -76,8 +70,7 @@ int main(int argc, char *argv[])
     std::fprintf(stderr, "LAME 3.100 64bits (http://lame.sf.net)\n");
     std::fprintf(stderr, "Using polyphase lowpass filter, transition band: 16538 Hz - 17071 Hz\n");
     std::fprintf(stderr, "Encoding %s to %s\n", qPrintable(input), qPrintable(output));
-    const int steps = 20;
-    const int total = 1000;
+    const int steps = 20, total = 1000;
     // Each step's frame is written before its wait, so that the output has begun as soon as the
     // stand-in runs.
     for (int step = 1; step <= steps; ++step) {
@@ -90,5 +83,5 @@ int main(int argc, char *argv[])
         QThread::usleep(static_cast<unsigned long>(seconds * 1e6 / steps));
     }
     std::fprintf(stderr, "\n");
-    return status;
+    return int(told["exit"]);
 }

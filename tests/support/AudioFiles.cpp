@@ -34,10 +34,7 @@ bool makeSine(const QString &path, double seconds, bool raw, int hertz)
 {
     QStringList arguments = {"-n", "-r", "44100", "-c", "2", "-b", "16"};
     if (raw)
-        arguments << "-e"
-                  << "signed-integer"
-                  << "-t"
-                  << "raw";
+        arguments += {"-e", "signed-integer", "-t", "raw"};
     arguments << path << "synth" << QString::number(seconds) << "sine" << QString::number(hertz);
     return run(QStringLiteral("sox"), arguments) == 0 && QFile::exists(path);
 }
@@ -110,13 +107,11 @@ Levels levels(const QString &audio)
         return {};
     return {qMax(qAbs(highest), qAbs(lowest)), statistic(text, "RMS\\s+amplitude")};
 }
+
 QString writeFakeInput(const QString &path, double seconds, int exitStatus, double ending)
 {
-    const QByteArray text = QStringLiteral("\nseconds=%1\nexit=%2\nending=%3\n")
-                                .arg(seconds)
-                                .arg(exitStatus)
-                                .arg(ending)
-                                .toUtf8();
+    const QByteArray text =
+        QString("\nseconds=%1\nexit=%2\nending=%3\n").arg(seconds).arg(exitStatus).arg(ending).toUtf8();
     SF_INFO format{0, 8000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 0, 0};
     if (SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &format)) {
         sf_write_raw(file, text.constData(), text.size());
@@ -124,5 +119,4 @@ QString writeFakeInput(const QString &path, double seconds, int exitStatus, doub
     }
     return path;
 }
-
 } // namespace AudioFiles

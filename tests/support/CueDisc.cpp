@@ -1,6 +1,7 @@
 #include "support/CueDisc.h"
 
 #include "support/AudioFiles.h"
+#include "support/TunesSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,9 +26,7 @@ QString CueDisc::write(const QString &folder, const QString &name, const QByteAr
                                  i % 2 ? "whitenoise" : "sine", QString::number(300 + 200 * i), "sine",
                                  QString::number(500 + 100 * i)}) != 0)
                 return QString();
-            QFile file(raw);
-            file.open(QIODevice::ReadOnly);
-            track.samples = file.readAll();
+            track.samples = readWholeFile(raw);
         }
         const int at = int(bin.size() / 2352);
         cue += QString::asprintf("  TRACK %02d %s\n", i + 1, track.data ? "MODE1/2352" : "AUDIO").toUtf8();

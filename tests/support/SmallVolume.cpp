@@ -8,17 +8,14 @@ SmallVolume::SmallVolume(const QString &folder, int kilobytes) : mountPoint(fold
 {
     QDir().mkpath(folder);
     QString errors;
-    mounted = AudioFiles::run(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=%1k,mode=0777").arg(kilobytes), QStringLiteral("tmpfs"),
-                               folder},
-                              &errors) == 0;
+    const QString size = QString("size=%1k,mode=0777").arg(kilobytes);
+    mounted = AudioFiles::run("mount", {"-t", "tmpfs", "-o", size, "tmpfs", folder}, &errors) == 0;
     if (!mounted)
-        why = QStringLiteral("a small tmpfs cannot be mounted here: ") + errors.trimmed();
+        why = "a small tmpfs cannot be mounted here: " + errors.trimmed();
 }
 
 SmallVolume::~SmallVolume()
 {
     if (mounted)
-        AudioFiles::run(QStringLiteral("umount"), {QStringLiteral("-l"), mountPoint});
+        AudioFiles::run("umount", {"-l", mountPoint});
 }

@@ -1,5 +1,6 @@
 #include "support/widgets/BatchFixture.h"
 #include "support/AudioFiles.h"
+#include "support/TunesSupport.h"
 #include "support/widgets/TestSheets.h"
 
 #include "app/LameMaster.h"
@@ -95,8 +96,7 @@ bool BatchFixture::closeEverything()
 
 QByteArray BatchFixture::contents(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readWholeFile(path);
 }
 
 bool BatchFixture::writeFile(const QString &path, const QByteArray &bytes)
