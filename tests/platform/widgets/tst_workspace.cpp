@@ -4,6 +4,7 @@
 #include "platform/widgets/Workspace.h"
 #include "support/AudioFiles.h"
 #include "support/CueDisc.h"
+#include "support/TunesSupport.h"
 
 #include <QAccessible>
 #include <QSignalSpy>
@@ -13,16 +14,18 @@
 #include <unistd.h>
 
 namespace {
-// The orvik-cddafs mounts in the discs folder, as the mount table lists them (escaped).
-QList<QByteArray> discMounts()
+// The orvik-cddafs mounts in the discs folder; the mount table writes some bytes as octal escapes.
+QStringList discMounts()
 {
-    QList<QByteArray> points;
-    QFile table("/proc/self/mounts");
-    table.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : table.readAll().split('\n'))
+    QStringList points;
+    for (const QByteArray &line : readWholeFile("/proc/self/mounts").split('\n')) {
+        QByteArray point = line.split(' ').value(1);
+        for (qsizetype i = 0; (i = point.indexOf('\\', i)) >= 0; ++i)
+            point.replace(i, 4, QByteArray(1, char(point.mid(i + 1, 3).toInt(nullptr, 8))));
         if (line.contains(" fuse.orvik-cddafs ") &&
-            line.contains(QFile::encodeName(DiscWatcher::discsFolder())))
-            points << line.split(' ')[1];
+            point.startsWith(QFile::encodeName(DiscWatcher::discsFolder())))
+            points << QFile::decodeName(point);
+    }
     return points;
 }
 } // namespace
@@ -47,11 +50,8 @@ class tst_Workspace : public QObject
     // A failed check may leave its mounts behind: the next case must start without them.
     void cleanup()
     {
-        for (QByteArray point : discMounts()) {
-            for (qsizetype i = 0; (i = point.indexOf('\\', i)) >= 0; ++i)
-                point.replace(i, 4, QByteArray(1, char(point.mid(i + 1, 3).toInt(nullptr, 8))));
-            CueDisc::unmount(QFile::decodeName(point));
-        }
+        for (const QString &point : discMounts())
+            CueDisc::unmount(point);
     }
 
     // Which drives the disc watcher mounts, decided from udev properties recorded from real drives
@@ -94,37 +94,27 @@ class tst_Workspace : public QObject
         QVERIFY(messages.value(0).value(0).toString().startsWith("Audio CDs will not appear: "));
     }
 
-    // Mounts that an Orvik which did not end cleanly left behind are taken down at the start,
-    // whatever characters the disc's name holds (the mount table writes some of them escaped).
-    void staleMountsAreRemoved_data()
+    // Mounts that an Orvik which did not end cleanly left behind are taken down at the start, whatever
+    // bytes the disc's name holds (the mount table escapes some). A disc taken out and put back while it
+    // is still being mounted ends with one mount, the second: the first, stale, is taken down on arrival.
+    void mountsAreTakenDown_data()
     {
         QTest::addColumn<QByteArray>("album");
         QTest::newRow("spaces") << QByteArray("Live Tapes");
         QTest::newRow("backslash") << QByteArray("Live\\Tapes 1\\2");
         QTest::newRow("hash and non-ASCII") << QByteArray("Caf\xc3\xa9 #1");
     }
-    void staleMountsAreRemoved()
+    void mountsAreTakenDown()
     {
         QFETCH(QByteArray, album);
         if (!QFile::exists("/dev/fuse") || !AudioFiles::haveProgram("sox"))
             QSKIP("discs are mounted with FUSE, and their images made with sox");
-        const QString point = CueDisc::mount(disc("stale", album), DiscWatcher::discsFolder());
+        const QString cue = disc("drive", album), point = CueDisc::mount(cue, DiscWatcher::discsFolder());
         QCOMPARE(point, DiscWatcher::discsFolder() + '/' + QString::fromUtf8(album));
-        QCOMPARE(discMounts().size(), 1);
+        QCOMPARE(discMounts(), QStringList(point));
         DiscWatcher watcher(mounter);
         watcher.start();
-        QCOMPARE(discMounts(), QList<QByteArray>());
-        QVERIFY(!QFileInfo::exists(point));
-    }
-
-    // A disc taken out and put back while it is still being mounted ends with one mount, the
-    // second one: the first, stale, is taken down when it arrives.
-    void outAndInWhileMounting()
-    {
-        if (!QFile::exists("/dev/fuse") || !AudioFiles::haveProgram("sox"))
-            QSKIP("discs are mounted with FUSE, and their images made with sox");
-        const QString cue = disc("drive", "Live Tapes");
-        DiscWatcher watcher(mounter);
+        QVERIFY(discMounts().isEmpty() && !QFileInfo::exists(point));
         QSignalSpy settled(&watcher, &DiscWatcher::mountsSettled);
         using enum DiscWatcher::DiscState;
         for (DiscWatcher::DiscState state : {Audio, NoAudio, Audio})
@@ -132,10 +122,9 @@ class tst_Workspace : public QObject
         QVERIFY(watcher.isMounting());
         QTRY_VERIFY_WITH_TIMEOUT(!watcher.isMounting(), 20000);
         QCOMPARE(settled.size(), 1);
-        QCOMPARE(discMounts(),
-                 QList<QByteArray>{QFile::encodeName(watcher.mountPoint(cue)).replace(" ", "\\040")});
+        QCOMPARE(discMounts(), QStringList(watcher.mountPoint(cue)));
         watcher.driveChanged(cue, NoAudio);
-        QCOMPARE(discMounts(), QList<QByteArray>());
+        QVERIFY(discMounts().isEmpty());
     }
 
     void mountAndUnmountAreReported()
@@ -153,16 +142,12 @@ class tst_Workspace : public QObject
         QTRY_VERIFY(unmounted.contains(QVariantList{dir.path()}));
     }
 
-    // Every control of every window can be found by a screen reader under a name of its own; a
-    // window is announced by the title a sighted user reads.
+    // Every control of every window can be found by a screen reader under a name of its own.
     void everyControlHasAName()
     {
         for (const char *name : {"Batch", "Tags", "Rip", "Progress", "Preferences"}) {
             std::unique_ptr<QWidget> root(WindowDescription::load(name));
             QVERIFY2(root, name);
-            root->setWindowTitle(root->windowTitle() + " - Live Tapes");
-            QCOMPARE(QAccessible::queryAccessibleInterface(root.get())->text(QAccessible::Name),
-                     root->windowTitle());
             for (QWidget *control : root->findChildren<QWidget *>()) {
                 QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(control);
                 QVERIFY2(!control->focusPolicy() || control->objectName().startsWith("qt_") ||
