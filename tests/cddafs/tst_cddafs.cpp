@@ -10,19 +10,9 @@
 #include <unistd.h>
 
 namespace {
-// The kernel's bytes: a mount point whose name is not UTF-8 must still be found and unmounted.
-QByteArrayList mounts()
-{
-    QByteArrayList points;
-    for (const QByteArray &line : readWholeFile("/proc/self/mounts").split('\n'))
-        if (line.contains(" fuse.orvik-cddafs "))
-            points << line.split(' ')[1].replace("\\040", " ");
-    return points;
-}
-
 bool mounted(const QString &point)
 {
-    return mounts().contains(QFile::encodeName(point));
+    return CueDisc::mounts(point).contains(QFile::encodeName(point));
 }
 
 // O_DIRECT takes the kernel's page cache out of the way: every read reaches the file system.
@@ -57,15 +47,12 @@ class tst_Cddafs : public QObject
     void cleanup()
     {
         // A failed check leaves its mounts behind; the next case and the folder's removal need them gone.
-        for (const QByteArray &point : mounts()) {
-            if (!point.startsWith(QFile::encodeName(dir.path())))
-                continue;
+        for (const QByteArray &point : CueDisc::mounts(dir.path())) {
             qputenv("MOUNT_POINT", point); // any bytes, where an argument would have to be text
-            QVERIFY(QTest::qWaitFor(
-                [] {
-                    return QProcess::execute("sh", {"-c", "fusermount3 -u \"$MOUNT_POINT\""}) == 0;
-                },
-                5000));
+            const auto unmount = [] {
+                return !QProcess::execute("sh", {"-c", "fusermount3 -u \"$MOUNT_POINT\""});
+            };
+            QVERIFY(QTest::qWaitFor(unmount, 5000));
         }
     }
 
@@ -103,19 +90,17 @@ class tst_Cddafs : public QObject
         }
         // The header is one sox reads back to the same samples.
         const QString decoded = dir.filePath("decoded.raw");
-        const QStringList toRaw = {"-t", "raw", "-e", "signed-integer", "-b", "16", "-L", decoded};
-        QVERIFY(AudioFiles::run("sox", QStringList(point + "/3 AC-DC.aiff") + toRaw) == 0 &&
+        QVERIFY(AudioFiles::run("sox", {point + "/3 AC-DC.aiff", "-t", "raw", "-e", "signed-integer", "-b",
+                                        "16", "-L", decoded}) == 0 &&
                 readWholeFile(decoded) == tracks[2].samples);
-        // The table of contents: first and last track, lead-out; each track's number, data flag, start,
-        // length.
+        // The table of contents: first/last track, lead-out; each track's number, data flag, start, length.
         QStringList toc;
         const QRegularExpression item("<key>(Point|Data|Start Block|Block Count|First Track|Last Track|"
                                       "Leadout Block)</key>\\s*<(?:integer>(\\d+)|(true|false))");
         for (const QRegularExpressionMatch &match : item.globalMatch(readWholeFile(point + "/.TOC.plist")))
             toc << match.captured(2) + match.captured(3);
         QCOMPARE(toc.join(' '), "1 4 246 1 false 0 80 2 false 80 75 3 false 155 61 4 true 216 30");
-        // Odd offsets and sizes: in and across the header, across sectors and cache blocks, at and past the
-        // end.
+        // Odd offsets and sizes: in/across the header, across sectors and cache blocks, at and past the end.
         const qint64 end = read[0].size();
         for (const auto &[at, size] : QList<QPair<qint64, qint64>>{
                  {1, 7}, {50, 9}, {54 + 2351, 2}, {54 + 74 * 2352 + 5, 2352 * 3}, {end - 3, 10}, {end, 10}})
@@ -137,18 +122,6 @@ class tst_Cddafs : public QObject
         QCOMPARE(readWholeFile(cut), read[2]);
         QCOMPARE(unreadable(cut), QByteArray("0"));
         QVERIFY(CueDisc::unmount(again));
-        // A mount run in the foreground ends with its process: killed, or asked to end (a normal end).
-        for (const bool kill : {true, false}) {
-            const QTemporaryDir folder(dir.filePath("foreground-XXXXXX"));
-            QProcess process;
-            process.start(program, {"-f", cue, folder.path()});
-            QTRY_VERIFY(mounted(folder.path()));
-            kill ? process.kill() : process.terminate();
-            QVERIFY(process.waitForFinished(10000));
-            QVERIFY2(kill || (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0),
-                     process.readAllStandardError().constData());
-            QTRY_VERIFY(!mounted(folder.path()));
-        }
     }
 
     void namesAreSafe_data()
@@ -166,10 +139,7 @@ class tst_Cddafs : public QObject
         // Not well-formed UTF-8 (a surrogate, a code point past U+10FFFF, an overlong "/"): Latin-1.
         row("surrogate", "A\xed\xa0\x80Z", "1 A\u00ed\u00a0 Z.aiff", "A\u00ed\u00a0 Z");
         row("past U+10FFFF", "B\xf4\x90\x80\x80", "1 B\u00f4.aiff", "B\u00f4");
-        row("overlong",
-            "C\xe0\x80\xaf"
-            "D",
-            "1 C\u00e0 \u00afD.aiff", "C\u00e0 \u00afD");
+        row("overlong", "C\xe0\x80\xaf\x44", "1 C\u00e0 \u00afD.aiff", "C\u00e0 \u00afD");
         const QString long2 = QString(200, QChar(0xe9)); // 400 bytes of UTF-8
         row("too long", long2.toUtf8(), "1 " + long2.left(124) + ".aiff", long2.left(127));
         const QString x248(248, 'x');
@@ -201,102 +171,88 @@ class tst_Cddafs : public QObject
         CueDisc::unmount(point), CueDisc::unmount(again), QDir().rmdir(point), QDir().rmdir(again);
     }
 
-    void badSourcesAreRefused_data()
+    void sources_data()
     {
-        // A path, or an image written under that name ("missing", "full": good images, bad mount points).
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("message");
-        const auto row = [](const char *name, const char *source, const char *message) {
-            QTest::newRow(name) << QString(source) << QString(message);
-        };
-        row("missing device", "/dev/orvik-no-such-drive", "no such drive or disc image");
-        row("block device that is no CD drive", "/dev/loop0", "there is no disc in the drive");
-        row("folder", "/", "neither a CD drive nor a disc image");
-        row("missing bin", "nobin", "the image's data file nobin.bin is missing");
-        row("short bin", "short", "the image's data is shorter than its cue sheet says");
-        row("tracks out of order", "backwards", "the disc's track list is not valid");
-        row("no audio", "data", "the disc has no audio tracks");
-        row("missing mount point", "missing", "the mount point is not an existing folder");
-        row("mount point not empty", "full", "the mount point is not empty");
-    }
-    void badSourcesAreRefused()
-    {
-        QFETCH(QString, source);
-        QFETCH(QString, message);
-        if (source.startsWith("/dev/loop") && !QFileInfo(source).exists())
-            QSKIP("no loop device to stand in for an empty drive");
-        QList<CueDisc::Track> tracks = {{"A", 2, source == "data"}, {"B", 2, source == "data"}};
-        QVERIFY(source.startsWith('/') || !CueDisc::write(dir.path(), source, "Bad", tracks).isEmpty());
-        QVERIFY(source != "nobin" || QFile::remove(dir.filePath("nobin.bin")));
-        QVERIFY(source != "short" || QFile::resize(dir.filePath("short.bin"), 2352 + 100));
-        QFile cue(dir.filePath("backwards.cue"));
-        if (source == "backwards" && cue.open(QIODevice::WriteOnly))
-            QVERIFY(cue.write("FILE \"backwards.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:02\n"
-                              "  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n") > 0 &&
-                    cue.flush());
-        const QString point = dir.filePath(QString("point ") + QTest::currentDataTag());
-        QVERIFY(source == "missing" || QDir().mkpath(point));
-        QVERIFY(source != "full" || QFile(point + "/file").open(QIODevice::WriteOnly));
-        QProcess process;
-        process.start(program, {source.startsWith('/') ? source : dir.filePath(source + ".cue"), point});
-        QVERIFY(process.waitForFinished(10000) && process.exitCode() != 0);
-        const QString error = QString::fromUtf8(process.readAllStandardError()); // one line
-        QVERIFY2(error.count('\n') == 1 && error.endsWith(": " + message + '\n'), qPrintable(error));
-        QVERIFY(!mounted(point));
-    }
-
-    void cueSheetNamesTheData_data()
-    {
-        // The sheet's name, its FILE line(s), and the name its data file is written under. A decoy with
-        // other sound stands under the sheet's name with ".bin", unless that names the data file.
+        // A path, or a cue sheet of that name and text beside a data file of 2 sectors of sound under
+        // the name given, and a decoy with other sound under the sheet's name with ".bin" unless that
+        // names the data file. The mount point is "point" beside them.
         QTest::addColumn<QString>("sheet");
-        QTest::addColumn<QByteArray>("fileLine");
+        QTest::addColumn<QByteArray>("cue");
         QTest::addColumn<QString>("data");
         QTest::addColumn<QString>("message"); // empty: mounted with the named file's sound
-        const auto row = [](const char *name, const char *sheet, const QByteArray &line, const char *data,
+        const auto row = [](const char *name, const char *sheet, const QByteArray &cue, const char *data,
                             const char *message = "") {
-            QTest::newRow(name) << QString(sheet) << line << QString(data) << QString(message);
+            QTest::newRow(name) << QString(sheet) << cue << QString(data) << QString(message);
         };
-        row("another name", "Album.cue", "FILE \"Album (Disc 1).bin\" BINARY", "Album (Disc 1).bin");
+        const QByteArray one = "\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", album = "FILE Album.bin BINARY";
+        row("missing device", "/dev/orvik-no-such-drive", "", "", "no such drive or disc image");
+        row("block device that is no CD drive", "/dev/loop0", "", "", "there is no disc in the drive");
+        row("folder", "/", "", "", "neither a CD drive nor a disc image");
+        row("short bin", "Album.cue", album + one + "  TRACK 02 AUDIO\n    INDEX 01 00:00:03\n", "Album.bin",
+            "the image's data is shorter than its cue sheet says");
+        row("tracks out of order", "Album.cue",
+            album + QByteArray(one).replace(":00\n", ":01\n") +
+                QByteArray(one).replace("TRACK 01", "TRACK 02"),
+            "Album.bin", "the disc's track list is not valid");
+        row("no audio", "Album.cue", album + "\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n", "Album.bin",
+            "the disc has no audio tracks");
+        row("missing mount point", "Album.cue", album + one, "Album.bin",
+            "the mount point is not an existing folder");
+        row("mount point not empty", "Album.cue", album + one, "Album.bin", "the mount point is not empty");
+        row("another name", "Album.cue", "FILE \"Album (Disc 1).bin\" BINARY" + one, "Album (Disc 1).bin");
         row("in a folder, with CD-TEXT", "Album.cue",
-            "CDTEXTFILE \"text.cdt\"\nFILE \"data/Album.bin\" BINARY", "data/Album.bin");
-        row("upper case, unquoted", "UP.CUE", "FILE UP.BIN BINARY\r", "UP.BIN");
-        row("extension in another case", "Mixed.Cue", "FILE \"Mixed.bin\" BINARY", "Mixed.BIN");
-        row("missing", "Album.cue", "FILE \"Gone.bin\" BINARY", "Other.bin",
+            "CDTEXTFILE \"text.cdt\"\nFILE \"data/Album.bin\" BINARY" + one, "data/Album.bin");
+        row("upper case, unquoted", "UP.CUE", "FILE UP.BIN BINARY\r" + one, "UP.BIN");
+        row("extension in another case", "Mixed.Cue", "FILE \"Mixed.bin\" BINARY" + one, "Mixed.BIN");
+        row("missing data file", "Album.cue", "FILE \"Gone.bin\" BINARY" + one, "Other.bin",
             "the image's data file Gone.bin is missing");
-        row("two files", "Album.cue", "FILE \"Album.bin\" BINARY\nFILE \"Album.bin\" BINARY", "Album.bin",
+        row("two files", "Album.cue", album + '\n' + album + one, "Album.bin",
             "the cue sheet names more than one data file");
-        row("none", "Album.cue", "", "Album.bin", "the cue sheet names no data file");
-        row("not raw", "Album.cue", "FILE \"Album.wav\" WAVE", "Album.wav",
+        row("none", "Album.cue", one, "Album.bin", "the cue sheet names no data file");
+        row("not raw", "Album.cue", "FILE \"Album.wav\" WAVE" + one, "Album.wav",
             "the image's data file Album.wav is not raw CD audio");
     }
-    void cueSheetNamesTheData()
+    void sources()
     {
         QFETCH(QString, sheet);
-        QFETCH(QByteArray, fileLine);
+        QFETCH(QByteArray, cue);
         QFETCH(QString, data);
         QFETCH(QString, message);
+        if (sheet == "/dev/loop0" && !QFileInfo::exists(sheet))
+            QSKIP("no loop device to stand in for an empty drive");
         const QTemporaryDir folder(dir.filePath("sheet-XXXXXX"));
-        QDir here(folder.path());
-        QList<CueDisc::Track> tracks = {{"A", 2, false, QByteArray(2 * 2352, 'a')}};
-        QByteArray cue = readWholeFile(CueDisc::write(folder.path(), "written", "Album", tracks));
-        cue.replace("FILE \"written.bin\" BINARY", fileLine);
-        const QString decoy = here.filePath(sheet.chopped(4) + ".bin");
+        const QDir here(folder.path());
+        const QString tag = QTest::currentDataTag(), point = here.filePath("point");
         const auto put = [](const QString &path, const QByteArray &bytes) {
             QFile file(path);
             return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
         };
-        QVERIFY(here.mkpath("data") && here.rename("written.bin", data) && put(here.filePath(sheet), cue) &&
-                put(here.filePath("text.cdt"), QByteArray(18, '\0')));
-        QVERIFY(!decoy.compare(here.filePath(data), Qt::CaseInsensitive) ||
-                put(decoy, QByteArray(2 * 2352, 'z')));
-        QString errors;
-        const QString point = CueDisc::mount(here.filePath(sheet), dir.filePath("sheets"), &errors);
-        QCOMPARE(errors, message.isEmpty() ? QString()
-                                           : "orvik-cddafs: " + here.filePath(sheet) + ": " + message + '\n');
-        QCOMPARE(readWholeFile(point + "/1 A.aiff").mid(54),
-                 message.isEmpty() ? tracks[0].samples : QByteArray());
-        QVERIFY(point.isEmpty() || (CueDisc::unmount(point) && QDir().rmdir(point)));
+        const QString decoy = here.filePath(sheet.chopped(4) + ".bin");
+        QVERIFY(sheet.startsWith('/') || (here.mkpath("data") && put(here.filePath(sheet), cue) &&
+                                          put(here.filePath(data), QByteArray(2 * 2352, 'a')) &&
+                                          put(here.filePath("text.cdt"), QByteArray(18, '\0')) &&
+                                          (!decoy.compare(here.filePath(data), Qt::CaseInsensitive) ||
+                                           put(decoy, QByteArray(2 * 2352, 'z')))));
+        QVERIFY(tag == "missing mount point" || here.mkpath("point"));
+        QVERIFY(tag != "mount point not empty" || put(point + "/file", ""));
+        // Run in the foreground, a mount ends with its process: killed, or asked to end (a normal end).
+        QProcess process;
+        process.start(program, {"-f", here.filePath(sheet), point});
+        QVERIFY(QTest::qWaitFor([&] { return mounted(point) || process.state() == QProcess::NotRunning; },
+                                10000));
+        const QString error = QString::fromUtf8(process.readAllStandardError()); // one line
+        QVERIFY2(message.isEmpty() ? error.isEmpty() && mounted(point)
+                                   : error.count('\n') == 1 && error.endsWith(": " + message + '\n'),
+                 qPrintable(error));
+        QCOMPARE(readWholeFile(point + "/1 Audio Track.aiff").mid(54),
+                 message.isEmpty() ? QByteArray(2 * 2352, 'a') : QByteArray());
+        const bool kill = tag.startsWith("upper case");
+        kill ? process.kill() : process.terminate();
+        QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(10000));
+        QVERIFY2(kill || (process.exitStatus() == QProcess::NormalExit &&
+                          (process.exitCode() == 0) == message.isEmpty()),
+                 process.readAllStandardError().constData());
+        QTRY_VERIFY(!mounted(point));
     }
 };
 

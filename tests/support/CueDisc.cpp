@@ -1,12 +1,13 @@
 #include "support/CueDisc.h"
 
-#include "support/AudioFiles.h"
 #include "support/TunesSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <QtEndian>
+#include <cmath>
 
 QString CueDisc::write(const QString &folder, const QString &name, const QByteArray &album,
                        QList<Track> &tracks)
@@ -14,19 +15,16 @@ QString CueDisc::write(const QString &folder, const QString &name, const QByteAr
     QByteArray cue =
         "TITLE \"" + album + "\"\nPERFORMER \"The Band\"\nFILE \"" + name.toUtf8() + ".bin\" BINARY\n";
     QByteArray bin;
-    const QString raw = QDir(folder).filePath("track.raw");
     for (int i = 0; i < tracks.size(); ++i) {
         Track &track = tracks[i];
         if (track.data)
             track.samples = QByteArray(track.sectors * 2352, 'D');
-        if (track.samples.isEmpty()) {
-            if (AudioFiles::run("sox",
-                                {"-r", "44100", "-c", "2", "-n", "-b", "16", "-e", "signed-integer", "-L",
-                                 "-t", "raw", raw, "synth", QString("%1s").arg(track.sectors * 588),
-                                 i % 2 ? "whitenoise" : "sine", QString::number(300 + 200 * i), "sine",
-                                 QString::number(500 + 100 * i)}) != 0)
-                return QString();
-            track.samples = readWholeFile(raw);
+        if (track.samples.isEmpty()) { // tones apart per track and per channel
+            QList<qint16> values(track.sectors * 1176);
+            for (qsizetype k = 0; k < values.size(); ++k)
+                values[k] =
+                    qToLittleEndian(qint16(9000 * std::sin(k / 2 * (0.03 + 0.02 * i + k % 2 * 0.01))));
+            track.samples = QByteArray(reinterpret_cast<const char *>(values.constData()), values.size() * 2);
         }
         const int at = int(bin.size() / 2352);
         cue += QString::asprintf("  TRACK %02d %s\n", i + 1, track.data ? "MODE1/2352" : "AUDIO").toUtf8();
@@ -53,6 +51,19 @@ QString CueDisc::mount(const QString &cue, const QString &folder, QString *error
     if (errors)
         *errors = QString::fromUtf8(process.readAllStandardError());
     return process.exitCode() == 0 ? QString::fromUtf8(process.readAllStandardOutput()).trimmed() : QString();
+}
+
+QByteArrayList CueDisc::mounts(const QString &folder)
+{
+    QByteArrayList points;
+    for (const QByteArray &line : readWholeFile("/proc/self/mounts").split('\n')) {
+        QByteArray point = line.split(' ').value(1); // with some bytes as octal escapes
+        for (qsizetype i = 0; (i = point.indexOf('\\', i)) >= 0; ++i)
+            point.replace(i, 4, QByteArray(1, char(point.mid(i + 1, 3).toInt(nullptr, 8))));
+        if (line.contains(" fuse.orvik-cddafs ") && point.startsWith(QFile::encodeName(folder)))
+            points << point;
+    }
+    return points;
 }
 
 bool CueDisc::unmount(const QString &point)

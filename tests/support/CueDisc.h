@@ -13,12 +13,14 @@ struct Track
     QByteArray title; // no TITLE line when null
     int sectors;
     bool data = false;
-    QByteArray samples = {}; // 16-bit little-endian stereo; distinct sounds from sox when empty
+    QByteArray samples = {}; // 16-bit little-endian stereo; a tone of the track's own when empty
 };
 // Writes `folder`/`name`.cue and .bin; the cue sheet's path, or empty when that failed.
 QString write(const QString &folder, const QString &name, const QByteArray &album, QList<Track> &tracks);
 // Mounts `cue` in a folder named after the disc inside `folder`: the mount point, or empty.
 QString mount(const QString &cue, const QString &folder, QString *errors = nullptr);
+// The orvik-cddafs mount points inside `folder`, as the kernel's bytes (a name need not be UTF-8).
+QByteArrayList mounts(const QString &folder);
 // A table of contents as the file system presents it, of one session with tracks "Point" or
 // "Point:data".
 QByteArray tableOfContents(const QStringList &tracks);
