@@ -118,31 +118,17 @@ class TestMusicLibrary : public QObject
         QCOMPARE(list.entries.at(1).title, mp3.completeBaseName().replace('\n', ' '));
     }
 
-    // A name as long as a folder takes still gets its tags (the copy they are written into has a
-    // short name of its own), and no copy is left beside it.
-    void longestName()
-    {
-        const QString folder = scratch.filePath("long");
-        // Two-byte characters, so that a name counted in characters would fit where bytes do not.
-        const QString name = QString(125, u'\u00e9') + "x.mp3";
-        QCOMPARE(name.toUtf8().size(), 255);
-        const QString path = makeTestMp3(folder, name);
-        qint32 track = 0;
-        QCOMPARE(library.addFile(path, QString(), &track), noErr);
-        QCOMPARE(library.setTrackProperty(track, ML::kTitle, "A title"), noErr);
-        QCOMPARE(id3Frame(path, "TIT2"), QString("A title"));
-        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{name});
-    }
-
     // A disk that fills while the tags are written leaves the MP3 as it was, says so, and leaves no
-    // copy behind; once there is room, the tags are written as they are asked for. A file that is no
-    // longer an MP3 is refused and left as it is.
+    // copy behind; once there is room, the tags are written as they are asked for, also into a file
+    // whose name is as long as a folder takes (the copy they go into has a short name of its own).
+    // A file that is no longer an MP3 is refused and left as it is.
     void tagsAndAFullDisk()
     {
         const QString small = scratch.filePath("small");
         const SmallVolume volume(small, 256);
-        const QString path = makeTestMp3(small, "tags.mp3");
+        // Two-byte characters, so that a name counted in characters would fit where bytes do not.
+        const QString name = QString(125, u'\u00e9') + "x.mp3", path = makeTestMp3(small, name);
+        QCOMPARE(name.toUtf8().size(), 255);
         qint32 track = 0;
         QCOMPARE(library.addFile(path, QString(), &track), noErr);
         if (volume.isMounted()) {
@@ -154,7 +140,7 @@ class TestMusicLibrary : public QObject
             QCOMPARE(library.setTrackProperty(track, ML::kTitle, "A title"), ioErr);
             QCOMPARE(readWholeFile(path), encoded);
             QCOMPARE(QDir(small).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                     (QStringList{"filler", "tags.mp3"}));
+                     (QStringList{"filler", name}));
             QVERIFY(QFile::remove(filler.fileName()));
         }
         const QString title = "\u041f\u0435\u0441\u043d\u044f \U0001F3B5";
@@ -171,6 +157,8 @@ class TestMusicLibrary : public QObject
         for (const char *id : {"TIT2", "TPE1", "TALB", "TDRC", "COMM", "TCON", "TRCK"})
             texts << id3Frame(path, id);
         QCOMPARE(texts.join('|'), title + "|Bj\u00f6rk|Album|||Jazz|");
+        QCOMPARE(QDir(small).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{name});
         // An ID3v2.4 tag, the title frame's text in UTF-8 (encoding 3), and no ID3v1 or APE tag.
         const QByteArray bytes = readWholeFile(path);
         QVERIFY(bytes.startsWith("ID3\x04") && bytes.at(bytes.indexOf("TIT2") + 10) == 3);

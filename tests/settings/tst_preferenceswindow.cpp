@@ -125,9 +125,7 @@ class PreferencesWindowTest : public QObject
         QWidget *widget = control(name);
         if (auto *box = qobject_cast<QComboBox *>(widget); box && !box->isEditable())
             choose(box, input.toInt());
-        else if (box)
-            typeInto(box->lineEdit(), input);
-        else if (auto *field = qobject_cast<QLineEdit *>(widget))
+        else if (auto *field = box ? box->lineEdit() : qobject_cast<QLineEdit *>(widget))
             typeInto(field, input);
         else if (qobject_cast<QAbstractButton *>(widget))
             QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
@@ -148,48 +146,31 @@ class PreferencesWindowTest : public QObject
     }
 
     // Reals show and are typed with the decimal separator of the user's locale (a point or a comma
-    // typed is taken for it); the settings file keeps them in one form for every locale.
-    void realsFollowTheLocale_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown"); // what is typed, then the factory tonality limit
-        const auto row = [](const char *name, const char *locale, const char *typed, const char *shown) {
-            QTest::newRow(name) << QString(locale) << QString(typed) << QString(shown);
-        };
-        row("German, comma", "de_DE", "17,5", "17,5|8,8717");
-        row("German, point", "de_DE", "17.5", "17,5|8,8717");
-        row("English, comma", "en_US", "17,5", "17.5|8.8717");
-    }
+    // typed is taken for it); the settings file keeps them in one form for every locale. Closing
+    // the window writes what is typed but not yet ended.
     void realsFollowTheLocale()
     {
-        QFETCH(QString, locale);
-        QFETCH(QString, typed);
-        QFETCH(QString, shown);
-        QLocale::setDefault(QLocale(locale));
         const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
-        const QVariantMap user{{UpperCutoff, 99}};
-        reload(&user);
-        typeInto(control<QLineEdit>("lowPassCutoff"), typed);
-        compareObject(UpperCutoff, 17.5f);
-        QCOMPARE(QSettings(dir.filePath("config/settings.conf"), QSettings::IniFormat)
-                     .value(UpperCutoff)
-                     .toString(),
-                 QString("f:17.5")); // the store's typed form
-        reload();
-        QCOMPARE(control<QLineEdit>("lowPassCutoff")->text() + '|' +
-                     control<QLineEdit>("tonalityLimit")->text(),
-                 shown);
-    }
-
-    void closingWritesWhatWasTyped()
-    {
-        auto *field = control<QLineEdit>("lowPassWidth");
-        field->setFocus();
-        QTest::keyClicks(field, "2.5");
-        QVERIFY(!store->objectForKey(LowpassWidth).isValid());
-        QVERIFY(window->close());
-        compareObject(LowpassWidth, QVariant(2.5f));
+        // What is typed; then what shows: it, and the factory tonality limit.
+        for (const auto &[locale, typed, shown] : {std::tuple{"de_DE", "17,5", "17,5|8,8717"},
+                                                   {"de_DE", "17.5", "17,5|8,8717"},
+                                                   {"en_US", "17,5", "17.5|8.8717"}}) {
+            QLocale::setDefault(QLocale(locale));
+            const QVariantMap user{{UpperCutoff, 99}};
+            reload(&user);
+            auto *cutoff = control<QLineEdit>("lowPassCutoff");
+            cutoff->setFocus();
+            cutoff->selectAll();
+            QTest::keyClicks(cutoff, typed);
+            QVERIFY(store->objectForKey(UpperCutoff) == 99 && window->close());
+            compareObject(UpperCutoff, 17.5f);
+            const QSettings file(dir.filePath("config/settings.conf"), QSettings::IniFormat);
+            QCOMPARE(file.value(UpperCutoff).toString(), QString("f:17.5")); // the store's typed form
+            reload();
+            QCOMPARE(control<QLineEdit>("lowPassCutoff")->text() + '|' +
+                         control<QLineEdit>("tonalityLimit")->text(),
+                     QString(shown));
+        }
     }
 
     // Each restore button writes its group's factory values, as DefaultPrefs.plist holds them, and

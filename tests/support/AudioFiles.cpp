@@ -51,20 +51,6 @@ bool makeSound(const QString &path, double seconds, int channels)
     return sf_close(file) == 0 && written;
 }
 
-double decodedSeconds(const QString &mp3)
-{
-    const QString wav = mp3 + QStringLiteral(".decoded.wav");
-    QProcess info;
-    if (run(QStringLiteral("lame"), {"--quiet", "--decode", mp3, wav}) == 0) {
-        info.start(QStringLiteral("sox"), {"--info", "-D", wav});
-        info.waitForFinished(120000);
-    }
-    QFile::remove(wav);
-    bool ok = false;
-    const double seconds = info.readAllStandardOutput().trimmed().toDouble(&ok);
-    return ok && info.exitCode() == 0 ? seconds : -1.0;
-}
-
 namespace {
 // sox's statistics of the audio after `effects` (it prints them on standard error), an MP3
 // decoded first; empty when they cannot be had.
@@ -92,6 +78,11 @@ double statistic(const QString &text, const char *name)
 }
 } // namespace
 
+double decodedSeconds(const QString &mp3)
+{
+    return statistic(statistics(mp3, {}), "Length\\s+\\(seconds\\)");
+}
+
 double amplitudeAbove(const QString &audio, int hertz)
 {
     // sox's high-pass sinc filter, then its statistics.
@@ -101,11 +92,11 @@ double amplitudeAbove(const QString &audio, int hertz)
 Levels levels(const QString &audio)
 {
     const QString text = statistics(audio, {});
-    const double highest = statistic(text, "Maximum\\s+amplitude"),
-                 lowest = statistic(text, "Minimum\\s+amplitude");
     if (text.isEmpty())
         return {};
-    return {qMax(qAbs(highest), qAbs(lowest)), statistic(text, "RMS\\s+amplitude")};
+    return {
+        qMax(qAbs(statistic(text, "Maximum\\s+amplitude")), qAbs(statistic(text, "Minimum\\s+amplitude"))),
+        statistic(text, "RMS\\s+amplitude")};
 }
 
 QString writeFakeInput(const QString &path, double seconds, int exitStatus, double ending)
