@@ -6,7 +6,6 @@
 #include "platform/Resources.h"
 
 #include <QtTest>
-#include <sndfile.h>
 #include <sys/stat.h>
 
 namespace {
@@ -228,41 +227,6 @@ class tst_EncoderRun : public QObject
         reports.verify(raw, question.contains("confirmed") && !question.endsWith("the end")
                                 ? QList<quint32>{0}
                                 : QList<quint32>{});
-    }
-
-    // An input of floating-point samples is read through before its encoder starts, which is
-    // told the peak, so that it can take back the scaling to full scale its reading applies.
-    void floatInputIsScaledBack_data()
-    {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<QString>("scale"); // the encoder's --scale; empty: none
-        QTest::newRow("float") << int(SF_FORMAT_FLOAT) << "0.5";
-        QTest::newRow("double") << int(SF_FORMAT_DOUBLE) << "0.5";
-        QTest::newRow("16-bit") << int(SF_FORMAT_PCM_16) << "";
-    }
-    void floatInputIsScaledBack()
-    {
-        QFETCH(int, format);
-        QFETCH(QString, scale);
-        QTemporaryDir music;
-        const QString input = inputs.filePath("samples.wav");
-        SF_INFO info{0, 8000, 2, SF_FORMAT_WAV | format, 0, 0};
-        SNDFILE *file = sf_open(QFile::encodeName(input).constData(), SFM_WRITE, &info);
-        const double samples[] = {0.25, -0.125, 0.0625, -0.5, 0.375, 0.0};
-        QVERIFY(file && sf_write_double(file, samples, 6) == 6);
-        QCOMPARE(sf_close(file), 0);
-        QList<QVariantMap> tasks{{{kInputFileKey, input}, {kOutputFileKey, music.filePath("samples.mp3")}}};
-        EncoderRun run;
-        QStringList arguments;
-        connect(&run, &EncoderRun::encoderStarted, this,
-                [&](quint32, const QString &, const QStringList &command) { arguments = command; });
-        QSignalSpy completions(&run, &EncoderRun::completed);
-        run.start(
-            {.tasks = &tasks, .preferences = &preferences, .options = {}, .outputFolder = music.path()});
-        QVERIFY(completions.wait(15000));
-        const qsizetype at = arguments.indexOf("--scale");
-        QCOMPARE(at < 0 ? QString() : arguments.value(at + 1), scale);
-        QCOMPARE(run.failedCount(), 0u);
     }
 
     // Several encoders at once, with the music library taking the files: "!name" has an output
