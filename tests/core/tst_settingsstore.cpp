@@ -91,7 +91,6 @@ class tst_SettingsStore : public QObject
         using namespace PrefKey;
         QTest::newRow("channel J") << ChannelMode << QVariant("J") << "";
         QTest::newRow("mode 7") << BitRateMode << QVariant(7) << "1";
-        QTest::newRow("deemphasis N") << Deemphasis << QVariant("N") << "n";
         QTest::newRow("masking bad") << Masking << QVariant("--ath") << "";
         QTest::newRow("short blocks bad") << ShortBlocks << QVariant("--Short") << "--short";
         QTest::newRow("short blocks absent everywhere") << ShortBlocks << QVariant() << "--short";

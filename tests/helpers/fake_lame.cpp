@@ -40,47 +40,34 @@ int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
     const QStringList arguments = application.arguments();
-    if (arguments.size() < 3) {
-        std::fprintf(stderr, "fake lame: no input or output\n");
-        return 1;
-    }
-    const QString input = arguments.at(arguments.size() - 2), output = arguments.last();
-    QFile instructions(input);
-    if (!instructions.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "Could not find \"%s\".\nCan't init infile '%s'\n", qPrintable(input),
-                     qPrintable(input));
+    const QString input = arguments.value(arguments.size() - 2), output = arguments.last();
+    QFile instructions(input), mp3(output);
+    if (arguments.size() < 3 || !instructions.open(QIODevice::ReadOnly) || !mp3.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "Can't init infile '%s' or outfile '%s'\n", qPrintable(input),
+                     qPrintable(output));
         return 255;
     }
     QMap<QByteArray, double> told{{"seconds", 0.2}, {"exit", 0}, {"ending", 0}};
     for (const QByteArray &line : instructions.readAll().split('\n'))
         if (const QList<QByteArray> pair = line.split('='); pair.size() == 2 && told.contains(pair[0]))
             told[pair[0]] = pair[1].toDouble();
-    const double seconds = told["seconds"], ending = told["ending"];
-    if (ending > 0) {
+    if (const double ending = told["ending"]; ending > 0) {
         qstrncpy(outputPath, QFile::encodeName(output).constData(), sizeof outputPath);
         endingTime.tv_sec = time_t(ending);
         endingTime.tv_nsec = long((ending - double(endingTime.tv_sec)) * 1e9);
         signal(SIGTERM, endSlowly);
     }
-    QFile mp3(output);
-    if (!mp3.open(QIODevice::WriteOnly)) {
-        std::fprintf(stderr, "Can't init outfile '%s'\n", qPrintable(output));
-        return 255;
-    }
-    std::fprintf(stderr, "LAME 3.100 64bits (http://lame.sf.net)\n");
-    std::fprintf(stderr, "Using polyphase lowpass filter, transition band: 16538 Hz - 17071 Hz\n");
-    std::fprintf(stderr, "Encoding %s to %s\n", qPrintable(input), qPrintable(output));
-    const int steps = 20, total = 1000;
+    std::fprintf(stderr, "LAME 3.100 64bits (http://lame.sf.net)\n"
+                         "Using polyphase lowpass filter, transition band: 16538 Hz - 17071 Hz\n");
     // Each step's frame is written before its wait, so that the output has begun as soon as the
     // stand-in runs.
-    for (int step = 1; step <= steps; ++step) {
+    for (int done = 50; done <= 1000; done += 50) {
         mp3.write(frameBytes, kFrameSize);
         mp3.flush();
-        const int done = total * step / steps;
-        std::fprintf(stderr, "\r%6d/%-6d(%3d%%)|    0:00/    0:01|    0:00/    0:01|   0.0x|    0:01 ", done,
-                     total, 100 * done / total);
+        std::fprintf(stderr, "\r%6d/1000  (%3d%%)|    0:00/    0:01|    0:00/    0:01|   0.0x|    0:01 ",
+                     done, done / 10);
         std::fflush(stderr);
-        QThread::usleep(static_cast<unsigned long>(seconds * 1e6 / steps));
+        QThread::usleep(static_cast<unsigned long>(told["seconds"] * 1e6 / 20));
     }
     std::fprintf(stderr, "\n");
     return int(told["exit"]);

@@ -64,7 +64,6 @@ class LameProgressTest : public QObject
         row("suspended, other window", "AsB", "Bu");
         row("window closed while down", "AsdB", "Bu");
         row("hide", "Ah", "-dc");
-        row("hide while suspended", "Ash", "-dc");
         row("hide while detached keeps texts", "h", "-d");
         row("attach none", "A-", "-dc");
         row("reset keeps the sheet up", "Ax", "Auc");
