@@ -137,10 +137,10 @@ class tst_BatchFormats : public QObject
             TagLib::MPEG::File file(QFile::encodeName(mp3).constData());
             const TagLib::ID3v2::FrameList pictures = file.ID3v2Tag(true)->frameList("APIC");
             QCOMPARE(pictures.size(), coverLost ? 0u : 1u);
-            if (coverLost)
-                continue;
-            const auto data = static_cast<TagLib::ID3v2::AttachedPictureFrame *>(pictures.front())->picture();
-            QCOMPARE(QByteArray(data.data(), data.size()), cover);
+            for (const auto *frame : pictures) {
+                const auto data = static_cast<const TagLib::ID3v2::AttachedPictureFrame *>(frame)->picture();
+                QCOMPARE(QByteArray(data.data(), data.size()), cover);
+            }
         }
     }
 
@@ -155,8 +155,6 @@ class tst_BatchFormats : public QObject
             doubles{"-e", "floating-point", "-b", "64"};
         QTest::newRow("16-bit WAV") << "int.wav" << QStringList{"-b", "16"} << -30.0;
         QTest::newRow("float WAV") << "float.wav" << floats << -30.0;
-        QTest::newRow("double WAV") << "double.wav" << doubles << -30.0;
-        QTest::newRow("float AIFF-C") << "float.aifc" << floats << -30.0;
         QTest::newRow("double AIFF-C") << "double.aifc" << doubles << -30.0;
         QTest::newRow("Ogg Vorbis") << "tone.ogg" << QStringList() << -30.0;
         QTest::newRow("Opus") << "tone.opus" << QStringList() << -30.0;

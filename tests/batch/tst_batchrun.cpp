@@ -154,6 +154,7 @@ class tst_BatchRun : public QObject
         QVERIFY(TestSheets::click(TestSheets::waitForAlert(), "OK"));
         QVERIFY(Fixture::waitUntilEnded(batch));
         LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+        QCOMPARE(QDir(music).entryList(QDir::Files), QStringList()); // nor the partial file
         QVERIFY(QDir(output("Playlists")).exists());
         QCOMPARE(QDir(output("Playlists")).entryList(QDir::Files), QStringList());
     }
@@ -215,29 +216,22 @@ class tst_BatchRun : public QObject
     {
         QTest::addColumn<bool>("ownInput"); // the existing file is the batch's own input
         QTest::addColumn<QStringList>("buttons");
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("renamedTo");
+        QTest::addColumn<QString>("answer"); // a button, or the name typed after Rename
         QTest::addColumn<bool>("encoded");
         const QStringList all{"Rename", "Replace", "Skip"};
-        QTest::newRow("replace") << false << all << "Replace" << QString() << true;
-        QTest::newRow("skip") << false << all << "Skip" << QString() << false;
-        QTest::newRow("rename") << false << all << "Rename"
-                                << "renamed.mp3" << true;
-        QTest::newRow("rename cancelled") << false << all << "Rename" << QString() << false;
+        QTest::newRow("replace") << false << all << "Replace" << true;
+        QTest::newRow("skip") << false << all << "Skip" << false;
         // The data is MP3 whatever the name typed; a name that is taken is asked about again.
-        QTest::newRow("rename to another extension") << false << all << "Rename"
-                                                     << "Other.wav" << true;
-        QTest::newRow("rename to the taken name") << false << all << "Rename"
-                                                  << "song" << false;
+        QTest::newRow("rename to another extension") << false << all << "Other.wav" << true;
+        QTest::newRow("rename to the taken name") << false << all << "song" << false;
         QTest::newRow("own input is never replaced")
-            << true << QStringList{"Rename", "Skip"} << "Skip" << QString() << false;
+            << true << QStringList{"Rename", "Skip"} << "Skip" << false;
     }
 
     void conflictAnswers()
     {
         QFETCH(bool, ownInput);
         QFETCH(QString, answer);
-        QFETCH(QString, renamedTo);
         QFETCH(bool, encoded);
         QVERIFY(Fixture::writeFile(output("song.mp3"), "existing"));
         if (ownInput)
@@ -252,20 +246,16 @@ class tst_BatchRun : public QObject
         QVERIFY(!Fixture::sheet(batch)->progressSheet()->isVisible());
         QCOMPARE(conflict->informativeText(), QString("Rename file \"song.mp3\"?"));
         QTEST(TestSheets::buttonTitles(conflict), "buttons");
-        QVERIFY(TestSheets::click(conflict, answer));
-        QString first = output("song.mp3");
-        if (answer == "Rename") {
+        const bool rename = answer != "Replace" && answer != "Skip";
+        QVERIFY(TestSheets::click(conflict, rename ? "Rename" : answer));
+        const QString first = output(rename ? answer + ".mp3" : "song.mp3");
+        if (rename) {
             QFileDialog *panel = TestSheets::waitForPanel();
             QVERIFY(panel);
             QCOMPARE(QFileInfo(panel->directory().absolutePath()), QFileInfo(music));
-            if (renamedTo.isEmpty())
-                panel->reject();
-            else
-                TestSheets::choose(panel, output(renamedTo));
-            if (!renamedTo.isEmpty())
-                first = output(renamedTo.endsWith(".mp3") ? renamedTo : renamedTo + ".mp3");
+            TestSheets::choose(panel, output(answer));
         }
-        if (first == output("song.mp3") && !renamedTo.isEmpty()) {
+        if (answer == "song") {
             QMessageBox *again = TestSheets::waitForAlert();
             QVERIFY(again);
             QCOMPARE(again->text(), QString("Duplicate Filename \"song.mp3\""));
@@ -278,10 +268,10 @@ class tst_BatchRun : public QObject
         QVERIFY(!QFileInfo::exists(output("Other.wav")));
     }
 
-    // Closing a running window asks to Stop; quitting asks once and stops every encoder.
-    // Two encoders at once: a line per running file, Skip on one line ends that file alone, and
-    // Stop ends both and removes both partial files.
-    void twoRunningLines()
+    // Two encoders at once: a line per running file, and Skip on one line ends that file alone.
+    // Closing a running window asks to Stop; quitting asks once for every batch, stops every
+    // encoder and removes every partial file.
+    void runningLinesClosingAndQuitting()
     {
         LamePrefs::preferences().setInteger(2, PrefKey::EncodersAtOnce);
         BatchEncoder *batch =
@@ -289,12 +279,14 @@ class tst_BatchRun : public QObject
                                 fixture->fakeInput("c.wav", kLong)});
         Fixture::encode(batch);
         LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
+        BatchEncoder *other = fixture->batchWith({fixture->fakeInput("other.wav", kLong)});
+        Fixture::encode(other);
         LameProgress *progress = Fixture::sheet(batch);
         QTRY_COMPARE(progress->runningFileNames(), (QStringList{"a.wav", "b.wav"}));
         QTRY_COMPARE(progress->positionText(), QString("0 done, 2 running, 1 left"));
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("a.mp3")).size() > 0; }));
         checkKeyboardAndReader(progress->progressSheet());
-        auto skipButton = [&](const QString &name) {
+        auto skipButton = [&](const QString &name) { // each running line has its own
             for (auto *button : progress->progressSheet()->findChildren<QPushButton *>())
                 if (button->accessibleName() == "Skip " + name)
                     return button;
@@ -309,39 +301,21 @@ class tst_BatchRun : public QObject
         QTRY_COMPARE(progress->runningFileNames(), (QStringList{"b.wav", "c.wav"}));
         QVERIFY(!QFileInfo::exists(output("a.mp3")));
         QVERIFY(QFileInfo(output("b.mp3")).size() > 0);
-        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("c.mp3")).size() > 0; }));
-        Fixture::interrupt(progress, Fixture::Stop);
-        QMessageBox *stop = TestSheets::waitForAlert();
-        QVERIFY(stop);
-        QVERIFY(TestSheets::click(stop, "OK"));
-        QVERIFY(Fixture::waitUntilEnded(batch));
-        QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
-    }
-
-    void closingAndQuitting()
-    {
-        BatchEncoder *first = fixture->batchWith({fixture->fakeInput("one.wav", kLong)});
-        BatchEncoder *second = fixture->batchWith({fixture->fakeInput("two.wav", kLong)});
-        Fixture::encode(first);
-        Fixture::encode(second);
-        QVERIFY(Fixture::waitUntilEncoding(first, 0));
-        QVERIFY(Fixture::waitUntilEncoding(second, 0));
-        QVERIFY(!first->window()->close());
+        for (const char *name : {"c.mp3", "other.mp3"})
+            QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output(name)).size() > 0; }));
+        QVERIFY(!batch->window()->close());
         QMessageBox *stop = TestSheets::waitForAlert();
         QVERIFY(stop);
         QCOMPARE(stop->text(), QString("Stop batch?"));
         QVERIFY(TestSheets::click(stop, "Cancel"));
-        QVERIFY(first->window()->isVisible());
-        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("two.mp3")).size() > 0; }));
+        QVERIFY(batch->window()->isVisible());
         fixture->master().quit();
         QMessageBox *quit = TestSheets::waitForAlert();
         QVERIFY(quit);
         QCOMPARE(quit->text(), QString("Quit Orvik?"));
         QVERIFY(TestSheets::click(quit, "Quit"));
-        QVERIFY(Fixture::waitUntilEnded(first));
-        QVERIFY(Fixture::waitUntilEnded(second));
-        QVERIFY(!QFileInfo::exists(output("one.mp3")));
-        QVERIFY(!QFileInfo::exists(output("two.mp3")));
+        QVERIFY(Fixture::waitUntilEnded(batch) && Fixture::waitUntilEnded(other));
+        QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
     }
 
     // No dismissal chooses a button that removes, replaces or stops anything: an alert with a
