@@ -93,7 +93,9 @@ class tst_BatchFiles : public QObject
 
     void cleanupTestCase() { fixture.reset(); }
 
-    void listIsOrderedByNameWithoutDuplicates()
+    // The list is ordered by name without duplicates; tags typed in the panel are written back
+    // before the selection moves, to the file they were typed for.
+    void listAndTags()
     {
         BatchEncoder *batch =
             fixture->batchWith({"/f/b.aiff", "/f/A.aiff", "/f/track10.wav", "/f/track2.wav"});
@@ -105,19 +107,7 @@ class tst_BatchFiles : public QObject
         QCOMPARE(table(batch)->selectionModel()->selectedRows().value(0).row(), 2);
         QAbstractItemModel *model = table(batch)->model();
         QCOMPARE(model->data(model->index(1, 0)).toString(), QString("B.AIFF - /g"));
-        // The window outlives its controller until its deferred deletion; its table must not read
-        // the task list that went with the controller.
-        QPointer<QTableView> view = table(batch);
-        int rows = -1;
-        connect(batch, &QObject::destroyed, this,
-                [&] { rows = view && view->model() ? view->model()->rowCount() : 0; });
-        batch->window()->close();
-        QTRY_COMPARE(rows, 0);
-    }
 
-    void tagsAreCommittedBeforeTheSelectionMoves()
-    {
-        BatchEncoder *batch = fixture->batchWith({"/f/a.wav", "/f/b.wav"});
         // Without the panel, selecting touches no record.
         const QList<QVariantMap> before = batch->taskRecords();
         table(batch)->selectRow(1);
@@ -131,7 +121,6 @@ class tst_BatchFiles : public QObject
         QCOMPARE(batch->taskRecords().at(0).value(kSongTitleKey).toString(), QString("First"));
         QCOMPARE(batch->taskRecords().at(0).value(kSongYearKey).toString(), QString("MCMXC"));
         QVERIFY(title->text().isEmpty());
-
         // A file added before the shown one moves it down; its tags still go to it.
         QTest::keyClicks(title, "Second");
         batch->addFile("/f/0.wav", false);
@@ -144,9 +133,18 @@ class tst_BatchFiles : public QObject
         QVERIFY(!batch->taskRecords().at(1).contains(kSongTitleKey));
         QVERIFY(!title->isEnabled());
         QVERIFY(!child<QPushButton>(batch->window(), "tagsButton")->isEnabled());
+
+        // The window outlives its controller until its deferred deletion; its table must not read
+        // the task list that went with the controller.
+        QPointer<QTableView> view = table(batch);
+        int rows = -1;
+        connect(batch, &QObject::destroyed, this,
+                [&] { rows = view && view->model() ? view->model()->rowCount() : 0; });
+        batch->window()->close();
+        QTRY_COMPARE(rows, 0);
     }
 
-    // Every way in: the Add panel, a drag, a file opened with the application. Folders and names
+    // A drag and a file opened with the application (the Add panel has its own test). Folders and names
     // that are not UTF-8 are refused with the reason in the log.
     void addingFiles_data()
     {
@@ -156,13 +154,9 @@ class tst_BatchFiles : public QObject
         QTest::addColumn<int>("added");               // -1: the drag is refused
         QTest::addColumn<QString>("logged");
         using Names = QList<QByteArray>;
-        QTest::newRow("panel") << "panel" << false << Names{"a.wav", "b.wav"} << 2 << "";
-        QTest::newRow("drag of audio files") << "drag" << false << Names{"x.wav", "y.AIFF"} << 2 << "";
+        QTest::newRow("drag of audio files")
+            << "drag" << false << Names{"x.wav", "y.AIFF", "a.flac", "b.OGG", "c.oga", "d.OPUS"} << 6 << "";
         QTest::newRow("drag, mixed-case extension") << "drag" << false << Names{"x.wav", "y.Wav"} << -1 << "";
-        QTest::newRow("drag, lossless and Ogg kinds")
-            << "drag" << false << Names{"a.flac", "b.OGG", "c.oga", "d.OPUS"} << 4 << "";
-        QTest::newRow("drag, mixed-case new kind")
-            << "drag" << false << Names{"a.flac", "b.Flac"} << -1 << "";
         QTest::newRow("drag, raw input takes any file")
             << "drag" << true << Names{"x.wav", "y.Wav", "z.pcm"} << 3 << "";
         QTest::newRow("drag with a folder") << "drag" << true << Names{"x.wav", "folder/"} << -1 << "";
@@ -197,18 +191,7 @@ class tst_BatchFiles : public QObject
         BatchEncoder *batch = fixture->batchWith({});
         if (raw)
             child<QCheckBox>(batch->window(), "rawInputBox")->click();
-        if (way == "panel") {
-            BatchFixture::button(batch, "addButton")->click();
-            QFileDialog *panel = TestSheets::waitForPanel();
-            QVERIFY(panel);
-            QCOMPARE(panel->windowTitle(), QString("Select Files to Encode"));
-            for (const char *pattern : {"*.flac", "*.OGG", "*.oga", "*.opus", "*.wav"})
-                QVERIFY2(panel->nameFilters().first().contains(pattern), pattern);
-            panel->setDirectory(folder);
-            panel->selectFile("\"a.wav\" \"b.wav\"");
-            QMetaObject::invokeMethod(panel, "accept");
-            QTRY_COMPARE(inputNames(batch), paths);
-        } else if (way == "open") {
+        if (way == "open") {
             fixture->master().openFile(paths.first());
         } else {
             QCOMPARE(drag(batch, paths), added >= 0);
@@ -218,23 +201,31 @@ class tst_BatchFiles : public QObject
         QVERIFY2(fixture->master().commandLog()->text().contains(logged), qPrintable(logged));
     }
 
-    // The list shows each file's length and their total. A new window starts where the last
-    // batch went, unless that folder is gone, and its Add panel where files were last added from.
-    void foldersAreRemembered()
+    // Files chosen in the Add panel, which offers every kind; the list shows each file's length
+    // and their total. A new window starts where the last batch went, unless that folder is gone,
+    // and its Add panel where files were last added from.
+    void addPanelAndRememberedFolders()
     {
         const QString chosen = files.filePath("chosen"), added = files.filePath("added");
         QVERIFY(QDir().mkpath(chosen) && QDir().mkpath(added) &&
-                AudioFiles::makeSine(added + "/a.wav", 62.0));
+                AudioFiles::makeSine(added + "/a.wav", 62.0) && AudioFiles::makeSine(added + "/b.wav", 1.0));
         BatchEncoder *batch = fixture->batchWith({});
         BatchFixture::button(batch, "addButton")->click();
-        TestSheets::choose(TestSheets::waitForPanel(), added + "/a.wav");
+        QFileDialog *panel = TestSheets::waitForPanel();
+        QVERIFY(panel);
+        QCOMPARE(panel->windowTitle(), QString("Select Files to Encode"));
+        for (const char *pattern : {"*.flac", "*.OGG", "*.oga", "*.opus", "*.wav"})
+            QVERIFY2(panel->nameFilters().first().contains(pattern), pattern);
+        panel->setDirectory(added);
+        panel->selectFile("\"a.wav\" \"b.wav\"");
+        QMetaObject::invokeMethod(panel, "accept");
+        QTRY_COMPARE(inputNames(batch), (QStringList{added + "/a.wav", added + "/b.wav"}));
         QTRY_COMPARE(table(batch)->model()->index(0, 1).data().toString(), QString("1:02"));
-        QCOMPARE(child<QLabel>(batch->window(), "totalLength")->text(), QString("1 file, 1:02"));
+        QCOMPARE(child<QLabel>(batch->window(), "totalLength")->text(), QString("2 files, 1:03 in total"));
         BatchFixture::button(batch, "destinationButton")->click();
         TestSheets::choose(TestSheets::waitForPanel(), chosen);
         BatchFixture::encode(batch);
-        QVERIFY(TestSheets::click(TestSheets::waitForAlert(), "OK"));
-        QVERIFY(BatchFixture::waitUntilEnded(batch));
+        QVERIFY(BatchFixture::answer("Batch complete.", "OK") && BatchFixture::waitUntilEnded(batch));
         for (const QString &expected : {chosen, fixture->cleanMusicFolder()}) {
             BatchEncoder *next = fixture->batchWith({});
             QCOMPARE(next->destination(), expected);
@@ -247,24 +238,13 @@ class tst_BatchFiles : public QObject
         }
     }
 
-    void runningWindowTakesNoFiles()
+    // Encode hands the raw-input choices to the raw encoder and drops a genre the encoder does not
+    // know (a known one is kept). A running window takes no files: one opened with the application
+    // goes to a new window instead.
+    void encodeAndTheRunningWindow()
     {
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", 60.0)});
-        BatchFixture::encode(batch);
-        QVERIFY(BatchFixture::waitUntilEncoding(batch, 0));
-        QVERIFY(!drag(batch, {file("late.wav")}));
-        batch->addFile(file("late.wav"), false);
-        QCOMPARE(batch->taskRecords().size(), 1);
-        // A file opened with the application goes to a new window instead.
-        QVERIFY(fixture->master().openFile(file("opened.wav")));
-        QCOMPARE(BatchEncoder::allControllers().size(), 2);
-        QCOMPARE(inputNames(BatchEncoder::allControllers().last()),
-                 QStringList{files.filePath("opened.wav")});
-    }
-
-    void rawInputOptions()
-    {
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("song.pcm", 0.1)});
+        BatchEncoder *batch =
+            fixture->batchWith({fixture->fakeInput("a.pcm", 60.0), fixture->fakeInput("b.pcm", 60.0)});
         QWidget *window = batch->window();
         auto *rate = child<QComboBox>(window, "sampleRate");
         auto *depth = child<QComboBox>(window, "bitDepth");
@@ -275,9 +255,26 @@ class tst_BatchFiles : public QObject
         QVERIFY(rate->isEnabled() && !rate->isEditable() && depth->isEnabled());
         depth->setCurrentIndex(2);
         rate->setCurrentIndex(1);
+        table(batch)->selectRow(0);
+        BatchFixture::button(batch, "tagsButton")->click();
+        auto *genre = child<QComboBox>(batch->tagsWindow(), "genreField");
+        genre->setEditText("Rock");
+        table(batch)->selectRow(1);
+        genre->setEditText("Not A Genre");
         BatchFixture::encode(batch);
-        // Raw input runs the raw encoder, whose command line carries the raw switches.
+        QVERIFY(!batch->tagsWindow()->isVisible());
+        QCOMPARE(batch->taskRecords().at(0).value(kSongGenreKey).toString(), QString("Rock"));
+        QVERIFY(!batch->taskRecords().at(1).contains(kSongGenreKey));
         QVERIFY(fixture->master().commandLog()->text().contains("\nlame_raw -x -r -s 22.05 --bitwidth 24 "));
+
+        QVERIFY(QTest::qWaitFor([&] { return batch->runWindowController()->run()->isEncoderRunning(0); }));
+        QVERIFY(!drag(batch, {file("late.wav")}));
+        batch->addFile(file("late.wav"), false);
+        QCOMPARE(batch->taskRecords().size(), 2);
+        QVERIFY(fixture->master().openFile(file("opened.wav")));
+        QCOMPARE(BatchEncoder::allControllers().size(), 2);
+        QCOMPARE(inputNames(BatchEncoder::allControllers().last()),
+                 QStringList{files.filePath("opened.wav")});
     }
 
     // The destination field takes a typed folder ("~" is the home folder, a relative path starts
@@ -288,20 +285,15 @@ class tst_BatchFiles : public QObject
         QTest::addColumn<QString>("folder"); // where the MP3 goes, in the home folder; empty: refused
         QTest::addColumn<QString>("alert");
         const QString refused = "The folder \"%1\" %2. Choose another destination.";
-        QTest::newRow("tilde") << "~/typed"
-                               << "typed"
-                               << "";
-        QTest::newRow("relative to home") << "typed/deeper/"
-                                          << "typed/deeper"
-                                          << "";
-        QTest::newRow("absolute") << QDir::homePath() + "/typed/../typed"
-                                  << "typed"
-                                  << "";
-        QTest::newRow("missing") << "~/typed/missing"
-                                 << "" << refused.arg("~/typed/missing", "does not exist");
-        QTest::newRow("a file") << "~/typed/file"
-                                << "" << refused.arg("~/typed/file", "cannot be written");
+        const QString none;
+        QTest::newRow("tilde") << "~/typed" << QString("typed") << none;
+        QTest::newRow("relative to home") << "typed/deeper/" << QString("typed/deeper") << none;
+        QTest::newRow("absolute") << QDir::homePath() + "/typed/../typed" << QString("typed") << none;
+        QTest::newRow("missing") << "~/typed/missing" << none
+                                 << refused.arg("~/typed/missing", "does not exist");
+        QTest::newRow("a file") << "~/typed/file" << none << refused.arg("~/typed/file", "cannot be written");
     }
+
     void typedDestination()
     {
         QFETCH(QString, typed);
@@ -318,13 +310,7 @@ class tst_BatchFiles : public QObject
         field->selectAll();
         QTest::keyClicks(field, typed);
         BatchFixture::encode(batch);
-        QMessageBox *shown = TestSheets::waitForAlert();
-        QVERIFY(shown);
-        QCOMPARE(shown->text(),
-                 QString(alert.isEmpty() ? "Batch complete." : "Cannot Use Destination Folder"));
-        if (!alert.isEmpty())
-            QCOMPARE(shown->informativeText(), alert);
-        QVERIFY(TestSheets::click(shown, "OK"));
+        QVERIFY(BatchFixture::answer(alert.isEmpty() ? "Batch complete." : alert, "OK"));
         if (!alert.isEmpty())
             QVERIFY(!batch->runWindowController() && batch->window()->isVisible());
         else
@@ -334,52 +320,18 @@ class tst_BatchFiles : public QObject
         QVERIFY(!QFileInfo::exists(home.filePath("typed/missing")));
     }
 
-    void genreUnknownToTheEncoderIsDropped_data()
-    {
-        QTest::addColumn<QString>("genre");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("known") << "Rock" << true;
-        QTest::newRow("unknown") << "Not A Genre" << false;
-    }
-
-    void genreUnknownToTheEncoderIsDropped()
-    {
-        QFETCH(QString, genre);
-        QFETCH(bool, kept);
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("song.wav", 0.1)});
-        BatchFixture::button(batch, "tagsButton")->click();
-        child<QComboBox>(batch->tagsWindow(), "genreField")->setEditText(genre);
-        BatchFixture::encode(batch);
-        QVERIFY(!batch->tagsWindow()->isVisible());
-        QCOMPARE(batch->taskRecords().first().contains(kSongGenreKey), kept);
-    }
-
-    void outputPaths_data()
-    {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<QString>("output");
-        QTest::newRow("extension replaced") << "/a/Song.aiff"
-                                            << "/b/Song.mp3";
-        QTest::newRow("no extension") << "/a/Song"
-                                      << "/b/Song.mp3";
-        QTest::newRow("last extension only") << "/a/live.take.wav"
-                                             << "/b/live.take.mp3";
-        QTest::newRow("hidden name") << "/a/.wav"
-                                     << "/b/.wav.mp3";
-        // A name of 255 bytes at most, cut between characters (é is two bytes, 🎵 four).
-        QTest::newRow("long name") << "/a/" + QString(252, 'x') + ".ab"
-                                   << "/b/" + QString(251, 'x') + ".mp3";
-        QTest::newRow("long name, two-byte characters") << "/a/" + QString(126, u'é') + ".ab"
-                                                        << "/b/" + QString(125, u'é') + ".mp3";
-        QTest::newRow("long name, four-byte characters") << "/a/xxxx" + QString("🎵").repeated(62) + ".ab"
-                                                         << "/b/xxxx" + QString("🎵").repeated(61) + ".mp3";
-    }
-
     void outputPaths()
     {
-        QFETCH(QString, input);
-        QFETCH(QString, output);
-        QCOMPARE(OutputNames::forInput(input, "/b"), output);
+        // A name of 255 bytes at most, cut between characters (é is two bytes, 🎵 four).
+        const QList<std::pair<QString, QString>> names{
+            {"Song", "Song"},
+            {"live.take.wav", "live.take"},
+            {".wav", ".wav"},
+            {QString(252, 'x') + ".ab", QString(251, 'x')},
+            {QString(126, u'é') + ".ab", QString(125, u'é')},
+            {"xxxx" + QString("🎵").repeated(62) + ".ab", "xxxx" + QString("🎵").repeated(61)}};
+        for (const auto &[input, output] : names)
+            QCOMPARE(OutputNames::forInput("/a/" + input, "/b"), "/b/" + output + ".mp3");
     }
 };
 

@@ -37,9 +37,7 @@ class tst_BatchFormats : public QObject
     void encodeAndAnswer(BatchEncoder *batch, const QString &completion)
     {
         BatchFixture::encode(batch);
-        QMessageBox *alert = TestSheets::waitForAlert(120000);
-        QCOMPARE(alert ? alert->informativeText() : "no completion sheet", completion);
-        QVERIFY(TestSheets::click(alert, "OK") && BatchFixture::waitUntilEnded(batch));
+        QVERIFY(BatchFixture::answer(completion, "OK", 120000) && BatchFixture::waitUntilEnded(batch));
     }
 
   private slots:
@@ -47,29 +45,6 @@ class tst_BatchFormats : public QObject
     {
         if (!AudioFiles::haveProgram("lame") || !AudioFiles::haveProgram("sox"))
             QFAIL("the tests need lame and sox installed (./test.sh installs them)");
-    }
-
-    // Each kind's own tags fill its record, so the tags panel shows them.
-    void tagsOfEveryKind_data()
-    {
-        QTest::addColumn<QString>("name");
-        for (const char *name : {"vorbis.ogg", "tune.opus", "info.wav", "id3.wav", "id3.aiff"})
-            QTest::newRow(name) << name;
-    }
-    void tagsOfEveryKind()
-    {
-        QFETCH(QString, name);
-        const QString path = inputs.filePath(name);
-        QVERIFY(AudioFiles::makeSound(path, 0.5));
-        TagLib::FileRef file(QFile::encodeName(path).constData());
-        auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(file.file());
-        TagLib::Tag *tag = name == "info.wav" ? wav->InfoTag() : file.tag();
-        tag->setTitle(utf8("Tïtle"));
-        tag->setTrack(7);
-        QVERIFY(name == "info.wav" ? wav->save(TagLib::RIFF::WAV::File::Info) : file.save());
-        const QVariantMap record = fixture.batchWith({path})->taskRecords().value(0);
-        QCOMPARE(record[kSongTitleKey].toString() + '/' + record[kSongTrackNoKey].toString(), "Tïtle/7");
-        QVERIFY(BatchFixture::closeEverything());
     }
 
     // A tagged FLAC album becomes MP3s with its tags and front cover, written by the encoder or by the
@@ -137,15 +112,16 @@ class tst_BatchFormats : public QObject
             TagLib::MPEG::File file(QFile::encodeName(mp3).constData());
             const TagLib::ID3v2::FrameList pictures = file.ID3v2Tag(true)->frameList("APIC");
             QCOMPARE(pictures.size(), coverLost ? 0u : 1u);
-            if (coverLost)
-                continue;
-            const auto data = static_cast<TagLib::ID3v2::AttachedPictureFrame *>(pictures.front())->picture();
-            QCOMPARE(QByteArray(data.data(), data.size()), cover);
+            for (const auto *frame : pictures) {
+                const auto data = static_cast<const TagLib::ID3v2::AttachedPictureFrame *>(frame)->picture();
+                QCOMPARE(QByteArray(data.data(), data.size()), cover);
+            }
         }
     }
 
     // Integer, floating-point and lossy inputs come out at the level they have: a tone 30 dB below
-    // full scale stays there, and silence stays silent.
+    // full scale stays there, and silence stays silent. Each kind's own tags (the 16-bit WAV's
+    // RIFF INFO, ID3 in the other WAV and AIFF files) fill its record, so the tags panel shows them.
     void levelIsKept_data()
     {
         QTest::addColumn<QString>("name");
@@ -155,8 +131,6 @@ class tst_BatchFormats : public QObject
             doubles{"-e", "floating-point", "-b", "64"};
         QTest::newRow("16-bit WAV") << "int.wav" << QStringList{"-b", "16"} << -30.0;
         QTest::newRow("float WAV") << "float.wav" << floats << -30.0;
-        QTest::newRow("double WAV") << "double.wav" << doubles << -30.0;
-        QTest::newRow("float AIFF-C") << "float.aifc" << floats << -30.0;
         QTest::newRow("double AIFF-C") << "double.aifc" << doubles << -30.0;
         QTest::newRow("Ogg Vorbis") << "tone.ogg" << QStringList() << -30.0;
         QTest::newRow("Opus") << "tone.opus" << QStringList() << -30.0;
@@ -189,7 +163,19 @@ class tst_BatchFormats : public QObject
                                                             QString::number(amplitude, 'g', 9)}),
                      0);
         }
-        encodeAndAnswer(fixture.batchWith({path}), "1 file encoded into ~/Music.");
+        {
+            TagLib::FileRef file(QFile::encodeName(path).constData());
+            auto *wav = dynamic_cast<TagLib::RIFF::WAV::File *>(file.file());
+            TagLib::Tag *tag = name == "int.wav" ? wav->InfoTag() : file.tag();
+            QVERIFY(tag);
+            tag->setTitle(utf8("Tïtle"));
+            tag->setTrack(7);
+            QVERIFY(name == "int.wav" ? wav->save(TagLib::RIFF::WAV::File::Info) : file.save());
+        }
+        BatchEncoder *batch = fixture.batchWith({path});
+        const QVariantMap record = batch->taskRecords().value(0);
+        QCOMPARE(record[kSongTitleKey].toString() + '/' + record[kSongTrackNoKey].toString(), "Tïtle/7");
+        encodeAndAnswer(batch, "1 file encoded into ~/Music.");
         const AudioFiles::Levels encoded =
             AudioFiles::levels(music + '/' + QFileInfo(name).completeBaseName() + ".mp3");
         QVERIFY(encoded.peak >= 0 && encoded.rms >= 0);

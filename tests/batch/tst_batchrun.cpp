@@ -72,13 +72,11 @@ class tst_BatchRun : public QObject
     QString output(const QString &name) const { return music + u'/' + name; }
 
     // Answers the completion sheet and checks what the run ends with.
-    void finish(BatchEncoder *batch, const QString &shownFile,
-                const QString &message = "1 file encoded into ~/Music.")
+    void finish(BatchEncoder *batch, const QString &shownFile, const QString &message)
     {
         QSignalSpy shown(&Workspace::shared(), &Workspace::fileShown);
         QMessageBox *alert = TestSheets::waitForAlert();
-        QVERIFY(alert);
-        QCOMPARE(alert->text(), QString("Batch complete."));
+        QVERIFY(alert && alert->text() == "Batch complete.");
         QCOMPARE(alert->informativeText(), message);
         QVERIFY(TestSheets::click(alert, "OK"));
         QVERIFY(Fixture::waitUntilEnded(batch));
@@ -100,22 +98,37 @@ class tst_BatchRun : public QObject
 
     void cleanupTestCase() { fixture.reset(); }
 
-    void encodesEveryFileAndShowsTheFirst()
+    // Two files at once, added out of order; c's output exists: its question comes when a ends,
+    // and d starts under it when b ends. The question stays on top and takes the keys; the sheet
+    // comes back once it is answered. The completion counts what failed (e ends with status 1)
+    // and what was skipped, and shows the first file.
+    void conflictStaysAboveTheSheet()
     {
-        // The completion line counts what failed (an encoder that ends with status 1) and what was
-        // skipped (an existing output kept).
-        QVERIFY(Fixture::writeFile(output("d.mp3"), "existing"));
+        QVERIFY(Fixture::writeFile(output("c.mp3"), "existing"));
+        LamePrefs::preferences().setInteger(2, PrefKey::EncodersAtOnce);
         BatchEncoder *batch =
-            fixture->batchWith({fixture->fakeInput("b.wav", 0.1), fixture->fakeInput("a.wav", 0.1),
-                                fixture->fakeInput("c.wav", 0.1, 1), fixture->fakeInput("d.wav", 0.1)});
+            fixture->batchWith({fixture->fakeInput("b.wav", 1.0), fixture->fakeInput("a.wav", 0.2),
+                                fixture->fakeInput("c.wav", 0.1), fixture->fakeInput("d.wav", 3.0),
+                                fixture->fakeInput("e.wav", 0.1, 1)});
         Fixture::encode(batch);
+        LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
         QVERIFY(!fixture->master().bureaucrats().contains(batch));
-        QVERIFY(TestSheets::click(TestSheets::waitForAlert(), "Skip"));
+        LameProgress *progress = Fixture::sheet(batch);
+        QMessageBox *conflict = TestSheets::waitForAlert();
+        QVERIFY(conflict);
+        QTRY_COMPARE_WITH_TIMEOUT(progress->runningFileNames(), QStringList{"d.wav"}, 15000);
+        QCOMPARE(QApplication::activeModalWidget(), conflict);
+        QVERIFY(!progress->progressSheet()->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(conflict));
+        press(Qt::Key_S, Qt::AltModifier); // Skip
+        QTRY_VERIFY(progress->progressSheet()->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), progress->progressSheet());
         finish(batch, output("a.mp3"),
-               "2 files encoded into ~/Music. 1 failed, 1 skipped. The command log shows why.");
+               "3 files encoded into ~/Music. 1 failed, 1 skipped. The command log shows why.");
+        QCOMPARE(Fixture::contents(output("c.mp3")), QByteArray("existing"));
         // Orvik stays open: the last window to end leaves an empty batch window in its place,
         // while closing that one by hand leaves none.
-        QCOMPARE(BatchEncoder::allControllers().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(BatchEncoder::allControllers().size(), 1, 15000);
         BatchEncoder *next = BatchEncoder::allControllers().first();
         QVERIFY(next->window()->isVisible() && next->taskRecords().isEmpty());
         next->window()->close();
@@ -123,39 +136,45 @@ class tst_BatchRun : public QObject
         QVERIFY(BatchEncoder::allControllers().isEmpty());
     }
 
-    void partialFileThatCannotBeRemovedIsSaid()
+    // Stopped with the library on: the playlist made at Encode goes with the partial file. Skipped
+    // while the partial file cannot be removed: the log says so.
+    void interruptedFile_data()
     {
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("stop, no empty playlist") << true;
+        QTest::newRow("skip, partial file kept") << false;
+    }
+
+    void interruptedFile()
+    {
+        QFETCH(bool, stop);
+        LamePrefs::preferences().setBool(stop, PrefKey::ITunesIntegration);
+        LamePrefs::preferences().setBool(true, PrefKey::BatchPlaylists);
+        const auto restore = qScopeGuard([&] {
+            LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+            Fixture::setImmutable(music, false);
+        });
         BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", kLong)});
         Fixture::encode(batch);
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("long.mp3")).size() > 0; }));
-        Fixture::interrupt(Fixture::sheet(batch), Fixture::Skip);
+        Fixture::interrupt(Fixture::sheet(batch), stop ? Fixture::Stop : Fixture::Skip);
         QMessageBox *alert = TestSheets::waitForAlert();
         QVERIFY(alert);
-        if (!Fixture::setImmutable(music, true))
+        if (!stop && !Fixture::setImmutable(music, true))
             QSKIP("the music folder cannot be made immutable here (needs root and ext4 or tmpfs)");
         QVERIFY(TestSheets::click(alert, "OK"));
+        if (stop) {
+            QVERIFY(Fixture::waitUntilEnded(batch));
+            QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
+            QVERIFY(QDir(output("Playlists")).exists());
+            QCOMPARE(QDir(output("Playlists")).entryList(QDir::Files), QStringList());
+            return;
+        }
         QTRY_VERIFY(fixture->master().commandLog()->text().contains(
             QString("The unfinished file \"%1\" could not be removed; it is not whole.")
                 .arg(output("long.mp3"))));
         Fixture::setImmutable(music, false);
         finish(batch, output("long.mp3"), "0 files encoded into ~/Music. 1 skipped.");
-    }
-
-    void confirmedStopLeavesNoEmptyPlaylist()
-    {
-        // With the library on, the batch's playlist is made at Encode; a Stop before any file was
-        // added leaves no empty playlist behind.
-        LamePrefs::preferences().setBool(true, PrefKey::ITunesIntegration);
-        LamePrefs::preferences().setBool(true, PrefKey::BatchPlaylists);
-        BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", kLong)});
-        Fixture::encode(batch);
-        QVERIFY(Fixture::waitUntilEncoding(batch, 0));
-        Fixture::interrupt(Fixture::sheet(batch), Fixture::Stop);
-        QVERIFY(TestSheets::click(TestSheets::waitForAlert(), "OK"));
-        QVERIFY(Fixture::waitUntilEnded(batch));
-        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
-        QVERIFY(QDir(output("Playlists")).exists());
-        QCOMPARE(QDir(output("Playlists")).entryList(QDir::Files), QStringList());
     }
 
     void conflictWhileAQuestionIsUpWaitsForTheAnswer()
@@ -177,67 +196,31 @@ class tst_BatchRun : public QObject
         QVERIFY(!batch->runWindowController()->run()->isEncoderRunning(1));
         QVERIFY(TestSheets::click(question, "Cancel"));
         QTRY_VERIFY(question.isNull() || !question->isVisible());
-        QMessageBox *conflict = TestSheets::waitForAlert();
-        QVERIFY(conflict);
-        QCOMPARE(conflict->text(), QString("Duplicate Filename \"two.mp3\""));
-        QVERIFY(TestSheets::click(conflict, "Replace"));
+        QVERIFY(Fixture::answer("Duplicate Filename \"two.mp3\"", "Replace"));
         finish(batch, output("one.mp3"), "2 files encoded into ~/Music.");
         QVERIFY(Fixture::contents(output("two.mp3")) != "existing");
-    }
-
-    // Two files at once, the third's output exists: its question comes when the first ends, and
-    // the fourth starts under it when the second ends. The question stays on top and takes the
-    // keys; the sheet comes back once it is answered.
-    void conflictStaysAboveTheSheet()
-    {
-        QVERIFY(Fixture::writeFile(output("c.mp3"), "existing"));
-        LamePrefs::preferences().setInteger(2, PrefKey::EncodersAtOnce);
-        BatchEncoder *batch =
-            fixture->batchWith({fixture->fakeInput("a.wav", 0.2), fixture->fakeInput("b.wav", 1.0),
-                                fixture->fakeInput("c.wav", 0.1), fixture->fakeInput("d.wav", 3.0)});
-        Fixture::encode(batch);
-        LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
-        LameProgress *progress = Fixture::sheet(batch);
-        QMessageBox *conflict = TestSheets::waitForAlert();
-        QVERIFY(conflict);
-        QTRY_COMPARE_WITH_TIMEOUT(progress->runningFileNames(), QStringList{"d.wav"}, 15000);
-        QCOMPARE(QApplication::activeModalWidget(), conflict);
-        QVERIFY(!progress->progressSheet()->isVisible());
-        QVERIFY(QTest::qWaitForWindowActive(conflict));
-        press(Qt::Key_S, Qt::AltModifier); // Skip
-        QTRY_VERIFY(progress->progressSheet()->isVisible());
-        QCOMPARE(QApplication::activeModalWidget(), progress->progressSheet());
-        finish(batch, output("a.mp3"), "3 files encoded into ~/Music. 1 skipped.");
-        QCOMPARE(Fixture::contents(output("c.mp3")), QByteArray("existing"));
     }
 
     void conflictAnswers_data()
     {
         QTest::addColumn<bool>("ownInput"); // the existing file is the batch's own input
         QTest::addColumn<QStringList>("buttons");
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QString>("renamedTo");
+        QTest::addColumn<QString>("answer"); // a button, or the name typed after Rename
         QTest::addColumn<bool>("encoded");
         const QStringList all{"Rename", "Replace", "Skip"};
-        QTest::newRow("replace") << false << all << "Replace" << QString() << true;
-        QTest::newRow("skip") << false << all << "Skip" << QString() << false;
-        QTest::newRow("rename") << false << all << "Rename"
-                                << "renamed.mp3" << true;
-        QTest::newRow("rename cancelled") << false << all << "Rename" << QString() << false;
+        QTest::newRow("replace") << false << all << "Replace" << true;
+        QTest::newRow("skip") << false << all << "Skip" << false;
         // The data is MP3 whatever the name typed; a name that is taken is asked about again.
-        QTest::newRow("rename to another extension") << false << all << "Rename"
-                                                     << "Other.wav" << true;
-        QTest::newRow("rename to the taken name") << false << all << "Rename"
-                                                  << "song" << false;
+        QTest::newRow("rename to another extension") << false << all << "Other.wav" << true;
+        QTest::newRow("rename to the taken name") << false << all << "song" << false;
         QTest::newRow("own input is never replaced")
-            << true << QStringList{"Rename", "Skip"} << "Skip" << QString() << false;
+            << true << QStringList{"Rename", "Skip"} << "Skip" << false;
     }
 
     void conflictAnswers()
     {
         QFETCH(bool, ownInput);
         QFETCH(QString, answer);
-        QFETCH(QString, renamedTo);
         QFETCH(bool, encoded);
         QVERIFY(Fixture::writeFile(output("song.mp3"), "existing"));
         if (ownInput)
@@ -252,25 +235,17 @@ class tst_BatchRun : public QObject
         QVERIFY(!Fixture::sheet(batch)->progressSheet()->isVisible());
         QCOMPARE(conflict->informativeText(), QString("Rename file \"song.mp3\"?"));
         QTEST(TestSheets::buttonTitles(conflict), "buttons");
-        QVERIFY(TestSheets::click(conflict, answer));
-        QString first = output("song.mp3");
-        if (answer == "Rename") {
+        const bool rename = answer != "Replace" && answer != "Skip";
+        QVERIFY(TestSheets::click(conflict, rename ? "Rename" : answer));
+        const QString first = output(rename ? answer + ".mp3" : "song.mp3");
+        if (rename) {
             QFileDialog *panel = TestSheets::waitForPanel();
             QVERIFY(panel);
             QCOMPARE(QFileInfo(panel->directory().absolutePath()), QFileInfo(music));
-            if (renamedTo.isEmpty())
-                panel->reject();
-            else
-                TestSheets::choose(panel, output(renamedTo));
-            if (!renamedTo.isEmpty())
-                first = output(renamedTo.endsWith(".mp3") ? renamedTo : renamedTo + ".mp3");
+            TestSheets::choose(panel, output(answer));
         }
-        if (first == output("song.mp3") && !renamedTo.isEmpty()) {
-            QMessageBox *again = TestSheets::waitForAlert();
-            QVERIFY(again);
-            QCOMPARE(again->text(), QString("Duplicate Filename \"song.mp3\""));
-            QVERIFY(TestSheets::click(again, "Skip"));
-        }
+        if (answer == "song")
+            QVERIFY(Fixture::answer("Duplicate Filename \"song.mp3\"", "Skip"));
         finish(batch, first,
                encoded ? "1 file encoded into ~/Music." : "0 files encoded into ~/Music. 1 skipped.");
         QCOMPARE(Fixture::contents(output("song.mp3")) == existing, answer != "Replace");
@@ -278,10 +253,10 @@ class tst_BatchRun : public QObject
         QVERIFY(!QFileInfo::exists(output("Other.wav")));
     }
 
-    // Closing a running window asks to Stop; quitting asks once and stops every encoder.
-    // Two encoders at once: a line per running file, Skip on one line ends that file alone, and
-    // Stop ends both and removes both partial files.
-    void twoRunningLines()
+    // Two encoders at once: a line per running file, and Skip on one line ends that file alone.
+    // Closing a running window asks to Stop; quitting asks once for every batch, stops every
+    // encoder and removes every partial file.
+    void runningLinesClosingAndQuitting()
     {
         LamePrefs::preferences().setInteger(2, PrefKey::EncodersAtOnce);
         BatchEncoder *batch =
@@ -289,12 +264,14 @@ class tst_BatchRun : public QObject
                                 fixture->fakeInput("c.wav", kLong)});
         Fixture::encode(batch);
         LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
+        BatchEncoder *other = fixture->batchWith({fixture->fakeInput("other.wav", kLong)});
+        Fixture::encode(other);
         LameProgress *progress = Fixture::sheet(batch);
         QTRY_COMPARE(progress->runningFileNames(), (QStringList{"a.wav", "b.wav"}));
         QTRY_COMPARE(progress->positionText(), QString("0 done, 2 running, 1 left"));
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("a.mp3")).size() > 0; }));
         checkKeyboardAndReader(progress->progressSheet());
-        auto skipButton = [&](const QString &name) {
+        auto skipButton = [&](const QString &name) { // each running line has its own
             for (auto *button : progress->progressSheet()->findChildren<QPushButton *>())
                 if (button->accessibleName() == "Skip " + name)
                     return button;
@@ -302,46 +279,19 @@ class tst_BatchRun : public QObject
         };
         QVERIFY(skipButton("a.wav") && skipButton("b.wav"));
         skipButton("a.wav")->click();
-        QMessageBox *skip = TestSheets::waitForAlert();
-        QVERIFY(skip);
-        QCOMPARE(skip->informativeText(), QString("Skip file \"a.wav\"?"));
-        QVERIFY(TestSheets::click(skip, "OK"));
+        QVERIFY(Fixture::answer("Skip file \"a.wav\"?", "OK"));
         QTRY_COMPARE(progress->runningFileNames(), (QStringList{"b.wav", "c.wav"}));
         QVERIFY(!QFileInfo::exists(output("a.mp3")));
         QVERIFY(QFileInfo(output("b.mp3")).size() > 0);
-        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("c.mp3")).size() > 0; }));
-        Fixture::interrupt(progress, Fixture::Stop);
-        QMessageBox *stop = TestSheets::waitForAlert();
-        QVERIFY(stop);
-        QVERIFY(TestSheets::click(stop, "OK"));
-        QVERIFY(Fixture::waitUntilEnded(batch));
-        QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
-    }
-
-    void closingAndQuitting()
-    {
-        BatchEncoder *first = fixture->batchWith({fixture->fakeInput("one.wav", kLong)});
-        BatchEncoder *second = fixture->batchWith({fixture->fakeInput("two.wav", kLong)});
-        Fixture::encode(first);
-        Fixture::encode(second);
-        QVERIFY(Fixture::waitUntilEncoding(first, 0));
-        QVERIFY(Fixture::waitUntilEncoding(second, 0));
-        QVERIFY(!first->window()->close());
-        QMessageBox *stop = TestSheets::waitForAlert();
-        QVERIFY(stop);
-        QCOMPARE(stop->text(), QString("Stop batch?"));
-        QVERIFY(TestSheets::click(stop, "Cancel"));
-        QVERIFY(first->window()->isVisible());
-        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("two.mp3")).size() > 0; }));
+        for (const char *name : {"c.mp3", "other.mp3"})
+            QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output(name)).size() > 0; }));
+        QVERIFY(!batch->window()->close());
+        QVERIFY(Fixture::answer("Stop batch?", "Cancel"));
+        QVERIFY(batch->window()->isVisible());
         fixture->master().quit();
-        QMessageBox *quit = TestSheets::waitForAlert();
-        QVERIFY(quit);
-        QCOMPARE(quit->text(), QString("Quit Orvik?"));
-        QVERIFY(TestSheets::click(quit, "Quit"));
-        QVERIFY(Fixture::waitUntilEnded(first));
-        QVERIFY(Fixture::waitUntilEnded(second));
-        QVERIFY(!QFileInfo::exists(output("one.mp3")));
-        QVERIFY(!QFileInfo::exists(output("two.mp3")));
+        QVERIFY(Fixture::answer("Quit Orvik?", "Quit"));
+        QVERIFY(Fixture::waitUntilEnded(batch) && Fixture::waitUntilEnded(other));
+        QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
     }
 
     // No dismissal chooses a button that removes, replaces or stops anything: an alert with a
@@ -350,24 +300,31 @@ class tst_BatchRun : public QObject
     {
         QTest::addColumn<QString>("which");
         QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("staysUp");
+        QTest::addColumn<QString>("title"); // an alert's; none for a window or panel
+        // The first seven are alerts, by their titles.
+        const QString conflict = "Duplicate Filename \"song.mp3\"";
+        const QStringList titles{"Stop batch?",    "Skip file?",  conflict,
+                                 conflict,         "Quit Orvik?", "Cannot Use Destination Folder",
+                                 "Batch complete."};
+        const QStringList all{"stop",         "skip",        "conflict",          "locked conflict",
+                              "quit",         "destination", "completion",        "add panel",
+                              "rename panel", "tags panel",  "destination panel", "preferences",
+                              "command log"};
         // The settings window and the command log close with Ctrl+W too.
-        const QStringList staysUp{"conflict", "locked conflict", "destination", "completion"};
-        for (const char *which :
-             {"stop", "skip", "conflict", "locked conflict", "quit", "destination", "completion", "add panel",
-              "rename panel", "tags panel", "destination panel", "preferences", "command log"})
+        for (const QString &which : all)
             for (const QString how : {"Esc", "close", "Ctrl+W"})
-                if (how != "Ctrl+W" || QByteArray(which) == "preferences" ||
-                    QByteArray(which) == "command log")
-                    QTest::addRow("%s, %s", which, qPrintable(how))
-                        << which << how << staysUp.contains(which);
+                if (how != "Ctrl+W" || which == "preferences" || which == "command log")
+                    QTest::addRow("%s, %s", qPrintable(which), qPrintable(how))
+                        << which << how << titles.value(all.indexOf(which));
     }
 
     void dismissals()
     {
         QFETCH(QString, which);
         QFETCH(QString, how);
-        QFETCH(bool, staysUp);
+        QFETCH(QString, title);
+        const bool staysUp =
+            title == "Batch complete." || which.contains("conflict") || which == "destination";
         const QString existing = output("song.mp3");
         const bool running = which == "stop" || which == "skip" || which == "quit";
         QStringList files{fixture->fakeInput("song.wav", running ? kLong : 0.1)};
@@ -412,15 +369,8 @@ class tst_BatchRun : public QObject
             }
         }
         QVERIFY(shown && shown->isVisible());
-        const QMap<QString, QString> alerts{{"stop", "Stop batch?"},
-                                            {"skip", "Skip file?"},
-                                            {"conflict", "Duplicate Filename \"song.mp3\""},
-                                            {"locked conflict", "Duplicate Filename \"song.mp3\""},
-                                            {"quit", "Quit Orvik?"},
-                                            {"destination", "Cannot Use Destination Folder"},
-                                            {"completion", "Batch complete."}};
-        if (alerts.contains(which))
-            QCOMPARE(qobject_cast<QMessageBox *>(shown.data())->text(), alerts.value(which));
+        if (!title.isEmpty())
+            QCOMPARE(qobject_cast<QMessageBox *>(shown.data())->text(), title);
         const QByteArray before = Fixture::contents(existing);
         shown->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(shown));
@@ -453,9 +403,7 @@ class tst_BatchRun : public QObject
             QVERIFY(!batch->runWindowController() && Fixture::button(batch, "encodeButton")->isEnabled());
             QVERIFY(fixture->master().bureaucrats().contains(batch.data()));
         } else if (which == "rename panel") {
-            QMessageBox *completion = TestSheets::waitForAlert();
-            QVERIFY(completion);
-            QCOMPARE(completion->text(), QString("Batch complete."));
+            QVERIFY(Fixture::answer("Batch complete.", "OK"));
         }
     }
 
@@ -511,18 +459,16 @@ class tst_BatchRun : public QObject
 
         QTRY_COMPARE(Fixture::sheet(batch)->taskText(), QString("Encoding \"<i>a&b.wav\" as \"<i>a&b.mp3\""));
         checkKeyboardAndReader(Fixture::sheet(batch)->progressSheet());
-        QMessageBox *conflict = TestSheets::waitForAlert();
-        QVERIFY(conflict);
-        QVERIFY(TestSheets::waitForKeyboard(conflict));
-        checkKeyboardAndReader(conflict);
-        press(Qt::Key_E, Qt::AltModifier); // Replace
-        QTRY_VERIFY(Fixture::contents(output("<i>b.mp3")) != "existing");
-        QMessageBox *completion = TestSheets::waitForAlert();
-        QVERIFY(completion);
-        QCOMPARE(completion->text(), QString("Batch complete."));
-        QVERIFY(TestSheets::waitForKeyboard(completion));
-        checkKeyboardAndReader(completion);
-        press(Qt::Key_Return);
+        for (const int key : {Qt::Key_E, Qt::Key_Return}) { // Replace, then OK on the completion
+            QPointer<QMessageBox> alert = TestSheets::waitForAlert();
+            QVERIFY(alert && TestSheets::waitForKeyboard(alert));
+            QCOMPARE(alert->text(),
+                     QString(key == Qt::Key_E ? "Duplicate Filename \"<i>b.mp3\"" : "Batch complete."));
+            checkKeyboardAndReader(alert);
+            press(key, key == Qt::Key_E ? Qt::AltModifier : Qt::NoModifier);
+            QTRY_VERIFY(!alert || alert->isHidden());
+        }
+        QVERIFY(Fixture::contents(output("<i>b.mp3")) != "existing");
         QVERIFY(Fixture::waitUntilEnded(batch));
         QVERIFY(QFileInfo::exists(output("<i>a&b.mp3")));
 

@@ -78,6 +78,16 @@ void BatchFixture::interrupt(LameProgress *progress, SheetButton button)
             candidate->click();
 }
 
+bool BatchFixture::answer(const QString &text, const QString &button, int timeout)
+{
+    QMessageBox *alert = TestSheets::waitForAlert(timeout);
+    if (alert && (alert->text() == text || alert->informativeText() == text))
+        return TestSheets::click(alert, button);
+    qWarning() << "expected" << text << "but"
+               << (alert ? alert->text() + " / " + alert->informativeText() : "no alert");
+    return false;
+}
+
 bool BatchFixture::closeEverything()
 {
     while (QMessageBox *alert = TestSheets::waitForAlert(0))

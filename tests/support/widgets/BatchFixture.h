@@ -38,6 +38,9 @@ class BatchFixture
         return controller->runWindowController()->progress();
     }
     static void interrupt(LameProgress *progress, SheetButton button);
+    // Waits for an alert whose title or message reads `text` and clicks `button` on it; false (with
+    // what was up instead) when there is no such alert or button.
+    static bool answer(const QString &text, const QString &button, int timeout = 15000);
     // Takes down every alert and panel and ends every batch and rip, so that a failed test leaves
     // nothing behind for the next one; false when a window is still there after the wait.
     static bool closeEverything();

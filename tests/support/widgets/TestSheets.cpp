@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -16,16 +15,18 @@ QString title(const QAbstractButton *button)
     return QString(button->text()).remove(u'&');
 }
 
+// Looks before it waits, so that a timeout of 0 finds what is showing now.
 template <typename T> T *waitFor(int timeout)
 {
-    QDeadlineTimer deadline(timeout);
-    while (!deadline.hasExpired()) {
+    T *found = nullptr;
+    const auto showing = [&] {
         for (QWidget *widget : QApplication::topLevelWidgets())
-            if (auto *found = qobject_cast<T *>(widget); found && found->isVisible())
-                return found;
-        QTest::qWait(10);
-    }
-    return nullptr;
+            if ((found = qobject_cast<T *>(widget)) && found->isVisible())
+                return true;
+        found = nullptr;
+        return false;
+    };
+    return showing() || QTest::qWaitFor(showing, timeout) ? found : nullptr;
 }
 } // namespace
 
