@@ -183,7 +183,7 @@ void BatchEncoder::resolveNameConflict(quint32 index)
         batchText("RenameButtonTitle", "Rename"), alternate, other, message,
         [this, forAll](int answer) { duplicateNameEnded(answer, forAll && forAll->isChecked()); });
     if (forAll)
-        alert->setCheckBox(forAll);
+        Sheets::addCheckBox(alert, forAll);
     runWindow->showOwnSheet(alert);
 }
 
