@@ -1,7 +1,6 @@
 // The quality choice and the naming pattern above the settings window's tabs, driven through the
 // real controls: an entry moves the knobs on the tabs, a knob moved by hand shows "Custom", and
 // the pattern typed is what a batch reads.
-#include "core/LamePrefs.h"
 #include "settings/PreferencesWindow.h"
 #include "support/TestSettings.h"
 
@@ -28,27 +27,22 @@ class tst_QualityChoice : public QObject
         auto *quality = window->findChild<QComboBox *>("quality");
         auto *mode = window->findChild<QComboBox *>("bitRateMode");
         auto *variable = window->findChild<QSlider *>("variableQuality");
-        QVERIFY(quality && mode && variable);
-        QCOMPARE(quality->accessibleName(), "Quality");
+        QVERIFY(quality && mode && variable && quality->accessibleName() == "Quality");
         // The factory settings are described by none of the entries; "Custom" cannot be chosen.
         QCOMPARE(quality->currentText(), "Custom");
-        const auto *items = qobject_cast<QStandardItemModel *>(quality->model());
-        QVERIFY(!items->item(quality->currentIndex())->isEnabled());
-
-        const struct
-        {
-            int tag, mode, variable;
-        } entries[] = {{1, 3, 5}, {2, 3, 4}, {3, 3, 2}, {4, 3, 0}, {5, 1, 0}};
-        for (const auto &entry : entries) {
-            quality->setCurrentIndex(quality->findData(entry.tag));
+        QVERIFY(!qobject_cast<QStandardItemModel *>(quality->model())
+                     ->item(quality->currentIndex())
+                     ->isEnabled());
+        for (const auto &[tag, bitRateMode, vbrQuality] :
+             {std::tuple(1, 3, 5), {2, 3, 4}, {3, 3, 2}, {4, 3, 0}, {5, 1, 0}}) {
+            quality->setCurrentIndex(quality->findData(tag));
             emit quality->activated(quality->currentIndex());
-            QCOMPARE(mode->currentData().toInt(), entry.mode);
-            if (entry.mode == 3)
-                QCOMPARE(variable->value(), entry.variable);
-            QCOMPARE(quality->currentData().toInt(), entry.tag);
-            QCOMPARE(store->integerForKey(PrefKey::BitRateMode), entry.mode);
+            QVERIFY(mode->currentData() == bitRateMode &&
+                    store->integerForKey(PrefKey::BitRateMode) == bitRateMode);
+            QVERIFY(bitRateMode == 1 || variable->value() == vbrQuality);
+            QCOMPARE(quality->currentData().toInt(), tag);
         }
-        // A knob moved by hand: the settings are custom now; moved back, the entry shows again.
+        // A knob moved by hand makes the settings custom; moved back, the entry shows again.
         auto *reservoir = window->findChild<QCheckBox *>("constantReservoir");
         reservoir->click();
         QCOMPARE(quality->currentText(), "Custom");
@@ -57,15 +51,14 @@ class tst_QualityChoice : public QObject
 
         auto *pattern = window->findChild<QLineEdit *>("namePattern");
         QCOMPARE(pattern->text(), "{name}");
-        pattern->setFocus();
-        pattern->selectAll();
-        QTest::keyClicks(pattern, "{artist}/{title}");
-        QTest::keyClick(pattern, Qt::Key_Return);
-        QCOMPARE(store->stringForKey(PrefKey::NamePattern), "{artist}/{title}");
-        pattern->selectAll();
-        QTest::keyClick(pattern, Qt::Key_Delete);
-        QTest::keyClick(pattern, Qt::Key_Return);
-        QCOMPARE(store->stringForKey(PrefKey::NamePattern), "{name}");
+        for (const QString &typed : {"{artist}/{title}", ""}) {
+            pattern->setFocus();
+            pattern->selectAll();
+            QTest::keyClick(pattern, Qt::Key_Delete);
+            QTest::keyClicks(pattern, typed);
+            QTest::keyClick(pattern, Qt::Key_Return);
+            QCOMPARE(store->stringForKey(PrefKey::NamePattern), typed.isEmpty() ? "{name}" : typed);
+        }
     }
 };
 
