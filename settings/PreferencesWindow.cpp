@@ -531,6 +531,8 @@ void PreferencesWindow::showQuality()
 
 void PreferencesWindow::chooseQuality()
 {
+    // What is being typed is written first, or showing the store again would drop it.
+    commitEditing();
     const auto tag = selectedTag(quality);
     if (tag && QualityPresets::apply(owner->settings(), *tag)) {
         // The entry wrote settings of several groups: every control shows the store again.
