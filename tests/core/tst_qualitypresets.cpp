@@ -17,12 +17,15 @@ class tst_QualityPresets : public QObject
     {
         QTest::addColumn<int>("tag");
         QTest::addColumn<QString>("switches"); // the encoder's documented preset
-        QTest::addColumn<QString>("moved");    // a key whose change makes the settings custom
-        QTest::newRow("smallest") << 1 << " --vbr-new -V 5 -b 32 -B 320 " << PrefKey::VBRQuality;
-        QTest::newRow("good") << 2 << " --vbr-new -V 4 -b 32 -B 320 " << PrefKey::ChannelMode;
-        QTest::newRow("transparent") << 3 << " --vbr-new -V 2 -b 32 -B 320 " << PrefKey::MaximumVBRBitRate;
-        QTest::newRow("best variable") << 4 << " --vbr-new -V 0 -b 32 -B 320 " << PrefKey::OutputSampleRate;
-        QTest::newRow("highest") << 5 << " -q 2 -b 320 " << PrefKey::CBRReservoir;
+        QTest::addColumn<QString>("moved");    // a key whose change to `value` makes the settings custom
+        QTest::addColumn<QString>("value");
+        QTest::newRow("smallest") << 1 << " --vbr-new -V 5 -b 32 -B 320 " << PrefKey::VBRQuality << "6";
+        QTest::newRow("good") << 2 << " --vbr-new -V 4 -b 32 -B 320 " << PrefKey::ChannelMode << "j";
+        QTest::newRow("transparent") << 3 << " --vbr-new -V 2 -b 32 -B 320 " << PrefKey::MaximumVBRBitRate
+                                     << "256";
+        QTest::newRow("best variable")
+            << 4 << " --vbr-new -V 0 -b 32 -B 320 " << PrefKey::OutputSampleRate << "44.1";
+        QTest::newRow("highest") << 5 << " -q 2 -b 320 " << PrefKey::CBRReservoir << "false";
     }
 
     void entries()
@@ -30,6 +33,7 @@ class tst_QualityPresets : public QObject
         QFETCH(int, tag);
         QFETCH(QString, switches);
         QFETCH(QString, moved);
+        QFETCH(QString, value);
         const QString file = dir.filePath(QTest::currentDataTag());
         auto store = TestSettings::makeStore(file, {{PrefKey::ChannelMode, "m"},
                                                     {PrefKey::OutputSampleRate, 32.0f},
@@ -49,7 +53,7 @@ class tst_QualityPresets : public QObject
         store = std::make_unique<SettingsStore>(file); // a restart
         store->registerDefaults(LamePrefs::factoryValues());
         QCOMPARE(QualityPresets::matching(*store), tag);
-        store->setObject("0", moved);
+        store->setObject(value, moved);
         QCOMPARE(QualityPresets::matching(*store), 0);
     }
 
