@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+#include <optional>
 
 class BatchFileList;
 class LamePrefs;
@@ -83,7 +84,15 @@ class BatchEncoder : public QObject, public FileReceiver
     // The folder typed into the destination field, if the user typed one since it was last shown.
     void takeTypedDestination();
     void resolveNameConflict(quint32 index);
-    void duplicateNameEnded(int answer);
+    void duplicateNameEnded(int answer, bool forAll);
+    // Answers the conflict of record `index` with the answer given for every file of the batch;
+    // false when there is none, or it does not fit this file (Replace for a file that cannot go).
+    bool answerForAll(quint32 index);
+    // The first "Song 2.mp3", "Song 3.mp3", ... beside `path` that neither exists nor is the
+    // output of another record.
+    QString freeOutputName(const QString &path) const;
+    // Refuses a naming pattern that cannot name the files, with a sheet; true when it can.
+    bool checkNamePattern(const QString &pattern);
 
     quint32 windowIndex = 0;
     LamePrefs *preferences = nullptr;
@@ -93,6 +102,10 @@ class BatchEncoder : public QObject, public FileReceiver
     QString outputFolder;
     QList<QVariantMap> tasks;
     quint32 conflictIndex = 0; // the file whose name conflict is asked
+    bool conflictOffersReplace = false;
+    // The answer to every later name conflict of the run, once one was given for all files: 0
+    // Replace, -1 Skip, 1 keep both under a free name.
+    std::optional<int> standingAnswer;
     bool ending = false;
     bool destinationTyped = false;
 

@@ -4,6 +4,7 @@
 
 #include "batch/BatchFileList.h"
 #include "core/LamePrefs.h"
+#include "core/OutputNamePattern.h"
 #include "core/OutputNames.h"
 #include "monitor/RunWindowController.h"
 #include "platform/LocalizedStrings.h"
@@ -12,16 +13,20 @@
 #include "platform/widgets/DocumentRegistry.h"
 #include "platform/widgets/Sheets.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryFile>
+
+#include <algorithm>
 
 namespace {
 DocumentRegistry *registry()
@@ -66,7 +71,10 @@ void BatchEncoder::beginEncoding()
 {
     if (runWindow || tasks.isEmpty() || !preferences)
         return;
-    if (!prepareDestination())
+    QString pattern = preferences->settings().stringForKey(PrefKey::NamePattern);
+    if (pattern.isEmpty())
+        pattern = OutputNamePattern::kFactoryPattern;
+    if (!checkNamePattern(pattern) || !prepareDestination())
         return;
     preferences->settings().setObject(outputFolder, PrefKey::BatchDestination);
     if (registry())
@@ -86,8 +94,7 @@ void BatchEncoder::beginEncoding()
         for (int i = 0; i < genreField->count(); ++i)
             genres << genreField->itemText(i);
     for (QVariantMap &task : tasks) {
-        task.insert(kOutputFileKey,
-                    OutputNames::forInput(task.value(kInputFileKey).toString(), outputFolder));
+        task.insert(kOutputFileKey, OutputNamePattern::outputFor(pattern, task, globalOptions, outputFolder));
         // The encoder knows only its own genre names; a genre it does not know is left out.
         if (!useLibrary && task.contains(kSongGenreKey) &&
             !genres.contains(task.value(kSongGenreKey).toString()))
@@ -118,28 +125,107 @@ void BatchEncoder::beginEncoding()
                       .maxEncoders = preferences->encodersAtOnce()});
 }
 
+bool BatchEncoder::checkNamePattern(const QString &pattern)
+{
+    QString placeholder;
+    QString message;
+    switch (OutputNamePattern::check(pattern, &placeholder)) {
+    case OutputNamePattern::Problem::None:
+        return true;
+    case OutputNamePattern::Problem::LeavesFolder:
+        message = localizedFormat(batchText("NamePatternLeaves",
+                                            "The pattern \"%@\" would write files outside the destination "
+                                            "folder. Change \"Name files\" in the settings."),
+                                  {pattern});
+        break;
+    case OutputNamePattern::Problem::UnknownPlaceholder:
+        message = localizedFormat(batchText("NamePatternUnknown",
+                                            "The pattern \"%@\" holds %@, which names nothing. Use {artist}, "
+                                            "{album}, {track}, {title} or {name}."),
+                                  {pattern, placeholder});
+        break;
+    case OutputNamePattern::Problem::NoFileName:
+        message = localizedFormat(
+            batchText("NamePatternNoFile", "The pattern \"%@\" ends without a file name."), {pattern});
+        break;
+    }
+    Sheets::beginAlertSheet(filesWindow, batchText("NamePatternTitle", "Cannot Name the Files"),
+                            ButtonTitles::confirm(), QString(), QString(), message, nullptr);
+    return false;
+}
+
 // ---- Existing output files ----
 
 void BatchEncoder::resolveNameConflict(quint32 index)
 {
     conflictIndex = index;
+    if (answerForAll(index))
+        return;
     const QString path = tasks.value(index).value(kOutputFileKey).toString();
     const QString name = QFileInfo(path).fileName();
     QString alternate = batchText("SkipButtonTitle", "Skip");
     QString other;
     QString message = localizedFormat(batchText("DuplicateNameLockedMessage", "Rename file \"%@\"?"), {name});
-    if (runWindow->run()->isReplaceable(path)) {
+    conflictOffersReplace = runWindow->run()->isReplaceable(path);
+    if (conflictOffersReplace) {
         alternate = batchText("OverwriteButtonTitle", "Replace");
         other = batchText("SkipButtonTitle", "Skip");
         message = localizedFormat(batchText("DuplicateNameMessage", "Rename file \"%@\"?"), {name});
     }
-    runWindow->showOwnSheet(Sheets::beginAlertSheet(
+    QPointer<QCheckBox> forAll;
+    if (tasks.size() > 1) {
+        const QString title = batchText("ApplyToAllTitle", "Apply to all files of this batch");
+        forAll = new QCheckBox(title);
+        forAll->setAccessibleName(title);
+    }
+    QMessageBox *alert = Sheets::beginAlertSheet(
         filesWindow, localizedFormat(batchText("DuplicateNameTitle", "Duplicate Filename \"%@\""), {name}),
         batchText("RenameButtonTitle", "Rename"), alternate, other, message,
-        [this](int answer) { duplicateNameEnded(answer); }));
+        [this, forAll](int answer) { duplicateNameEnded(answer, forAll && forAll->isChecked()); });
+    if (forAll)
+        Sheets::addCheckBox(alert, forAll);
+    runWindow->showOwnSheet(alert);
 }
 
-void BatchEncoder::duplicateNameEnded(int answer)
+bool BatchEncoder::answerForAll(quint32 index)
+{
+    const QString path = tasks.value(index).value(kOutputFileKey).toString();
+    if (!standingAnswer || (*standingAnswer == 0 && !runWindow->run()->isReplaceable(path)))
+        return false;
+    // The run asks from inside its own bookkeeping: the answer comes from the event loop, as a
+    // user's would.
+    const int answer = *standingAnswer;
+    const QString renamed = answer == 1 ? freeOutputName(path) : QString();
+    QMetaObject::invokeMethod(
+        this,
+        [this, index, answer, renamed] {
+            if (!runWindow)
+                return;
+            EncoderRun *run = runWindow->run();
+            if (answer == 0)
+                run->replaceExisting(index);
+            else if (answer == 1)
+                run->renameOutput(index, renamed);
+            else
+                run->skipExisting(index);
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
+QString BatchEncoder::freeOutputName(const QString &path) const
+{
+    for (int number = 2;; ++number) {
+        const QString candidate = OutputNames::numberedFile(path, number);
+        const bool taken = std::any_of(tasks.cbegin(), tasks.cend(), [&](const QVariantMap &task) {
+            return task.value(kOutputFileKey).toString() == candidate;
+        });
+        if (!taken && !QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
+void BatchEncoder::duplicateNameEnded(int answer, bool forAll)
 {
     const QString path = tasks.value(conflictIndex).value(kOutputFileKey).toString();
     switch (answer) {
@@ -149,22 +235,29 @@ void BatchEncoder::duplicateNameEnded(int answer)
         options.prompt = ButtonTitles::save();
         options.requiredFileType = QStringLiteral("mp3");
         options.directory = QFileInfo(path).path();
-        options.file = QFileInfo(path).fileName();
+        options.file = QFileInfo(freeOutputName(path)).fileName();
         // The chosen name is asked about like any other output once it has its extension.
         options.confirmOverwrite = false;
         runWindow->showOwnSheet(
-            Sheets::beginSavePanel(filesWindow, options, [this](int panelAnswer, QFileDialog *panel) {
+            Sheets::beginSavePanel(filesWindow, options, [this, forAll](int panelAnswer, QFileDialog *panel) {
                 const QStringList chosen = Sheets::filenames(panel);
-                runWindow->run()->renameOutput(
-                    conflictIndex, panelAnswer == 1 && !chosen.isEmpty() ? chosen.first() : QString());
+                const bool confirmed = panelAnswer == 1 && !chosen.isEmpty();
+                // Only a name actually chosen keeps both files for the rest of the batch.
+                if (confirmed && forAll)
+                    standingAnswer = 1;
+                runWindow->run()->renameOutput(conflictIndex, confirmed ? chosen.first() : QString());
             }));
         break;
     }
     case -1:
-        runWindow->run()->skipExisting(conflictIndex);
-        break;
     case 0:
-        runWindow->run()->replaceExisting(conflictIndex);
+        // Without Replace on offer, the alternate button is Skip.
+        if (forAll)
+            standingAnswer = answer == 0 && conflictOffersReplace ? 0 : -1;
+        if (answer == -1)
+            runWindow->run()->skipExisting(conflictIndex);
+        else
+            runWindow->run()->replaceExisting(conflictIndex);
         break;
     default:
         qWarning("Error: invalid return code from alert sheet");

@@ -12,6 +12,7 @@
 #include "platform/SourceTags.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
@@ -378,6 +379,16 @@ bool EncoderRun::beginTask(quint32 index)
         active.insert(index, {Active::Phase::Conflict});
         askNextConflict();
         return active.contains(index);
+    }
+    // An output named into folders of its own (a batch's naming pattern) gets them when its file
+    // begins, so that a file skipped or failing before leaves no empty folder behind.
+    if (const QString folder = QFileInfo(output).absolutePath(); !QDir().mkpath(folder)) {
+        logCannotEncode(index,
+                        localizedFormat(text("FolderNotMade", "the folder \"%@\" cannot be made"), {folder}));
+        ++failedTasks;
+        settle(index, FileState::Failed);
+        advance();
+        return false;
     }
     const bool raw = setup.options.value(kRawPCMInputKey).toBool();
     if (!raw && input.floatingPoint() && !peaks.contains(index)) {

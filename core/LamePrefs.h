@@ -81,6 +81,8 @@ inline const QString FixedPitchFontSize = QStringLiteral("NSFixedPitchFontSize")
 // starts there.
 inline const QString BatchDestination = QStringLiteral("Last Batch Destination");
 inline const QString AddFilesFolder = QStringLiteral("Last Added Files Folder");
+// Where in the destination a batch writes each file, as an OutputNamePattern.
+inline const QString NamePattern = QStringLiteral("Output Name Pattern");
 } // namespace PrefKey
 
 // The encoder settings controller: the one way into the stored encoder settings. It answers the

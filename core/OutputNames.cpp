@@ -45,4 +45,17 @@ QString numberedName(const QString &name, int number)
     return fitted(base, kMaxNameBytes - suffix.size()) + suffix;
 }
 
+QString numberedFile(const QString &path, int number)
+{
+    const QFileInfo file(path);
+    QString name = file.fileName();
+    if (name.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive))
+        name.chop(4);
+    const QString suffix = number <= 1 ? QString() : u' ' + QString::number(number);
+    const QString extension = QStringLiteral(".mp3");
+    return QDir::cleanPath(file.path() + u'/' +
+                           fitted(name, kMaxNameBytes - extension.size() - suffix.size()) + suffix +
+                           extension);
+}
+
 } // namespace OutputNames

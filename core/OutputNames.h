@@ -16,4 +16,7 @@ QString forInput(const QString &inputPath, const QString &folder);
 // the name, then the name followed by " 2", " 3" and so on. The name is cut with room for " 2",
 // so that the first candidates differ in their number only; a longer number cuts it further.
 QString numberedName(const QString &name, int number);
+// Candidate `number` for another MP3 beside the one at `path`: for "Song.mp3" the path itself,
+// then "Song 2.mp3", "Song 3.mp3" and so on; a long name is cut so that its number stays.
+QString numberedFile(const QString &path, int number);
 } // namespace OutputNames

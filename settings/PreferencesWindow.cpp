@@ -1,6 +1,7 @@
 #include "settings/PreferencesWindow.h"
 
 #include "core/LamePrefs.h"
+#include "core/QualityPresets.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/WindowDescription.h"
 
@@ -322,7 +323,9 @@ bool PreferencesWindow::findOutlets()
         return false;
     bool complete = true;
     windowTabs = WindowDescription::outlet<QTabWidget>(prefsWindow, "windowTabs");
-    complete = complete && windowTabs;
+    quality = WindowDescription::outlet<QComboBox>(prefsWindow, "quality");
+    namePattern = WindowDescription::outlet<QLineEdit>(prefsWindow, "namePattern");
+    complete = complete && windowTabs && quality && namePattern;
     // One item for every core this machine has.
     if (auto *box = WindowDescription::outlet<QComboBox>(prefsWindow, "encodersAtOnce")) {
         box->clear();
@@ -471,6 +474,12 @@ void PreferencesWindow::connectControls()
         announcedTab = -1;
         tabViewDidSelect(index);
     });
+    connect(quality, &QComboBox::activated, this, &PreferencesWindow::chooseQuality);
+    connect(namePattern, &QLineEdit::textEdited, this, [this] { edited.insert(namePattern); });
+    connect(namePattern, &QLineEdit::editingFinished, this, [this] {
+        if (edited.contains(namePattern))
+            writeNamePattern();
+    });
     prefsWindow->installEventFilter(this);
     for (const QKeySequence &key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
         connect(new QShortcut(key, prefsWindow), &QShortcut::activated, prefsWindow, &QWidget::close);
@@ -481,6 +490,8 @@ void PreferencesWindow::awakeFromNib()
     for (int g = 0; g < controls.size(); ++g)
         for (int i = 0; i < controls.at(g).size(); ++i)
             showSetting(g, i);
+    showQuality();
+    namePattern->setText(owner->settings().stringForKey(PrefKey::NamePattern));
 
     int tab = owner->settings().integerForKey(PrefKey::SelectedTab);
     // A description with fewer tabs than the one that stored the index shows its first tab.
@@ -509,6 +520,40 @@ void PreferencesWindow::showSaveState()
     const int height = contentHeight(windowTabs->currentIndex());
     if (height > 0)
         resizeContent(height);
+}
+
+void PreferencesWindow::showQuality()
+{
+    // "Custom" describes the settings; it is shown, never chosen.
+    enableItems(quality, [](int tag) { return tag != 0; });
+    selectTag(quality, QualityPresets::matching(owner->settings()));
+}
+
+void PreferencesWindow::chooseQuality()
+{
+    // What is being typed is written first, or showing the store again would drop it.
+    commitEditing();
+    const auto tag = selectedTag(quality);
+    if (tag && QualityPresets::apply(owner->settings(), *tag)) {
+        // The entry wrote settings of several groups: every control shows the store again.
+        for (int g = 0; g < controls.size(); ++g)
+            for (int i = 0; i < controls.at(g).size(); ++i)
+                showSetting(g, i);
+    }
+    showQuality();
+    showSaveState();
+}
+
+void PreferencesWindow::writeNamePattern()
+{
+    // An emptied field stands for the factory pattern, which names files as they always were.
+    const QString pattern = namePattern->text().trimmed();
+    if (pattern.isEmpty())
+        owner->settings().removeObjectForKey(PrefKey::NamePattern);
+    else
+        owner->settings().setObject(pattern, PrefKey::NamePattern);
+    edited.remove(namePattern);
+    showSaveState();
 }
 
 void PreferencesWindow::showBitRateMode()
@@ -726,6 +771,7 @@ void PreferencesWindow::change(int group, QObject *sender)
         break;
     }
     }
+    showQuality();
     showSaveState();
 }
 
@@ -764,8 +810,10 @@ int PreferencesWindow::contentHeight(int index) const
 {
     const QWidget *page = windowTabs->widget(index);
     const int height = page ? page->property("identifier").toString().toInt() : 0;
-    // The warning below the tabs, when it shows, needs room of its own.
-    return height > 0 ? height + warningHeight() : 0;
+    // The warning below the tabs, when it shows, needs room of its own, as do the choices above them.
+    const QLayout *top = prefsWindow->findChild<QLayout *>(QStringLiteral("windowTop"));
+    const int above = top ? top->sizeHint().height() + qMax(0, prefsWindow->layout()->spacing()) : 0;
+    return height > 0 ? height + warningHeight() + above : 0;
 }
 
 void PreferencesWindow::tabViewWillSelect(int index)
@@ -818,6 +866,8 @@ void PreferencesWindow::commitEditing()
         for (QWidget *control : controls.at(g))
             if (edited.contains(control))
                 change(g, control);
+    if (edited.contains(namePattern))
+        writeNamePattern();
 }
 
 bool PreferencesWindow::eventFilter(QObject *watched, QEvent *event)

@@ -6,7 +6,9 @@
 
 class LamePrefs;
 class QButtonGroup;
+class QComboBox;
 class QLabel;
+class QLineEdit;
 class QTabWidget;
 class QWidget;
 
@@ -57,6 +59,10 @@ class PreferencesWindow : public QObject
     int warningHeight() const;
     void showSaveState();
     void showBitRateMode();
+    // The quality entry the settings match, or "Custom".
+    void showQuality();
+    void chooseQuality();
+    void writeNamePattern();
     void fitPagesTo(int index);
     void resizeContent(int height);
 
@@ -64,6 +70,9 @@ class PreferencesWindow : public QObject
     QWidget *prefsWindow = nullptr;
     QTabWidget *windowTabs = nullptr;
     QButtonGroup *deemphasisCells = nullptr;
+    // Above the tabs: the quality in plain words, and the pattern batches name their files by.
+    QComboBox *quality = nullptr;
+    QLineEdit *namePattern = nullptr;
     // Says, below the tabs, that the settings cannot be saved; hidden while they can.
     QLabel *saveWarning = nullptr;
     // The controls of each group, in tag order (the control with tag t at t - 1).

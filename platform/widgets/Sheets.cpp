@@ -2,6 +2,7 @@
 
 #include "platform/widgets/ButtonTitles.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
@@ -128,6 +129,23 @@ QMessageBox *beginAlertSheet(QWidget *window, const QString &title, const QStrin
         otherButton.isEmpty() ? nullptr : box->addButton(otherButton, QMessageBox::DestructiveRole);
     showAlert(box, byDefault, alternate, other, std::move(handler));
     return box;
+}
+
+void addCheckBox(QMessageBox *alert, QCheckBox *box)
+{
+    QString taken;
+    for (const QAbstractButton *button : alert->buttons()) {
+        const qsizetype mark = button->text().indexOf(u'&');
+        if (mark >= 0 && mark + 1 < button->text().size())
+            taken += button->text().at(mark + 1).toLower();
+    }
+    const QString title = box->text();
+    for (qsizetype i = 0; i < title.size() && !title.contains(u'&'); ++i)
+        if (title.at(i).isLetterOrNumber() && !taken.contains(title.at(i).toLower())) {
+            box->setText(title.left(i) + u'&' + title.mid(i));
+            break;
+        }
+    alert->setCheckBox(box);
 }
 
 QMessageBox *beginInformationalAlertSheet(QWidget *window, const QString &title, const QString &defaultButton,

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 
+class QCheckBox;
 class QFileDialog;
 class QMessageBox;
 class QWidget;
@@ -22,6 +23,9 @@ using PanelHandler = std::function<void(int answer, QFileDialog *panel)>;
 QMessageBox *beginAlertSheet(QWidget *window, const QString &title, const QString &defaultButton,
                              const QString &alternateButton, const QString &otherButton,
                              const QString &message, AlertHandler handler);
+// Puts the check box `box` beneath the alert's message, its title marked with a mnemonic that no
+// button of the alert has.
+void addCheckBox(QMessageBox *alert, QCheckBox *box);
 // A notice with one button: `message` in large type, `details` beneath it.
 QMessageBox *beginInformationalAlertSheet(QWidget *window, const QString &title, const QString &defaultButton,
                                           const QString &message, const QString &details,

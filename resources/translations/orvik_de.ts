@@ -379,6 +379,36 @@ Cannot add &quot;%@&quot;: %@.
         <extracomment>The folder &quot;%@&quot; does not exist. Choose another destination.</extracomment>
         <translation>Der Ordner „%@“ existiert nicht. Wählen Sie einen anderen Zielordner.</translation>
     </message>
+    <message>
+        <source>ApplyToAllTitle</source>
+        <extracomment>Apply to all files of this batch</extracomment>
+        <translation>Für alle Dateien dieses Stapels</translation>
+    </message>
+    <message>
+        <source>FolderNotMade</source>
+        <extracomment>the folder &quot;%@&quot; cannot be made</extracomment>
+        <translation>der Ordner „%@“ kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>NamePatternLeaves</source>
+        <extracomment>The pattern &quot;%@&quot; would write files outside the destination folder. Change &quot;Name files&quot; in the settings.</extracomment>
+        <translation>Das Muster „%@“ würde Dateien außerhalb des Zielordners schreiben. Ändern Sie „Dateien benennen“ in den Einstellungen.</translation>
+    </message>
+    <message>
+        <source>NamePatternNoFile</source>
+        <extracomment>The pattern &quot;%@&quot; ends without a file name.</extracomment>
+        <translation>Das Muster „%@“ endet ohne Dateinamen.</translation>
+    </message>
+    <message>
+        <source>NamePatternTitle</source>
+        <extracomment>Cannot Name the Files</extracomment>
+        <translation>Dateien können nicht benannt werden</translation>
+    </message>
+    <message>
+        <source>NamePatternUnknown</source>
+        <extracomment>The pattern &quot;%@&quot; holds %@, which names nothing. Use {artist}, {album}, {track}, {title} or {name}.</extracomment>
+        <translation>Das Muster „%@“ enthält %@, das nichts bezeichnet. Verwenden Sie {artist}, {album}, {track}, {title} oder {name}.</translation>
+    </message>
 </context>
 <context>
     <name>BatchWindow</name>
@@ -1718,6 +1748,54 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source>448</source>
         <translation>448</translation>
     </message>
+    <message>
+        <source>&amp;Quality:</source>
+        <translation>&amp;Qualität:</translation>
+    </message>
+    <message>
+        <source>A choice of the encoder&apos;s own presets, with the average bit rate each gave on music. Choosing one sets the bit rate settings on the tabs below; &quot;Custom&quot; shows when they hold anything else</source>
+        <translation>Eine Auswahl der Voreinstellungen des Encoders, mit der mittleren Bitrate, die jede bei Musik ergab. Die Wahl setzt die Bitraten-Einstellungen auf den Reitern unten; „Eigene Einstellungen“ erscheint, wenn diese etwas anderes enthalten</translation>
+    </message>
+    <message>
+        <source>Quality</source>
+        <translation>Qualität</translation>
+    </message>
+    <message>
+        <source>Smallest files (about 110 kbit/s)</source>
+        <translation>Kleinste Dateien (etwa 110 kbit/s)</translation>
+    </message>
+    <message>
+        <source>Good (about 130 kbit/s)</source>
+        <translation>Gut (etwa 130 kbit/s)</translation>
+    </message>
+    <message>
+        <source>Transparent (about 160 kbit/s)</source>
+        <translation>Transparent (etwa 160 kbit/s)</translation>
+    </message>
+    <message>
+        <source>Best variable (about 230 kbit/s)</source>
+        <translation>Beste variable (etwa 230 kbit/s)</translation>
+    </message>
+    <message>
+        <source>Highest (320 kbit/s constant)</source>
+        <translation>Höchste (320 kbit/s konstant)</translation>
+    </message>
+    <message>
+        <source>Custom</source>
+        <translation>Eigene Einstellungen</translation>
+    </message>
+    <message>
+        <source>&amp;Name files:</source>
+        <translation>Dateien &amp;benennen:</translation>
+    </message>
+    <message>
+        <source>Where in the destination a batch writes each file: {artist}, {album}, {track}, {title} and {name} (the input&apos;s name) are replaced, &quot;/&quot; makes folders, for example {artist}/{album}/{track} {title}. Empty: {name}</source>
+        <translation>Wohin im Zielordner ein Stapel jede Datei schreibt: {artist}, {album}, {track}, {title} und {name} (der Name der Eingabedatei) werden ersetzt, „/“ legt Ordner an, zum Beispiel {artist}/{album}/{track} {title}. Leer: {name}</translation>
+    </message>
+    <message>
+        <source>Name files</source>
+        <translation>Dateien benennen</translation>
+    </message>
 </context>
 <context>
     <name>Progress</name>
@@ -2087,6 +2165,11 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source>CompletionTagLosses</source>
         <extracomment>%u files were encoded without some of their tags. The command log shows why.</extracomment>
         <translation>%u Titel wurden ohne einen Teil ihrer Tags gerippt. Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
+    <message>
+        <source>FolderNotMade</source>
+        <extracomment>the folder &quot;%@&quot; cannot be made</extracomment>
+        <translation>der Ordner „%@“ kann nicht angelegt werden</translation>
     </message>
 </context>
 <context>
