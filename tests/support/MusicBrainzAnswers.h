@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Answers of the MusicBrainz web service (ws/2, JSON), written after its documented schema, for the
+// tests' local server.
+namespace MusicBrainzAnswers {
+struct Release
+{
+    QString id;
+    QString title;
+    QString artist;
+    QString date;
+    QString country;
+    QStringList titles;
+    QStringList artists{}; // per track; a missing or empty one is the release's artist
+};
+// A release object of the disc `discId`, on a CD medium.
+QJsonObject release(const Release &release, const QString &discId);
+// The answer to /ws/2/discid/<discId>?inc=recordings+artist-credits&fmt=json.
+QByteArray discAnswer(const QString &discId, const QList<Release> &releases);
+} // namespace MusicBrainzAnswers
