@@ -3,6 +3,7 @@
 #include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/WindowDescription.h"
+#include "settings/DiscLookupSettings.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -305,6 +306,7 @@ PreferencesWindow::PreferencesWindow(LamePrefs *owner) : QObject(owner), owner(o
         layout->addWidget(saveWarning);
     connectControls();
     awakeFromNib();
+    DiscLookupSettings::bind(prefsWindow, owner->settings());
 }
 
 PreferencesWindow::~PreferencesWindow()
