@@ -61,6 +61,10 @@ void Ripper::startLookup()
 void Ripper::showLookupLine(const QString &line)
 {
     lookupLine->setText(line);
+    // Only a line with a link takes the focus, so that the keyboard reaches the link.
+    lookupLine->setTextInteractionFlags(line.contains(u"<a ")
+                                            ? Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard
+                                            : Qt::NoTextInteraction);
     lookupLine->setVisible(!line.isEmpty());
 }
 

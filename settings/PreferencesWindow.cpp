@@ -744,6 +744,8 @@ void PreferencesWindow::applyCoupling(int group, int index, int value)
 
 void PreferencesWindow::restoreDefaults(QObject *sender)
 {
+    if (DiscLookupSettings::restore(sender, prefsWindow, owner->settings()))
+        return;
     const int tag = WindowDescription::tag(sender);
     for (int g = 0; g < controls.size(); ++g) {
         const Group &group = groups().at(g);

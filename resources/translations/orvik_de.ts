@@ -1758,6 +1758,18 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source>Cover server</source>
         <translation>Cover-Server</translation>
     </message>
+    <message>
+        <source>Restore Defaul&amp;ts</source>
+        <translation>Standard&amp;werte</translation>
+    </message>
+    <message>
+        <source>Put every setting of the audio CD group back to its factory value</source>
+        <translation>Alle Einstellungen der Gruppe „Audio-CDs“ auf ihre Werkswerte zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Restore audio CD defaults</source>
+        <translation>Audio-CD-Standardwerte wiederherstellen</translation>
+    </message>
 </context>
 <context>
     <name>Progress</name>

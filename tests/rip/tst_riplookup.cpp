@@ -58,8 +58,6 @@ class TestRipLookup : public QObject
     Q_OBJECT
 
     QTemporaryDir work;
-    QList<CueDisc::Track> tracks{{"Eins", 75}, {"Zwei", 60}};
-    QString cue;
     QString point;
     QByteArray picture;
     std::unique_ptr<LocalHttpServer> server;
@@ -78,28 +76,11 @@ class TestRipLookup : public QObject
     // Mounts the image (with its CD-TEXT, or without any) and answers with the window that opens.
     Ripper *mount(bool cdText)
     {
-        QFile file(cue);
-        if (!file.open(QIODevice::ReadOnly))
-            return nullptr;
-        QByteArray sheet = file.readAll();
-        file.close();
-        if (cdText)
-            sheet.replace("    TITLE \"Zwei\"\n", "    TITLE \"Up/Down\"\n    PERFORMER \"Guest\"\n");
-        else
-            for (const QByteArray &line : sheet.split('\n'))
-                if (line.contains("TITLE") || line.contains("PERFORMER"))
-                    sheet.replace(line + '\n', "");
-        const QString edited = work.filePath(cdText ? "text.cue" : "plain.cue");
-        QFile::remove(edited);
-        if (!BatchFixture::writeFile(edited, sheet))
-            return nullptr;
-        point = CueDisc::mount(edited, work.filePath("discs"));
+        point = CueDisc::mount(work.filePath(cdText ? "text.cue" : "plain.cue"), work.filePath("discs"));
         if (point.isEmpty() || !QTest::qWaitFor([&] { return Ripper::mountPoints().contains(point); }, 15000))
             return nullptr;
-        for (Ripper *rip : Ripper::allControllers())
-            if (rip->mountPoint() == point)
-                return rip;
-        return nullptr;
+        return *std::find_if(Ripper::allControllers().cbegin(), Ripper::allControllers().cend(),
+                             [&](Ripper *rip) { return rip->mountPoint() == point; });
     }
 
     void unmount()
@@ -123,13 +104,6 @@ class TestRipLookup : public QObject
         return folder;
     }
 
-    void lookUpAt(const QString &address)
-    {
-        LamePrefs::preferences().setBool(true, PrefKey::LookUpDiscsOnline);
-        LamePrefs::preferences().setObject(address, PrefKey::MusicBrainzServer);
-        LamePrefs::preferences().setObject(address, PrefKey::CoverArtServer);
-    }
-
     void answer(const QList<MusicBrainzAnswers::Release> &releases, bool held = false)
     {
         server->answer("/ws/2/discid/" + expectedDiscId(),
@@ -141,8 +115,15 @@ class TestRipLookup : public QObject
     {
         if (!AudioFiles::haveProgram("sox") || !AudioFiles::haveProgram("lame"))
             QSKIP("sox and lame are needed to make and encode the test discs");
-        cue = CueDisc::write(work.path(), "disc", "Live", tracks);
-        QVERIFY(!cue.isEmpty());
+        QList<CueDisc::Track> tracks{{"Eins", 75}, {"Zwei", 60}};
+        QByteArray sheet = BatchFixture::contents(CueDisc::write(work.path(), "disc", "Live", tracks));
+        QByteArray plain = sheet;
+        for (const QByteArray &line : sheet.split('\n'))
+            if (line.contains("TITLE") || line.contains("PERFORMER"))
+                plain.replace(line + '\n', "");
+        sheet.replace("TITLE \"Zwei\"\n", "TITLE \"Up/Down\"\n    PERFORMER \"Guest\"\n");
+        QVERIFY(BatchFixture::writeFile(work.filePath("plain.cue"), plain) &&
+                BatchFixture::writeFile(work.filePath("text.cue"), sheet));
         QImage image(64, 64, QImage::Format_RGB32);
         image.fill(Qt::darkRed);
         QBuffer buffer(&picture);
@@ -154,7 +135,9 @@ class TestRipLookup : public QObject
         server = std::make_unique<LocalHttpServer>();
         QDir(DiscLookup::cacheFolder()).removeRecursively();
         LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
-        LamePrefs::preferences().setBool(false, PrefKey::LookUpDiscsOnline);
+        LamePrefs::preferences().setBool(true, PrefKey::LookUpDiscsOnline);
+        for (const QString &key : {PrefKey::MusicBrainzServer, PrefKey::CoverArtServer})
+            LamePrefs::preferences().setObject(server->address(), key);
     }
 
     void cleanup()
@@ -166,6 +149,7 @@ class TestRipLookup : public QObject
     void cdTextInFull()
     {
         BatchFixture fixture(false);
+        LamePrefs::preferences().setBool(false, PrefKey::LookUpDiscsOnline);
         Ripper *ripper = mount(true);
         if (!ripper)
             QSKIP("FUSE cannot mount here (no /dev/fuse or no permission to mount)");
@@ -182,7 +166,6 @@ class TestRipLookup : public QObject
     void namedOnlineThenFromTheCache()
     {
         BatchFixture fixture(false);
-        lookUpAt(server->address());
         answer({{"mb-1",
                  "Up/Down Album",
                  "Artist",
@@ -239,7 +222,6 @@ class TestRipLookup : public QObject
     {
         QFETCH(bool, choose);
         BatchFixture fixture(false);
-        lookUpAt(server->address());
         answer({{"mb-1", "First", "One", "1990", "GB", {"A", "B"}},
                 {"mb-2", "Second", "Two", "1991", "US", {"C", "D"}}},
                true);
@@ -274,7 +256,6 @@ class TestRipLookup : public QObject
     void notFoundAndRipBeforeTheAnswer()
     {
         BatchFixture fixture(false);
-        lookUpAt(server->address());
         Ripper *ripper = mount(false);
         if (!ripper)
             QSKIP("FUSE cannot mount here (no /dev/fuse or no permission to mount)");
