@@ -37,6 +37,17 @@ QJsonObject MusicBrainzAnswers::release(const Release &release, const QString &d
             {"media", QJsonArray{medium}}};
 }
 
+QString MusicBrainzAnswers::discId(int first, int last, int leadOut, const QList<int> &offsets)
+{
+    QByteArray text = QByteArray::number(first, 16).rightJustified(2, '0') +
+                      QByteArray::number(last, 16).rightJustified(2, '0') +
+                      QByteArray::number(leadOut, 16).rightJustified(8, '0');
+    for (int i = 0; i < 99; ++i)
+        text += QByteArray::number(offsets.value(i), 16).rightJustified(8, '0');
+    QByteArray id = QCryptographicHash::hash(text.toUpper(), QCryptographicHash::Sha1).toBase64();
+    return QString::fromLatin1(id.replace('+', '.').replace('/', '_').replace('=', '-'));
+}
+
 QByteArray MusicBrainzAnswers::discAnswer(const QString &discId, const QList<Release> &releases)
 {
     QJsonArray list;
