@@ -382,6 +382,8 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     window.completionTitle = ripText("CompletionTitle", "Rip Complete");
     window.completionMessage =
         localizedFormat(ripText("CompletionMessage", "All tracks done."), {volumeName()});
+    if (const QString loss = writeCoverFile(); !loss.isEmpty())
+        window.losses << loss;
     runWindow = new RunWindowController(window, this);
     connect(runWindow, &RunWindowController::ended, this, &Ripper::release);
     EncoderRun::Setup run{&runTasks, preferences, globalOptions, folder, useLibrary};
@@ -393,7 +395,6 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     // Every read of the disc may be a seek of the drive: none is made on the window's thread.
     run.slowInputs = true;
     run.cover = cover;
-    writeCoverFile();
     runWindow->start(run);
 }
 

@@ -89,7 +89,8 @@ class Ripper : public QObject
     void applyRelease(const DiscRelease &release);
     void showCover(const QByteArray &picture);
     void showLookupLine(const QString &line);
-    void writeCoverFile();
+    // The sentence for the completion notice when the cover file could not be written.
+    QString writeCoverFile();
 
     LamePrefs *preferences = nullptr;
     QString discPath;

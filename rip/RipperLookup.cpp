@@ -140,10 +140,10 @@ void Ripper::showCover(const QByteArray &picture)
     coverView->show();
 }
 
-void Ripper::writeCoverFile()
+QString Ripper::writeCoverFile()
 {
     if (cover.isEmpty())
-        return;
+        return QString();
     // Players and file managers look for the album's picture under this name, as a JPEG.
     QByteArray jpeg = cover;
     if (!jpeg.startsWith("\xff\xd8\xff")) {
@@ -152,8 +152,12 @@ void Ripper::writeCoverFile()
         QImage::fromData(cover).save(&buffer, "JPG");
     }
     QSaveFile file(QDir(folder).filePath(QStringLiteral("cover.jpg")));
-    if (jpeg.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() ||
-        !file.commit())
-        CommandLogSink::logLine(localizedFormat(
-            ripText("CoverFileFailed", "The cover could not be saved as \"%@\"."), {file.fileName()}));
+    if (!jpeg.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(jpeg) == jpeg.size() &&
+        file.commit())
+        return QString();
+    CommandLogSink::logLine(
+        localizedFormat(ripText("CoverFileFailed", "The cover could not be saved as \"%@\": %@."),
+                        {file.fileName(), file.errorString()}));
+    return ripText("CompletionCoverFileLost",
+                   "The cover was not saved in the folder. The command log shows why.");
 }

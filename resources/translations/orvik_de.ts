@@ -2157,8 +2157,8 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
     </message>
     <message>
         <source>CoverFileFailed</source>
-        <extracomment>The cover could not be saved as &quot;%@&quot;.</extracomment>
-        <translation>Das Cover konnte nicht als „%@“ gesichert werden.</translation>
+        <extracomment>The cover could not be saved as &quot;%@&quot;: %@.</extracomment>
+        <translation>Das Cover konnte nicht als „%@“ gesichert werden: %@.</translation>
     </message>
     <message>
         <source>CoverNone</source>
@@ -2269,6 +2269,11 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source>UseRelease</source>
         <extracomment>Use Release</extracomment>
         <translation>Veröffentlichung verwenden</translation>
+    </message>
+    <message>
+        <source>CompletionCoverFileLost</source>
+        <extracomment>The cover was not saved in the folder. The command log shows why.</extracomment>
+        <translation>Das Cover wurde nicht im Ordner gesichert. Das Befehlsprotokoll nennt den Grund.</translation>
     </message>
 </context>
 <context>
