@@ -245,7 +245,7 @@ class TestRipLookup : public QObject
         QCOMPARE(outlet(ripper, "titleField")->text(), choose ? "D" : "");
     }
 
-    void notFoundAndRipBeforeTheAnswer()
+    void notFoundOffersToAddTheDisc()
     {
         BatchFixture fixture(false);
         Ripper *ripper = mount(false);
@@ -257,22 +257,6 @@ class TestRipLookup : public QObject
                     ->text()
                     .contains(server->address() + "/cdtoc/attach?id=" + expectedDiscId() +
                               "&amp;tracks=2&amp;toc=1+2+285+150+225"));
-        QVERIFY(BatchFixture::closeEverything());
-        unmount();
-        // A rip begun before the answer keeps what the fields held.
-        answer({{"mb-1", "Late", "Late", "1990", "GB", {"A", "B"}}}, true);
-        ripper = mount(false);
-        QVERIFY(ripper);
-        outlet(ripper, "albumField")->setText("Early");
-        outlet<QPushButton>(ripper, "ripButton")->click();
-        TestSheets::choose(TestSheets::waitForPanel(), fixture.cleanMusicFolder());
-        QTRY_VERIFY_WITH_TIMEOUT(ripper->runWindowController(), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(server->requests().size(), 2, 15000);
-        server->release();
-        QMessageBox *notice = TestSheets::waitForAlert(60000);
-        QVERIFY(notice);
-        QCOMPARE(tags(ripper->ripFolder() + "/01.mp3").mid(0, 3), (QStringList{"", "", "Early"}));
-        QVERIFY(TestSheets::click(notice, "OK"));
     }
 };
 
