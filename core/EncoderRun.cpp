@@ -310,9 +310,13 @@ AudioFileInfo EncoderRun::inputInfo(quint32 index) const
 
 SourceTags::Picture EncoderRun::inputCover(quint32 index) const
 {
-    if (setup.slowInputs)
-        return looks.value(index).cover;
-    return SourceTags::cover(tasks->at(index).value(kInputFileKey).toString());
+    SourceTags::Picture cover = setup.slowInputs
+                                    ? looks.value(index).cover
+                                    : SourceTags::cover(tasks->at(index).value(kInputFileKey).toString());
+    if (cover.data.isEmpty() && !setup.cover.isEmpty())
+        cover = {setup.cover, setup.cover.startsWith("\x89PNG") ? QStringLiteral("image/png")
+                                                                : QStringLiteral("image/jpeg")};
+    return cover;
 }
 
 void EncoderRun::log(const QString &line)

@@ -87,6 +87,8 @@ class EncoderRun : public QObject
         // headers and covers) is then read on a thread of its own, one input after the other, and
         // a record begins once its input has been read, so that the window goes on answering.
         bool slowInputs = false;
+        // The front cover of every file whose input brings none (a disc's cover), JPEG or PNG.
+        QByteArray cover{};
     };
 
     explicit EncoderRun(QObject *parent = nullptr);

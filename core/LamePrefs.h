@@ -73,6 +73,11 @@ inline const QString TemporalMasking = QStringLiteral("Use Temporal Masking");
 inline const QString ITunesIntegration = QStringLiteral("iTunes integration");
 inline const QString DiscPlaylists = QStringLiteral("Make playlists from audio CDs");
 inline const QString BatchPlaylists = QStringLiteral("Make playlists from file batches");
+// Audio CDs are looked up by their disc ID; the servers are the services' addresses, to which the
+// lookup appends the services' own paths.
+inline const QString LookUpDiscsOnline = QStringLiteral("Look Up Discs Online");
+inline const QString MusicBrainzServer = QStringLiteral("MusicBrainz Server");
+inline const QString CoverArtServer = QStringLiteral("Cover Art Server");
 // How many files a batch encodes at once; 0: as many as the machine has cores, at most 8.
 inline const QString EncodersAtOnce = QStringLiteral("Encode Files at Once");
 inline const QString SelectedTab = QStringLiteral("Selected Preferences Tab");

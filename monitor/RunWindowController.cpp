@@ -234,6 +234,8 @@ void RunWindowController::displayCompletion()
     addLoss(encoderRun->tagLossCount(),
             runText("CompletionTagLosses",
                     "%u files were encoded without some of their tags. The command log shows why."));
+    for (const QString &loss : std::as_const(setup.losses))
+        details += QStringLiteral("\n\n") + loss;
     // The sheet waits on a window the user may not be looking at.
     if (DesktopNotification::applicationInBackground())
         DesktopNotification::show(setup.completionTitle, completionSummary());

@@ -35,6 +35,9 @@ class RunWindowController : public QObject
         QString completionTitle;
         QString completionMessage;
         QString folder; // where the files go, as the completion sheet names it
+        // What the window itself lost before the run began (a rip's cover file), one sentence
+        // each, for the completion sheet.
+        QStringList losses{};
     };
 
     // The run is made at once, so that its signals can be connected before it starts.

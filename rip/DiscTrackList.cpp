@@ -49,6 +49,12 @@ QList<qint32> audioTracks(const QVariantList &trackArray)
     return points;
 }
 
+// A CD-TEXT entry of the table of contents, without the blanks around it; null when it is not text.
+QString cdText(const QVariant &value)
+{
+    return value.typeId() == QMetaType::QString ? value.toString().trimmed() : QString();
+}
+
 QString numberString(qint32 point)
 {
     return QString::asprintf("%02d", point);
@@ -110,14 +116,36 @@ bool DiscTrackList::isAudioCD(const QString &mountPoint)
 DiscTrackList DiscTrackList::read(const QString &mountPoint, const QString &trackPrefix)
 {
     DiscTrackList list;
-    const std::optional<QVariantList> entries = trackArray(tableOfContents(mountPoint));
+    const QVariantMap contents = tableOfContents(mountPoint);
+    const std::optional<QVariantList> entries = trackArray(contents);
     if (!entries)
         return list;
     if (!list.readByName(*entries, mountPoint, trackPrefix)) {
         list.tracks.clear();
         list.scanForAiff(*entries, mountPoint);
     }
+    list.artistProposal = cdText(contents.value(QStringLiteral("Performer")));
+    list.takeCdText(*entries);
+    list.discId = MusicBrainzDiscId::fromTableOfContents(contents);
     return list;
+}
+
+void DiscTrackList::takeCdText(const QVariantList &trackArray)
+{
+    QMap<QString, std::pair<QString, QString>> texts; // title and performer by number string
+    for (const QVariant &entry : trackArray) {
+        const QVariantMap track = entry.toMap();
+        texts.insert(
+            numberString(qint32(track.value(QStringLiteral("Point")).toLongLong())),
+            {cdText(track.value(QStringLiteral("Title"))), cdText(track.value(QStringLiteral("Performer")))});
+    }
+    for (QVariantMap &record : tracks) {
+        const auto [title, performer] = texts.value(record.value(kSongTrackNoKey).toString());
+        if (!title.isEmpty())
+            record.insert(kSongTitleKey, title);
+        if (!performer.isEmpty() && performer != artistProposal)
+            record.insert(kSongArtistKey, performer);
+    }
 }
 
 bool DiscTrackList::readByName(const QVariantList &trackArray, const QString &mountPoint,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/MusicBrainzDiscId.h"
+
 #include <QList>
 #include <QString>
 #include <QVariantMap>
@@ -14,9 +16,11 @@ inline const QString kTrackFileProblemKey = QStringLiteral("Track File Problem")
 // are found by name from the table of contents ("Track 07.cdda"); when the table of contents
 // lists tracks but none is found that way, the volume is scanned for AIFF files named
 // "N Title.aiff", whose names also give the titles. Each record holds the track's file and its
-// number string, and its title where the scan found one. Every audio track of the table of
-// contents has a record, also one whose file is missing or has a name that is not valid text
-// (which the folder listing leaves out): its record says why under kTrackFileProblemKey.
+// number string, and its title where the scan found one; a CD-TEXT title in the table of contents
+// takes the place of the file's, since a file name cannot hold a "/", and a CD-TEXT performer of
+// a track that differs from the disc's goes into the record as the track's artist. Every audio track of the
+// table of contents has a record, also one whose file is missing or has a name that is not valid text (which
+// the folder listing leaves out): its record says why under kTrackFileProblemKey.
 class DiscTrackList
 {
   public:
@@ -28,9 +32,14 @@ class DiscTrackList
     QList<QVariantMap> tracks;
     // The album title the volume's name suggests (scan pass only); null when there is none.
     QString albumProposal;
+    // The disc's CD-TEXT performer; null when there is none.
+    QString artistProposal;
+    // The disc's MusicBrainz disc ID, from its table of contents.
+    MusicBrainzDiscId discId;
 
   private:
     // Whether any track's file was found.
     bool readByName(const QVariantList &trackArray, const QString &mountPoint, const QString &trackPrefix);
     void scanForAiff(const QVariantList &trackArray, const QString &mountPoint);
+    void takeCdText(const QVariantList &trackArray);
 };

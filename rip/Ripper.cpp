@@ -21,6 +21,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -113,16 +114,16 @@ Ripper *Ripper::initWithPreferences(LamePrefs *preferences, const QString &mount
     const DiscTrackList disc = DiscTrackList::read(chosen, ripText("CDTrackPrefix", "Track "));
     if (disc.tracks.isEmpty())
         return nullptr;
-    auto *ripper = new Ripper(preferences, chosen, disc.tracks);
-    if (!ripper->setUpWindow(disc.albumProposal)) {
+    auto *ripper = new Ripper(preferences, chosen, disc);
+    if (!ripper->setUpWindow(disc)) {
         delete ripper;
         return nullptr;
     }
     return ripper;
 }
 
-Ripper::Ripper(LamePrefs *prefs, const QString &mountPoint, const QList<QVariantMap> &discTracks)
-    : preferences(prefs), discPath(mountPoint), tracks(discTracks)
+Ripper::Ripper(LamePrefs *prefs, const QString &mountPoint, const DiscTrackList &discList)
+    : preferences(prefs), discPath(mountPoint), tracks(discList.tracks), disc(discList.discId)
 {
     globalOptions = {{kRawPCMInputKey, false}, {kSwapEndianKey, false}};
     controllers.append(this);
@@ -148,7 +149,7 @@ QString Ripper::volumeName() const
     return QFileInfo(discPath).fileName();
 }
 
-bool Ripper::setUpWindow(const QString &albumProposal)
+bool Ripper::setUpWindow(const DiscTrackList &discList)
 {
     ripWindow = qobject_cast<QMainWindow *>(WindowDescription::load(QStringLiteral("Rip")));
     if (!ripWindow)
@@ -158,7 +159,8 @@ bool Ripper::setUpWindow(const QString &albumProposal)
             ripWindow, Outlet{&trackList, "trackList"}, Outlet{&artistField, "artistField"},
             Outlet{&albumField, "albumField"}, Outlet{&yearField, "yearField"},
             Outlet{&genreField, "genreField"}, Outlet{&titleField, "titleField"},
-            Outlet{&commentField, "commentField"}, Outlet{&ripButton, "ripButton"})) {
+            Outlet{&commentField, "commentField"}, Outlet{&ripButton, "ripButton"},
+            Outlet{&lookupLine, "lookupLine"}, Outlet{&coverView, "coverView"})) {
         delete ripWindow;
         ripWindow = nullptr;
         return false;
@@ -186,8 +188,15 @@ bool Ripper::setUpWindow(const QString &albumProposal)
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), yearField));
     genreField->setCurrentIndex(-1);
     genreField->clearEditText();
-    if (!albumProposal.isEmpty())
-        albumField->setText(albumProposal);
+    if (!discList.albumProposal.isEmpty())
+        albumField->setText(discList.albumProposal);
+    if (!discList.artistProposal.isEmpty())
+        artistField->setText(discList.artistProposal);
+    for (QLineEdit *field : {artistField, albumField, yearField})
+        connect(field, &QLineEdit::textEdited, this, [this, field] { typedFields.insert(field); });
+    connect(titleField, &QLineEdit::textEdited, this, [this] { typedTitles.insert(shownRow); });
+    lookupLine->hide();
+    coverView->hide();
     connect(ripButton, &QPushButton::clicked, this, &Ripper::beginRip);
     connect(&Workspace::shared(), &Workspace::didUnmount, this, &Ripper::volumeUnmounted);
 
@@ -198,6 +207,7 @@ bool Ripper::setUpWindow(const QString &albumProposal)
     ripWindow->show();
     ripWindow->raise();
     ripWindow->activateWindow();
+    startLookup();
     return true;
 }
 
@@ -346,8 +356,9 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     for (QVariantMap &track : tracks) {
         track.insert(kOutputFileKey, QDir(folder).filePath(trackFileName(track)));
         QVariantMap task = track;
+        // A track's own artist (on a compilation) stays.
         for (const QString *key : {&kSongArtistKey, &kSongAlbumKey, &kSongYearKey, &kSongGenreKey})
-            if (globalOptions.contains(*key))
+            if (globalOptions.contains(*key) && !task.contains(*key))
                 task.insert(*key, globalOptions.value(*key));
         task.insert(kSongTrackNoKey, task.value(kSongTrackNoKey).toString() + u'/' + count);
         runTasks.append(task);
@@ -371,6 +382,8 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     window.completionTitle = ripText("CompletionTitle", "Rip Complete");
     window.completionMessage =
         localizedFormat(ripText("CompletionMessage", "All tracks done."), {volumeName()});
+    if (const QString loss = writeCoverFile(); !loss.isEmpty())
+        window.losses << loss;
     runWindow = new RunWindowController(window, this);
     connect(runWindow, &RunWindowController::ended, this, &Ripper::release);
     EncoderRun::Setup run{&runTasks, preferences, globalOptions, folder, useLibrary};
@@ -381,6 +394,7 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     run.maxEncoders = 1;
     // Every read of the disc may be a seek of the drive: none is made on the window's thread.
     run.slowInputs = true;
+    run.cover = cover;
     runWindow->start(run);
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "core/DiscLookup.h"
+#include "platform/MusicBrainzDiscId.h"
+
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -7,8 +11,10 @@
 #include <QString>
 #include <QVariantMap>
 
+class DiscTrackList;
 class LamePrefs;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMainWindow;
 class QPushButton;
@@ -21,6 +27,8 @@ class RunWindowController;
 // the rip folder named after the disc that a run (an EncoderRun with its window side, a
 // RunWindowController) encodes them into. A controller owns itself: it ends with its window, when
 // its disc goes away before a rip has begun, and with its rip. It runs at most one rip.
+// When its window opens it looks the disc up (DiscLookup) and fills what the user has not typed
+// with the release found; the lookup never holds up the window or a rip.
 class Ripper : public QObject
 {
     Q_OBJECT
@@ -48,14 +56,16 @@ class Ripper : public QObject
     QString ripFolder() const { return folder; }
     // The window side of the rip; null before it has begun.
     RunWindowController *runWindowController() const { return runWindow; }
+    // The disc's MusicBrainz disc ID.
+    const MusicBrainzDiscId &discId() const { return disc; }
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
-    Ripper(LamePrefs *preferences, const QString &mountPoint, const QList<QVariantMap> &tracks);
+    Ripper(LamePrefs *preferences, const QString &mountPoint, const DiscTrackList &disc);
     ~Ripper() override;
-    bool setUpWindow(const QString &albumProposal);
+    bool setUpWindow(const DiscTrackList &disc);
     void release();
     QString volumeName() const;
 
@@ -72,6 +82,16 @@ class Ripper : public QObject
     QString readProblem(const QVariantMap &task) const;
     void volumeUnmounted(const QString &path);
 
+    // The disc lookup.
+    void startLookup();
+    void lookupFound(const QList<DiscRelease> &found);
+    void chooseRelease();
+    void applyRelease(const DiscRelease &release);
+    void showCover(const QByteArray &picture);
+    void showLookupLine(const QString &line);
+    // The sentence for the completion notice when the cover file could not be written.
+    QString writeCoverFile();
+
     LamePrefs *preferences = nullptr;
     QString discPath;
     QList<QVariantMap> tracks;
@@ -84,6 +104,14 @@ class Ripper : public QObject
     bool discGone = false;
     int shownRow = -1;
 
+    MusicBrainzDiscId disc;
+    DiscLookup *lookup = nullptr;
+    QList<DiscRelease> releases; // found for the disc, for the chooser
+    QByteArray cover;            // the chosen release's front cover
+    // What the user typed: a lookup's answer leaves it as it is.
+    QSet<QObject *> typedFields;
+    QSet<int> typedTitles; // rows
+
     QPointer<QWidget> sheet; // the alert or panel of this window that is up, if any
     QMainWindow *ripWindow = nullptr;
     QStandardItemModel *trackModel = nullptr;
@@ -95,4 +123,6 @@ class Ripper : public QObject
     QLineEdit *titleField = nullptr;
     QLineEdit *commentField = nullptr;
     QPushButton *ripButton = nullptr;
+    QLabel *lookupLine = nullptr;
+    QLabel *coverView = nullptr;
 };

@@ -6,6 +6,7 @@ orvik_packages=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n qt6-qpa-plugins libqt6uitools6 libqt6opengl6-dev python3
     libtag1-dev libplist-dev libmount-dev libcdio-dev libcdio-paranoia-dev libfuse3-dev fuse3 libsndfile1-dev libudev-dev
+    libdiscid-dev
     lame sox libsox-fmt-base dbus xvfb xauth
     dpkg-dev desktop-file-utils appstream lintian
 )
@@ -16,7 +17,7 @@ orvik_packages=(
 # check fails when a library the programs link comes from a package not named here.
 declare -gA orvik_runtime_packages=(
     [g++]="libc6 libstdc++6 libgcc-s1"
-    [qt6-base-dev]="libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6"
+    [qt6-base-dev]="libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libqt6network6"
     [qt6-translations-l10n]=qt6-translations-l10n
     [qt6-qpa-plugins]=qt6-qpa-plugins
     [libqt6uitools6]=libqt6uitools6
@@ -29,6 +30,7 @@ declare -gA orvik_runtime_packages=(
     [fuse3]=fuse3
     [libsndfile1-dev]=libsndfile1
     [libudev-dev]=libudev1
+    [libdiscid-dev]=libdiscid0
     [lame]=lame
 )
 

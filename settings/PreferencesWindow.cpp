@@ -4,6 +4,7 @@
 #include "core/QualityPresets.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/WindowDescription.h"
+#include "settings/DiscLookupSettings.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -306,6 +307,7 @@ PreferencesWindow::PreferencesWindow(LamePrefs *owner) : QObject(owner), owner(o
         layout->addWidget(saveWarning);
     connectControls();
     awakeFromNib();
+    DiscLookupSettings::bind(prefsWindow, owner->settings());
 }
 
 PreferencesWindow::~PreferencesWindow()
@@ -788,6 +790,8 @@ void PreferencesWindow::applyCoupling(int group, int index, int value)
 
 void PreferencesWindow::restoreDefaults(QObject *sender)
 {
+    if (DiscLookupSettings::restore(sender, prefsWindow, owner->settings()))
+        return;
     const int tag = WindowDescription::tag(sender);
     for (int g = 0; g < controls.size(); ++g) {
         const Group &group = groups().at(g);

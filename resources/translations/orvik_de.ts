@@ -1795,6 +1795,56 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
     <message>
         <source>Name files</source>
         <translation>Dateien benennen</translation>
+        <source>Audio CDs</source>
+        <translation>Audio-CDs</translation>
+    </message>
+    <message>
+        <source>&amp;Look up audio CDs online</source>
+        <translation>Audio-CDs on&amp;line nachschlagen</translation>
+    </message>
+    <message>
+        <source>Name a disc&apos;s artist, album and tracks and find its cover in MusicBrainz when its rip window opens</source>
+        <translation>Interpret, Album und Titel einer CD samt Cover in MusicBrainz suchen, sobald ihr Rip-Fenster öffnet</translation>
+    </message>
+    <message>
+        <source>Look up audio CDs online</source>
+        <translation>Audio-CDs online nachschlagen</translation>
+    </message>
+    <message>
+        <source>Music&amp;Brainz server:</source>
+        <translation>Music&amp;Brainz-Server:</translation>
+    </message>
+    <message>
+        <source>The address of the MusicBrainz web service the discs are looked up in</source>
+        <translation>Die Adresse des MusicBrainz-Webdienstes, in dem die CDs nachgeschlagen werden</translation>
+    </message>
+    <message>
+        <source>MusicBrainz server</source>
+        <translation>MusicBrainz-Server</translation>
+    </message>
+    <message>
+        <source>Co&amp;ver server:</source>
+        <translation>Co&amp;ver-Server:</translation>
+    </message>
+    <message>
+        <source>The address of the Cover Art Archive the covers are fetched from</source>
+        <translation>Die Adresse des Cover Art Archive, von dem die Cover geholt werden</translation>
+    </message>
+    <message>
+        <source>Cover server</source>
+        <translation>Cover-Server</translation>
+    </message>
+    <message>
+        <source>Restore Defaul&amp;ts</source>
+        <translation>Standard&amp;werte</translation>
+    </message>
+    <message>
+        <source>Put every setting of the audio CD group back to its factory value</source>
+        <translation>Alle Einstellungen der Gruppe „Audio-CDs“ auf ihre Werkswerte zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Restore audio CD defaults</source>
+        <translation>Audio-CD-Standardwerte wiederherstellen</translation>
     </message>
 </context>
 <context>
@@ -2170,6 +2220,139 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source>FolderNotMade</source>
         <extracomment>the folder &quot;%@&quot; cannot be made</extracomment>
         <translation>der Ordner „%@“ kann nicht angelegt werden</translation>
+        <source>ChooseReleaseMessage</source>
+        <extracomment>Several releases hold this disc. Which one is it?</extracomment>
+        <translation>Mehrere Veröffentlichungen enthalten diese CD. Welche ist es?</translation>
+    </message>
+    <message>
+        <source>ChooseReleaseTitle</source>
+        <extracomment>Choose Release</extracomment>
+        <translation>Veröffentlichung wählen</translation>
+    </message>
+    <message>
+        <source>CoverFailed</source>
+        <extracomment>No cover: %@.</extracomment>
+        <translation>Kein Cover: %@.</translation>
+    </message>
+    <message>
+        <source>CoverFileFailed</source>
+        <extracomment>The cover could not be saved as &quot;%@&quot;: %@.</extracomment>
+        <translation>Das Cover konnte nicht als „%@“ gesichert werden: %@.</translation>
+    </message>
+    <message>
+        <source>CoverNone</source>
+        <extracomment>the release has no front cover</extracomment>
+        <translation>die Veröffentlichung hat kein Frontcover</translation>
+    </message>
+    <message>
+        <source>CoverNotPicture</source>
+        <extracomment>the cover is not a picture</extracomment>
+        <translation>das Cover ist kein Bild</translation>
+    </message>
+    <message>
+        <source>DiscNotFound</source>
+        <extracomment>This disc is not in MusicBrainz yet. &lt;a href=&quot;%@&quot;&gt;Add it…&lt;/a&gt;</extracomment>
+        <translation>Diese CD ist noch nicht in MusicBrainz. &lt;a href=&quot;%@&quot;&gt;Hinzufügen…&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>LookingUp</source>
+        <extracomment>Looking the disc up…</extracomment>
+        <translation>Die CD wird nachgeschlagen…</translation>
+    </message>
+    <message>
+        <source>LookupFailed</source>
+        <extracomment>The disc lookup failed: %@.</extracomment>
+        <translation>Das Nachschlagen der CD ist fehlgeschlagen: %@.</translation>
+    </message>
+    <message>
+        <source>LookupHttpError</source>
+        <extracomment>the server answered %d</extracomment>
+        <translation>der Server antwortete %d</translation>
+    </message>
+    <message>
+        <source>LookupNotJson</source>
+        <extracomment>the answer is not JSON</extracomment>
+        <translation>die Antwort ist kein JSON</translation>
+    </message>
+    <message>
+        <source>LookupRedirect</source>
+        <extracomment>the server sent the request elsewhere</extracomment>
+        <translation>der Server hat die Anfrage umgeleitet</translation>
+    </message>
+    <message>
+        <source>LookupSlow</source>
+        <extracomment>the server did not answer in time</extracomment>
+        <translation>der Server hat nicht rechtzeitig geantwortet</translation>
+    </message>
+    <message>
+        <source>LookupTooLarge</source>
+        <extracomment>the answer is far too large</extracomment>
+        <translation>die Antwort ist viel zu groß</translation>
+    </message>
+    <message>
+        <source>LookupTrackCount</source>
+        <extracomment>the release found has %d tracks, the disc %d</extracomment>
+        <translation>die gefundene Veröffentlichung hat %d Titel, die CD %d</translation>
+    </message>
+    <message>
+        <source>LookupWrongShape</source>
+        <extracomment>the answer lists no releases</extracomment>
+        <translation>die Antwort nennt keine Veröffentlichungen</translation>
+    </message>
+    <message>
+        <source>ReleaseAlbum</source>
+        <extracomment>Album</extracomment>
+        <translation>Album</translation>
+    </message>
+    <message>
+        <source>ReleaseArtist</source>
+        <extracomment>Artist</extracomment>
+        <translation>Interpret</translation>
+    </message>
+    <message>
+        <source>ReleaseCountry</source>
+        <extracomment>Country</extracomment>
+        <translation>Land</translation>
+    </message>
+    <message>
+        <source>ReleaseFormat</source>
+        <extracomment>Format</extracomment>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>ReleaseFound</source>
+        <extracomment>Named after “%@” in MusicBrainz.</extracomment>
+        <translation>Benannt nach „%@“ in MusicBrainz.</translation>
+    </message>
+    <message>
+        <source>ReleaseList</source>
+        <extracomment>Releases</extracomment>
+        <translation>Veröffentlichungen</translation>
+    </message>
+    <message>
+        <source>ReleaseTracks</source>
+        <extracomment>Tracks</extracomment>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>ReleaseYear</source>
+        <extracomment>Year</extracomment>
+        <translation>Jahr</translation>
+    </message>
+    <message>
+        <source>SeveralReleases</source>
+        <extracomment>%d releases hold this disc. &lt;a href=&quot;choose&quot;&gt;Choose one…&lt;/a&gt;</extracomment>
+        <translation>%d Veröffentlichungen enthalten diese CD. &lt;a href=&quot;choose&quot;&gt;Eine wählen…&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>UseRelease</source>
+        <extracomment>Use Release</extracomment>
+        <translation>Veröffentlichung verwenden</translation>
+    </message>
+    <message>
+        <source>CompletionCoverFileLost</source>
+        <extracomment>The cover was not saved in the folder. The command log shows why.</extracomment>
+        <translation>Das Cover wurde nicht im Ordner gesichert. Das Befehlsprotokoll nennt den Grund.</translation>
     </message>
 </context>
 <context>
@@ -2273,6 +2456,14 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
     <message>
         <source>Choose a destination folder and encode every track into it.</source>
         <translation>Einen Zielordner wählen und jeden Titel dorthin kodieren.</translation>
+    </message>
+    <message>
+        <source>Cover</source>
+        <translation>Cover</translation>
+    </message>
+    <message>
+        <source>The front cover of the disc&apos;s release, as the disc lookup found it.</source>
+        <translation>Das Frontcover der Veröffentlichung der CD, wie das Nachschlagen es fand.</translation>
     </message>
 </context>
 <context>
