@@ -1795,6 +1795,8 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
     <message>
         <source>Name files</source>
         <translation>Dateien benennen</translation>
+    </message>
+    <message>
         <source>Audio CDs</source>
         <translation>Audio-CDs</translation>
     </message>
@@ -2220,6 +2222,8 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source>FolderNotMade</source>
         <extracomment>the folder &quot;%@&quot; cannot be made</extracomment>
         <translation>der Ordner „%@“ kann nicht angelegt werden</translation>
+    </message>
+    <message>
         <source>ChooseReleaseMessage</source>
         <extracomment>Several releases hold this disc. Which one is it?</extracomment>
         <translation>Mehrere Veröffentlichungen enthalten diese CD. Welche ist es?</translation>
