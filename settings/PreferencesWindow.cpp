@@ -3,6 +3,7 @@
 #include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/WindowDescription.h"
+#include "settings/AccurateRipSettings.h"
 #include "settings/DiscLookupSettings.h"
 
 #include <QAbstractButton>
@@ -307,6 +308,7 @@ PreferencesWindow::PreferencesWindow(LamePrefs *owner) : QObject(owner), owner(o
     connectControls();
     awakeFromNib();
     DiscLookupSettings::bind(prefsWindow, owner->settings());
+    AccurateRipSettings::bind(prefsWindow, owner->settings());
 }
 
 PreferencesWindow::~PreferencesWindow()
