@@ -35,6 +35,10 @@ class RunWindowController : public QObject
         QString completionTitle;
         QString completionMessage;
         QString folder; // where the files go, as the completion sheet names it
+        // What the document still finds out once every file has ended (whether a disc's tracks
+        // were read accurately): called when the run completes; the completion sheet waits until
+        // `done` is called and then shows its line, when not empty, after the summary.
+        std::function<void(std::function<void(const QString &line)> done)> beforeCompletion{};
     };
 
     // The run is made at once, so that its signals can be connected before it starts.
@@ -82,6 +86,7 @@ class RunWindowController : public QObject
     void completionEnded();
 
     Setup setup;
+    QString completionNote; // the document's line for the completion sheet
     EncoderRun *encoderRun;
     LameProgress *progressSheet;
     QPointer<QWidget> sheet;    // the question, panel or notice up on the window, if any

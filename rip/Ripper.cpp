@@ -14,6 +14,7 @@
 #include "platform/widgets/WindowDescription.h"
 #include "platform/widgets/Workspace.h"
 #include "rip/DiscTrackList.h"
+#include "rip/RipReport.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -382,6 +383,13 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     window.completionTitle = ripText("CompletionTitle", "Rip Complete");
     window.completionMessage =
         localizedFormat(ripText("CompletionMessage", "All tracks done."), {volumeName()});
+    // The disc's checksums are compared with the AccurateRip database before the sheet says
+    // the rip is done.
+    window.beforeCompletion = [this](std::function<void(const QString &)> done) {
+        if (!report || discGone)
+            return done(QString());
+        report->finish(std::move(done));
+    };
     runWindow = new RunWindowController(window, this);
     connect(runWindow, &RunWindowController::ended, this, &Ripper::release);
     EncoderRun::Setup run{&runTasks, preferences, globalOptions, folder, useLibrary};
@@ -394,6 +402,10 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     run.slowInputs = true;
     run.cover = cover;
     writeCoverFile();
+    const RipReport::Setup check{discPath, folder, disc.id(),
+                                 preferences->settings().stringForKey(PrefKey::AccurateRipServer),
+                                 preferences->settings().boolForKey(PrefKey::LookUpDiscsOnline)};
+    report = new RipReport(check, runWindow->run(), this);
     runWindow->start(run);
 }
 
