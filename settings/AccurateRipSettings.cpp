@@ -4,7 +4,6 @@
 #include "platform/widgets/WindowDescription.h"
 
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSpinBox>
 
 namespace {
@@ -29,6 +28,16 @@ void show(const Controls &controls, const SettingsStore &store)
 }
 } // namespace
 
+void AccurateRipSettings::restore(const QObject *sender, QWidget *window, SettingsStore &store)
+{
+    Controls controls;
+    if (!sender || sender->objectName() != u"restoreDiscLookup" || !find(window, controls))
+        return;
+    store.removeObjectForKey(PrefKey::AccurateRipServer);
+    store.removeObjectForKey(PrefKey::DriveReadOffset);
+    show(controls, store);
+}
+
 void AccurateRipSettings::bind(QWidget *window, SettingsStore &store)
 {
     Controls controls;
@@ -47,10 +56,4 @@ void AccurateRipSettings::bind(QWidget *window, SettingsStore &store)
     });
     QObject::connect(controls.offset, &QSpinBox::valueChanged, window,
                      [&store](int samples) { store.setInteger(samples, PrefKey::DriveReadOffset); });
-    if (auto *restore = window->findChild<QPushButton *>(QStringLiteral("restoreDiscLookup")))
-        QObject::connect(restore, &QPushButton::clicked, window, [&store, controls] {
-            store.removeObjectForKey(PrefKey::AccurateRipServer);
-            store.removeObjectForKey(PrefKey::DriveReadOffset);
-            show(controls, store);
-        });
 }

@@ -746,6 +746,7 @@ void PreferencesWindow::applyCoupling(int group, int index, int value)
 
 void PreferencesWindow::restoreDefaults(QObject *sender)
 {
+    AccurateRipSettings::restore(sender, prefsWindow, owner->settings());
     if (DiscLookupSettings::restore(sender, prefsWindow, owner->settings()))
         return;
     const int tag = WindowDescription::tag(sender);

@@ -21,7 +21,8 @@ class TestAccurateRipSettings : public QObject
             TestSettings::makeStore(dir.filePath("settings.conf"),
                                     {{PrefKey::AccurateRipServer, "x"}, {PrefKey::DriveReadOffset, "6"}});
         LamePrefs prefs(*store);
-        QWidget *window = PreferencesWindow::showWindow(&prefs)->window();
+        PreferencesWindow *settings = PreferencesWindow::showWindow(&prefs);
+        QWidget *window = settings->window();
         auto *server = window->findChild<QLineEdit *>("accurateRipServer");
         auto *offset = window->findChild<QSpinBox *>("driveReadOffset");
         QVERIFY(server && offset && !server->accessibleName().isEmpty() &&
@@ -39,7 +40,7 @@ class TestAccurateRipSettings : public QObject
         QCOMPARE(store->stringForKey(PrefKey::AccurateRipServer), "http://127.0.0.1:7");
         QCOMPARE(store->integerForKey(PrefKey::DriveReadOffset), -667);
         // The audio CD group's restore button puts both back.
-        window->findChild<QPushButton *>("restoreDiscLookup")->click();
+        settings->restoreDefaults(window->findChild<QPushButton *>("restoreDiscLookup"));
         QCOMPARE(server->text(), "http://www.accuraterip.com");
         QCOMPARE(offset->value(), 0);
         QCOMPARE(store->integerForKey(PrefKey::DriveReadOffset), 0);
