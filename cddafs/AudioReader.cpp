@@ -308,6 +308,8 @@ unsigned AudioReader::unreadableSectors(std::size_t trackIndex)
 
 void AudioReader::sum(std::size_t trackIndex, const Block &block)
 {
+    if (!summing)
+        return;
     const Disc::Track &track = disc.tracks()[trackIndex];
     Checksums &sums = checksums[trackIndex];
     const auto blockCount = std::size_t((track.length + blockSectors - 1) / blockSectors);

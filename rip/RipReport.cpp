@@ -5,6 +5,7 @@
 #include "core/LamePrefs.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/PropertyList.h"
+#include "platform/widgets/CommandLogSink.h"
 
 #include <QDir>
 #include <QFile>
@@ -141,6 +142,9 @@ void RipReport::conclude()
     if (!writeLog())
         line += (line.isEmpty() ? QString() : QStringLiteral(" ")) +
                 ripText("RipLogUnwritten", "The rip log could not be written into the rip folder.");
+    // The command log keeps what the sheet said, a log that could not be written with it.
+    if (!line.isEmpty())
+        CommandLogSink::logLine(line);
     const auto done = std::exchange(whenDone, nullptr);
     done(line);
 }
