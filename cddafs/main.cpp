@@ -39,9 +39,9 @@
 // fails with EIO when a sector cannot be read. The volume's root has "user.orvik.source" ("drive
 // PATH" or "image PATH") and "user.orvik.read-offset" (the correction applied, in samples).
 //
-// --read-offset SAMPLES corrects a drive that reads its samples that many places late (negative:
-// early), as the drive's read offset says; samples it would take from beyond the disc's ends are
-// silence. A disc image holds its samples where they belong and is not corrected;
+// --read-offset SAMPLES corrects the drive's reads by its read offset as AccurateRip's list of
+// drives gives it: the disc's sample n is read at the drive's sample n + SAMPLES; samples from
+// beyond the disc's ends are silence. A disc image holds its samples where they belong and is not corrected;
 // --image-as-drive, for tests, reads an image as if it came from a drive.
 #define FUSE_USE_VERSION 31
 

@@ -1787,8 +1787,8 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <translation>Lese-O&amp;ffset des Laufwerks:</translation>
     </message>
     <message>
-        <source>How many samples late the drive reads (negative: early); applies to the next disc put in</source>
-        <translation>Um wie viele Samples das Laufwerk zu spät liest (negativ: zu früh); gilt ab der nächsten eingelegten CD</translation>
+        <source>The drive&apos;s read offset in samples, as AccurateRip lists it for the drive; applies from the next disc put in</source>
+        <translation>Der Lese-Offset des Laufwerks in Samples, wie AccurateRip ihn für das Laufwerk angibt; gilt ab der nächsten eingelegten CD</translation>
     </message>
     <message>
         <source>Drive read offset</source>
