@@ -95,21 +95,21 @@ void RipReport::finish(std::function<void(const QString &)> done)
     whenDone = std::move(done);
     QList<TrackResult> toRead;
     QStringList inputs;
+    QList<bool> encoded;
     for (quint32 i = 0; i < run->taskCount(); ++i) {
         TrackResult track;
         track.number = run->task(i).value(kSongTrackNoKey).toString().section(u'/', 0, 0);
         track.file = QFileInfo(run->task(i).value(kOutputFileKey).toString()).fileName();
         toRead.append(track);
+        inputs.append(run->task(i).value(kInputFileKey).toString());
         // Only a track whose file was encoded whole is worth its checksums.
-        inputs.append(run->fileState(i) == EncoderRun::FileState::Done
-                          ? run->task(i).value(kInputFileKey).toString()
-                          : QString());
+        encoded.append(run->fileState(i) == EncoderRun::FileState::Done);
     }
-    worker = QThread::create([this, toRead, inputs]() mutable {
+    worker = QThread::create([this, toRead, inputs, encoded]() mutable {
         for (int i = 0; i < toRead.size(); ++i) {
-            if (inputs[i].isEmpty())
-                continue;
             toRead[i].unreadable = attribute(inputs[i], "user.orvik.unreadable-sectors");
+            if (!encoded[i])
+                continue;
             const QStringList sums = attribute(inputs[i], "user.orvik.accuraterip").split(u' ');
             bool ok1 = false, ok2 = false;
             if (sums.size() == 2) {
@@ -175,25 +175,31 @@ QString RipReport::summary(Answer answer, const QString &reason, const QList<Tra
         }
     }
     // One line, whatever went wrong: the tracks that did not match come first, as they ask for
-    // the user's action.
+    // the user's action. Tracks that were not encoded whole are counted but not checked.
+    const auto total = quint32(tracks.size());
     if (notAccurate.size() == 1)
         return localizedFormat(ripText("AccurateRipMismatchOne",
                                        "AccurateRip: %u of %u tracks accurate; track %@ "
                                        "does not match. Rip again, or clean the disc."),
-                               {accurate, checked, notAccurate.first()});
+                               {accurate, total, notAccurate.first()});
     if (!notAccurate.isEmpty())
         return localizedFormat(ripText("AccurateRipMismatch",
                                        "AccurateRip: %u of %u tracks accurate; tracks %@ do "
                                        "not match. Rip again, or clean the disc."),
-                               {accurate, checked, trackList(notAccurate)});
+                               {accurate, total, trackList(notAccurate)});
     if (!unknown.isEmpty())
         return localizedFormat(
             ripText("AccurateRipUnknown",
                     "AccurateRip: %u of %u tracks accurate; the database has no checksum of %@."),
-            {accurate, checked, trackList(unknown)});
+            {accurate, total, trackList(unknown)});
     if (checked == 0)
         return ripText("AccurateRipNothing",
                        "AccurateRip: no track was read whole, so none could be checked.");
+    if (checked < total)
+        return localizedFormat(ripText("AccurateRipSome",
+                                       "AccurateRip: %u of %u tracks accurately ripped (lowest "
+                                       "confidence %u); the others could not be checked."),
+                               {checked, total, lowest});
     return localizedFormat(ripText("AccurateRipAccurate",
                                    "AccurateRip: all %u tracks accurately ripped (lowest confidence %u)."),
                            {checked, lowest});

@@ -2373,6 +2373,11 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <extracomment>The rip log could not be written into the rip folder.</extracomment>
         <translation>Das Rip-Protokoll konnte nicht in den Rip-Ordner geschrieben werden.</translation>
     </message>
+    <message>
+        <source>AccurateRipSome</source>
+        <extracomment>AccurateRip: %u of %u tracks accurately ripped (lowest confidence %u); the others could not be checked.</extracomment>
+        <translation>AccurateRip: %u von %u Titeln fehlerfrei gerippt (niedrigste Konfidenz %u); die übrigen konnten nicht geprüft werden.</translation>
+    </message>
 </context>
 <context>
     <name>RipWindow</name>
