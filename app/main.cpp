@@ -1,6 +1,7 @@
 #include "app/CommandLog.h"
 #include "app/LameMaster.h"
 #include "app/SingleInstance.h"
+#include "core/LamePrefs.h"
 #include "platform/DiscWatcher.h"
 #include "platform/LocalizedStrings.h"
 
@@ -111,6 +112,12 @@ int main(int argc, char *argv[])
 
     LameMaster master;
     DiscWatcher discs;
+    // A drive's read offset is corrected where the disc is read, so that every reader of the
+    // volume (and the checksums it sums) gets the disc's samples where they belong.
+    discs.mountOptions = [] {
+        return QStringList{QStringLiteral("--read-offset"),
+                           QString::number(LamePrefs::preferences().integerForKey(PrefKey::DriveReadOffset))};
+    };
     QObject::connect(&discs, &DiscWatcher::message, master.commandLog(), &CommandLog::logOutput);
     discs.start();
     instance.filesOpened = [&master](const QStringList &opened) {

@@ -19,10 +19,16 @@ typedef struct cdrom_paranoia_s cdrom_paranoia_t;
 // readers may take turns, and every jump of paranoia's position costs a seek of the drive. A
 // sector paranoia gives up on is never handed out as sound; it is counted for its track until a new
 // read of the track begins, which tries it again.
+// It also sums each track's AccurateRip checksums over the samples it hands out. Both checksums
+// are sums of one term per sample that depends only on the sample and its place in the track, so
+// the blocks may be handed out in any order: once every block of a track has been handed out
+// since its read began, the sums are those of the whole track.
 class AudioReader
 {
   public:
-    explicit AudioReader(const Disc &disc);
+    // `readOffset` (samples) corrects a drive that reads early or late; a disc image holds its
+    // samples where they belong and is read as it is, unless `imageAsDrive` (for tests).
+    explicit AudioReader(const Disc &disc, int readOffset = 0, bool imageAsDrive = false);
     ~AudioReader();
     AudioReader(const AudioReader &) = delete;
     AudioReader &operator=(const AudioReader &) = delete;
@@ -36,6 +42,12 @@ class AudioReader
     void restart(std::size_t trackIndex);
     // Sectors of the track that could not be read cleanly since the read began.
     unsigned unreadableSectors(std::size_t trackIndex);
+    // The track's AccurateRip v1 and v2 checksums. When the current read has not handed out the
+    // whole track, the blocks it left out are read now, in order. False when a sector of the
+    // track cannot be read.
+    bool accurateRipChecksums(std::size_t trackIndex, uint32_t &v1, uint32_t &v2);
+    // For benchmarks only: reads without summing checksums, to measure what summing costs.
+    void leaveOutChecksums() { summing = false; }
 
   private:
     struct Block
@@ -55,6 +67,11 @@ class AudioReader
     // block has failed sectors and was fetched for an earlier read of the track.
     Block *insert(std::size_t trackIndex, Block &&fresh);
     void load(Block &block);
+    // Reads `count` sectors from `first` as the source holds them; sectors outside the disc are
+    // silence, as a drive gives them when the read offset reaches past either end.
+    void loadSectors(int32_t first, int32_t count, char *bytes, std::vector<bool> &bad, std::size_t badFrom);
+    // With `lock` held: adds a block being handed out to its track's checksums, once a read.
+    void sum(std::size_t trackIndex, const Block &block);
     void readAhead();
 
     const Disc &disc;
@@ -70,6 +87,16 @@ class AudioReader
     std::vector<Block> spares;
     std::map<std::size_t, std::set<int32_t>> unreadable;
     std::map<std::size_t, unsigned> passes; // reads of each track begun
+    struct Checksums
+    {
+        std::vector<bool> summed; // per block
+        std::size_t left = 0;     // blocks not summed yet
+        uint32_t v1 = 0, v2 = 0;
+    };
+    std::map<std::size_t, Checksums> checksums; // of the current read of each track
+    const int readOffset;
+    bool summing = true;
+    std::size_t firstAudio = 0, lastAudio = 0; // the tracks whose ends the checksums leave out
     std::condition_variable wake;
     std::pair<std::size_t, int32_t> wanted{0, -1};
     bool stopping = false;

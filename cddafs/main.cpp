@@ -31,11 +31,24 @@
 // failed sectors again, so a second rip of a scratched disc is a second try. An open, not a read of
 // the first byte, marks the start: the kernel keeps what it read of the file between opens, and a
 // second read from the start may reach the file system only where the first one failed.
+//
+// The extended attribute "user.orvik.accuraterip" of a track's file is the track's AccurateRip v1
+// and v2 checksums, as two 8-digit hexadecimal numbers separated by a blank, summed over the
+// samples the reads since the file was last opened were given. When those reads did not cover
+// the whole track, asking for the attribute reads the rest first (an extra pass, in order); it
+// fails with EIO when a sector cannot be read. The volume's root has "user.orvik.source" ("drive
+// PATH" or "image PATH") and "user.orvik.read-offset" (the correction applied, in samples).
+//
+// --read-offset SAMPLES corrects the drive's reads by its read offset as AccurateRip's list of
+// drives gives it: the disc's sample n is read at the drive's sample n + SAMPLES; samples from
+// beyond the disc's ends are silence. A disc image holds its samples where they belong and is not corrected;
+// --image-as-drive, for tests, reads an image as if it came from a drive.
 #define FUSE_USE_VERSION 31
 
 #include "cddafs/AudioReader.h"
 #include "cddafs/Disc.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -53,7 +66,12 @@
 
 namespace {
 constexpr char unreadableAttribute[] = "user.orvik.unreadable-sectors";
+constexpr char checksumAttribute[] = "user.orvik.accuraterip";
+constexpr char sourceAttribute[] = "user.orvik.source";
+constexpr char offsetAttribute[] = "user.orvik.read-offset";
 constexpr std::size_t aiffHeaderBytes = 54;
+// Drives read at most a few thousand samples off; more is a mistake in the setting.
+constexpr int maxReadOffset = 5 * 588 * 10;
 
 struct File
 {
@@ -74,6 +92,8 @@ struct Volume
     // test can show a drive that reads slowly. Set from ORVIK_CDDAFS_READ_DELAY_MS (milliseconds)
     // once at start; nothing else sets that variable.
     std::chrono::milliseconds readDelay{0};
+    std::string source; // "drive PATH" or "image PATH"
+    int readOffset = 0; // the correction applied to every read, in samples
 };
 
 Volume *volume()
@@ -194,31 +214,52 @@ int readOp(const char *, char *buffer, size_t size, off_t offset, fuse_file_info
 int getxattrOp(const char *path, const char *name, char *value, size_t size)
 {
     const File *file = lookup(path);
-    if (!file)
-        return std::strcmp(path, "/") == 0 ? -ENODATA : -ENOENT;
-    if (!file->audio || std::strcmp(name, unreadableAttribute) != 0)
+    const bool root = std::strcmp(path, "/") == 0;
+    if (!file && !root)
+        return -ENOENT;
+    std::string answer;
+    if (root && std::strcmp(name, sourceAttribute) == 0) {
+        answer = volume()->source;
+    } else if (root && std::strcmp(name, offsetAttribute) == 0) {
+        answer = std::to_string(volume()->readOffset);
+    } else if (!file || !file->audio) {
         return -ENODATA;
-    const std::string count = std::to_string(volume()->reader->unreadableSectors(file->track));
+    } else if (std::strcmp(name, unreadableAttribute) == 0) {
+        answer = std::to_string(volume()->reader->unreadableSectors(file->track));
+    } else if (std::strcmp(name, checksumAttribute) == 0) {
+        uint32_t v1 = 0, v2 = 0;
+        if (!volume()->reader->accurateRipChecksums(file->track, v1, v2))
+            return -EIO;
+        char text[24];
+        std::snprintf(text, sizeof text, "%08x %08x", v1, v2);
+        answer = text;
+    } else {
+        return -ENODATA;
+    }
     if (size == 0)
-        return int(count.size());
-    if (size < count.size())
+        return int(answer.size());
+    if (size < answer.size())
         return -ERANGE;
-    std::memcpy(value, count.data(), count.size());
-    return int(count.size());
+    std::memcpy(value, answer.data(), answer.size());
+    return int(answer.size());
 }
 
 int listxattrOp(const char *path, char *list, size_t size)
 {
     const File *file = lookup(path);
-    if (!file || !file->audio)
-        return file || std::strcmp(path, "/") == 0 ? 0 : -ENOENT;
-    const std::size_t needed = sizeof unreadableAttribute;
+    const bool root = std::strcmp(path, "/") == 0;
+    if (!root && (!file || !file->audio))
+        return file ? 0 : -ENOENT;
+    const std::string names = root ? std::string(sourceAttribute, sizeof sourceAttribute) +
+                                         std::string(offsetAttribute, sizeof offsetAttribute)
+                                   : std::string(unreadableAttribute, sizeof unreadableAttribute) +
+                                         std::string(checksumAttribute, sizeof checksumAttribute);
     if (size == 0)
-        return int(needed);
-    if (size < needed)
+        return int(names.size());
+    if (size < names.size())
         return -ERANGE;
-    std::memcpy(list, unreadableAttribute, needed);
-    return int(needed);
+    std::memcpy(list, names.data(), names.size());
+    return int(names.size());
 }
 
 void *initOp(fuse_conn_info *connection, fuse_config *config)
@@ -264,6 +305,8 @@ bool isEmptyFolder(const std::string &path)
 int main(int argc, char *argv[])
 {
     bool foreground = false;
+    bool imageAsDrive = false;
+    int readOffset = 0;
     std::string nameIn;
     std::vector<std::string> operands;
     for (int i = 1; i < argc; ++i) {
@@ -272,12 +315,16 @@ int main(int argc, char *argv[])
             foreground = true;
         else if (argument == "--name-in" && i + 1 < argc)
             nameIn = argv[++i];
+        else if (argument == "--read-offset" && i + 1 < argc)
+            readOffset = std::clamp(std::atoi(argv[++i]), -maxReadOffset, maxReadOffset);
+        else if (argument == "--image-as-drive")
+            imageAsDrive = true;
         else
             operands.push_back(argument);
     }
     if (operands.size() != (nameIn.empty() ? 2u : 1u)) {
-        std::fprintf(stderr, "usage: orvik-cddafs [-f] SOURCE MOUNTPOINT\n"
-                             "       orvik-cddafs [-f] --name-in FOLDER SOURCE\n");
+        std::fprintf(stderr, "usage: orvik-cddafs [-f] [--read-offset SAMPLES] SOURCE MOUNTPOINT\n"
+                             "       orvik-cddafs [-f] [--read-offset SAMPLES] --name-in FOLDER SOURCE\n");
         return 2;
     }
     const std::string source = absolute(operands[0]);
@@ -304,8 +351,14 @@ int main(int argc, char *argv[])
     data->disc = Disc::open(source, error);
     if (!data->disc)
         return fail(operands[0], error);
-    data->reader = std::make_unique<AudioReader>(*data->disc);
+    data->reader = std::make_unique<AudioReader>(*data->disc, readOffset, imageAsDrive);
+    data->source = (data->disc->isImage() ? "image " : "drive ") + source;
+    data->readOffset = data->disc->isImage() && !imageAsDrive ? 0 : readOffset;
     data->mounted = time(nullptr);
+    // For benchmarks only: ORVIK_CDDAFS_NO_CHECKSUMS leaves the checksums out, so that a benchmark
+    // can tell what summing them costs a rip; nothing else sets that variable.
+    if (std::getenv("ORVIK_CDDAFS_NO_CHECKSUMS"))
+        data->reader->leaveOutChecksums();
     if (const char *delay = std::getenv("ORVIK_CDDAFS_READ_DELAY_MS"))
         data->readDelay = std::chrono::milliseconds(std::strtoul(delay, nullptr, 10));
     data->files.push_back({".TOC.plist", data->disc->tableOfContents(), 0, 0, false});

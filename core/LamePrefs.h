@@ -78,6 +78,10 @@ inline const QString BatchPlaylists = QStringLiteral("Make playlists from file b
 inline const QString LookUpDiscsOnline = QStringLiteral("Look Up Discs Online");
 inline const QString MusicBrainzServer = QStringLiteral("MusicBrainz Server");
 inline const QString CoverArtServer = QStringLiteral("Cover Art Server");
+// Rips are checked against the AccurateRip database; a drive's read offset (samples) corrects
+// where it reads, so that its checksums can match.
+inline const QString AccurateRipServer = QStringLiteral("AccurateRip Server");
+inline const QString DriveReadOffset = QStringLiteral("Drive Read Offset");
 // How many files a batch encodes at once; 0: as many as the machine has cores, at most 8.
 inline const QString EncodersAtOnce = QStringLiteral("Encode Files at Once");
 inline const QString SelectedTab = QStringLiteral("Selected Preferences Tab");

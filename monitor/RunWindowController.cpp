@@ -57,7 +57,14 @@ RunWindowController::RunWindowController(Setup runWindow, QObject *parent)
     connect(run, &EncoderRun::resumed, this, &RunWindowController::showProgress);
     connect(run, &EncoderRun::completed, this, [this] {
         progressSheet->hide();
-        displayCompletion();
+        if (!setup.beforeCompletion)
+            return displayCompletion();
+        setup.beforeCompletion([this, guard = QPointer<RunWindowController>(this)](const QString &line) {
+            if (!guard || ending)
+                return;
+            completionNote = line;
+            displayCompletion();
+        });
     });
     connect(run, &EncoderRun::stopped, this, &RunWindowController::finish);
     connect(run, &EncoderRun::logged, this, &CommandLogSink::logLine);
@@ -220,6 +227,8 @@ void RunWindowController::displayCompletion()
     QString details = completionSummary();
     if (encoderRun->failedCount() > 0)
         details += u' ' + runText("CompletionFailuresLogged", "The command log shows why.");
+    if (!completionNote.isEmpty())
+        details += QStringLiteral("\n\n") + completionNote;
     // Each loss beyond a failed file has a sentence of its own.
     const auto addLoss = [&details](quint32 count, const QString &format) {
         if (count > 0)

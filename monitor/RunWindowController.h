@@ -38,6 +38,10 @@ class RunWindowController : public QObject
         // What the window itself lost before the run began (a rip's cover file), one sentence
         // each, for the completion sheet.
         QStringList losses{};
+        // What the document still finds out once every file has ended (whether a disc's tracks
+        // were read accurately): called when the run completes; the completion sheet waits until
+        // `done` is called and then shows its line, when not empty, after the summary.
+        std::function<void(std::function<void(const QString &line)> done)> beforeCompletion{};
     };
 
     // The run is made at once, so that its signals can be connected before it starts.
@@ -85,6 +89,7 @@ class RunWindowController : public QObject
     void completionEnded();
 
     Setup setup;
+    QString completionNote; // the document's line for the completion sheet
     EncoderRun *encoderRun;
     LameProgress *progressSheet;
     QPointer<QWidget> sheet;    // the question, panel or notice up on the window, if any

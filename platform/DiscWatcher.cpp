@@ -200,7 +200,8 @@ void DiscWatcher::mountDisc(const QString &node)
                         .arg(node));
                 mountEnded(node, attempt, QString());
             });
-    process->start(program, {QStringLiteral("--name-in"), discsFolder(), node});
+    process->start(program, (mountOptions ? mountOptions() : QStringList())
+                                << QStringLiteral("--name-in") << discsFolder() << node);
 }
 
 void DiscWatcher::mountEnded(const QString &node, quint64 attempt, const QString &point)

@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 struct udev;
 struct udev_device;
@@ -45,6 +47,9 @@ class DiscWatcher : public QObject
     bool isMounting() const { return mountsUnderWay > 0; }
     // Where the disc in the drive is mounted; empty while it is being mounted or when it is not.
     QString mountPoint(const QString &node) const { return mounted.value(node).point; }
+
+    // Options for orvik-cddafs, asked afresh for every mount (the drive's read offset).
+    std::function<QStringList()> mountOptions;
 
   signals:
     // A line for the command log.

@@ -14,6 +14,7 @@
 #include "platform/widgets/WindowDescription.h"
 #include "platform/widgets/Workspace.h"
 #include "rip/DiscTrackList.h"
+#include "rip/RipReport.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -384,6 +385,13 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
         localizedFormat(ripText("CompletionMessage", "All tracks done."), {volumeName()});
     if (const QString loss = writeCoverFile(); !loss.isEmpty())
         window.losses << loss;
+    // The disc's checksums are compared with the AccurateRip database before the sheet says
+    // the rip is done.
+    window.beforeCompletion = [this](std::function<void(const QString &)> done) {
+        if (!report || discGone)
+            return done(QString());
+        report->finish(std::move(done));
+    };
     runWindow = new RunWindowController(window, this);
     connect(runWindow, &RunWindowController::ended, this, &Ripper::release);
     EncoderRun::Setup run{&runTasks, preferences, globalOptions, folder, useLibrary};
@@ -395,6 +403,10 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     // Every read of the disc may be a seek of the drive: none is made on the window's thread.
     run.slowInputs = true;
     run.cover = cover;
+    const RipReport::Setup check{discPath, folder, disc.id(),
+                                 preferences->settings().stringForKey(PrefKey::AccurateRipServer),
+                                 preferences->settings().boolForKey(PrefKey::LookUpDiscsOnline)};
+    report = new RipReport(check, runWindow->run(), this);
     runWindow->start(run);
 }
 

@@ -21,6 +21,7 @@ class QPushButton;
 class QStandardItemModel;
 class QTableView;
 class QWidget;
+class RipReport;
 class RunWindowController;
 
 // The controller of one rip window: the tracks of one mounted audio CD with the disc's tags, and
@@ -100,6 +101,7 @@ class Ripper : public QObject
     QVariantMap globalOptions;
     QString folder;
     RunWindowController *runWindow = nullptr;
+    RipReport *report = nullptr;
     bool ending = false;
     bool discGone = false;
     int shownRow = -1;

@@ -4,6 +4,7 @@
 #include "core/QualityPresets.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/WindowDescription.h"
+#include "settings/AccurateRipSettings.h"
 #include "settings/DiscLookupSettings.h"
 
 #include <QAbstractButton>
@@ -308,6 +309,7 @@ PreferencesWindow::PreferencesWindow(LamePrefs *owner) : QObject(owner), owner(o
     connectControls();
     awakeFromNib();
     DiscLookupSettings::bind(prefsWindow, owner->settings());
+    AccurateRipSettings::bind(prefsWindow, owner->settings());
 }
 
 PreferencesWindow::~PreferencesWindow()
@@ -790,6 +792,7 @@ void PreferencesWindow::applyCoupling(int group, int index, int value)
 
 void PreferencesWindow::restoreDefaults(QObject *sender)
 {
+    AccurateRipSettings::restore(sender, prefsWindow, owner->settings());
     if (DiscLookupSettings::restore(sender, prefsWindow, owner->settings()))
         return;
     const int tag = WindowDescription::tag(sender);

@@ -1848,6 +1848,34 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source>Restore audio CD defaults</source>
         <translation>Audio-CD-Standardwerte wiederherstellen</translation>
     </message>
+    <message>
+        <source>Accurate&amp;Rip server:</source>
+        <translation>Accurate&amp;Rip-Server:</translation>
+    </message>
+    <message>
+        <source>The address of the AccurateRip database a rip&apos;s checksums are compared with</source>
+        <translation>Die Adresse der AccurateRip-Datenbank, mit der die Prüfsummen eines Rips verglichen werden</translation>
+    </message>
+    <message>
+        <source>AccurateRip server</source>
+        <translation>AccurateRip-Server</translation>
+    </message>
+    <message>
+        <source>Drive read o&amp;ffset:</source>
+        <translation>Lese-O&amp;ffset des Laufwerks:</translation>
+    </message>
+    <message>
+        <source>The drive&apos;s read offset in samples, as AccurateRip lists it for the drive; applies from the next disc put in</source>
+        <translation>Der Lese-Offset des Laufwerks in Samples, wie AccurateRip ihn für das Laufwerk angibt; gilt ab der nächsten eingelegten CD</translation>
+    </message>
+    <message>
+        <source>Drive read offset</source>
+        <translation>Lese-Offset des Laufwerks</translation>
+    </message>
+    <message>
+        <source> samples</source>
+        <translation> Samples</translation>
+    </message>
 </context>
 <context>
     <name>Progress</name>
@@ -2357,6 +2385,86 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source>CompletionCoverFileLost</source>
         <extracomment>The cover was not saved in the folder. The command log shows why.</extracomment>
         <translation>Das Cover wurde nicht im Ordner gesichert. Das Befehlsprotokoll nennt den Grund.</translation>
+    </message>
+    <message>
+        <source>AccurateRipAccurate</source>
+        <extracomment>AccurateRip: all %u tracks accurately ripped (lowest confidence %u).</extracomment>
+        <translation>AccurateRip: alle %u Titel fehlerfrei gerippt (niedrigste Konfidenz %u).</translation>
+    </message>
+    <message>
+        <source>AccurateRipCutShort</source>
+        <extracomment>the database&apos;s answer is cut short</extracomment>
+        <translation>die Antwort der Datenbank ist unvollständig</translation>
+    </message>
+    <message>
+        <source>AccurateRipEmpty</source>
+        <extracomment>the database&apos;s answer is empty</extracomment>
+        <translation>die Antwort der Datenbank ist leer</translation>
+    </message>
+    <message>
+        <source>AccurateRipFailed</source>
+        <extracomment>AccurateRip: the rip could not be checked (%@).</extracomment>
+        <translation>AccurateRip: der Rip konnte nicht geprüft werden (%@).</translation>
+    </message>
+    <message>
+        <source>AccurateRipHttpError</source>
+        <extracomment>the AccurateRip database answered %d</extracomment>
+        <translation>die AccurateRip-Datenbank antwortete %d</translation>
+    </message>
+    <message>
+        <source>AccurateRipMismatch</source>
+        <extracomment>AccurateRip: %u of %u tracks accurate; tracks %@ do not match. Rip again, or clean the disc.</extracomment>
+        <translation>AccurateRip: %u von %u Titeln fehlerfrei; die Titel %@ stimmen nicht überein. Rippen Sie erneut, oder reinigen Sie die CD.</translation>
+    </message>
+    <message>
+        <source>AccurateRipMismatchOne</source>
+        <extracomment>AccurateRip: %u of %u tracks accurate; track %@ does not match. Rip again, or clean the disc.</extracomment>
+        <translation>AccurateRip: %u von %u Titeln fehlerfrei; Titel %@ stimmt nicht überein. Rippen Sie erneut, oder reinigen Sie die CD.</translation>
+    </message>
+    <message>
+        <source>AccurateRipNotFound</source>
+        <extracomment>AccurateRip: the disc is not in the database.</extracomment>
+        <translation>AccurateRip: die CD ist nicht in der Datenbank.</translation>
+    </message>
+    <message>
+        <source>AccurateRipNothing</source>
+        <extracomment>AccurateRip: no track was read whole, so none could be checked.</extracomment>
+        <translation>AccurateRip: kein Titel wurde ganz gelesen, daher konnte keiner geprüft werden.</translation>
+    </message>
+    <message>
+        <source>AccurateRipOtherDisc</source>
+        <extracomment>the database answered for another disc</extracomment>
+        <translation>die Datenbank antwortete für eine andere CD</translation>
+    </message>
+    <message>
+        <source>AccurateRipSlow</source>
+        <extracomment>the AccurateRip database did not answer in time</extracomment>
+        <translation>die AccurateRip-Datenbank antwortete nicht rechtzeitig</translation>
+    </message>
+    <message>
+        <source>AccurateRipUnknown</source>
+        <extracomment>AccurateRip: %u of %u tracks accurate; the database has no checksum of %@.</extracomment>
+        <translation>AccurateRip: %u von %u Titeln fehlerfrei; die Datenbank hat keine Prüfsumme für %@.</translation>
+    </message>
+    <message>
+        <source>AccurateRipUnreachable</source>
+        <extracomment>the AccurateRip database cannot be reached (%@)</extracomment>
+        <translation>die AccurateRip-Datenbank ist nicht erreichbar (%@)</translation>
+    </message>
+    <message>
+        <source>AccurateRipWrongSize</source>
+        <extracomment>the database&apos;s answer does not fit the disc&apos;s tracks</extracomment>
+        <translation>die Antwort der Datenbank passt nicht zu den Titeln der CD</translation>
+    </message>
+    <message>
+        <source>RipLogUnwritten</source>
+        <extracomment>The rip log could not be written into the rip folder.</extracomment>
+        <translation>Das Rip-Protokoll konnte nicht in den Rip-Ordner geschrieben werden.</translation>
+    </message>
+    <message>
+        <source>AccurateRipSome</source>
+        <extracomment>AccurateRip: %u of %u tracks accurately ripped (lowest confidence %u); the others could not be checked.</extracomment>
+        <translation>AccurateRip: %u von %u Titeln fehlerfrei gerippt (niedrigste Konfidenz %u); die übrigen konnten nicht geprüft werden.</translation>
     </message>
 </context>
 <context>
