@@ -381,6 +381,7 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     run.maxEncoders = 1;
     // Every read of the disc may be a seek of the drive: none is made on the window's thread.
     run.slowInputs = true;
+    run.oneAlbum = true;
     runWindow->start(run);
 }
 

@@ -379,6 +379,41 @@ Cannot add &quot;%@&quot;: %@.
         <extracomment>The folder &quot;%@&quot; does not exist. Choose another destination.</extracomment>
         <translation>Der Ordner „%@“ existiert nicht. Wählen Sie einen anderen Zielordner.</translation>
     </message>
+    <message>
+        <source>AlbumLoudnessIncomplete</source>
+        <extracomment>The files of the album &quot;%@&quot; have track loudness tags only: not every file of the album was encoded and measured.</extracomment>
+        <translation>Die Dateien des Albums „%@“ haben nur Lautheits-Tags für den Titel: Nicht jede Datei des Albums wurde kodiert und gemessen.</translation>
+    </message>
+    <message>
+        <source>LoudnessFailed</source>
+        <extracomment>The loudness of &quot;%@&quot; could not be measured (%@): the MP3 has no loudness tags.</extracomment>
+        <translation>Die Lautheit von „%@“ konnte nicht gemessen werden (%@): Die MP3-Datei hat keine Lautheits-Tags.</translation>
+    </message>
+    <message>
+        <source>LoudnessMeterFailed</source>
+        <extracomment>the loudness meter failed</extracomment>
+        <translation>die Lautheitsmessung ist gescheitert</translation>
+    </message>
+    <message>
+        <source>LoudnessRawInput</source>
+        <extracomment>Headerless input gets no loudness tags: only the encoder knows how to read its samples.</extracomment>
+        <translation>Eingaben ohne Header erhalten keine Lautheits-Tags: Nur der Encoder weiß, wie ihre Samples zu lesen sind.</translation>
+    </message>
+    <message>
+        <source>LoudnessSilent</source>
+        <extracomment>&quot;%@&quot; holds only silence: the MP3 has no track loudness tags.</extracomment>
+        <translation>„%@“ enthält nur Stille: Die MP3-Datei hat keine Lautheits-Tags für den Titel.</translation>
+    </message>
+    <message>
+        <source>LoudnessTagsFailed</source>
+        <extracomment>The loudness tags of &quot;%@&quot; could not be written: %@.</extracomment>
+        <translation>Die Lautheits-Tags von „%@“ konnten nicht geschrieben werden: %@.</translation>
+    </message>
+    <message>
+        <source>LoudnessUnreadable</source>
+        <extracomment>its audio cannot be read</extracomment>
+        <translation>ihre Audiodaten können nicht gelesen werden</translation>
+    </message>
 </context>
 <context>
     <name>BatchWindow</name>
@@ -747,6 +782,11 @@ Rückgabewert: 0 alle Dateien kodiert, 1 eine Datei schlug fehl, wurde überspru
 ihre Tags, ihr Titelbild oder ihren Eintrag in der Wiedergabeliste, 2 falscher Aufruf oder
 nichts zu kodieren, 130 mit Strg+C angehalten.
 </translation>
+    </message>
+    <message>
+        <source>TagLosses</source>
+        <extracomment>%u files were encoded without some of their tags.</extracomment>
+        <translation>%u Dateien wurden ohne einen Teil ihrer Tags kodiert.</translation>
     </message>
 </context>
 <context>
@@ -1718,6 +1758,18 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source>448</source>
         <translation>448</translation>
     </message>
+    <message>
+        <source>&amp;Write loudness tags (ReplayGain)</source>
+        <translation>&amp;Lautheits-Tags schreiben (ReplayGain)</translation>
+    </message>
+    <message>
+        <source>Measure each file&apos;s loudness while it is encoded and write its ReplayGain track and album gain and peak, so that players can play every file and album equally loud</source>
+        <translation>Die Lautheit jeder Datei beim Kodieren messen und ihre ReplayGain-Werte (Verstärkung und Spitzenpegel für Titel und Album) schreiben, damit Player jede Datei und jedes Album gleich laut abspielen</translation>
+    </message>
+    <message>
+        <source>Write loudness tags (ReplayGain)</source>
+        <translation>Lautheits-Tags schreiben (ReplayGain)</translation>
+    </message>
 </context>
 <context>
     <name>Progress</name>
@@ -2087,6 +2139,41 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source>CompletionTagLosses</source>
         <extracomment>%u files were encoded without some of their tags. The command log shows why.</extracomment>
         <translation>%u Titel wurden ohne einen Teil ihrer Tags gerippt. Das Befehlsprotokoll zeigt, warum.</translation>
+    </message>
+    <message>
+        <source>AlbumLoudnessIncomplete</source>
+        <extracomment>The files of the album &quot;%@&quot; have track loudness tags only: not every file of the album was encoded and measured.</extracomment>
+        <translation>Die Dateien des Albums „%@“ haben nur Lautheits-Tags für den Titel: Nicht jede Datei des Albums wurde kodiert und gemessen.</translation>
+    </message>
+    <message>
+        <source>LoudnessFailed</source>
+        <extracomment>The loudness of &quot;%@&quot; could not be measured (%@): the MP3 has no loudness tags.</extracomment>
+        <translation>Die Lautheit von „%@“ konnte nicht gemessen werden (%@): Die MP3-Datei hat keine Lautheits-Tags.</translation>
+    </message>
+    <message>
+        <source>LoudnessMeterFailed</source>
+        <extracomment>the loudness meter failed</extracomment>
+        <translation>die Lautheitsmessung ist gescheitert</translation>
+    </message>
+    <message>
+        <source>LoudnessRawInput</source>
+        <extracomment>Headerless input gets no loudness tags: only the encoder knows how to read its samples.</extracomment>
+        <translation>Eingaben ohne Header erhalten keine Lautheits-Tags: Nur der Encoder weiß, wie ihre Samples zu lesen sind.</translation>
+    </message>
+    <message>
+        <source>LoudnessSilent</source>
+        <extracomment>&quot;%@&quot; holds only silence: the MP3 has no track loudness tags.</extracomment>
+        <translation>„%@“ enthält nur Stille: Die MP3-Datei hat keine Lautheits-Tags für den Titel.</translation>
+    </message>
+    <message>
+        <source>LoudnessTagsFailed</source>
+        <extracomment>The loudness tags of &quot;%@&quot; could not be written: %@.</extracomment>
+        <translation>Die Lautheits-Tags von „%@“ konnten nicht geschrieben werden: %@.</translation>
+    </message>
+    <message>
+        <source>LoudnessUnreadable</source>
+        <extracomment>its audio cannot be read</extracomment>
+        <translation>ihre Audiodaten können nicht gelesen werden</translation>
     </message>
 </context>
 <context>
