@@ -3,6 +3,7 @@
 
 #include "core/EncoderRun.h"
 #include "core/LamePrefs.h"
+#include "core/LoudnessTagger.h"
 
 #include <QtTest>
 #include <cmath>
@@ -168,6 +169,25 @@ class tst_LoudnessTags : public QObject
                     }
             }
         }
+    }
+
+    // An MP3 made whole before its input's measurement has ended waits for it: the tagger stays
+    // busy, which holds back the end of the run, until the tags are written.
+    void encodedBeforeMeasured()
+    {
+        const QString input = scratch.filePath("long.wav"), output = scratch.filePath("short.mp3");
+        QVERIFY(AudioFiles::run("sox", {"-D", "-n", "-r", "44100", "-c", "2", "-b", "16", input, "synth",
+                                        "600", "sine", "1000", "vol", "-23dB"}) == 0);
+        QVERIFY(AudioFiles::makeSine(scratch.filePath("short.wav"), 1) &&
+                AudioFiles::run("lame", {"--quiet", scratch.filePath("short.wav"), output}) == 0);
+        LoudnessTagger tagger({QString()}, "Batch");
+        QSignalSpy settled(&tagger, &LoudnessTagger::settled);
+        tagger.measure(0, input);
+        tagger.encoded(0, output);
+        QVERIFY(tagger.isBusy());
+        QVERIFY(settled.wait(60000));
+        QVERIFY(!tagger.isBusy());
+        QVERIFY(std::abs(decibels(loudnessTags(output).value("REPLAYGAIN_TRACK_GAIN")) - 5.0) < 0.1);
     }
 };
 
