@@ -180,16 +180,15 @@ void LoudnessTagger::finishAlbum(const QString &album)
                 encoded << index;
         return encoded;
     }();
+    // The file that spoiled the album is counted where the run ends already (failed, skipped, or
+    // its own loudness lost); what it cost the others is said here.
     if (!whole) {
-        if (encodedMembers.isEmpty())
-            return;
-        emit logged(
-            localizedFormat(loudnessText("AlbumLoudnessIncomplete",
-                                         "The files of the album \"%@\" have track loudness tags only: not "
-                                         "every file of the album was encoded and measured."),
-                            {album}));
-        for (const quint32 index : encodedMembers)
-            emit tagsLost(index);
+        if (!encodedMembers.isEmpty())
+            emit logged(
+                localizedFormat(loudnessText("AlbumLoudnessIncomplete",
+                                             "The files of the album \"%@\" have track loudness tags only: "
+                                             "not every file of the album was encoded and measured."),
+                                {album}));
         return;
     }
     const std::optional<double> loudness = LoudnessMeter::albumLoudness(meters);
