@@ -32,6 +32,7 @@ using namespace Bench;
 
 QStringList makeMusic(const QString &folder, int count, int seconds)
 {
+    QDir().mkpath(folder);
     QStringList files;
     for (int i = 0; i < count; ++i) {
         const QString path = folder + QStringLiteral("/track%1.wav").arg(i + 1, 2, 10, QLatin1Char('0'));
