@@ -147,10 +147,9 @@ void LoudnessTagger::writeTrackTags(quint32 index)
             {name}));
         return;
     }
-    file.trackTagged = write(
-        index,
-        {{QStringLiteral("REPLAYGAIN_TRACK_GAIN"), LoudnessMeter::gainText(*loudness)},
-         {QStringLiteral("REPLAYGAIN_TRACK_PEAK"), LoudnessMeter::peakText(measurement->meter.peak())}});
+    write(index,
+          {{QStringLiteral("REPLAYGAIN_TRACK_GAIN"), LoudnessMeter::gainText(*loudness)},
+           {QStringLiteral("REPLAYGAIN_TRACK_PEAK"), LoudnessMeter::peakText(measurement->meter.peak())}});
 }
 
 void LoudnessTagger::finishAlbum(const QString &album)

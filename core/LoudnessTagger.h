@@ -56,7 +56,6 @@ class LoudnessTagger : public QObject
         bool measured = false; // its thread has ended
         bool encoded = false;
         bool dropped = false;
-        bool trackTagged = false;
         QString input;
         QString output;
     };
