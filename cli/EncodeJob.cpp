@@ -230,6 +230,10 @@ QString EncodeJob::summary() const
         text += u'\n' + localizedFormat(encodeText("CoverLosses", "%u files were encoded without their "
                                                                   "cover picture."),
                                         {run->coverLossCount()});
+    if (run->tagLossCount() > 0)
+        text += u'\n' +
+                localizedFormat(encodeText("TagLosses", "%u files were encoded without some of their tags."),
+                                {run->tagLossCount()});
     return text;
 }
 
@@ -261,7 +265,8 @@ QJsonObject EncodeJob::report(int exitStatus) const
                          {"stopped", qint64(stopped)},
                          {"notStarted", qint64(quint32(tasks.size()) - encoded - failed - skipped - stopped)},
                          {"libraryFailures", qint64(run->libraryFailureCount())},
-                         {"coverLosses", qint64(run->coverLossCount())}}},
+                         {"coverLosses", qint64(run->coverLossCount())},
+                         {"tagLosses", qint64(run->tagLossCount())}}},
             {"files", files},
             {"messages", QJsonArray::fromStringList(messages)}};
 }
@@ -283,7 +288,7 @@ void EncodeJob::end()
     if (interruptedBy)
         status = 128 + interruptedBy;
     else if (run->failedCount() > 0 || run->count(EncoderRun::FileState::Skipped) > 0 ||
-             run->libraryFailureCount() > 0 || run->coverLossCount() > 0)
+             run->libraryFailureCount() > 0 || run->coverLossCount() > 0 || run->tagLossCount() > 0)
         status = 1;
     display->finish();
     if (!setup.quiet)

@@ -2,6 +2,7 @@
 
 #include "core/LamePrefs.h"
 #include "core/LameTunes.h"
+#include "core/LoudnessTagger.h"
 #include "core/TaskSource.h"
 #include "platform/AudioFileInfo.h"
 #include "platform/AudioFormats.h"
@@ -151,7 +152,39 @@ void EncoderRun::start(const Setup &runSetup)
             switchOptions.remove(*key);
     globalSwitches =
         LamePrefs::makeGlobalSwitches(setup.preferences->settings(), switchOptions, !setup.useLibrary);
+    startLoudness();
     fill();
+}
+
+void EncoderRun::startLoudness()
+{
+    if (!setup.preferences->settings().boolForKey(PrefKey::WriteReplayGainTags))
+        return;
+    if (setup.options.value(kRawPCMInputKey).toBool()) {
+        log(text("LoudnessRawInput",
+                 "Headerless input gets no loudness tags: only the encoder knows how to read its samples."));
+        return;
+    }
+    // An album is the files that share an album tag, or the whole run for a disc; a disc without
+    // a name is named by its folder.
+    QStringList albums;
+    for (const QVariantMap &task : std::as_const(*tasks)) {
+        QString album =
+            (task.contains(kSongAlbumKey) ? task.value(kSongAlbumKey) : setup.options.value(kSongAlbumKey))
+                .toString()
+                .trimmed();
+        if (setup.oneAlbum && album.isEmpty())
+            album = QFileInfo(setup.outputFolder).fileName();
+        albums << (setup.oneAlbum && !albums.isEmpty() ? albums.first() : album);
+    }
+    loudness = new LoudnessTagger(albums, setup.stringTable, this);
+    connect(loudness, &LoudnessTagger::logged, this, &EncoderRun::log);
+    connect(loudness, &LoudnessTagger::tagsLost, this, [this](quint32 index) { tagLosses.insert(index); });
+    // The last file's measurement may end after its encoder: the run ends with it.
+    connect(loudness, &LoudnessTagger::settled, this, [this] {
+        if (!ended)
+            completeIfAllEnded();
+    });
 }
 
 quint32 EncoderRun::currentIndex() const
@@ -564,6 +597,9 @@ void EncoderRun::launchTask(quint32 index)
         states[index] = FileState::Encoding;
         emit fileStateChanged(index, FileState::Encoding);
     }
+    // The input is measured while the encoder reads it, on a thread of its own.
+    if (loudness)
+        loudness->measure(index, tasks->at(index).value(kInputFileKey).toString());
     process->start(QIODevice::ReadOnly);
 }
 
@@ -584,7 +620,7 @@ void EncoderRun::endOfFile(quint32 index, const QString &failure)
     if (failed.isEmpty() && !file.terminating)
         failed = encodedLengthProblem(index);
     if (failed.isEmpty() && !file.terminating && !file.lateTags.isEmpty())
-        writeLateTags(task, file.lateTags);
+        writeLateTags(index, file.lateTags);
     if (!failed.isEmpty()) {
         ++failedTasks;
         logCannotEncode(index, failed);
@@ -631,9 +667,9 @@ void EncoderRun::cancelMeasuring()
         *measurer.cancelled = true;
 }
 
-void EncoderRun::writeLateTags(const QVariantMap &task, const QVariantMap &tags)
+void EncoderRun::writeLateTags(quint32 index, const QVariantMap &tags)
 {
-    const QString output = task.value(kOutputFileKey).toString();
+    const QString output = tasks->at(index).value(kOutputFileKey).toString();
     OSErr status = noErr;
     for (const auto &[key, property] : kTagProperties) {
         if (status || !tags.contains(*key))
@@ -649,7 +685,7 @@ void EncoderRun::writeLateTags(const QVariantMap &task, const QVariantMap &tags)
         }
     }
     if (status) {
-        ++tagLosses;
+        tagLosses.insert(index);
         log(localizedFormat(text("TagsFailed", "The tags of \"%@\" could not be written: %@."),
                             {fileName(output), TunesErrorText(status)}));
     }
@@ -658,23 +694,34 @@ void EncoderRun::writeLateTags(const QVariantMap &task, const QVariantMap &tags)
 void EncoderRun::settle(quint32 index, FileState state)
 {
     states[index] = state;
+    if (loudness && state == FileState::Done)
+        loudness->encoded(index, tasks->at(index).value(kOutputFileKey).toString());
+    else if (loudness && isEnded(state))
+        loudness->dropped(index);
     emit fileStateChanged(index, state);
     handOverFinished(false);
 }
 
 void EncoderRun::advance()
 {
-    if (ended)
+    if (ended || completeIfAllEnded())
         return;
-    if (next >= taskCount() && active.isEmpty()) {
-        allDone = true;
-        if (!interacting)
-            complete();
-        return;
-    }
     // From the event loop, not from here: a file that fails at once (an encoder that cannot
     // start) would otherwise start the next one inside this call, one level deeper per file.
     QMetaObject::invokeMethod(this, &EncoderRun::fill, Qt::QueuedConnection);
+}
+
+bool EncoderRun::completeIfAllEnded()
+{
+    if (next < taskCount() || !active.isEmpty())
+        return false;
+    // A file is done once its loudness tags are written: the run ends when they are.
+    if (loudness && loudness->isBusy())
+        return true;
+    allDone = true;
+    if (!interacting)
+        complete();
+    return true;
 }
 
 bool EncoderRun::askNextConflict()
@@ -913,6 +960,8 @@ void EncoderRun::abort()
         }
         discardEncoder(file->encoder, this);
     }
+    if (loudness)
+        loudness->abandon();
     handOverFinished(true);
     discardEmptyPlaylist();
 }
@@ -979,12 +1028,8 @@ void EncoderRun::skipExisting(quint32 index)
     if (!takeConflict(index))
         return;
     settle(index, FileState::Skipped);
-    if (next >= taskCount() && active.isEmpty()) {
-        allDone = true;
-        if (!interacting)
-            complete();
+    if (completeIfAllEnded())
         return;
-    }
     const quint64 launched = launches;
     fill();
     conflictAnswered(launched);

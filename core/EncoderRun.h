@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -18,6 +19,7 @@
 
 class LamePrefs;
 class AudioFileInfo;
+class LoudnessTagger;
 class QThread;
 
 // The run of a batch or a rip: the task records are encoded by encoder processes, up to a set
@@ -89,6 +91,8 @@ class EncoderRun : public QObject
         bool slowInputs = false;
         // The front cover of every file whose input brings none (a disc's cover), JPEG or PNG.
         QByteArray cover{};
+        // Every record belongs to one album, whatever its tags say: the tracks of a disc.
+        bool oneAlbum = false;
     };
 
     explicit EncoderRun(QObject *parent = nullptr);
@@ -118,8 +122,9 @@ class EncoderRun : public QObject
     quint32 libraryFailureCount() const { return libraryFailures; }
     // The files encoded without the cover picture their input has.
     quint32 coverLossCount() const { return coverLosses; }
-    // The files encoded without tags that could be handed to the encoder only after its end.
-    quint32 tagLossCount() const { return tagLosses; }
+    // The files encoded without some of the tags written into them after their encode: tags too
+    // long for the encoder's command line, loudness tags.
+    quint32 tagLossCount() const { return quint32(tagLosses.size()); }
     // Whether an existing output may be offered for replacing: never one of the run's own inputs.
     bool isReplaceable(const QString &path) const;
     // A text of the run's string table.
@@ -233,7 +238,7 @@ class EncoderRun : public QObject
     QString inputProblem(quint32 index, const AudioFileInfo &info) const;
     void measureLevel(quint32 index, const QString &input);
     void cancelMeasuring();
-    void writeLateTags(const QVariantMap &task, const QVariantMap &tags);
+    void writeLateTags(quint32 index, const QVariantMap &tags);
     QString encodedLengthProblem(quint32 index) const;
     QString encoderFailure(int exitCode, bool crashed) const;
     void logCannotEncode(quint32 index, const QString &reason);
@@ -243,6 +248,8 @@ class EncoderRun : public QObject
     void endOfFile(quint32 index, const QString &failure);
     void settle(quint32 index, FileState state);
     void advance();
+    bool completeIfAllEnded();
+    void startLoudness();
     bool askNextConflict();
     // Whether `index` is the conflict asked last; if so it is answered now and gives up its place.
     bool takeConflict(quint32 index);
@@ -279,7 +286,8 @@ class EncoderRun : public QObject
     QMap<quint32, QString> failures;
     quint32 libraryFailures = 0;
     quint32 coverLosses = 0;
-    quint32 tagLosses = 0;
+    QSet<quint32> tagLosses;            // by record
+    LoudnessTagger *loudness = nullptr; // none while loudness tags are off
     quint32 filesAdded = 0;
     QMap<quint32, double> peaks; // of the inputs read through, by record
     QList<Measurer> measurers;

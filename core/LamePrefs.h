@@ -84,6 +84,8 @@ inline const QString AccurateRipServer = QStringLiteral("AccurateRip Server");
 inline const QString DriveReadOffset = QStringLiteral("Drive Read Offset");
 // How many files a batch encodes at once; 0: as many as the machine has cores, at most 8.
 inline const QString EncodersAtOnce = QStringLiteral("Encode Files at Once");
+// ReplayGain 2.0 tags (track and album gain and peak) in every MP3 a run makes.
+inline const QString WriteReplayGainTags = QStringLiteral("Write ReplayGain Tags");
 inline const QString SelectedTab = QStringLiteral("Selected Preferences Tab");
 inline const QString FixedPitchFontSize = QStringLiteral("NSFixedPitchFontSize");
 // Where the last batch wrote its files and where files were last added from: a new batch window

@@ -110,6 +110,19 @@ void setComment(TagLib::ID3v2::Tag *tag, const QString &text)
     tag->addFrame(frame);
 }
 
+// Other programs write the same descriptions in lower case; a file keeps one frame of each.
+void setUserText(TagLib::ID3v2::Tag *tag, const QString &description, const QString &text)
+{
+    const TagLib::ID3v2::FrameList frames = tag->frameList("TXXX");
+    for (TagLib::ID3v2::Frame *frame : frames) {
+        auto *user = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame *>(frame);
+        if (user && qtString(user->description()).compare(description, Qt::CaseInsensitive) == 0)
+            tag->removeFrame(user);
+    }
+    tag->addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(tagString(description),
+                                                                 TagLib::StringList(tagString(text))));
+}
+
 // The track number and count of a TRCK frame ("N" or "N/M"), 0 for a part that is missing.
 // The picture replaces every picture the file had: a track shows one cover.
 void setFrontCover(TagLib::ID3v2::Tag *tag, const QByteArray &picture)
@@ -460,6 +473,15 @@ OSErr MusicLibrary::writeFileProperty(const QString &path, FourCharCode property
     default:
         return errAEEventNotHandled;
     }
+    return writeTags(path, edit) ? noErr : ioErr;
+}
+
+OSErr MusicLibrary::writeUserTexts(const QString &path, const QList<std::pair<QString, QString>> &texts)
+{
+    const TagEdit edit = [&texts](TagLib::ID3v2::Tag *tag) {
+        for (const auto &[description, text] : texts)
+            setUserText(tag, description, text);
+    };
     return writeTags(path, edit) ? noErr : ioErr;
 }
 

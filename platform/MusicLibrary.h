@@ -3,9 +3,12 @@
 #include "platform/AppleEvents.h"
 
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+
+#include <utility>
 
 // Orvik's music library, the receiver of the events sent to the application signature "hook".
 // Playlists are M3U8 files in the "Playlists" folder of the user's music folder; tracks are MP3
@@ -79,6 +82,9 @@ class MusicLibrary
     // Writes one tag (a property above) into the MP3 file at `path`, whether or not the library
     // holds it: ioErr when the file is no MP3 or cannot be written, and then it is left as it was.
     static OSErr writeFileProperty(const QString &path, FourCharCode property, const QVariant &value);
+    // Writes user text frames (TXXX), one per description and text, into the MP3 file at `path`,
+    // replacing any of the same description in whatever letter case: ioErr as above.
+    static OSErr writeUserTexts(const QString &path, const QList<std::pair<QString, QString>> &texts);
     // The file of a track, or a null string for an unknown identifier.
     QString trackPath(qint32 trackID) const;
 

@@ -403,6 +403,7 @@ void Ripper::selectionPanelDidEnd(int answer, const QString &destination)
     // Every read of the disc may be a seek of the drive: none is made on the window's thread.
     run.slowInputs = true;
     run.cover = cover;
+    run.oneAlbum = true;
     const RipReport::Setup check{discPath, folder, disc.id(),
                                  preferences->settings().stringForKey(PrefKey::AccurateRipServer),
                                  preferences->settings().boolForKey(PrefKey::LookUpDiscsOnline)};

@@ -5,7 +5,7 @@
 orvik_packages=(
     cmake ninja-build g++ pkg-config clang-format
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n qt6-qpa-plugins libqt6uitools6 libqt6opengl6-dev python3
-    libtag1-dev libplist-dev libmount-dev libcdio-dev libcdio-paranoia-dev libfuse3-dev fuse3 libsndfile1-dev libudev-dev
+    libtag1-dev libplist-dev libmount-dev libcdio-dev libcdio-paranoia-dev libfuse3-dev fuse3 libsndfile1-dev libebur128-dev libudev-dev
     libdiscid-dev
     lame sox libsox-fmt-base dbus xvfb xauth
     dpkg-dev desktop-file-utils appstream lintian
@@ -29,6 +29,7 @@ declare -gA orvik_runtime_packages=(
     [libfuse3-dev]=libfuse3-3
     [fuse3]=fuse3
     [libsndfile1-dev]=libsndfile1
+    [libebur128-dev]=libebur128-1
     [libudev-dev]=libudev1
     [libdiscid-dev]=libdiscid0
     [lame]=lame

@@ -40,6 +40,7 @@ HELPERS = {
     "text": (["Batch", "Rip"], "core/EncoderRun.cpp"),
     "runText": (["Batch", "Rip"], "monitor/RunWindowController.cpp"),
     "failed": (["Batch", "Rip"], "core/EncoderRun.cpp"),
+    "loudnessText": (["Batch", "Rip"], "core/LoudnessTagger.cpp"),
     "reason": (["Global"], "core/LameTunes.cpp"),
     "cachedTitle": (["Global"], "app/LameMaster.cpp"),
 }

@@ -409,6 +409,41 @@ Cannot add &quot;%@&quot;: %@.
         <extracomment>The pattern &quot;%@&quot; holds %@, which names nothing. Use {artist}, {album}, {track}, {title} or {name}.</extracomment>
         <translation>Das Muster „%@“ enthält %@, das nichts bezeichnet. Verwenden Sie {artist}, {album}, {track}, {title} oder {name}.</translation>
     </message>
+    <message>
+        <source>AlbumLoudnessIncomplete</source>
+        <extracomment>The files of the album &quot;%@&quot; have track loudness tags only: not every file of the album was encoded and measured.</extracomment>
+        <translation>Die Dateien des Albums „%@“ haben nur Lautheits-Tags für den Titel: Nicht jede Datei des Albums wurde kodiert und gemessen.</translation>
+    </message>
+    <message>
+        <source>LoudnessFailed</source>
+        <extracomment>The loudness of &quot;%@&quot; could not be measured (%@): the MP3 has no loudness tags.</extracomment>
+        <translation>Die Lautheit von „%@“ konnte nicht gemessen werden (%@): Die MP3-Datei hat keine Lautheits-Tags.</translation>
+    </message>
+    <message>
+        <source>LoudnessMeterFailed</source>
+        <extracomment>the loudness meter failed</extracomment>
+        <translation>die Lautheitsmessung ist gescheitert</translation>
+    </message>
+    <message>
+        <source>LoudnessRawInput</source>
+        <extracomment>Headerless input gets no loudness tags: only the encoder knows how to read its samples.</extracomment>
+        <translation>Eingaben ohne Header erhalten keine Lautheits-Tags: Nur der Encoder weiß, wie ihre Samples zu lesen sind.</translation>
+    </message>
+    <message>
+        <source>LoudnessSilent</source>
+        <extracomment>&quot;%@&quot; holds only silence: the MP3 has no track loudness tags.</extracomment>
+        <translation>„%@“ enthält nur Stille: Die MP3-Datei hat keine Lautheits-Tags für den Titel.</translation>
+    </message>
+    <message>
+        <source>LoudnessTagsFailed</source>
+        <extracomment>The loudness tags of &quot;%@&quot; could not be written: %@.</extracomment>
+        <translation>Die Lautheits-Tags von „%@“ konnten nicht geschrieben werden: %@.</translation>
+    </message>
+    <message>
+        <source>LoudnessUnreadable</source>
+        <extracomment>its audio cannot be read</extracomment>
+        <translation>ihre Audiodaten können nicht gelesen werden</translation>
+    </message>
 </context>
 <context>
     <name>BatchWindow</name>
@@ -777,6 +812,11 @@ Rückgabewert: 0 alle Dateien kodiert, 1 eine Datei schlug fehl, wurde überspru
 ihre Tags, ihr Titelbild oder ihren Eintrag in der Wiedergabeliste, 2 falscher Aufruf oder
 nichts zu kodieren, 130 mit Strg+C angehalten.
 </translation>
+    </message>
+    <message>
+        <source>TagLosses</source>
+        <extracomment>%u files were encoded without some of their tags.</extracomment>
+        <translation>%u Dateien wurden ohne einen Teil ihrer Tags kodiert.</translation>
     </message>
 </context>
 <context>
@@ -1876,6 +1916,18 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source> samples</source>
         <translation> Samples</translation>
     </message>
+    <message>
+        <source>&amp;Write loudness tags (ReplayGain)</source>
+        <translation>&amp;Lautheits-Tags schreiben (ReplayGain)</translation>
+    </message>
+    <message>
+        <source>Measure each file&apos;s loudness while it is encoded and write its ReplayGain track and album gain and peak, so that players can play every file and album equally loud</source>
+        <translation>Die Lautheit jeder Datei beim Kodieren messen und ihre ReplayGain-Werte (Verstärkung und Spitzenpegel für Titel und Album) schreiben, damit Player jede Datei und jedes Album gleich laut abspielen</translation>
+    </message>
+    <message>
+        <source>Write loudness tags (ReplayGain)</source>
+        <translation>Lautheits-Tags schreiben (ReplayGain)</translation>
+    </message>
 </context>
 <context>
     <name>Progress</name>
@@ -2465,6 +2517,41 @@ Um Dateien ohne Fenster aus einem Terminal oder Skript zu kodieren: orvik-encode
         <source>AccurateRipSome</source>
         <extracomment>AccurateRip: %u of %u tracks accurately ripped (lowest confidence %u); the others could not be checked.</extracomment>
         <translation>AccurateRip: %u von %u Titeln fehlerfrei gerippt (niedrigste Konfidenz %u); die übrigen konnten nicht geprüft werden.</translation>
+    </message>
+    <message>
+        <source>AlbumLoudnessIncomplete</source>
+        <extracomment>The files of the album &quot;%@&quot; have track loudness tags only: not every file of the album was encoded and measured.</extracomment>
+        <translation>Die Dateien des Albums „%@“ haben nur Lautheits-Tags für den Titel: Nicht jede Datei des Albums wurde kodiert und gemessen.</translation>
+    </message>
+    <message>
+        <source>LoudnessFailed</source>
+        <extracomment>The loudness of &quot;%@&quot; could not be measured (%@): the MP3 has no loudness tags.</extracomment>
+        <translation>Die Lautheit von „%@“ konnte nicht gemessen werden (%@): Die MP3-Datei hat keine Lautheits-Tags.</translation>
+    </message>
+    <message>
+        <source>LoudnessMeterFailed</source>
+        <extracomment>the loudness meter failed</extracomment>
+        <translation>die Lautheitsmessung ist gescheitert</translation>
+    </message>
+    <message>
+        <source>LoudnessRawInput</source>
+        <extracomment>Headerless input gets no loudness tags: only the encoder knows how to read its samples.</extracomment>
+        <translation>Eingaben ohne Header erhalten keine Lautheits-Tags: Nur der Encoder weiß, wie ihre Samples zu lesen sind.</translation>
+    </message>
+    <message>
+        <source>LoudnessSilent</source>
+        <extracomment>&quot;%@&quot; holds only silence: the MP3 has no track loudness tags.</extracomment>
+        <translation>„%@“ enthält nur Stille: Die MP3-Datei hat keine Lautheits-Tags für den Titel.</translation>
+    </message>
+    <message>
+        <source>LoudnessTagsFailed</source>
+        <extracomment>The loudness tags of &quot;%@&quot; could not be written: %@.</extracomment>
+        <translation>Die Lautheits-Tags von „%@“ konnten nicht geschrieben werden: %@.</translation>
+    </message>
+    <message>
+        <source>LoudnessUnreadable</source>
+        <extracomment>its audio cannot be read</extracomment>
+        <translation>ihre Audiodaten können nicht gelesen werden</translation>
     </message>
 </context>
 <context>
