@@ -9,7 +9,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <functional>
@@ -193,18 +192,10 @@ class LameProgressTest : public QObject
                 .join('|');
         };
         QTRY_COMPARE(texts(), shown); // the sheet of several files is redrawn on a timer
-        // Each running file's line skips that file; the sheet's own Skip button is there while one
-        // file runs at a time.
-        QSignalSpy skips(&progress, &LameProgress::skipFileRequested);
-        const QList<QPushButton *> buttons = progress.progressSheet()->findChildren<QPushButton *>();
-        for (QPushButton *button : buttons)
-            if (button->accessibleName() == "Skip b.wav")
-                button->click();
-        QCOMPARE(skips.size(), shown.endsWith("b.wav") || shown.contains("b.wav,") ? 1 : 0);
-        const auto skip = std::find_if(buttons.cbegin(), buttons.cend(),
-                                       [](const QPushButton *b) { return b->objectName() == "skipButton"; });
-        QVERIFY(skip != buttons.cend());
-        QCOMPARE(!(*skip)->isHidden(), encoders == 1);
+        // The sheet's own Skip button is there while one file runs at a time; several files have
+        // a Skip button on each running line instead.
+        auto *skip = progress.progressSheet()->findChild<QPushButton *>("skipButton");
+        QVERIFY(skip && skip->isHidden() == (encoders > 1));
     }
 };
 

@@ -1,5 +1,5 @@
-// The settings window driven through its real controls: what each control writes, the restore
-// buttons, the bit rate range coupling and a store that cannot save.
+// The settings window driven through its real controls: what each control writes, the quality
+// choice, the restore buttons, the bit rate range coupling and a store that cannot save.
 #include "core/LamePrefs.h"
 #include "settings/PreferencesWindow.h"
 #include "support/TestSettings.h"
@@ -96,6 +96,8 @@ class PreferencesWindowTest : public QObject
                                 << QString(shown);
         };
         row("dual channel", "channelMode", ChannelMode, "5", "d", "5");
+        row("name pattern", "namePattern", NamePattern, "{artist}/{title}", "{artist}/{title}",
+            "{artist}/{title}");
         row("resample 44.1", "resampling", OutputSampleRate, "44", 44.1f, "44");
         row("slider", "constantQuality", CBRQuality, "", 9, "9");
         row("check box", "copyright", MarkAsCopyright, "", true, "1");
@@ -143,6 +145,34 @@ class PreferencesWindowTest : public QObject
         reload();
         QCOMPARE(shownBy(control(name)), shown);
         checkBitRateGroups();
+    }
+
+    // An entry moves the knobs on the tabs; a knob moved by hand shows "Custom", which cannot be
+    // chosen, and moved back the entry shows again. The factory settings are custom.
+    void qualityChoice()
+    {
+        auto *quality = control<QComboBox>("quality");
+        QVERIFY(quality && quality->accessibleName() == "Quality");
+        QCOMPARE(quality->currentText(), "Custom");
+        QVERIFY(!qobject_cast<QStandardItemModel *>(quality->model())
+                     ->item(quality->currentIndex())
+                     ->isEnabled());
+        for (const auto &[tag, mode, vbrQuality] :
+             {std::tuple(1, 3, 5), {2, 3, 4}, {3, 3, 2}, {4, 3, 0}, {5, 1, 0}}) {
+            choose(quality, tag);
+            QVERIFY(shownBy(control("bitRateMode")).toInt() == mode &&
+                    store->integerForKey(BitRateMode) == mode);
+            QVERIFY(mode == 1 || shownBy(control("variableQuality")).toInt() == vbrQuality);
+            QCOMPARE(quality->currentData().toInt(), tag);
+        }
+        auto *reservoir = control<QAbstractButton>("constantReservoir");
+        reservoir->click();
+        QCOMPARE(quality->currentText(), "Custom");
+        reservoir->click();
+        QCOMPARE(quality->currentData().toInt(), 5);
+        // An emptied naming pattern stands for the factory one.
+        typeInto(control<QLineEdit>("namePattern"), "");
+        compareObject(NamePattern, QString("{name}"));
     }
 
     // Reals show and are typed with the decimal separator of the user's locale (a point or a comma
