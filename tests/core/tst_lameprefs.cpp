@@ -1,12 +1,10 @@
 // The stored settings and what is made of them: the store's reads of each written form across a
-// restart, a corrupt file, the repaired settings; the quality entries; the names a naming pattern
-// gives; and the encoder's argument lists, each also run through the launcher and the real lame
-// 3.100, which must accept it and give an MP3 of the input's length with its tags, whatever the
-// file names.
+// restart, a corrupt file, the repaired settings; the names a naming pattern gives; and the
+// encoder's argument lists, each also run through the launcher and the real lame 3.100, which must
+// accept it and give an MP3 of the input's length with its tags, whatever the file names.
 #include "core/LamePrefs.h"
 #include "core/OutputNamePattern.h"
 #include "core/OutputNames.h"
-#include "core/QualityPresets.h"
 #include "core/SettingsStore.h"
 #include "platform/Resources.h"
 #include "support/AudioFiles.h"
@@ -170,52 +168,6 @@ class tst_LamePrefs : public QObject
         QCOMPARE(LamePrefs::resolvedEncoders(0), std::min(cores, 8u));
         QCOMPARE(LamePrefs::resolvedEncoders(99), cores);
         QCOMPARE(LamePrefs::resolvedEncoders(1), 1u);
-    }
-
-    // Each quality entry, chosen over settings none of them holds, is what the store shows, also
-    // after a restart, and what the command line says; one knob moved makes the settings custom.
-    void qualityEntries_data()
-    {
-        QTest::addColumn<int>("tag");
-        QTest::addColumn<QString>("switches"); // the encoder's documented preset
-        QTest::addColumn<QString>("moved");    // a key whose change to `value` makes the settings custom
-        QTest::addColumn<QString>("value");
-        using namespace PrefKey;
-        QTest::newRow("smallest") << 1 << " --vbr-new -V 5 -b 32 -B 320 " << VBRQuality << "6";
-        QTest::newRow("good") << 2 << " --vbr-new -V 4 -b 32 -B 320 " << ChannelMode << "j";
-        QTest::newRow("transparent") << 3 << " --vbr-new -V 2 -b 32 -B 320 " << MaximumVBRBitRate << "256";
-        QTest::newRow("best variable") << 4 << " --vbr-new -V 0 -b 32 -B 320 " << OutputSampleRate << "44.1";
-        QTest::newRow("highest") << 5 << " -q 2 -b 320 " << CBRReservoir << "false";
-    }
-    void qualityEntries()
-    {
-        QFETCH(int, tag);
-        QFETCH(QString, switches);
-        QFETCH(QString, moved);
-        QFETCH(QString, value);
-        const QString file = dir.filePath(QTest::currentDataTag());
-        using namespace PrefKey;
-        auto store = TestSettings::makeStore(file, {{ChannelMode, "m"},
-                                                    {OutputSampleRate, 32.0f},
-                                                    {EnableFiltering, false},
-                                                    {EnableHighpass, true},
-                                                    {LowerCutoff, 0.1f},
-                                                    {BitRateMode, 2},
-                                                    {VBRQuality, 9},
-                                                    {MaximumVBRBitRate, 160},
-                                                    {VBREnforceMinimum, true},
-                                                    {CBRBitRate, 64},
-                                                    {CBRReservoir, false}});
-        QVERIFY(!QualityPresets::apply(*store, 0) && !QualityPresets::apply(*store, 6)); // no such entry
-        QVERIFY(QualityPresets::matching(*store) == 0 && QualityPresets::apply(*store, tag));
-        const QString line = LamePrefs::makeGlobalSwitches(*store, {}, false).value().join(u' ');
-        for (const char *absent : {"-m ", "--resample", "-k ", "pass", "-F"})
-            QVERIFY2(line.contains(switches) && !line.contains(absent), qPrintable(line));
-        store = std::make_unique<SettingsStore>(file); // a restart
-        store->registerDefaults(LamePrefs::factoryValues());
-        QCOMPARE(QualityPresets::matching(*store), tag);
-        store->setObject(value, moved);
-        QCOMPARE(QualityPresets::matching(*store), 0);
     }
 
     // The names a naming pattern gives: folders from the pattern only, never from a tag, nothing

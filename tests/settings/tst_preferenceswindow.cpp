@@ -147,29 +147,56 @@ class PreferencesWindowTest : public QObject
         checkBitRateGroups();
     }
 
-    // An entry moves the knobs on the tabs; a knob moved by hand shows "Custom", which cannot be
-    // chosen, and moved back the entry shows again. The factory settings are custom.
+    // Each quality entry, chosen over settings none of them holds, moves the knobs on the tabs and
+    // is what the command line says, also after a restart; a knob moved makes the settings custom,
+    // which shows as "Custom" and cannot be chosen. The factory settings are custom too.
     void qualityChoice()
     {
-        auto *quality = control<QComboBox>("quality");
-        QVERIFY(quality && quality->accessibleName() == "Quality");
-        QCOMPARE(quality->currentText(), "Custom");
-        QVERIFY(!qobject_cast<QStandardItemModel *>(quality->model())
-                     ->item(quality->currentIndex())
+        const auto quality = [this] { return control<QComboBox>("quality"); };
+        QVERIFY(quality() && quality()->accessibleName() == "Quality" &&
+                quality()->currentText() == "Custom");
+        QVERIFY(!qobject_cast<QStandardItemModel *>(quality()->model())
+                     ->item(quality()->currentIndex())
                      ->isEnabled());
-        for (const auto &[tag, mode, vbrQuality] :
-             {std::tuple(1, 3, 5), {2, 3, 4}, {3, 3, 2}, {4, 3, 0}, {5, 1, 0}}) {
-            choose(quality, tag);
-            QVERIFY(shownBy(control("bitRateMode")).toInt() == mode &&
-                    store->integerForKey(BitRateMode) == mode);
-            QVERIFY(mode == 1 || shownBy(control("variableQuality")).toInt() == vbrQuality);
-            QCOMPARE(quality->currentData().toInt(), tag);
+        const QVariantMap odd{{ChannelMode, "m"},     {OutputSampleRate, 32.0f}, {EnableFiltering, false},
+                              {EnableHighpass, true}, {LowerCutoff, 0.1f},       {BitRateMode, 2},
+                              {VBRQuality, 9},        {MaximumVBRBitRate, 160},  {VBREnforceMinimum, true},
+                              {CBRBitRate, 64},       {CBRReservoir, false}};
+        // The entry, the encoder's documented preset, and a knob whose change to `value` makes it custom.
+        for (const auto &[tag, switches, moved, value] :
+             {std::tuple{1, " --vbr-new -V 5 -b 32 -B 320 ", VBRQuality, "6"},
+              {2, " --vbr-new -V 4 -b 32 -B 320 ", ChannelMode, "j"},
+              {3, " --vbr-new -V 2 -b 32 -B 320 ", MaximumVBRBitRate, "256"},
+              {4, " --vbr-new -V 0 -b 32 -B 320 ", OutputSampleRate, "44.1"},
+              {5, " -q 2 -b 320 ", CBRReservoir, "false"}}) {
+            reload(&odd);
+            QCOMPARE(quality()->currentText(), "Custom");
+            choose(quality(), tag);
+            const QString line = LamePrefs::makeGlobalSwitches(*store, {}, false).value().join(u' ');
+            for (const char *absent : {"-m ", "--resample", "-k ", "pass", "-F"})
+                QVERIFY2(line.contains(switches) && !line.contains(absent), qPrintable(line));
+            // The Bit Rate tab shows the entry's mode and, for a variable one, its quality.
+            QCOMPARE(shownBy(control("bitRateMode")), tag == 5 ? "1" : "3");
+            QVERIFY(tag == 5 ||
+                    shownBy(control("variableQuality")) == QString(switches).section("-V ", 1, 1).left(1));
+            prefs.reset(); // a restart
+            store = std::make_unique<SettingsStore>(dir.filePath("config/settings.conf"));
+            store->registerDefaults(LamePrefs::factoryValues());
+            reload();
+            QCOMPARE(quality()->currentData().toInt(), tag);
+            store->setObject(value, moved);
+            reload();
+            QCOMPARE(quality()->currentText(), "Custom");
         }
+        // Moved by hand and back, the entry shows again.
+        store->setBool(true, CBRReservoir);
+        reload();
+        QCOMPARE(quality()->currentData().toInt(), 5);
         auto *reservoir = control<QAbstractButton>("constantReservoir");
         reservoir->click();
-        QCOMPARE(quality->currentText(), "Custom");
+        QCOMPARE(quality()->currentText(), "Custom");
         reservoir->click();
-        QCOMPARE(quality->currentData().toInt(), 5);
+        QCOMPARE(quality()->currentData().toInt(), 5);
         // An emptied naming pattern stands for the factory one.
         typeInto(control<QLineEdit>("namePattern"), "");
         compareObject(NamePattern, QString("{name}"));
