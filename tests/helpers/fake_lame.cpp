@@ -1,9 +1,9 @@
-// A stand-in for the encoder, for tests that need a timing the real one cannot promise. It
-// takes lame's command line, reads its instructions from the input file ("seconds=<s>",
-// "exit=<status>", "ending=<s>", one per line), prints lame-like output on standard error while
-// it writes the output file bit by bit, and ends with the status it was told. SIGTERM ends it at
-// once, as it ends lame; with "ending", only that many seconds later, after it has written its
-// output once more, opened anew: an encoder told to end while it creates its output file.
+// A stand-in for the encoder, for tests that need a timing the real one cannot promise. It takes
+// lame's command line, reads its instructions from the input file ("seconds=<s>", "exit=<status>",
+// "ending=<s>", one per line), prints lame-like output on standard error while it writes the
+// output bit by bit, and ends with the status it was told. SIGTERM ends it at once, as it ends lame;
+// with "ending", only that many seconds later, after it has written its output once more, opened
+// anew: an encoder told to end while it creates its output file.
 #include <QCoreApplication>
 #include <QFile>
 #include <QMap>
@@ -15,19 +15,16 @@
 #include <unistd.h>
 
 namespace {
-// One real, silent MPEG-1 layer III frame (128 kbit/s, 44.1 kHz), so that the output is an MP3
-// the music library takes.
+// One real, silent MPEG-1 layer III frame (128 kbit/s, 44.1 kHz): the music library takes the output.
 constexpr int kFrameSize = 417;
 char frameBytes[kFrameSize] = {char(0xff), char(0xfb), char(0x90), char(0x64)};
 char outputPath[4096];
 timespec endingTime{};
 
-// Only async-signal-safe calls.
-void endSlowly(int)
+void endSlowly(int) // only async-signal-safe calls
 {
     nanosleep(&endingTime, nullptr);
-    const int fd = open(outputPath, O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if (fd >= 0) {
+    if (const int fd = open(outputPath, O_WRONLY | O_CREAT | O_APPEND, 0644); fd >= 0) {
         [[maybe_unused]] const ssize_t written = write(fd, frameBytes, kFrameSize);
         close(fd);
     }
@@ -53,14 +50,12 @@ int main(int argc, char *argv[])
             told[pair[0]] = pair[1].toDouble();
     if (const double ending = told["ending"]; ending > 0) {
         qstrncpy(outputPath, QFile::encodeName(output).constData(), sizeof outputPath);
-        endingTime.tv_sec = time_t(ending);
-        endingTime.tv_nsec = long((ending - double(endingTime.tv_sec)) * 1e9);
+        endingTime = {time_t(ending), long((ending - double(time_t(ending))) * 1e9)};
         signal(SIGTERM, endSlowly);
     }
     std::fprintf(stderr, "LAME 3.100 64bits (http://lame.sf.net)\n"
                          "Using polyphase lowpass filter, transition band: 16538 Hz - 17071 Hz\n");
-    // Each step's frame is written before its wait, so that the output has begun as soon as the
-    // stand-in runs.
+    // Each step's frame is written before its wait: the output has begun as soon as the stand-in runs.
     for (int done = 50; done <= 1000; done += 50) {
         mp3.write(frameBytes, kFrameSize);
         mp3.flush();

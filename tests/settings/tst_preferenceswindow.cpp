@@ -1,5 +1,5 @@
-// The settings window driven through its real controls: what each control writes, the restore
-// buttons, the bit rate range coupling and a store that cannot save.
+// The settings window driven through its real controls: what each control writes, the quality
+// choice, the restore buttons, the bit rate range coupling and a store that cannot save.
 #include "core/LamePrefs.h"
 #include "settings/PreferencesWindow.h"
 #include "support/TestSettings.h"
@@ -96,6 +96,8 @@ class PreferencesWindowTest : public QObject
                                 << QString(shown);
         };
         row("dual channel", "channelMode", ChannelMode, "5", "d", "5");
+        row("name pattern", "namePattern", NamePattern, "{artist}/{title}", "{artist}/{title}",
+            "{artist}/{title}");
         row("resample 44.1", "resampling", OutputSampleRate, "44", 44.1f, "44");
         row("slider", "constantQuality", CBRQuality, "", 9, "9");
         row("check box", "copyright", MarkAsCopyright, "", true, "1");
@@ -143,6 +145,61 @@ class PreferencesWindowTest : public QObject
         reload();
         QCOMPARE(shownBy(control(name)), shown);
         checkBitRateGroups();
+    }
+
+    // Each quality entry, chosen over settings none of them holds, moves the knobs on the tabs and
+    // is what the command line says, also after a restart; a knob moved makes the settings custom,
+    // which shows as "Custom" and cannot be chosen. The factory settings are custom too.
+    void qualityChoice()
+    {
+        const auto quality = [this] { return control<QComboBox>("quality"); };
+        QVERIFY(quality() && quality()->accessibleName() == "Quality" &&
+                quality()->currentText() == "Custom");
+        QVERIFY(!qobject_cast<QStandardItemModel *>(quality()->model())
+                     ->item(quality()->currentIndex())
+                     ->isEnabled());
+        const QVariantMap odd{{ChannelMode, "m"},     {OutputSampleRate, 32.0f}, {EnableFiltering, false},
+                              {EnableHighpass, true}, {LowerCutoff, 0.1f},       {BitRateMode, 2},
+                              {VBRQuality, 9},        {MaximumVBRBitRate, 160},  {VBREnforceMinimum, true},
+                              {CBRBitRate, 64},       {CBRReservoir, false}};
+        // The entry, the encoder's documented preset, and a knob whose change to `value` makes it custom.
+        for (const auto &[tag, switches, moved, value] :
+             {std::tuple{1, " --vbr-new -V 5 -b 32 -B 320 ", VBRQuality, "6"},
+              {2, " --vbr-new -V 4 -b 32 -B 320 ", ChannelMode, "j"},
+              {3, " --vbr-new -V 2 -b 32 -B 320 ", MaximumVBRBitRate, "256"},
+              {4, " --vbr-new -V 0 -b 32 -B 320 ", OutputSampleRate, "44.1"},
+              {5, " -q 2 -b 320 ", CBRReservoir, "false"}}) {
+            reload(&odd);
+            QCOMPARE(quality()->currentText(), "Custom");
+            choose(quality(), tag);
+            const QString line = LamePrefs::makeGlobalSwitches(*store, {}, false).value().join(u' ');
+            for (const char *absent : {"-m ", "--resample", "-k ", "pass", "-F"})
+                QVERIFY2(line.contains(switches) && !line.contains(absent), qPrintable(line));
+            // The Bit Rate tab shows the entry's mode and, for a variable one, its quality.
+            QCOMPARE(shownBy(control("bitRateMode")), tag == 5 ? "1" : "3");
+            QVERIFY(tag == 5 ||
+                    shownBy(control("variableQuality")) == QString(switches).section("-V ", 1, 1).left(1));
+            prefs.reset(); // a restart
+            store = std::make_unique<SettingsStore>(dir.filePath("config/settings.conf"));
+            store->registerDefaults(LamePrefs::factoryValues());
+            reload();
+            QCOMPARE(quality()->currentData().toInt(), tag);
+            store->setObject(value, moved);
+            reload();
+            QCOMPARE(quality()->currentText(), "Custom");
+        }
+        // Moved by hand and back, the entry shows again.
+        store->setBool(true, CBRReservoir);
+        reload();
+        QCOMPARE(quality()->currentData().toInt(), 5);
+        auto *reservoir = control<QAbstractButton>("constantReservoir");
+        reservoir->click();
+        QCOMPARE(quality()->currentText(), "Custom");
+        reservoir->click();
+        QCOMPARE(quality()->currentData().toInt(), 5);
+        // An emptied naming pattern stands for the factory one.
+        typeInto(control<QLineEdit>("namePattern"), "");
+        compareObject(NamePattern, QString("{name}"));
     }
 
     // Reals show and are typed with the decimal separator of the user's locale (a point or a comma

@@ -1,6 +1,11 @@
-// The encoder's argument lists, each also run through the launcher and the real lame 3.100, which must
+// The stored settings and what is made of them: the store's reads of each written form across a
+// restart, a corrupt file, the repaired settings; the names a naming pattern gives; and the
+// encoder's argument lists, each also run through the launcher and the real lame 3.100, which must
 // accept it and give an MP3 of the input's length with its tags, whatever the file names.
 #include "core/LamePrefs.h"
+#include "core/OutputNamePattern.h"
+#include "core/OutputNames.h"
+#include "core/SettingsStore.h"
 #include "platform/Resources.h"
 #include "support/AudioFiles.h"
 #include "support/TestSettings.h"
@@ -9,8 +14,10 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
+using Problem = OutputNamePattern::Problem;
 using Arguments = std::optional<QStringList>;
 Q_DECLARE_METATYPE(Arguments)
 
@@ -33,7 +40,7 @@ void row(const char *name, const QVariantMap &settings, const Arguments &globals
 }
 } // namespace
 
-class TestArgumentBuilder : public QObject
+class tst_LamePrefs : public QObject
 {
     Q_OBJECT
 
@@ -56,6 +63,167 @@ class TestArgumentBuilder : public QObject
 
     // A warning the test does not expect is a fault: the only line allowed is the one announced.
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
+
+    void conversions_data()
+    {
+        QTest::addColumn<QVariant>("value"); // written in the form of its type; invalid: nothing
+        QTest::addColumn<QString>("reads");  // as a bool, an integer, a float and a string
+        QTest::newRow("absent") << QVariant() << "false 0 0 null";
+        QTest::newRow("real 44.1") << QVariant(44.1f) << "true 44 44.1 '44.1'";
+        QTest::newRow("real 32") << QVariant(32.0f) << "true 32 32 '32'";
+        QTest::newRow("real -2.75") << QVariant(-2.75f) << "true -2 -2.75 '-2.75'";
+        QTest::newRow("integer 0") << QVariant(0) << "false 0 0 '0'";
+        QTest::newRow("boolean true") << QVariant(true) << "true 1 1 '1'";
+        QTest::newRow("text number") << QVariant("  42abc") << "true 42 42 '  42abc'";
+        QTest::newRow("text real") << QVariant("-0.5x") << "false 0 -0.5 '-0.5x'";
+        QTest::newRow("text YES") << QVariant("YES") << "true 0 0 'YES'";
+        QTest::newRow("text 007") << QVariant("007") << "true 7 7 '007'";
+        QTest::newRow("text exponent") << QVariant("1.5e2kHz") << "true 1 150 '1.5e2kHz'";
+        QTest::newRow("text too large")
+            << QVariant("-99999999999") << "true -2147483648 -1e+11 '-99999999999'";
+        QTest::newRow("text empty") << QVariant("") << "false 0 0 ''";
+    }
+    void conversions()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(QString, reads);
+        const QString file = dir.filePath("conversions.conf");
+        const auto written = TestSettings::makeStore(file, {{"Key", value}}, {});
+        // A fresh store made from the file alone answers every read as before.
+        SettingsStore reread(file);
+        for (const SettingsStore *s : {written.get(), &reread}) {
+            const QString text = s->stringForKey("Key");
+            QCOMPARE(QStringList(
+                         {s->boolForKey("Key") ? "true" : "false", QString::number(s->integerForKey("Key")),
+                          QString::number(s->floatForKey("Key")), text.isNull() ? "null" : "'" + text + "'"})
+                         .join(' '),
+                     reads);
+            QCOMPARE(s->objectForKey("Key"), value);
+        }
+        // Removing is kept across a restart too.
+        written->removeObjectForKey("Key");
+        QVERIFY(!SettingsStore(file).objectForKey("Key").isValid());
+    }
+
+    void corruptFileIsKeptAsideAndDefaultsServe_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::newRow("value without a form") << QByteArray("[General]\nBit%20Rate%20Mode=3\n");
+        QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[[[\x01=\x02\n", 11);
+        QTest::newRow("bad number") << QByteArray("[General]\nCBR%20Bit%20Rate=i:12x\n");
+    }
+    void corruptFileIsKeptAsideAndDefaultsServe()
+    {
+        QFETCH(QByteArray, contents);
+        const QString path = dir.filePath(QTest::currentDataTag() + QString(".conf"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.flush());
+        QTest::ignoreMessage(QtWarningMsg, "Error: corrupt preferences");
+        SettingsStore store(path);
+        store.registerDefaults({{"Bit Rate Mode", 1}});
+        QCOMPARE(store.integerForKey("Bit Rate Mode"), 1);
+        QFile aside(path + ".corrupt");
+        QVERIFY(aside.open(QIODevice::ReadOnly) && aside.readAll() == contents);
+        store.setInteger(2, "Bit Rate Mode");
+        QCOMPARE(SettingsStore(path).integerForKey("Bit Rate Mode"), 2);
+    }
+
+    // A value a check refuses is repaired, logged once and stored: removed, so the registered value
+    // (or none) shows again, or set to the first allowed one. Nothing stored stays nothing. Accepted
+    // values are the switches table's (every value there must pass without a word).
+    void repairs_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("stored"); // invalid: absent from both layers
+        QTest::addColumn<QString>("shown");   // logged and stored where it differs from `stored`
+        using namespace PrefKey;
+        QTest::newRow("channel J") << ChannelMode << QVariant("J") << "";
+        QTest::newRow("mode 7") << BitRateMode << QVariant(7) << "1";
+        QTest::newRow("masking bad") << Masking << QVariant("--ath") << "";
+        QTest::newRow("short blocks bad") << ShortBlocks << QVariant("--Short") << "--short";
+        QTest::newRow("short blocks absent everywhere") << ShortBlocks << QVariant() << "--short";
+    }
+    void repairs()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, shown);
+        const auto store = TestSettings::makeStore(dir.filePath("repairs.conf"), {{key, stored}});
+        const LamePrefs prefs(*store);
+        if (shown != stored.toString())
+            QTest::ignoreMessage(QtWarningMsg, "Error: corrupt preferences");
+        using namespace PrefKey;
+        const QString answer = key == ChannelMode   ? prefs.checkedChannelMode().value_or("")
+                               : key == BitRateMode ? QString::number(prefs.checkedBitRateMode({1, 2, 3, 4}))
+                               : key == Masking     ? prefs.checkedMasking().value_or("")
+                                                    : prefs.checkedShortBlocks();
+        QCOMPARE(answer, shown);
+        QCOMPARE(store->objectForKey(key).toString(), stored.isValid() ? shown : "");
+    }
+
+    // 0, the factory value, stands for the machine's cores, at most 8; no number exceeds the cores.
+    void filesAtOnce()
+    {
+        const quint32 cores = quint32(QThread::idealThreadCount());
+        QCOMPARE(LamePrefs::resolvedEncoders(0), std::min(cores, 8u));
+        QCOMPARE(LamePrefs::resolvedEncoders(99), cores);
+        QCOMPARE(LamePrefs::resolvedEncoders(1), 1u);
+    }
+
+    // The names a naming pattern gives: folders from the pattern only, never from a tag, nothing
+    // outside the destination, and the factory pattern naming files as before.
+    void names_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QVariantMap>("task"); // its tags; the input is /in/live.take.flac
+        QTest::addColumn<Problem>("problem");
+        QTest::addColumn<QString>("expected"); // the name below /d, or the placeholder a refusal names
+        const auto row = [](const char *name, const QString &pattern, const QVariantMap &task,
+                            const QString &expected, Problem problem = Problem::None) {
+            QTest::newRow(name) << pattern << task << problem << expected;
+        };
+        const QString tree = "{artist}/{album}/{track} {title}";
+        row("factory", "{name}", {{kSongTitleKey, "x"}}, "live.take.mp3");
+        row("unsafe characters", tree,
+            {{kSongArtistKey, "AC/DC"},
+             {kSongAlbumKey, " Best "},
+             {kSongTrackNoKey, "3/12"},
+             {kSongTitleKey, "Q: \"Why?\"*<>|\\"}},
+            "AC_DC/Best/03 Q_ _Why_______.mp3");
+        row("empty tags", tree, {{kSongArtistKey, ""}, {kSongTrackNoKey, "B2"}},
+            "live.take/Common/B2 live.take.mp3");
+        row("dots", "{artist}/{title}/x", {{kSongArtistKey, ".."}, {kSongTitleKey, "."}}, "_./_/x.mp3");
+        row("long tag", "{title}/{name}", {{kSongTitleKey, QString(300, u'é')}},
+            QString(127, u'é') + "/live.take.mp3");
+        row("absolute", "/tmp/{name}", {}, "", Problem::LeavesFolder);
+        row("home", "~/{name}", {}, "", Problem::LeavesFolder);
+        row("parent", "{artist}/../../{name}", {}, "", Problem::LeavesFolder);
+        row("unknown", "{artist}/{year} {title}", {}, "{year}", Problem::UnknownPlaceholder);
+        row("folder only", "{artist}/", {}, "", Problem::NoFileName);
+        row("empty", "", {}, "", Problem::NoFileName);
+    }
+    void names()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QVariantMap, task);
+        QFETCH(Problem, problem);
+        QFETCH(QString, expected);
+        QString named;
+        QCOMPARE(OutputNamePattern::check(pattern, &named), problem);
+        QCOMPARE(named, problem == Problem::None ? "" : expected);
+        if (problem != Problem::None)
+            return;
+        task.insert(kInputFileKey, "/in/live.take.flac");
+        // A tag the file lacks comes from the run's common tags.
+        QCOMPARE(OutputNamePattern::outputFor(pattern, task, {{kSongAlbumKey, "Common"}}, "/d"),
+                 "/d/" + expected);
+        if (pattern != OutputNamePattern::kFactoryPattern)
+            return;
+        QCOMPARE("/d/" + expected, OutputNames::forInput(task.value(kInputFileKey).toString(), "/d"));
+        QCOMPARE(OutputNames::numberedFile("/d/Song.MP3", 12), "/d/Song 12.mp3");
+        QCOMPARE(OutputNames::numberedFile("/d/" + QString(251, u'x') + ".mp3", 2),
+                 "/d/" + QString(249, u'x') + " 2.mp3");
+    }
 
     void switches_data()
     {
@@ -221,5 +389,5 @@ class TestArgumentBuilder : public QObject
     }
 };
 
-QTEST_GUILESS_MAIN(TestArgumentBuilder)
-#include "tst_argumentbuilder.moc"
+QTEST_GUILESS_MAIN(tst_LamePrefs)
+#include "tst_lameprefs.moc"
