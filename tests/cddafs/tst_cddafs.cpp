@@ -1,7 +1,6 @@
 #include "platform/DiscWatcher.h"
 #include "platform/widgets/WindowDescription.h"
 #include "platform/widgets/Workspace.h"
-#include "support/AudioFiles.h"
 #include "support/CueDisc.h"
 #include "support/TunesSupport.h"
 
@@ -65,8 +64,8 @@ class tst_Cddafs : public QObject
 
     void volumePresentsTheDisc()
     {
-        if (!QFile::exists("/dev/fuse") || !AudioFiles::haveProgram("sox"))
-            QSKIP("FUSE mounts need /dev/fuse, and the test discs need sox");
+        if (!QFile::exists("/dev/fuse"))
+            QSKIP("discs are mounted with FUSE");
         QList<CueDisc::Track> tracks = {{"Intro", 80}, {QByteArray(), 75}, {"AC/DC", 61}, {"Data", 30, true}};
         const QString cue = CueDisc::write(dir.path(), "disc", "Live / Loud", tracks);
         QSignalSpy arrived(&Workspace::shared(), &Workspace::didMount);
@@ -94,11 +93,6 @@ class tst_Cddafs : public QObject
             QVERIFY2(read[i].mid(54) == samples, qPrintable(names[i + 1]));
             QCOMPARE(unreadable(point + "/" + names[i + 1]), QByteArray("0"));
         }
-        // The header is one sox reads back to the same samples.
-        const QString decoded = dir.filePath("decoded.raw");
-        QVERIFY(AudioFiles::run("sox", {point + "/3 AC-DC.aiff", "-t", "raw", "-e", "signed-integer", "-b",
-                                        "16", "-L", decoded}) == 0 &&
-                readWholeFile(decoded) == tracks[2].samples);
         // The table of contents: first/last track, lead-out; each track's number, data flag, start, length.
         QStringList toc;
         const QRegularExpression item("<key>(Point|Data|Start Block|Block Count|First Track|Last Track|"
@@ -140,7 +134,6 @@ class tst_Cddafs : public QObject
                             const QString &volume) { QTest::newRow(name) << title << track << volume; };
         row("control characters", "A\001B\x7f", "1 A B.aiff", "A B");
         row("dot-dot", "..", "1 ...aiff", "Audio CD");
-        row("Latin-1", "Caf\xe9", "1 Café.aiff", "Café");
         row("UTF-8", "Caf\xc3\xa9 \xe2\x99\xab", "1 Café ♫.aiff", "Café ♫");
         row("blank", "   ", "1 Audio Track.aiff", "Audio CD");
         // Not well-formed UTF-8 (a surrogate, a code point past U+10FFFF, an overlong "/"): Latin-1.
@@ -211,8 +204,8 @@ class tst_Cddafs : public QObject
         row("another name", "Album.cue", "FILE \"Album (Disc 1).bin\" BINARY" + one, "Album (Disc 1).bin");
         row("in a folder, with CD-TEXT", "Album.cue",
             "CDTEXTFILE \"text.cdt\"\nFILE \"data/Album.bin\" BINARY" + one, "data/Album.bin");
-        row("upper case, unquoted", "UP.CUE", "FILE UP.BIN BINARY\r" + one, "UP.BIN");
-        row("extension in another case", "Mixed.Cue", "FILE \"Mixed.bin\" BINARY" + one, "Mixed.BIN");
+        row("upper case, unquoted, extension in another case", "UP.CUE", "FILE UP.bin BINARY\r" + one,
+            "UP.BIN");
         row("missing data file", "Album.cue", "FILE \"Gone.bin\" BINARY" + one, "Other.bin",
             "the image's data file Gone.bin is missing");
         row("two files", "Album.cue", album + '\n' + album + one, "Album.bin",
@@ -304,16 +297,9 @@ class tst_Cddafs : public QObject
     // Mounts that an Orvik which did not end cleanly left behind are taken down at the start, whatever
     // bytes the disc's name holds (the mount table escapes some). A disc taken out and put back while it
     // is still being mounted ends with one mount, the second: the first, stale, is taken down on arrival.
-    void mountsAreTakenDown_data()
-    {
-        QTest::addColumn<QByteArray>("album");
-        QTest::newRow("spaces") << QByteArray("Live Tapes");
-        QTest::newRow("backslash") << QByteArray("Live\\Tapes 1\\2");
-        QTest::newRow("hash and non-ASCII") << QByteArray("Caf\xc3\xa9 #1");
-    }
     void mountsAreTakenDown()
     {
-        QFETCH(QByteArray, album);
+        const QByteArray album = "Caf\xc3\xa9 #1 Live\\Tapes 1\\2"; // a space, a backslash: escaped
         if (!QFile::exists("/dev/fuse"))
             QSKIP("discs are mounted with FUSE");
         QList<CueDisc::Track> tracks{{"One", 20}}; // a cue/bin image standing for a disc in a drive
