@@ -1,5 +1,8 @@
 #pragma once
 
+#include "support/AudioFiles.h"
+
+#include <QDir>
 #include <QString>
 
 // A real, tiny file system (tmpfs) mounted on a folder for the life of the object, for tests of
@@ -7,8 +10,18 @@
 class SmallVolume
 {
   public:
-    SmallVolume(const QString &folder, int kilobytes);
-    ~SmallVolume();
+    SmallVolume(const QString &folder, int kilobytes) : mountPoint(folder)
+    {
+        QDir().mkpath(folder);
+        const QString size = QString("size=%1k,mode=0777").arg(kilobytes);
+        mounted = AudioFiles::run("mount", {"-t", "tmpfs", "-o", size, "tmpfs", folder}, &why) == 0;
+        why = mounted ? QString() : "a small tmpfs cannot be mounted here: " + why.trimmed();
+    }
+    ~SmallVolume()
+    {
+        if (mounted)
+            AudioFiles::run("umount", {"-l", mountPoint});
+    }
     SmallVolume(const SmallVolume &) = delete;
     SmallVolume &operator=(const SmallVolume &) = delete;
 
