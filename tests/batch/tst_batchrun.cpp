@@ -242,15 +242,19 @@ class tst_BatchRun : public QObject
     }
 
     // Files chosen in the Add panel, which offers every kind; the list shows each file's length
-    // and their total. A new window starts where the last batch went, unless that folder is gone,
-    // and its Add panel where files were last added from.
-    void addPanelAndRememberedFolders()
+    // and their total. The destination is chosen in a panel or typed ("~" is the home folder, a
+    // relative path starts there); Encode refuses a missing folder, and encodes nothing. A new
+    // window starts where the last batch went, unless that folder is gone, and its Add panel where
+    // files were last added from.
+    void addPanelAndDestinations()
     {
+        const QDir home = QDir::home();
         const QString chosen = files.filePath("chosen"), added = files.filePath("added");
-        QVERIFY(QDir().mkpath(chosen) && QDir().mkpath(added) &&
+        QVERIFY(QDir().mkpath(chosen) && QDir().mkpath(added) && home.mkpath("typed/deeper") &&
                 AudioFiles::makeSine(added + "/a.wav", 62.0) && AudioFiles::makeSine(added + "/b.wav", 1.0));
+        const auto removeFolder = qScopeGuard([&] { QDir(home.filePath("typed")).removeRecursively(); });
         BatchEncoder *batch = fixture->batchWith({});
-        BatchFixture::button(batch, "addButton")->click();
+        Fixture::button(batch, "addButton")->click();
         QFileDialog *panel = TestSheets::waitForPanel();
         QVERIFY(panel);
         QCOMPARE(panel->windowTitle(), QString("Select Files to Encode"));
@@ -262,54 +266,43 @@ class tst_BatchRun : public QObject
         QTRY_COMPARE(inputNames(batch), (QStringList{added + "/a.wav", added + "/b.wav"}));
         QTRY_COMPARE(table(batch)->model()->index(0, 1).data().toString(), QString("1:02"));
         QCOMPARE(child<QLabel>(batch->window(), "totalLength")->text(), QString("2 files, 1:03 in total"));
-        BatchFixture::button(batch, "destinationButton")->click();
+        Fixture::button(batch, "destinationButton")->click();
         TestSheets::choose(TestSheets::waitForPanel(), chosen);
-        BatchFixture::encode(batch);
-        QVERIFY(BatchFixture::answer("Batch complete.", "OK") && BatchFixture::waitUntilEnded(batch));
-        for (const QString &expected : {chosen, fixture->cleanMusicFolder()}) {
-            BatchEncoder *next = fixture->batchWith({});
-            QCOMPARE(next->destination(), expected);
-            BatchFixture::button(next, "addButton")->click();
-            QFileDialog *panel = TestSheets::waitForPanel();
-            QVERIFY(panel && panel->directory().absolutePath() == added);
-            panel->reject();
-            next->window()->close();
-            QVERIFY(QDir(chosen).removeRecursively());
-        }
-    }
-
-    // The destination field takes a typed folder ("~" is the home folder, a relative path starts
-    // there); Encode refuses a missing folder, and encodes nothing.
-    void typedDestination()
-    {
-        const QDir home = QDir::home();
-        QVERIFY(home.mkpath("typed/deeper"));
-        const auto removeFolder = qScopeGuard([&] { QDir(home.filePath("typed")).removeRecursively(); });
+        Fixture::encode(batch);
+        QVERIFY(Fixture::answer("Batch complete.", "OK") && Fixture::waitUntilEnded(batch));
+        QString last = chosen;
         for (const auto &[typed, folder] : {std::pair{QString("~/typed/missing"), QString()},
                                             {"~/typed", "typed"},
                                             {"typed/deeper/", "typed/deeper"},
                                             {QDir::homePath() + "/typed/../typed", "typed"}}) {
-            LamePrefs::preferences().removeObjectForKey(PrefKey::BatchDestination);
-            BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("song.wav", 0.1)});
-            auto *field = child<QLineEdit>(batch->window(), "destinationPath");
-            QCOMPARE(field->text(), QString("~/Music"));
+            BatchEncoder *next = fixture->batchWith({fixture->fakeInput("song.wav", 0.1)});
+            QCOMPARE(next->destination(), last);
+            Fixture::button(next, "addButton")->click();
+            QFileDialog *panel = TestSheets::waitForPanel();
+            QVERIFY(panel && panel->directory().absolutePath() == added);
+            panel->reject();
+            auto *field = child<QLineEdit>(next->window(), "destinationPath");
             field->setFocus();
             field->selectAll();
             QTest::keyClicks(field, typed);
-            Fixture::encode(batch);
+            Fixture::encode(next);
             QVERIFY(Fixture::answer(folder.isEmpty()
                                         ? "The folder \"~/typed/missing\" does not exist. Choose "
                                           "another destination."
                                         : "Batch complete.",
                                     "OK"));
             if (folder.isEmpty())
-                QVERIFY(!batch->runWindowController() && batch->window()->isVisible());
+                QVERIFY(!next->runWindowController() && next->window()->isVisible());
             else
-                QVERIFY(Fixture::waitUntilEnded(batch));
+                QVERIFY(Fixture::waitUntilEnded(next));
+            last = folder.isEmpty() ? last : home.filePath(folder);
             QCOMPARE(QFile::remove(home.filePath(folder + "/song.mp3")), !folder.isEmpty());
             QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
             QVERIFY(!QFileInfo::exists(home.filePath("typed/missing")));
         }
+        QVERIFY(QDir(last).removeRecursively());
+        BatchEncoder *next = fixture->batchWith({});
+        QCOMPARE(child<QLineEdit>(next->window(), "destinationPath")->text(), QString("~/Music"));
     }
 
     void outputPaths()
@@ -477,17 +470,11 @@ class tst_BatchRun : public QObject
             LamePrefs::preferences().setBool(true, key);
         Fixture::encode(other);
         LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
-        QTRY_COMPARE(progress->positionText(), QString("0 done, 2 running, 1 left"));
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("a.mp3")).size() > 0; }));
         checkKeyboardAndReader(progress->progressSheet());
-        auto skipButton = [&](const QString &name) { // each running line has its own
-            for (auto *button : progress->progressSheet()->findChildren<QPushButton *>())
-                if (button->accessibleName() == "Skip " + name)
-                    return button;
-            return static_cast<QPushButton *>(nullptr);
-        };
-        QVERIFY(skipButton("a.pcm") && skipButton("b.pcm"));
-        skipButton("a.pcm")->click();
+        for (auto *button : progress->progressSheet()->findChildren<QPushButton *>())
+            if (button->accessibleName() == "Skip a.pcm") // each running line has its own
+                button->click();
         QVERIFY(Fixture::answer("Skip file \"a.pcm\"?", "OK"));
         QTRY_COMPARE(progress->runningFileNames(), (QStringList{"b.pcm", "c.pcm"}));
         QVERIFY(!QFileInfo::exists(output("a.mp3")));
