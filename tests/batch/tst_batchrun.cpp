@@ -6,23 +6,15 @@
 #include "app/LameMaster.h"
 #include "batch/BatchEncoder.h"
 #include "core/LamePrefs.h"
+#include "core/OutputNames.h"
 #include "monitor/LameProgress.h"
 #include "platform/widgets/Workspace.h"
 #include "settings/PreferencesWindow.h"
 
-#include <QAccessible>
-#include <QApplication>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QLabel>
-#include <QMainWindow>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QTabWidget>
-#include <QTableView>
-#include <QWindow>
 #include <QtTest>
+#include <QtWidgets>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 using Fixture = BatchFixture;
@@ -56,17 +48,55 @@ void checkKeyboardAndReader(QWidget *window)
             QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
                      label->buddy() ? QString(label->text()).remove(u'&') : label->text());
 }
+QStringList inputNames(const BatchEncoder *batch)
+{
+    QStringList names;
+    for (const QVariantMap &task : batch->taskRecords())
+        names << task.value(kInputFileKey).toString();
+    return names;
+}
+
+template <typename T> T *child(QWidget *root, const char *name)
+{
+    return root->findChild<T *>(name);
+}
+
+QTableView *table(BatchEncoder *batch)
+{
+    return child<QTableView>(batch->window(), "fileList");
+}
+
+// Sends a drag of `paths` over the window and answers whether it would be dropped; with `drop`,
+// drops it.
+bool drag(BatchEncoder *batch, const QStringList &paths, bool drop = false)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls << QUrl::fromLocalFile(path);
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(batch->window(), &enter);
+    if (!enter.isAccepted() || !drop)
+        return enter.isAccepted();
+    QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(batch->window(), &dropped);
+    return dropped.isAccepted();
+}
 } // namespace
 
-// The window side of a batch's run with the stand-in encoder, whose timing the tests choose: the
-// questions and how they are answered (by a button, Escape or the close button), existing output
-// files, closing and quitting during a run, and the main job done with the keyboard alone. The
-// run's own transitions are tested without windows on EncoderRun.
+// The batch window with the stand-in encoder, whose timing the tests choose. Before the run: the
+// ordered list without duplicates, the tags panel and its commit rule, the ways files come in and
+// are refused, the raw-input options, destinations and output names. During it: the questions and
+// how they are answered (by a button, Escape or the close button), existing output files, closing
+// and quitting, and the main job done with the keyboard alone. The run's own transitions are
+// tested without windows on EncoderRun.
 class tst_BatchRun : public QObject
 {
     Q_OBJECT
 
     std::unique_ptr<BatchFixture> fixture;
+    QTemporaryDir files;
     QString music;
 
     QString output(const QString &name) const { return music + u'/' + name; }
@@ -94,9 +124,200 @@ class tst_BatchRun : public QObject
     void init() { music = fixture->cleanMusicFolder(); }
 
     // A failed test leaves no question or window behind for the next one.
-    void cleanup() { QVERIFY(Fixture::closeEverything()); }
+    void cleanup()
+    {
+        QVERIFY(Fixture::closeEverything());
+        for (const QString &key : {PrefKey::BatchDestination, PrefKey::AddFilesFolder})
+            LamePrefs::preferences().removeObjectForKey(key);
+    }
 
     void cleanupTestCase() { fixture.reset(); }
+
+    // The list is ordered by name without duplicates; tags typed in the panel are written back
+    // before the selection moves, to the file they were typed for.
+    void listAndTags()
+    {
+        BatchEncoder *batch =
+            fixture->batchWith({"/f/b.aiff", "/f/A.aiff", "/f/track10.wav", "/f/track2.wav"});
+        // The same name in another folder goes above the listed one; a listed path is not added again.
+        for (const char *path : {"/g/B.AIFF", "/f/b.aiff"})
+            batch->addFile(path, false);
+        QCOMPARE(inputNames(batch),
+                 (QStringList{"/f/A.aiff", "/g/B.AIFF", "/f/b.aiff", "/f/track10.wav", "/f/track2.wav"}));
+        QCOMPARE(table(batch)->selectionModel()->selectedRows().value(0).row(), 2);
+        QAbstractItemModel *model = table(batch)->model();
+        QCOMPARE(model->data(model->index(1, 0)).toString(), QString("B.AIFF - /g"));
+
+        // Without the panel, selecting touches no record.
+        const QList<QVariantMap> before = batch->taskRecords();
+        table(batch)->selectRow(1);
+        table(batch)->selectRow(0);
+        QCOMPARE(batch->taskRecords(), before);
+        child<QPushButton>(batch->window(), "tagsButton")->click();
+        auto *title = child<QLineEdit>(batch->tagsWindow(), "titleField");
+        QTest::keyClicks(title, "First");
+        QTest::keyClicks(child<QLineEdit>(batch->tagsWindow(), "yearField"), "MCMXC");
+        table(batch)->selectRow(1);
+        QCOMPARE(batch->taskRecords().at(0).value(kSongTitleKey).toString(), QString("First"));
+        QCOMPARE(batch->taskRecords().at(0).value(kSongYearKey).toString(), QString("MCMXC"));
+        QVERIFY(title->text().isEmpty());
+        // A file added before the shown one moves it down; its tags still go to it.
+        QTest::keyClicks(title, "Second");
+        batch->addFile("/f/0.wav", false);
+        QCOMPARE(batch->taskRecords().at(2).value(kSongTitleKey).toString(), QString("Second"));
+        QVERIFY(!batch->taskRecords().at(0).contains(kSongTitleKey));
+        table(batch)->selectRow(1);
+        QCOMPARE(title->text(), QString("First"));
+        title->clear();
+        table(batch)->clearSelection();
+        QVERIFY(!batch->taskRecords().at(1).contains(kSongTitleKey));
+        QVERIFY(!title->isEnabled());
+        QVERIFY(!child<QPushButton>(batch->window(), "tagsButton")->isEnabled());
+
+        // The window outlives its controller until its deferred deletion; its table must not read
+        // the task list that went with the controller.
+        QPointer<QTableView> view = table(batch);
+        int rows = -1;
+        connect(batch, &QObject::destroyed, this,
+                [&] { rows = view && view->model() ? view->model()->rowCount() : 0; });
+        batch->window()->close();
+        QTRY_COMPARE(rows, 0);
+    }
+
+    // A drag and a file opened with the application (the Add panel has its own test). Folders and names
+    // that are not UTF-8 are refused with the reason in the log.
+    void addingFiles_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("raw");
+        QTest::addColumn<QList<QByteArray>>("names"); // a trailing "/" makes a folder, a leading "-" none
+        QTest::addColumn<int>("added");               // -1: the drag is refused
+        QTest::addColumn<QString>("logged");
+        using Names = QList<QByteArray>;
+        QTest::newRow("drag of audio files")
+            << "drag" << false << Names{"x.wav", "y.AIFF", "a.flac", "b.OGG", "c.oga", "d.OPUS"} << 6 << "";
+        QTest::newRow("drag, mixed-case extension") << "drag" << false << Names{"x.wav", "y.Wav"} << -1 << "";
+        QTest::newRow("drag, raw input takes any file")
+            << "drag" << true << Names{"x.wav", "y.Wav", "z.pcm"} << 3 << "";
+        QTest::newRow("drag with a folder") << "drag" << true << Names{"x.wav", "folder/"} << -1 << "";
+        QTest::newRow("drag with a missing file")
+            << "drag" << false << Names{"x.wav", "-missing.wav"} << -1 << "";
+        QTest::newRow("drag, name not UTF-8")
+            << "drag" << false << Names{"bad\xff.wav"} << 0 << "not valid UTF-8";
+        QTest::newRow("opened, name not UTF-8")
+            << "open" << false << Names{"bad\xff.wav"} << 0 << "not valid UTF-8";
+        QTest::newRow("opened folder") << "open" << false << Names{"folder.wav/"} << 0 << "is a folder";
+    }
+
+    void addingFiles()
+    {
+        QFETCH(QString, way);
+        QFETCH(bool, raw);
+        QFETCH(QList<QByteArray>, names);
+        QFETCH(int, added);
+        QFETCH(QString, logged);
+        QStringList paths;
+        const QString folder = files.filePath(QTest::currentDataTag());
+        QVERIFY(QDir().mkpath(folder));
+        for (const QByteArray &name : names) {
+            const QByteArray path = QFile::encodeName(folder) + '/' + name.mid(name.startsWith('-'));
+            if (name.endsWith('/'))
+                QVERIFY(QDir().mkpath(QFile::decodeName(path)));
+            else if (!name.startsWith('-'))
+                QVERIFY(::close(::creat(path.constData(), 0600)) == 0);
+            paths << QFile::decodeName(path.endsWith('/') ? path.chopped(1) : path);
+        }
+        fixture->master().clearLog();
+        BatchEncoder *batch = fixture->batchWith({});
+        if (raw)
+            child<QCheckBox>(batch->window(), "rawInputBox")->click();
+        if (way == "open") {
+            fixture->master().openFile(paths.first());
+        } else {
+            QCOMPARE(drag(batch, paths), added >= 0);
+            QCOMPARE(drag(batch, paths, true), added >= 0);
+        }
+        QCOMPARE(batch->taskRecords().size(), qMax(added, 0));
+        QVERIFY2(fixture->master().commandLog()->text().contains(logged), qPrintable(logged));
+    }
+
+    // Files chosen in the Add panel, which offers every kind; the list shows each file's length
+    // and their total. The destination is chosen in a panel or typed ("~" is the home folder, a
+    // relative path starts there); Encode refuses a missing folder, and encodes nothing. A new
+    // window starts where the last batch went, unless that folder is gone, and its Add panel where
+    // files were last added from.
+    void addPanelAndDestinations()
+    {
+        const QDir home = QDir::home();
+        const QString chosen = files.filePath("chosen"), added = files.filePath("added");
+        QVERIFY(QDir().mkpath(chosen) && QDir().mkpath(added) && home.mkpath("typed/deeper") &&
+                AudioFiles::makeSine(added + "/a.wav", 62.0) && AudioFiles::makeSine(added + "/b.wav", 1.0));
+        const auto removeFolder = qScopeGuard([&] { QDir(home.filePath("typed")).removeRecursively(); });
+        BatchEncoder *batch = fixture->batchWith({});
+        Fixture::button(batch, "addButton")->click();
+        QFileDialog *panel = TestSheets::waitForPanel();
+        QVERIFY(panel);
+        QCOMPARE(panel->windowTitle(), QString("Select Files to Encode"));
+        for (const char *pattern : {"*.flac", "*.OGG", "*.oga", "*.opus", "*.wav"})
+            QVERIFY2(panel->nameFilters().first().contains(pattern), pattern);
+        panel->setDirectory(added);
+        panel->selectFile("\"a.wav\" \"b.wav\"");
+        QMetaObject::invokeMethod(panel, "accept");
+        QTRY_COMPARE(inputNames(batch), (QStringList{added + "/a.wav", added + "/b.wav"}));
+        QTRY_COMPARE(table(batch)->model()->index(0, 1).data().toString(), QString("1:02"));
+        QCOMPARE(child<QLabel>(batch->window(), "totalLength")->text(), QString("2 files, 1:03 in total"));
+        Fixture::button(batch, "destinationButton")->click();
+        TestSheets::choose(TestSheets::waitForPanel(), chosen);
+        Fixture::encode(batch);
+        QVERIFY(Fixture::answer("Batch complete.", "OK") && Fixture::waitUntilEnded(batch));
+        QString last = chosen;
+        for (const auto &[typed, folder] : {std::pair{QString("~/typed/missing"), QString()},
+                                            {"~/typed", "typed"},
+                                            {"typed/deeper/", "typed/deeper"},
+                                            {QDir::homePath() + "/typed/../typed", "typed"}}) {
+            BatchEncoder *next = fixture->batchWith({fixture->fakeInput("song.wav", 0.1)});
+            QCOMPARE(next->destination(), last);
+            Fixture::button(next, "addButton")->click();
+            QFileDialog *panel = TestSheets::waitForPanel();
+            QVERIFY(panel && panel->directory().absolutePath() == added);
+            panel->reject();
+            auto *field = child<QLineEdit>(next->window(), "destinationPath");
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, typed);
+            Fixture::encode(next);
+            QVERIFY(Fixture::answer(folder.isEmpty()
+                                        ? "The folder \"~/typed/missing\" does not exist. Choose "
+                                          "another destination."
+                                        : "Batch complete.",
+                                    "OK"));
+            if (folder.isEmpty())
+                QVERIFY(!next->runWindowController() && next->window()->isVisible());
+            else
+                QVERIFY(Fixture::waitUntilEnded(next));
+            last = folder.isEmpty() ? last : home.filePath(folder);
+            QCOMPARE(QFile::remove(home.filePath(folder + "/song.mp3")), !folder.isEmpty());
+            QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
+            QVERIFY(!QFileInfo::exists(home.filePath("typed/missing")));
+        }
+        QVERIFY(QDir(last).removeRecursively());
+        BatchEncoder *next = fixture->batchWith({});
+        QCOMPARE(child<QLineEdit>(next->window(), "destinationPath")->text(), QString("~/Music"));
+    }
+
+    void outputPaths()
+    {
+        // A name of 255 bytes at most, cut between characters (é is two bytes, 🎵 four).
+        const QList<std::pair<QString, QString>> names{
+            {"Song", "Song"},
+            {"live.take.wav", "live.take"},
+            {".wav", ".wav"},
+            {QString(252, 'x') + ".ab", QString(251, 'x')},
+            {QString(126, u'é') + ".ab", QString(125, u'é')},
+            {"xxxx" + QString("🎵").repeated(62) + ".ab", "xxxx" + QString("🎵").repeated(61)}};
+        for (const auto &[input, output] : names)
+            QCOMPARE(OutputNames::forInput("/a/" + input, "/b"), "/b/" + output + ".mp3");
+    }
 
     // Two files at once, added out of order; c's output exists: its question comes when a ends,
     // and d starts under it when b ends. The question stays on top and takes the keys; the sheet
@@ -136,40 +357,19 @@ class tst_BatchRun : public QObject
         QVERIFY(BatchEncoder::allControllers().isEmpty());
     }
 
-    // Stopped with the library on: the playlist made at Encode goes with the partial file. Skipped
-    // while the partial file cannot be removed: the log says so.
-    void interruptedFile_data()
+    // Skipped while the partial file cannot be removed: the log says so.
+    void unremovablePartialFile()
     {
-        QTest::addColumn<bool>("stop");
-        QTest::newRow("stop, no empty playlist") << true;
-        QTest::newRow("skip, partial file kept") << false;
-    }
-
-    void interruptedFile()
-    {
-        QFETCH(bool, stop);
-        LamePrefs::preferences().setBool(stop, PrefKey::ITunesIntegration);
-        LamePrefs::preferences().setBool(true, PrefKey::BatchPlaylists);
-        const auto restore = qScopeGuard([&] {
-            LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
-            Fixture::setImmutable(music, false);
-        });
+        const auto restore = qScopeGuard([&] { Fixture::setImmutable(music, false); });
         BatchEncoder *batch = fixture->batchWith({fixture->fakeInput("long.wav", kLong)});
         Fixture::encode(batch);
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("long.mp3")).size() > 0; }));
-        Fixture::interrupt(Fixture::sheet(batch), stop ? Fixture::Stop : Fixture::Skip);
+        Fixture::interrupt(Fixture::sheet(batch), Fixture::Skip);
         QMessageBox *alert = TestSheets::waitForAlert();
         QVERIFY(alert);
-        if (!stop && !Fixture::setImmutable(music, true))
+        if (!Fixture::setImmutable(music, true))
             QSKIP("the music folder cannot be made immutable here (needs root and ext4 or tmpfs)");
         QVERIFY(TestSheets::click(alert, "OK"));
-        if (stop) {
-            QVERIFY(Fixture::waitUntilEnded(batch));
-            QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
-            QVERIFY(QDir(output("Playlists")).exists());
-            QCOMPARE(QDir(output("Playlists")).entryList(QDir::Files), QStringList());
-            return;
-        }
         QTRY_VERIFY(fixture->master().commandLog()->text().contains(
             QString("The unfinished file \"%1\" could not be removed; it is not whole.")
                 .arg(output("long.mp3"))));
@@ -177,113 +377,109 @@ class tst_BatchRun : public QObject
         finish(batch, output("long.mp3"), "0 files encoded into ~/Music. 1 skipped.");
     }
 
-    void conflictWhileAQuestionIsUpWaitsForTheAnswer()
+    // One file at a time. song's output is its own input, never replaced: its question comes before
+    // any progress sheet. t is skipped, but the question is cancelled after t has ended under it: x,
+    // whose output exists, is asked about only once it is answered. A name typed after Rename is
+    // asked about again when it is taken; the data is MP3 whatever the name typed.
+    void conflictAnswers()
     {
-        QVERIFY(Fixture::writeFile(output("two.mp3"), "existing"));
-        BatchEncoder *batch =
-            fixture->batchWith({fixture->fakeInput("one.wav", 1.5), fixture->fakeInput("two.wav", 0.1)});
-        // One at a time: the second file's conflict is found only once the first has ended.
+        QVERIFY(Fixture::writeFile(output("x.mp3"), "existing"));
+        AudioFiles::writeFakeInput(output("song.mp3"), 0.1);
+        const QByteArray own = Fixture::contents(output("song.mp3"));
         LamePrefs::preferences().setInteger(1, PrefKey::EncodersAtOnce);
+        BatchEncoder *batch = fixture->batchWith(
+            {output("song.mp3"), fixture->fakeInput("t.wav", 1.5), fixture->fakeInput("x.wav", 0.1)});
         Fixture::encode(batch);
         LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
-        QVERIFY(Fixture::waitUntilEncoding(batch, 0));
+        QMessageBox *conflict = TestSheets::waitForAlert();
+        QVERIFY(conflict && !Fixture::sheet(batch)->progressSheet()->isVisible());
+        QCOMPARE(conflict->informativeText(), QString("Rename file \"song.mp3\"?"));
+        QCOMPARE(TestSheets::buttonTitles(conflict), (QStringList{"Rename", "Skip"}));
+        QVERIFY(TestSheets::click(conflict, "Skip"));
+
+        QVERIFY(Fixture::waitUntilEncoding(batch, 1));
         Fixture::interrupt(Fixture::sheet(batch), Fixture::Skip);
         QPointer<QMessageBox> question = TestSheets::waitForAlert();
         QVERIFY(question);
         QVERIFY(
-            QTest::qWaitFor([&] { return batch->runWindowController()->run()->currentIndex() == 1; }, 10000));
+            QTest::qWaitFor([&] { return batch->runWindowController()->run()->currentIndex() == 2; }, 10000));
         QCoreApplication::processEvents(); // the next file's start, which finds the conflict
-        QVERIFY(!batch->runWindowController()->run()->isEncoderRunning(1));
+        QVERIFY(!batch->runWindowController()->run()->isEncoderRunning(2));
         QVERIFY(TestSheets::click(question, "Cancel"));
         QTRY_VERIFY(question.isNull() || !question->isVisible());
-        QVERIFY(Fixture::answer("Duplicate Filename \"two.mp3\"", "Replace"));
-        finish(batch, output("one.mp3"), "2 files encoded into ~/Music.");
-        QVERIFY(Fixture::contents(output("two.mp3")) != "existing");
-    }
-
-    void conflictAnswers_data()
-    {
-        QTest::addColumn<bool>("ownInput"); // the existing file is the batch's own input
-        QTest::addColumn<QStringList>("buttons");
-        QTest::addColumn<QString>("answer"); // a button, or the name typed after Rename
-        QTest::addColumn<bool>("encoded");
-        const QStringList all{"Rename", "Replace", "Skip"};
-        QTest::newRow("replace") << false << all << "Replace" << true;
-        QTest::newRow("skip") << false << all << "Skip" << false;
-        // The data is MP3 whatever the name typed; a name that is taken is asked about again.
-        QTest::newRow("rename to another extension") << false << all << "Other.wav" << true;
-        QTest::newRow("rename to the taken name") << false << all << "song" << false;
-        QTest::newRow("own input is never replaced")
-            << true << QStringList{"Rename", "Skip"} << "Skip" << false;
-    }
-
-    void conflictAnswers()
-    {
-        QFETCH(bool, ownInput);
-        QFETCH(QString, answer);
-        QFETCH(bool, encoded);
-        QVERIFY(Fixture::writeFile(output("song.mp3"), "existing"));
-        if (ownInput)
-            AudioFiles::writeFakeInput(output("song.mp3"), 0.1);
-        const QByteArray existing = Fixture::contents(output("song.mp3"));
-        BatchEncoder *batch =
-            fixture->batchWith({ownInput ? output("song.mp3") : fixture->fakeInput("song.wav", 0.1)});
-        Fixture::encode(batch);
-        // The question comes before any progress sheet.
-        QMessageBox *conflict = TestSheets::waitForAlert();
-        QVERIFY(conflict);
-        QVERIFY(!Fixture::sheet(batch)->progressSheet()->isVisible());
-        QCOMPARE(conflict->informativeText(), QString("Rename file \"song.mp3\"?"));
-        QTEST(TestSheets::buttonTitles(conflict), "buttons");
-        const bool rename = answer != "Replace" && answer != "Skip";
-        QVERIFY(TestSheets::click(conflict, rename ? "Rename" : answer));
-        const QString first = output(rename ? answer + ".mp3" : "song.mp3");
-        if (rename) {
+        for (const QString typed : {"x", "Other.wav"}) {
+            conflict = TestSheets::waitForAlert();
+            QVERIFY(conflict && conflict->text() == "Duplicate Filename \"x.mp3\"");
+            QCOMPARE(TestSheets::buttonTitles(conflict), (QStringList{"Rename", "Replace", "Skip"}));
+            QVERIFY(TestSheets::click(conflict, "Rename"));
             QFileDialog *panel = TestSheets::waitForPanel();
             QVERIFY(panel);
             QCOMPARE(QFileInfo(panel->directory().absolutePath()), QFileInfo(music));
-            TestSheets::choose(panel, output(answer));
+            TestSheets::choose(panel, output(typed));
         }
-        if (answer == "song")
-            QVERIFY(Fixture::answer("Duplicate Filename \"song.mp3\"", "Skip"));
-        finish(batch, first,
-               encoded ? "1 file encoded into ~/Music." : "0 files encoded into ~/Music. 1 skipped.");
-        QCOMPARE(Fixture::contents(output("song.mp3")) == existing, answer != "Replace");
-        QCOMPARE(QFileInfo::exists(first) && Fixture::contents(first) != existing, encoded);
-        QVERIFY(!QFileInfo::exists(output("Other.wav")));
+        finish(batch, output("song.mp3"), "2 files encoded into ~/Music. 1 skipped.");
+        QCOMPARE(Fixture::contents(output("song.mp3")), own);
+        QCOMPARE(Fixture::contents(output("x.mp3")), QByteArray("existing"));
+        QVERIFY(QFileInfo(output("Other.wav.mp3")).size() > 0 && !QFileInfo::exists(output("Other.wav")));
     }
 
-    // Two encoders at once: a line per running file, and Skip on one line ends that file alone.
-    // Closing a running window asks to Stop; quitting asks once for every batch, stops every
-    // encoder and removes every partial file.
+    // Two raw encoders at once: Encode hands them the raw-input choices and drops a genre the
+    // encoder does not know (a known one is kept); a line per running file, and Skip on one line
+    // ends that file alone. A running window takes no files: one opened with the application goes
+    // to a new window instead. Closing a running window asks to Stop; quitting asks once for every
+    // batch, stops every encoder and removes every partial file, and the playlist the library
+    // made at Encode.
     void runningLinesClosingAndQuitting()
     {
         LamePrefs::preferences().setInteger(2, PrefKey::EncodersAtOnce);
         BatchEncoder *batch =
-            fixture->batchWith({fixture->fakeInput("a.wav", kLong), fixture->fakeInput("b.wav", kLong),
-                                fixture->fakeInput("c.wav", kLong)});
+            fixture->batchWith({fixture->fakeInput("a.pcm", kLong), fixture->fakeInput("b.pcm", kLong),
+                                fixture->fakeInput("c.pcm", kLong)});
+        auto *rate = child<QComboBox>(batch->window(), "sampleRate");
+        auto *depth = child<QComboBox>(batch->window(), "bitDepth");
+        QVERIFY(!rate->isEnabled() && !depth->isEnabled());
+        child<QCheckBox>(batch->window(), "rawInputBox")->click();
+        child<QCheckBox>(batch->window(), "swapBytesBox")->click();
+        // The rate goes to the encoder as it stands: only the listed ones can be chosen.
+        QVERIFY(rate->isEnabled() && !rate->isEditable() && depth->isEnabled());
+        depth->setCurrentIndex(2);
+        rate->setCurrentIndex(1);
+        table(batch)->selectRow(0);
+        Fixture::button(batch, "tagsButton")->click();
+        auto *genre = child<QComboBox>(batch->tagsWindow(), "genreField");
+        genre->setEditText("Rock");
+        table(batch)->selectRow(1);
+        genre->setEditText("Not A Genre");
         Fixture::encode(batch);
         LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
-        BatchEncoder *other = fixture->batchWith({fixture->fakeInput("other.wav", kLong)});
-        Fixture::encode(other);
+        QVERIFY(!batch->tagsWindow()->isVisible());
+        QCOMPARE(batch->taskRecords().at(0).value(kSongGenreKey).toString(), QString("Rock"));
+        QVERIFY(!batch->taskRecords().at(1).contains(kSongGenreKey));
+        QVERIFY(fixture->master().commandLog()->text().contains("\nlame_raw -x -r -s 22.05 --bitwidth 24 "));
         LameProgress *progress = Fixture::sheet(batch);
-        QTRY_COMPARE(progress->runningFileNames(), (QStringList{"a.wav", "b.wav"}));
-        QTRY_COMPARE(progress->positionText(), QString("0 done, 2 running, 1 left"));
+        QTRY_COMPARE(progress->runningFileNames(), (QStringList{"a.pcm", "b.pcm"}));
+        const QString late = fixture->fakeInput("late.wav", kLong);
+        QVERIFY(!drag(batch, {late}));
+        batch->addFile(late, false);
+        QCOMPARE(batch->taskRecords().size(), 3);
+        QVERIFY(fixture->master().openFile(late));
+        QCOMPARE(BatchEncoder::allControllers().size(), 2);
+        BatchEncoder *other = BatchEncoder::allControllers().last();
+        QCOMPARE(inputNames(other), QStringList{late});
+        for (const QString &key : {PrefKey::ITunesIntegration, PrefKey::BatchPlaylists})
+            LamePrefs::preferences().setBool(true, key);
+        Fixture::encode(other);
+        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
         QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output("a.mp3")).size() > 0; }));
         checkKeyboardAndReader(progress->progressSheet());
-        auto skipButton = [&](const QString &name) { // each running line has its own
-            for (auto *button : progress->progressSheet()->findChildren<QPushButton *>())
-                if (button->accessibleName() == "Skip " + name)
-                    return button;
-            return static_cast<QPushButton *>(nullptr);
-        };
-        QVERIFY(skipButton("a.wav") && skipButton("b.wav"));
-        skipButton("a.wav")->click();
-        QVERIFY(Fixture::answer("Skip file \"a.wav\"?", "OK"));
-        QTRY_COMPARE(progress->runningFileNames(), (QStringList{"b.wav", "c.wav"}));
+        for (auto *button : progress->progressSheet()->findChildren<QPushButton *>())
+            if (button->accessibleName() == "Skip a.pcm") // each running line has its own
+                button->click();
+        QVERIFY(Fixture::answer("Skip file \"a.pcm\"?", "OK"));
+        QTRY_COMPARE(progress->runningFileNames(), (QStringList{"b.pcm", "c.pcm"}));
         QVERIFY(!QFileInfo::exists(output("a.mp3")));
         QVERIFY(QFileInfo(output("b.mp3")).size() > 0);
-        for (const char *name : {"c.mp3", "other.mp3"})
+        for (const char *name : {"c.mp3", "late.mp3"})
             QVERIFY(QTest::qWaitFor([&] { return QFileInfo(output(name)).size() > 0; }));
         QVERIFY(!batch->window()->close());
         QVERIFY(Fixture::answer("Stop batch?", "Cancel"));
@@ -292,6 +488,8 @@ class tst_BatchRun : public QObject
         QVERIFY(Fixture::answer("Quit Orvik?", "Quit"));
         QVERIFY(Fixture::waitUntilEnded(batch) && Fixture::waitUntilEnded(other));
         QCOMPARE(QDir(music).entryList(QDir::Files), QStringList());
+        QVERIFY(QDir(output("Playlists")).exists());
+        QCOMPARE(QDir(output("Playlists")).entryList(QDir::Files), QStringList());
     }
 
     // No dismissal chooses a button that removes, replaces or stops anything: an alert with a
