@@ -3,6 +3,7 @@
 #include "core/AccurateRipLookup.h"
 #include "core/EncoderRun.h"
 #include "core/LamePrefs.h"
+#include "platform/DiscFileAttributes.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/PropertyList.h"
 #include "platform/widgets/CommandLogSink.h"
@@ -14,20 +15,10 @@
 #include <QSaveFile>
 #include <QThread>
 
-#include <sys/xattr.h>
-
 namespace {
 QString ripText(const char *key, const char *defaultText)
 {
     return localizedString(key, defaultText, "Rip");
-}
-
-// An extended attribute of the audio-CD file system; null when the file has none.
-QString attribute(const QString &path, const char *name)
-{
-    char value[256] = {};
-    const ssize_t size = getxattr(QFile::encodeName(path).constData(), name, value, sizeof value - 1);
-    return size < 0 ? QString() : QString::fromUtf8(value, int(size)).trimmed();
 }
 
 QString hex(quint32 value)
@@ -107,10 +98,11 @@ void RipReport::finish(std::function<void(const QString &)> done)
     }
     worker = QThread::create([this, toRead, inputs, encoded]() mutable {
         for (int i = 0; i < toRead.size(); ++i) {
-            toRead[i].unreadable = attribute(inputs[i], "user.orvik.unreadable-sectors");
+            toRead[i].unreadable = DiscFileAttributes::read(inputs[i], "user.orvik.unreadable-sectors");
             if (!encoded[i])
                 continue;
-            const QStringList sums = attribute(inputs[i], "user.orvik.accuraterip").split(u' ');
+            const QStringList sums =
+                DiscFileAttributes::read(inputs[i], "user.orvik.accuraterip").split(u' ');
             bool ok1 = false, ok2 = false;
             if (sums.size() == 2) {
                 toRead[i].v1 = sums[0].toUInt(&ok1, 16);
@@ -207,8 +199,8 @@ QString RipReport::summary(Answer answer, const QString &reason, const QList<Tra
 
 bool RipReport::writeLog() const
 {
-    const QString source = attribute(setup.mountPoint, "user.orvik.source");
-    const QString offset = attribute(setup.mountPoint, "user.orvik.read-offset");
+    const QString source = DiscFileAttributes::read(setup.mountPoint, "user.orvik.source");
+    const QString offset = DiscFileAttributes::read(setup.mountPoint, "user.orvik.read-offset");
     QString log;
     log += QStringLiteral("Orvik " ORVIK_VERSION " rip log\n\n");
     log += QStringLiteral("Source:          %1\n").arg(source.isEmpty() ? setup.mountPoint : source);

@@ -6,6 +6,7 @@
 #include "core/OutputNames.h"
 #include "monitor/RunWindowController.h"
 #include "platform/AudioFormats.h"
+#include "platform/DiscFileAttributes.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/ButtonTitles.h"
 #include "platform/widgets/DocumentRegistry.h"
@@ -31,8 +32,6 @@
 #include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTableView>
-
-#include <sys/xattr.h>
 
 namespace {
 QSet<QString> ripMountPoints;
@@ -421,13 +420,11 @@ QString Ripper::readProblem(const QVariantMap &task) const
         return ripText("DiscGone", "the disc was unmounted");
     // The audio-CD file system counts the sectors it could not read; without the attribute
     // (another file system) nothing is known against the track.
-    char value[32] = {};
-    const QByteArray path = QFile::encodeName(input);
-    const ssize_t size = getxattr(path.constData(), "user.orvik.unreadable-sectors", value, sizeof value - 1);
-    if (size <= 0 || QByteArray(value, int(size)).trimmed() == "0")
+    const QString unreadable = DiscFileAttributes::read(input, "user.orvik.unreadable-sectors");
+    if (unreadable.isEmpty() || unreadable == u"0")
         return QString();
     return localizedFormat(ripText("UnreadableSectors", "%@ sectors of the disc could not be read"),
-                           {QString::fromLatin1(QByteArray(value, int(size)).trimmed())});
+                           {unreadable});
 }
 
 void Ripper::volumeUnmounted(const QString &path)
