@@ -96,10 +96,22 @@ class TestRipLookup : public QObject
         return folder;
     }
 
-    void answer(const QList<MusicBrainzAnswers::Release> &releases, bool held = false)
+    // Waits for the release chooser, then chooses `row` with Return, or dismisses it with Escape
+    // (-1); the countries it listed.
+    static QString answerChooser(int row)
     {
-        server->answer("/ws/2/discid/" + expectedDiscId(),
-                       {{200, MusicBrainzAnswers::discAnswer(expectedDiscId(), releases), {}, held}});
+        ReleaseChooser *sheet = nullptr;
+        if (!QTest::qWaitFor(
+                [&] { return (sheet = qobject_cast<ReleaseChooser *>(QApplication::activeModalWidget())); },
+                15000))
+            return "no chooser";
+        QStringList countries;
+        for (int i = 0; i < sheet->table()->rowCount(); ++i)
+            countries << sheet->table()->item(i, 3)->text();
+        sheet->table()->selectRow(row);
+        QTest::keyClick(sheet->table(), row >= 0 ? Qt::Key_Return : Qt::Key_Escape);
+        return QTest::qWaitFor([] { return !QApplication::activeModalWidget(); }) ? countries.join(' ')
+                                                                                  : "open";
     }
 
   private slots:
@@ -138,125 +150,96 @@ class TestRipLookup : public QObject
         unmount();
     }
 
-    void cdTextInFull()
+    // CD-TEXT names the disc in full; a disc the service does not know gets a link to add it.
+    void cdTextAndALinkToAddTheDisc()
     {
         BatchFixture fixture(false);
-        LamePrefs::preferences().setBool(false, PrefKey::LookUpDiscsOnline);
         Ripper *ripper = mount(true);
         if (!ripper)
             QSKIP("FUSE cannot mount here (no /dev/fuse or no permission to mount)");
         QCOMPARE(ripper->discId().id(), expectedDiscId());
+        QTRY_VERIFY_WITH_TIMEOUT(outlet<QLabel>(ripper, "lookupLine")
+                                     ->text()
+                                     .contains(server->address() + "/cdtoc/attach?id=" + expectedDiscId() +
+                                               "&amp;tracks=2&amp;toc=1+2+285+150+225"),
+                                 15000);
         QCOMPARE(outlet(ripper, "artistField")->text(), "The Band");
         QCOMPARE(outlet(ripper, "albumField")->text(), "Live");
         QCOMPARE(rows(ripper), (QStringList{"01: Eins", "02: Up/Down"}));
-        QVERIFY(outlet<QLabel>(ripper, "lookupLine")->isHidden());
         const QString folder = rip(ripper, fixture);
         QCOMPARE(tags(folder + "/02. Up_Down.mp3").mid(0, 3), (QStringList{"Up/Down", "Guest", "Live"}));
         QCOMPARE(tags(folder + "/01. Eins.mp3").mid(0, 3), (QStringList{"Eins", "The Band", "Live"}));
     }
 
+    // The answer comes after the user typed and offers two releases; the offer dismissed, the
+    // lookup line's link makes it again. The chosen release and its cover name the rip; then, with
+    // the lookup off, the cache alone names the disc; without the cache and the server the window
+    // says the lookup failed and works as before.
     void namedOnlineThenFromTheCache()
     {
         BatchFixture fixture(false);
-        answer({{"mb-1",
-                 "Up/Down Album",
-                 "Artist",
-                 "1999-05-01",
-                 "GB",
-                 {"Up/Down", "Vier\x01"},
-                 {"", "Guest"}}});
-        server->answer("/release/mb-1/front-500", {{307, "", {{"Location", "/img/front.jpg"}}}});
+        const QList<MusicBrainzAnswers::Release> releases{
+            {"mb-1", "First", "One", "1990", "GB", {"A", "B"}},
+            {"mb-2", "Second", "Artist", "1999-05-01", "US", {"Drei", "Vier\x01"}, {"", "Guest"}}};
+        const QString disc = expectedDiscId();
+        server->answer("/ws/2/discid/" + disc,
+                       {{200, MusicBrainzAnswers::discAnswer(disc, releases), {}, true}});
+        server->answer("/release/mb-2/front-500", {{307, "", {{"Location", "/img/front.jpg"}}}});
         server->answer("/img/front.jpg", {{200, picture}});
         Ripper *ripper = mount(false);
         if (!ripper)
             QSKIP("FUSE cannot mount here (no /dev/fuse or no permission to mount)");
-        QTRY_COMPARE_WITH_TIMEOUT(outlet(ripper, "artistField")->text(), "Artist", 15000);
-        QCOMPARE(outlet(ripper, "albumField")->text(), "Up/Down Album");
-        QCOMPARE(outlet(ripper, "yearField")->text(), "1999");
-        QCOMPARE(rows(ripper), (QStringList{"01: Up/Down", "02: Vier"}));
-        QTRY_VERIFY_WITH_TIMEOUT(!outlet<QLabel>(ripper, "coverView")->pixmap().isNull(), 15000);
-        const QString folder = rip(ripper, fixture);
-        QCOMPARE(QFileInfo(folder).fileName(), "Artist - Up_Down Album");
-        QCOMPARE(BatchFixture::contents(folder + "/cover.jpg"), picture);
-        const QString cover = picture.toBase64();
-        QCOMPARE(tags(folder + "/01. Up_Down.mp3"),
-                 (QStringList{"Up/Down", "Artist", "Up/Down Album", "1999", cover}));
-        QCOMPARE(tags(folder + "/02. Vier.mp3"),
-                 (QStringList{"Vier", "Guest", "Up/Down Album", "1999", cover}));
-        unmount();
-
-        // Offline the disc is named from the cache at once; without the cache the window says the
-        // lookup failed and works as before.
-        server.reset();
-        ripper = mount(false);
-        QVERIFY(ripper);
-        QTRY_COMPARE_WITH_TIMEOUT(outlet(ripper, "artistField")->text(), "Artist", 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(!outlet<QLabel>(ripper, "coverView")->pixmap().isNull(), 15000);
-        QVERIFY(BatchFixture::closeEverything());
-        unmount();
-        QDir(DiscLookup::cacheFolder()).removeRecursively();
-        ripper = mount(false);
-        QVERIFY(ripper);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            outlet<QLabel>(ripper, "lookupLine")->text().startsWith("The disc lookup failed"), 15000);
-        QCOMPARE(outlet(ripper, "artistField")->text(), "");
-        QCOMPARE(rows(ripper), (QStringList{"01", "02"}));
-    }
-
-    void chooser_data()
-    {
-        QTest::addColumn<bool>("choose");
-        QTest::newRow("the second release") << true;
-        QTest::newRow("dismissed") << false;
-    }
-
-    void chooser()
-    {
-        QFETCH(bool, choose);
-        BatchFixture fixture(false);
-        answer({{"mb-1", "First", "One", "1990", "GB", {"A", "B"}},
-                {"mb-2", "Second", "Two", "1991", "US", {"C", "D"}}},
-               true);
-        Ripper *ripper = mount(false);
-        if (!ripper)
-            QSKIP("FUSE cannot mount here (no /dev/fuse or no permission to mount)");
-        // What the user types before the answer comes stays.
         QTRY_COMPARE_WITH_TIMEOUT(server->requests().size(), 1, 15000);
         QTest::keyClicks(outlet(ripper, "albumField"), "Mine");
         outlet<QTableView>(ripper, "trackList")->selectRow(0);
         QTest::keyClicks(outlet(ripper, "titleField"), "Typed");
         outlet<QTableView>(ripper, "trackList")->selectRow(1);
         server->release();
-        ReleaseChooser *sheet = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT((sheet = qobject_cast<ReleaseChooser *>(QApplication::activeModalWidget())),
-                                 15000);
-        QCOMPARE(sheet->table()->rowCount(), 2);
-        QCOMPARE(sheet->table()->item(1, 3)->text(), "US");
-        if (choose) {
-            sheet->table()->selectRow(1);
-            QTest::keyClick(sheet->table(), Qt::Key_Return);
-        } else {
-            QTest::keyClick(sheet->table(), Qt::Key_Escape);
-        }
-        QTRY_VERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(outlet(ripper, "artistField")->text(), choose ? "Two" : "");
-        QCOMPARE(outlet(ripper, "albumField")->text(), "Mine");
-        QCOMPARE(rows(ripper), (QStringList{"01: Typed", choose ? "02: D" : "02"}));
-        QCOMPARE(outlet(ripper, "titleField")->text(), choose ? "D" : "");
-    }
+        QCOMPARE(answerChooser(-1), "GB US");
+        QCOMPARE(outlet(ripper, "artistField")->text(), "");
+        QCOMPARE(rows(ripper), (QStringList{"01: Typed", "02"}));
+        // The lookup line's link, reached with the keyboard, offers the releases again.
+        auto *line = outlet<QLabel>(ripper, "lookupLine");
+        ripper->window()->activateWindow();
+        QVERIFY(TestSheets::waitForKeyboard(ripper->window()));
+        line->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(line, Qt::Key_Tab);
+        QTest::keyClick(line, Qt::Key_Return);
+        QCOMPARE(answerChooser(1), "GB US");
+        // What the user typed before the answer came stays.
+        QCOMPARE(outlet(ripper, "artistField")->text() + '|' + outlet(ripper, "albumField")->text() + '|' +
+                     outlet(ripper, "yearField")->text() + '|' + outlet(ripper, "titleField")->text(),
+                 "Artist|Mine|1999|Vier");
+        QCOMPARE(rows(ripper), (QStringList{"01: Typed", "02: Vier"}));
+        QTRY_VERIFY_WITH_TIMEOUT(!outlet<QLabel>(ripper, "coverView")->pixmap().isNull(), 15000);
+        const QString folder = rip(ripper, fixture);
+        QCOMPARE(QFileInfo(folder).fileName(), "Artist - Mine");
+        QCOMPARE(BatchFixture::contents(folder + "/cover.jpg"), picture);
+        const QString cover = picture.toBase64();
+        QCOMPARE(tags(folder + "/01. Typed.mp3"), (QStringList{"Typed", "Artist", "Mine", "1999", cover}));
+        QCOMPARE(tags(folder + "/02. Vier.mp3"), (QStringList{"Vier", "Guest", "Mine", "1999", cover}));
 
-    void notFoundOffersToAddTheDisc()
-    {
-        BatchFixture fixture(false);
-        Ripper *ripper = mount(false);
-        if (!ripper)
-            QSKIP("FUSE cannot mount here (no /dev/fuse or no permission to mount)");
-        QTRY_VERIFY_WITH_TIMEOUT(outlet<QLabel>(ripper, "lookupLine")->text().contains("not in MusicBrainz"),
-                                 15000);
-        QVERIFY(outlet<QLabel>(ripper, "lookupLine")
-                    ->text()
-                    .contains(server->address() + "/cdtoc/attach?id=" + expectedDiscId() +
-                              "&amp;tracks=2&amp;toc=1+2+285+150+225"));
+        const qsizetype asked = server->requests().size();
+        const auto remount = [&] {
+            const bool closed = BatchFixture::closeEverything();
+            unmount();
+            return closed && (ripper = mount(false));
+        };
+        LamePrefs::preferences().setBool(false, PrefKey::LookUpDiscsOnline);
+        QVERIFY(remount());
+        QCOMPARE(answerChooser(1), "GB US");
+        QCOMPARE(outlet(ripper, "artistField")->text(), "Artist");
+        QTRY_VERIFY_WITH_TIMEOUT(!outlet<QLabel>(ripper, "coverView")->pixmap().isNull(), 15000);
+        QCOMPARE(server->requests().size(), asked);
+
+        LamePrefs::preferences().setBool(true, PrefKey::LookUpDiscsOnline);
+        QDir(DiscLookup::cacheFolder()).removeRecursively();
+        server.reset();
+        QVERIFY(remount());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            outlet<QLabel>(ripper, "lookupLine")->text().startsWith("The disc lookup failed"), 15000);
+        QCOMPARE(outlet(ripper, "artistField")->text(), "");
+        QCOMPARE(rows(ripper), (QStringList{"01", "02"}));
     }
 };
 
