@@ -110,6 +110,11 @@ class PreferencesWindowTest : public QObject
         row("average bit rate mode", "bitRateMode", BitRateMode, "2", 2, "2");
         row("variable bit rate mode", "bitRateMode", BitRateMode, "4", 4, "4");
         row("ATH lowered by -4", "thresholdOffset", ReduceATHBy, "-4", -4, "-4", 99);
+        row("disc lookup off", "lookUpDiscs", LookUpDiscsOnline, "", false, "0");
+        row("server address trimmed", "musicBrainzServer", MusicBrainzServer, " http://127.0.0.1:5 ",
+            "http://127.0.0.1:5", "http://127.0.0.1:5");
+        row("emptied server", "coverArtServer", CoverArtServer, " ", "https://coverartarchive.org",
+            "https://coverartarchive.org", "x");
     }
     void controlWritesItsValue()
     {
