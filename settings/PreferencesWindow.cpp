@@ -4,8 +4,7 @@
 #include "core/QualityPresets.h"
 #include "platform/LocalizedStrings.h"
 #include "platform/widgets/WindowDescription.h"
-#include "settings/AccurateRipSettings.h"
-#include "settings/DiscLookupSettings.h"
+#include "settings/AudioCDSettings.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -309,8 +308,7 @@ PreferencesWindow::PreferencesWindow(LamePrefs *owner) : QObject(owner), owner(o
         layout->addWidget(saveWarning);
     connectControls();
     awakeFromNib();
-    DiscLookupSettings::bind(prefsWindow, owner->settings());
-    AccurateRipSettings::bind(prefsWindow, owner->settings());
+    AudioCDSettings::bind(prefsWindow, owner->settings());
 }
 
 PreferencesWindow::~PreferencesWindow()
@@ -793,8 +791,7 @@ void PreferencesWindow::applyCoupling(int group, int index, int value)
 
 void PreferencesWindow::restoreDefaults(QObject *sender)
 {
-    AccurateRipSettings::restore(sender, prefsWindow, owner->settings());
-    if (DiscLookupSettings::restore(sender, prefsWindow, owner->settings()))
+    if (AudioCDSettings::restore(sender, prefsWindow, owner->settings()))
         return;
     const int tag = WindowDescription::tag(sender);
     for (int g = 0; g < controls.size(); ++g) {
