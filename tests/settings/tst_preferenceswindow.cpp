@@ -110,6 +110,10 @@ class PreferencesWindowTest : public QObject
         row("average bit rate mode", "bitRateMode", BitRateMode, "2", 2, "2");
         row("variable bit rate mode", "bitRateMode", BitRateMode, "4", 4, "4");
         row("ATH lowered by -4", "thresholdOffset", ReduceATHBy, "-4", -4, "-4", 99);
+        row("AccurateRip server trimmed", "accurateRipServer", AccurateRipServer, " http://127.0.0.1:7 ",
+            "http://127.0.0.1:7", "http://127.0.0.1:7", "x");
+        // The window's only spin box: typed into as the user does, through its field.
+        row("drive read offset", "qt_spinbox_lineedit", DriveReadOffset, "-667", -667, "-667 samples", 6);
     }
     void controlWritesItsValue()
     {
