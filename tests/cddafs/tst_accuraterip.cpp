@@ -115,22 +115,19 @@ class tst_AccurateRip : public QObject
 
     void checksumsOfEveryTrack_data()
     {
-        QTest::addColumn<QString>("reading");
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("offset"); // the correction the volume must apply
-        // Whole tracks read in order without an offset are summed by the rips below.
-        QTest::newRow("one block only") << "part" << QStringList() << 0;
-        QTest::newRow("backwards") << "backwards" << QStringList() << 0;
-        QTest::newRow("image keeps its samples") << "whole" << QStringList{"--read-offset", "30"} << 0;
-        QTest::newRow("drive reads late")
-            << "whole" << QStringList{"--image-as-drive", "--read-offset", "30"} << 30;
+        // Without options the tracks are read out of order, one block only or backwards (whole
+        // tracks read in order are summed by the rips below); with them, whole and compared.
+        QTest::newRow("read out of order") << QStringList() << 0;
+        QTest::newRow("image keeps its samples") << QStringList{"--read-offset", "30"} << 0;
+        QTest::newRow("drive reads late") << QStringList{"--image-as-drive", "--read-offset", "30"} << 30;
         QTest::newRow("drive reads early")
-            << "whole" << QStringList{"--image-as-drive", "--read-offset", "-700"} << -700;
+            << QStringList{"--image-as-drive", "--read-offset", "-700"} << -700;
     }
 
     void checksumsOfEveryTrack()
     {
-        QFETCH(QString, reading);
         QFETCH(QStringList, options);
         QFETCH(int, offset);
         if (!QFile::exists("/dev/fuse"))
@@ -166,11 +163,11 @@ class tst_AccurateRip : public QObject
                 const qint64 begin = qMax<qint64>(from, 0), end = qMin<qint64>(from + bytes, disc.size());
                 expected.replace(begin - from, end - begin, disc.mid(begin, end - begin));
                 start += bytes;
-                if (reading == "whole") {
+                if (!options.isEmpty()) {
                     QByteArray read = readWholeFile(file).mid(54);
                     qFromBigEndian<qint16>(read.constData(), read.size() / 2, read.data());
                     QVERIFY2(read == expected, qPrintable(file));
-                } else if (reading == "part") {
+                } else if (i % 2 == 0) {
                     QVERIFY(!readDirect(file, 54 + 2352 * 75 + 4096, 4096).isEmpty());
                 } else {
                     for (qint64 at = bytes - 4096; at > -4096; at -= 4096)
