@@ -60,7 +60,6 @@ QByteArray accurateRipBlock(const AccurateRipDisc &disc, const QList<Pressing::T
     return bytes;
 }
 
-// An extended attribute of a file, or "error".
 QByteArray attribute(const QString &path, const char *name)
 {
     char value[64] = {};
@@ -103,7 +102,6 @@ class tst_AccurateRip : public QObject
     // The disc the rips read, and each track's checksums by the published algorithm.
     QList<CueDisc::Track> tracks{{"Eins", 75}, {"Zwei", 40}, {"Drei", 50}};
     QList<QByteArray> sums;
-    const QList<int> confidences{20, 3, 7}; // the best the entry gives each track
 
   private slots:
     void initTestCase()
@@ -326,8 +324,9 @@ class tst_AccurateRip : public QObject
             const bool lost = cut && i == 2;
             const QString result = lost            ? "not checked"
                                    : status == 404 ? "not in database"
-                                   : i == altered  ? "not accurate"
-                                                   : QString("accurate (confidence %1)").arg(confidences[i]);
+                                   : i == altered
+                                       ? "not accurate"
+                                       : QString("accurate (confidence %1)").arg(QList{20, 3, 7}[i]);
             const QString expected =
                 QString("%1\n  unreadable sectors: %2  AccurateRip v1: %3  v2: %4  %5\n")
                     .arg(names[i], QString::number(lost ? cut : 0), lost ? "-" : sums[i].left(8),
