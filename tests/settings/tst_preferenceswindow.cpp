@@ -115,6 +115,10 @@ class PreferencesWindowTest : public QObject
             "http://127.0.0.1:5", "http://127.0.0.1:5");
         row("emptied server", "coverArtServer", CoverArtServer, " ", "https://coverartarchive.org",
             "https://coverartarchive.org", "x");
+        row("AccurateRip server trimmed", "accurateRipServer", AccurateRipServer, " http://127.0.0.1:7 ",
+            "http://127.0.0.1:7", "http://127.0.0.1:7", "x");
+        // The window's only spin box: typed into as the user does, through its field.
+        row("drive read offset", "qt_spinbox_lineedit", DriveReadOffset, "-667", -667, "-667 samples", 6);
     }
     void controlWritesItsValue()
     {
