@@ -107,8 +107,13 @@ int main(int argc, char *argv[])
     const QStringList files = launch.files;
 
     SingleInstance instance;
-    if (instance.claim(files) == SingleInstance::Role::Forwarded)
+    const SingleInstance::Role role = instance.claim(files);
+    if (role == SingleInstance::Role::Forwarded)
         return 0;
+    // Said once, on standard error, so that whoever starts Orvik from a terminal knows why a second
+    // launch opens a second application instead of a window of this one.
+    if (role == SingleInstance::Role::Alone)
+        qInfo("Orvik: no session bus, so each launch of Orvik runs on its own.");
 
     LameMaster master;
     DiscWatcher discs;
