@@ -15,20 +15,6 @@
 #include <memory>
 
 namespace {
-// Every text of the sheet, joined by "|".
-QString sheetTexts(const LameProgress &p)
-{
-    return QStringList{p.taskText(),     p.positionText(), p.encoderVersionText(), p.modelVersionText(),
-                       p.highPassText(), p.lowPassText(),  p.remainingTimeText()}
-        .join(u'|');
-}
-
-QVariantMap task(quint32 index)
-{
-    const QString name = QChar(u'a' + index);
-    return {{kInputFileKey, "/in/" + name + ".wav"}, {kOutputFileKey, "/out/" + name + ".mp3"}};
-}
-
 // What the encoder says of every detail, the last record without a time left.
 const QByteArray everyDetail =
     "LAME 3.100\nGPSYCHO: model version 0.93. \npolyphase lowpass filter disabled\n"
@@ -59,7 +45,6 @@ class LameProgressTest : public QObject
         row("resume while shown", "Ar", "Au");
         row("suspend, resume", "Asr", "Au");
         row("suspended, same window", "AsA", "Au");
-        row("other window", "AB", "Bu");
         row("suspended, other window", "AsB", "Bu");
         row("window closed while down", "AsdB", "Bu");
         row("hide", "Ah", "-dc");
@@ -119,11 +104,14 @@ class LameProgressTest : public QObject
         QCOMPARE(QApplication::activeModalWidget(), then[1] == u'u'   ? sheet
                                                     : then[1] == u'w' ? question.data()
                                                                       : nullptr);
-        QCOMPARE(sheetTexts(progress), cleared
-                                           ? "||||||"
-                                           : "Encoding \"CD\" as \"a.mp3\"|File 3 of 10|LAME version 3.100|"
-                                             "GPSYCHO version 0.93|Lower transition band: 1 Hz - 2 Hz|"
-                                             "Warning: Low pass filter disabled|ETA: 0:03 (25%)");
+        QCOMPARE(QStringList({progress.taskText(), progress.positionText(), progress.encoderVersionText(),
+                              progress.modelVersionText(), progress.highPassText(), progress.lowPassText(),
+                              progress.remainingTimeText()})
+                     .join(u'|'),
+                 cleared ? "||||||"
+                         : "Encoding \"CD\" as \"a.mp3\"|File 3 of 10|LAME version 3.100|"
+                           "GPSYCHO version 0.93|Lower transition band: 1 Hz - 2 Hz|"
+                           "Warning: Low pass filter disabled|ETA: 0:03 (25%)");
         QCOMPARE(progress.progress(), cleared ? 0.0 : 0.5);
         for (const QLabel *label : sheet->findChildren<QLabel *>())
             QVERIFY2(label->text().isEmpty() || label->isVisibleTo(sheet), qPrintable(label->text()));
@@ -168,7 +156,10 @@ class LameProgressTest : public QObject
                                                .percent = 25,
                                                .timeLeft = parts.value(2)};
             if (step[0] == 's')
-                progress.fileStarted(index, task(index), 3);
+                progress.fileStarted(index,
+                                     {{kInputFileKey, QString("/in/%1.wav").arg(QChar(u'a' + index))},
+                                      {kOutputFileKey, "/out/x.mp3"}},
+                                     3);
             else if (step[0] == 'e')
                 progress.fileEnded(index);
             else if (step[0] == 'r')
