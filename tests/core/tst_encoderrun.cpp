@@ -410,7 +410,7 @@ class tst_EncoderRun : public QObject
                 if (!line.isEmpty() && !line.startsWith('#'))
                     added << QFileInfo(QString::fromUtf8(line)).baseName();
         QCOMPARE(added, encoders > 1 ? written : QStringList());
-        QVERIFY(logged.isEmpty() || std::any_of(log.cbegin(), log.cend(), [&](const auto &line) {
+        QVERIFY(logged.isEmpty() || std::ranges::any_of(log, [&](const auto &line) {
                     return line[0].toString().contains(logged);
                 }));
         QList<quint32> cut; // stopped or skipped while they ran
@@ -565,8 +565,7 @@ class tst_EncoderRun : public QObject
     void badInputFails()
     {
         QFETCH(QString, reason);
-        const QString name = QTest::currentDataTag();
-        const QString path = inputs.filePath(name);
+        const QString name = QTest::currentDataTag(), path = inputs.filePath(name);
         QTemporaryDir music;
         std::optional<SmallVolume> volume;
         QFile file(path);
@@ -609,6 +608,7 @@ class tst_EncoderRun : public QObject
         QVERIFY2(log.join('\n').contains(reason), qPrintable(log.join('\n')));
         QCOMPARE(QDir(music.path()).entryList(QDir::Files), QStringList());
     }
+
     // Loudness tags of a run of the real encoder: 1 kHz sines at known levels in every channel (A dBFS
     // is A LUFS in both channels of a stereo file; a mono file sounds from both speakers), so every gain
     // is known, an album's is the power mean of its files', and the peaks are what sox finds.
@@ -779,7 +779,6 @@ class tst_EncoderRun : public QObject
         QTest::newRow("text number") << QVariant("  42abc") << "true 42 42 '  42abc'";
         QTest::newRow("text real") << QVariant("-0.5x") << "false 0 -0.5 '-0.5x'";
         QTest::newRow("text YES") << QVariant("YES") << "true 0 0 'YES'";
-        QTest::newRow("text 007") << QVariant("007") << "true 7 7 '007'";
         QTest::newRow("text exponent") << QVariant("1.5e2kHz") << "true 1 150 '1.5e2kHz'";
         QTest::newRow("text too large")
             << QVariant("-99999999999") << "true -2147483648 -1e+11 '-99999999999'";

@@ -1,5 +1,5 @@
-// The progress sheet as the user sees it: the texts it makes of what the run says of its files,
-// one at a time or several at once, and its states on real windows.
+// The progress sheet: its texts of what the run says of its files, one or several at once, and its
+// states on real windows.
 #include "core/LamePrefs.h"
 #include "monitor/LameProgress.h"
 #include "platform/widgets/Sheets.h"
@@ -31,10 +31,9 @@ class LameProgressTest : public QObject
 
     void sheetStates_data()
     {
-        // Steps: A/B attach to that window, - attach to none, s suspend, r resume, h hide, x reset,
-        // d delete window A, e press Escape on the sheet, q ask a question on window A, a answer
-        // it. Every text is filled before the steps. Then: the window it is on (A, B or -), the
-        // sheet u up, s suspended, d down or w waiting under the question, c cleared.
+        // Steps (texts filled before): A/B/- attach to that window or none, s suspend, r resume, h hide,
+        // x reset, d delete A, e Escape on the sheet, q ask a question on A, a answer it. Then: its
+        // window (A, B or -), the sheet u up, s suspended, d down or w under the question, c cleared.
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("then");
         const auto row = [](const char *name, const char *steps, const char *then) {
@@ -117,10 +116,9 @@ class LameProgressTest : public QObject
             QVERIFY2(label->text().isEmpty() || label->isVisibleTo(sheet), qPrintable(label->text()));
     }
 
-    // What the run says of its files, fed as it comes: "s1" file 1 starts, "v1=3.100" its encoder's
-    // version, "l1=100" its low-pass band, "p1=150/600=0:03" a progress record (with a time left),
-    // "e1" its end, "r=1,2,0" the run's counts of files done, running and left. Then the position,
-    // the version, the low-pass band, the time left and the running files' lines.
+    // The run's reports as they come: "s1" file 1 starts, "v1=3.100" its version, "l1=100" its low-pass
+    // band, "p1=150/600=0:03" a record, "e1" its end, "r=1,2,0" files done, running, left. Then the
+    // position, version, low-pass band, time left and the running files' lines.
     void showsTheRun_data()
     {
         QTest::addColumn<quint32>("encoders"); // at once, of 3 files
@@ -179,8 +177,7 @@ class LameProgressTest : public QObject
                 .join('|');
         };
         QTRY_COMPARE(texts(), shown); // the sheet of several files is redrawn on a timer
-        // The sheet's own Skip button is there while one file runs at a time; several files have
-        // a Skip button on each running line instead.
+        // One file at a time has the sheet's Skip button; several have one on each running line.
         auto *skip = progress.progressSheet()->findChild<QPushButton *>("skipButton");
         QVERIFY(skip && skip->isHidden() == (encoders > 1));
     }
