@@ -36,7 +36,6 @@ class tst_OrvikEncode : public QObject
                                            {"old", "old"}};
 
     static QString built(const QString &name) { return QStringLiteral(ORVIK_BUILD_DIR "/") + name; }
-
     QString path(const QString &relative) const { return work.filePath(relative); }
 
     // The environment of a terminal without a display: neither program may need one for this.
@@ -76,7 +75,6 @@ class tst_OrvikEncode : public QObject
 
   private slots:
     void initTestCase() { QVERIFY(AudioFiles::haveProgram("lame") && AudioFiles::haveProgram("sox")); }
-    // Every case starts in an empty folder.
     void init() { QVERIFY(QDir(work.path()).removeRecursively() && QDir().mkpath(work.path())); }
 
     void commandLines_data()
@@ -185,8 +183,8 @@ class tst_OrvikEncode : public QObject
             QCOMPARE(report.value("exitStatus").toInt(), status);
             QCOMPARE(report.value("outputFolder").toString(), QDir(path("out")).canonicalPath());
             QCOMPARE(::states(report), states);
-            for (const QJsonValue &file :
-                 report.value("files").toArray()) // what did not become an MP3 says why
+            // What did not become an MP3 says why.
+            for (const QJsonValue &file : report.value("files").toArray())
                 QCOMPARE(file.toObject().contains("reason"), file.toObject().value("state") != "encoded");
             QCOMPARE(report.value("counts").toObject().value("encoded").toInt(),
                      int(states.count("encoded")));
@@ -214,11 +212,10 @@ class tst_OrvikEncode : public QObject
             if (kind.startsWith("title="))
                 QCOMPARE(id3Frame(path("out/" + QFileInfo(name).baseName() + ".mp3"), "TIT2"), kind.mid(6));
             else if (texts.contains(kind))
-                QVERIFY2(readWholeFile(path(name)) == texts[kind] &&
-                             QDir(QFileInfo(path(name)).path())
-                                     .entryList({QFileInfo(name).fileName() + '*'})
-                                     .size() == 1,
-                         qPrintable(name));
+                QVERIFY2(
+                    readWholeFile(path(name)) == texts[kind] &&
+                        QFileInfo(path(name)).dir().entryList({QFileInfo(name).fileName() + '*'}).size() == 1,
+                    qPrintable(name));
         }
     }
 

@@ -144,7 +144,7 @@ class LameProgressTest : public QObject
         LameProgress progress;
         progress.showRun(3, encoders);
         for (const QString &step : told.split(' ')) {
-            const QStringList parts = step.mid(1).split('=');
+            const QStringList parts = step.mid(1).split('='), counts = parts.value(1).split(',');
             const quint32 index = parts[0].toUInt();
             using Field = EncoderOutputParser::Field;
             const qint64 band = parts.value(1).toInt();
@@ -161,9 +161,7 @@ class LameProgressTest : public QObject
             else if (step[0] == 'e')
                 progress.fileEnded(index);
             else if (step[0] == 'r')
-                progress.setRunState({parts[1].section(',', 0, 0).toUInt(),
-                                      parts[1].section(',', 1, 1).toUInt(),
-                                      parts[1].section(',', 2, 2).toUInt(), 0.5});
+                progress.setRunState({counts[0].toUInt(), counts[1].toUInt(), counts[2].toUInt(), 0.5});
             else if (step[0] == 'v')
                 update = {.field = Field::EncoderVersion, .version = parts[1]};
             else if (step[0] == 'l')
