@@ -11,9 +11,8 @@
 #include <csignal>
 #include <unistd.h>
 
-// orvik-encode, and orvik's own command line, run as a user runs them: the built programs as
-// child processes, the real lame on files made by sox. Only the stop needs files that stay
-// unfinished long enough, which the stand-in encoder gives.
+// orvik-encode and orvik's command line run as a user runs them: the built programs, the real lame on
+// files made by sox; only the stop uses the stand-in encoder, for files that stay unfinished.
 namespace {
 QStringList states(const QJsonObject &report)
 {
@@ -28,21 +27,15 @@ class tst_OrvikEncode : public QObject
 {
     Q_OBJECT
 
-    struct Result
-    {
-        int status = -1;
-        QString out;
-        QString err;
-    };
-
     QTemporaryDir work;
-    // A text under an audio name, Orvik's settings for 320 kbit/s, and a file no settings store reads.
+    // A text under an audio name, Orvik's settings for 320 kbit/s, a file no settings store reads, an
+    // MP3 there before.
     const QHash<QString, QByteArray> texts{{"text", "not audio at all\n"},
                                            {"320", "[General]\nCBR%20Bit%20Rate=i:320\n"},
-                                           {"bad", "[General]\nBit%20Rate%20Mode=zzz\n"}};
+                                           {"bad", "[General]\nBit%20Rate%20Mode=zzz\n"},
+                                           {"old", "old"}};
 
     static QString built(const QString &name) { return QStringLiteral(ORVIK_BUILD_DIR "/") + name; }
-
     QString path(const QString &relative) const { return work.filePath(relative); }
 
     // The environment of a terminal without a display: neither program may need one for this.
@@ -54,28 +47,25 @@ class tst_OrvikEncode : public QObject
         return environment;
     }
 
-    Result run(const QString &program, const QStringList &arguments)
+    // The exit status (-1 for a crash or a hang), standard output and standard error.
+    std::tuple<int, QString, QString> run(const QString &program, const QStringList &arguments)
     {
         QProcess process;
         process.setProcessEnvironment(noDisplay());
         process.setWorkingDirectory(work.path());
         process.start(program, arguments);
-        Result result;
-        if (process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit)
-            result.status = process.exitCode();
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
+        const bool ended = process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit;
+        return {ended ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
     }
 
-    // Makes the input `spec` names: "folder/name.wav" (a second of sine), ".flac" likewise, "name:title=T"
-    // (a FLAC tagged with title T), or "name:kind" for a file holding the texts of that kind.
+    // "folder/name.wav" (or .flac) a second of sine, "name:title=T" tagged with title T, "name:kind" a text.
     bool makeInput(const QString &spec)
     {
         const QString name = spec.section(u':', 0, 0), kind = spec.section(u':', 1);
         QDir().mkpath(QFileInfo(path(name)).path());
-        if (texts.contains(kind))
-            return writeText(path(name), texts[kind]);
+        if (QFile out(path(name)); texts.contains(kind))
+            return out.open(QIODevice::WriteOnly) && out.write(texts[kind]) == texts[kind].size();
         if (kind.startsWith("title="))
             return AudioFiles::run("sox",
                                    {"-n", "-r", "44100", "-c", "2", "-b", "16", "--comment",
@@ -83,29 +73,13 @@ class tst_OrvikEncode : public QObject
         return AudioFiles::makeSine(path(name), 1);
     }
 
-    bool writeText(const QString &file, const QByteArray &text) const
-    {
-        QFile out(file);
-        return out.open(QIODevice::WriteOnly) && out.write(text) == text.size();
-    }
-
   private slots:
-    void initTestCase()
-    {
-        QVERIFY2(work.isValid() && AudioFiles::haveProgram("lame") && AudioFiles::haveProgram("sox"),
-                 "lame and sox are needed");
-    }
-
-    void init()
-    {
-        // Every case starts in an empty folder.
-        QVERIFY(QDir(work.path()).removeRecursively() && QDir().mkpath(work.path()));
-    }
+    void initTestCase() { QVERIFY(AudioFiles::haveProgram("lame") && AudioFiles::haveProgram("sox")); }
+    void init() { QVERIFY(QDir(work.path()).removeRecursively() && QDir().mkpath(work.path())); }
 
     void commandLines_data()
     {
-        // Lists are '|'-separated: the inputs made in the work folder, the MP3s in the output folder
-        // before, the states per file in the order encoded and the MP3s that must decode to a second.
+        // '|'-separated: inputs made, MP3s there before, states in the order encoded, MP3s of a second.
         QTest::addColumn<QString>("program");
         for (const char *column : {"inputs", "existing", "arguments", "states", "encoded"})
             QTest::addColumn<QStringList>(column);
@@ -191,26 +165,26 @@ class tst_OrvikEncode : public QObject
             QVERIFY2(makeInput(input), qPrintable(input));
         QVERIFY(QDir().mkpath(path("out")));
         for (const QString &name : existing)
-            QVERIFY(writeText(path("out/" + name), "old"));
+            QVERIFY(makeInput("out/" + name + ":old"));
 
-        const Result result = run(built(program), arguments);
-        QCOMPARE(result.status, status);
-        const QString &shown = status == 0 && states.isEmpty() ? result.out : result.err;
+        const auto [code, out, err] = run(built(program), arguments);
+        QCOMPARE(code, status);
+        const QString &shown = status == 0 && states.isEmpty() ? out : err;
         for (const QString &text : said.split(u'|')) // texts of the row, all said
             QVERIFY2(shown.contains(text), qPrintable(shown));
         QCOMPARE(shown.contains("Usage: " + program), usage);
         if (states.isEmpty() && status != 0)
-            QVERIFY(result.out.isEmpty());      // a refused command line prints nothing meant for a program
-        QVERIFY(!result.err.contains("\x1b[")); // plain lines in a pipe, never a terminal's escapes
+            QVERIFY(out.isEmpty());      // a refused command line prints nothing meant for a program
+        QVERIFY(!err.contains("\x1b[")); // plain lines in a pipe, never a terminal's escapes
         if (!states.isEmpty()) {
             QJsonParseError error;
-            const QJsonObject report = QJsonDocument::fromJson(result.out.toUtf8(), &error).object();
-            QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(result.out));
+            const QJsonObject report = QJsonDocument::fromJson(out.toUtf8(), &error).object();
+            QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(out));
             QCOMPARE(report.value("exitStatus").toInt(), status);
             QCOMPARE(report.value("outputFolder").toString(), QDir(path("out")).canonicalPath());
             QCOMPARE(::states(report), states);
-            for (const QJsonValue &file :
-                 report.value("files").toArray()) // what did not become an MP3 says why
+            // What did not become an MP3 says why.
+            for (const QJsonValue &file : report.value("files").toArray())
                 QCOMPARE(file.toObject().contains("reason"), file.toObject().value("state") != "encoded");
             QCOMPARE(report.value("counts").toObject().value("encoded").toInt(),
                      int(states.count("encoded")));
@@ -227,38 +201,33 @@ class tst_OrvikEncode : public QObject
             if (!encoded.contains(name))
                 QCOMPARE(readWholeFile(path("out/" + name)), QByteArray("old"));
         // Nothing half-written or unasked for: only the MP3s encoded and those there before.
-        QStringList written, expected = encoded + existing;
+        QSet<QString> written;
         for (QDirIterator walk(path("out"), QDir::Files, QDirIterator::Subdirectories); walk.hasNext();)
             written << QDir(path("out")).relativeFilePath(walk.next());
-        expected.removeDuplicates();
-        written.sort();
-        expected.sort();
-        QCOMPARE(written, expected);
+        QCOMPARE(written,
+                 QSet<QString>(encoded.cbegin(), encoded.cend()).unite({existing.cbegin(), existing.cend()}));
         // The inputs are only read, and nothing is put beside them.
         for (const QString &input : inputs) {
             const QString name = input.section(u':', 0, 0), kind = input.section(u':', 1);
             if (kind.startsWith("title="))
                 QCOMPARE(id3Frame(path("out/" + QFileInfo(name).baseName() + ".mp3"), "TIT2"), kind.mid(6));
             else if (texts.contains(kind))
-                QVERIFY2(readWholeFile(path(name)) == texts[kind] &&
-                             QDir(QFileInfo(path(name)).path())
-                                     .entryList({QFileInfo(name).fileName() + '*'})
-                                     .size() == 1,
-                         qPrintable(name));
+                QVERIFY2(
+                    readWholeFile(path(name)) == texts[kind] &&
+                        QFileInfo(path(name)).dir().entryList({QFileInfo(name).fileName() + '*'}).size() == 1,
+                    qPrintable(name));
         }
     }
 
-    // On a terminal the running lines and the batch line are taken back (cursor up, clear) before
-    // a line that stays.
+    // On a terminal the running and batch lines are taken back (cursor up, clear) before one that stays.
     void progressOnATerminal()
     {
         QVERIFY(QDir().mkpath(path("in")));
         QVERIFY(AudioFiles::makeSine(path("in/a.wav"), 20) && AudioFiles::makeSine(path("in/b.wav"), 20));
         // script gives the program a terminal of its own and copies what it shows.
-        const Result result =
+        const auto [status, shown, err] =
             run("script", {"-qefc", built("orvik-encode") + " -j 1 --no-library -o out in", "/dev/null"});
-        QCOMPARE(result.status, 0);
-        const QString &shown = result.out;
+        QCOMPARE(status, 0);
         QVERIFY2(shown.contains("Encoded \"b.wav\" as \"b.mp3\"."), qPrintable(shown));
         QVERIFY(shown.contains("\x1b[2A\r\x1b[J") || shown.contains("\x1b[1A\r\x1b[J"));
         QVERIFY(shown.contains(" of 2 files") && !shown.contains("Encoding \"a.wav\" (1 of 2)"));
@@ -267,8 +236,7 @@ class tst_OrvikEncode : public QObject
 
     void interrupt()
     {
-        // A copy of the program beside a stand-in encoder that takes its time: the program finds
-        // its encoder beside itself first.
+        // A copy of the program finds the slow stand-in encoder beside itself first.
         const QString bin = path("bin");
         QVERIFY(QDir().mkpath(bin + "/resources/encoder"));
         QVERIFY(QFile::copy(built("orvik-encode"), bin + "/orvik-encode"));

@@ -1,18 +1,33 @@
-// The run without any window: the encoder's text as it is read, the run's transitions, inputs it
-// refuses and the hand-over into Orvik's own library.
+// The window-free core: the stored settings, the names a pattern gives, the encoder's argument lists
+// (run through the launcher and the real lame 3.100), and the run: the encoder's text as it is read,
+// its transitions, inputs it refuses, the loudness tags it writes, the hand-over to Orvik's library.
 #include "support/AudioFiles.h"
 #include "support/SmallVolume.h"
+#include "support/TestSettings.h"
 #include "support/TunesSupport.h"
 
 #include "core/EncoderRun.h"
 #include "core/LamePrefs.h"
 #include "core/LameTunes.h"
+#include "core/LoudnessTagger.h"
+#include "core/OutputNamePattern.h"
+#include "core/OutputNames.h"
+#include "core/SettingsStore.h"
+#include "platform/LoudnessMeter.h"
 #include "platform/MusicLibrary.h"
 #include "platform/Resources.h"
 
 #include <QtTest>
+#include <cmath>
 #include <limits>
 #include <sys/stat.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+
+using Problem = OutputNamePattern::Problem;
+using Arguments = std::optional<QStringList>;
+Q_DECLARE_METATYPE(Arguments)
 
 namespace {
 using Stream = EncoderOutputParser::Stream;
@@ -72,8 +87,7 @@ QString progressLine(const char *counts)
     return QString::asprintf("%-13s (25%%)|    0:01/    0:04|    0:01/    0:04|   45.000x|    0:03 ", counts);
 }
 
-// What the parser makes of the chunks: the last update of each field, in the order of the
-// fields, every update, and the logged text of each stream.
+// The parser's view of the chunks: the last update per field, every update, each stream's text.
 QStringList replay(const QList<Chunk> &chunks)
 {
     EncoderOutputParser parser;
@@ -89,17 +103,8 @@ QStringList replay(const QList<Chunk> &chunks)
     return {describe(last.values()), describe(updates), logged[0] + parser.finishStream(Stream::Output),
             logged[1] + parser.finishStream(Stream::Error)};
 }
-// Whether an encoder the run started still runs: a process the run ended may outlive it for a
-// moment, in the application's care.
-bool encoderLeft(const EncoderRun &run)
-{
-    const QList<QProcess *> processes = run.findChildren<QProcess *>() + qApp->findChildren<QProcess *>();
-    return std::any_of(processes.cbegin(), processes.cend(),
-                       [](const QProcess *process) { return process->state() != QProcess::NotRunning; });
-}
 
-// What the run tells of each encoder, in order: its command line, what each line of its text said,
-// after the text that holds it, and its end, after which nothing more of it comes.
+// What the run tells of each encoder, in order: its start, each line's update after the line, its end.
 struct Reports
 {
     QMap<quint32, QStringList> told;
@@ -140,27 +145,59 @@ struct Reports
                          [this](quint32 index) { told[index] << "ended"; });
     }
 
-    // Every started encoder's reports in order; those not `cut` short whole, with every record (the
-    // stand-in prints its version and low-pass band, then 20 progress records).
-    void verify(bool raw, const QList<quint32> &cut) const
+    // Each encoder's reports in order; those not `cut` whole: version, low-pass band, 20 records.
+    void verify(bool raw, const std::function<bool(quint32)> &cut) const
     {
         static const QRegularExpression order("^started( version)?( lowpass)?( progress)?( ended)?$");
         for (auto [index, reports] : told.asKeyValueRange()) {
             const QString said = reports.join(' ');
             const QList<qint64> done = frames[index];
             QVERIFY(std::is_sorted(done.cbegin(), done.cend(), std::less_equal<>()));
-            QVERIFY2(cut.contains(index) ? order.match(said).hasMatch()
-                     : raw               ? said == "started ended"
-                           : said == "started version lowpass progress ended" && done.size() == 20 &&
+            QVERIFY2(cut(index) ? order.match(said).hasMatch()
+                     : raw      ? said == "started ended"
+                                : said == "started version lowpass progress ended" && done.size() == 20 &&
                                  done.last() == 1000,
                      qPrintable(said));
         }
     }
 };
+// The loudness tags of an MP3, by description.
+QMap<QString, QString> loudnessTags(const QString &mp3)
+{
+    QMap<QString, QString> tags;
+    TagLib::MPEG::File file(QFile::encodeName(mp3).constData());
+    if (TagLib::ID3v2::Tag *tag = file.ID3v2Tag())
+        for (TagLib::ID3v2::Frame *frame : tag->frameList("TXXX"))
+            if (auto *user = dynamic_cast<TagLib::ID3v2::UserTextIdentificationFrame *>(frame))
+                tags.insert(QString::fromStdString(user->description().to8Bit(true)),
+                            QString::fromStdString(user->fieldList().back().to8Bit(true)));
+    return tags;
+}
+
+// A gain tag's decibels: "-6.52 dB" with a point whatever the locale, two decimals.
+double decibels(const QString &text)
+{
+    static const QRegularExpression form("^(-?[0-9]+\\.[0-9]{2}) dB$");
+    const QRegularExpressionMatch match = form.match(text);
+    return match.hasMatch() ? match.captured(1).toDouble() : qInf();
+}
+
+const auto words = [](const char *text) { return QString::fromUtf8(text).split(u' '); };
+const QStringList factoryTail = words("--short --cwlimit 8.8717 -q 2 -b 128 --athtype 2 -e n");
+const QStringList cbr = QStringList{"-k"} + factoryTail;
+
+const auto with = [](QVariantMap map, const QVariantMap &more) { return map.insert(more), map; };
+
+// A switches row: a task also uses tags and builds its list; `warning` is the one log line expected.
+void row(const char *name, const QVariantMap &settings, const Arguments &globals,
+         const QVariantMap &options = {}, const QString &warning = {}, const QVariantMap &task = {},
+         const QStringList &arguments = {})
+{
+    QTest::newRow(name) << settings << options << globals << warning << task << arguments;
+}
 } // namespace
 
-// The test plays the window side; the stand-in encoder's inputs say how long each file takes and
-// how it ends.
+// The run's tests play the window side; the stand-in's inputs set each file's length and end.
 class tst_EncoderRun : public QObject
 {
     Q_OBJECT
@@ -168,7 +205,13 @@ class tst_EncoderRun : public QObject
     QTemporaryDir encoders;
     QTemporaryDir inputs;
     LamePrefs preferences;
-    QString realEncoder;
+    const QString realEncoder = Resources::pathForResource("lame");
+    const QString realRawEncoder = Resources::pathForResource("lame_raw");
+    // Names a shell would take apart.
+    const QString wav = inputs.filePath("-it's a \"$HOME\" `id`; (x)\nline.wav");
+    const QString raw = inputs.filePath("-raw $(id) `x`.raw");
+    const QString mp3 = inputs.filePath("-out $(echo no) 'q' ;|*.mp3");
+    double tone = 0;
 
     // The run finds the stand-in encoder first, or the real one.
     bool useRealEncoder(bool real)
@@ -181,26 +224,30 @@ class tst_EncoderRun : public QObject
   private slots:
     void initTestCase()
     {
-        realEncoder = Resources::pathForResource("lame");
-        QVERIFY(!realEncoder.isEmpty() && useRealEncoder(false));
+        QVERIFY2(AudioFiles::haveProgram("lame") && AudioFiles::haveProgram("sox"), "need lame, sox");
+        // 19 kHz, which lame 3.100 low-passes away at about 17 kHz unless -k keeps every frequency.
+        QVERIFY(AudioFiles::makeSine(wav, 1.0, false, 19000) && AudioFiles::makeSine(raw, 1.0, true));
+        QVERIFY((tone = AudioFiles::amplitudeAbove(wav, 18000)) > 0.1);
         // Headerless input is encoded by a launcher that cannot be started.
         QFile broken(encoders.filePath("lame_raw"));
-        QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("not a program") > 0);
+        QVERIFY(useRealEncoder(false) && broken.open(QIODevice::WriteOnly) &&
+                broken.write("not a program") > 0);
         Resources::prependSearchFolder(encoders.path());
         OpenTunes();
     }
 
-    // Files as "name:seconds[:exit status[:seconds it takes to end when told to]]" for the stand-in
-    // encoder; a name alone is missing, "!name" has an output already (its conflict skipped at once
-    // unless the action answers it). Outputs are named by the input's first letter. With several
-    // encoders at once the music library takes the files and lists them in a playlist.
+    // A warning the test does not expect is a fault: the only line allowed is the one announced.
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
+
+    // Files as "name:seconds[:exit status[:seconds to end when told to]]" for the stand-in; a name
+    // alone is missing, "!name" has an output already (its conflict skipped unless the action
+    // answers it). Outputs are named by the first letter; with several encoders the library lists them.
     void transitions_data()
     {
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<quint32>("encoders");
-        // "stop|skip confirmed|cancelled [after an end] while <the files that must be writing first>",
-        // "skip confirmed at the first record", "replace" the conflict once the others have ended, "raw
-        // input" (its launcher cannot start) or nothing.
+        // "stop|skip confirmed|cancelled [after an end] while <files writing first>", "skip confirmed at
+        // the first record", "replace" once the others have ended, "raw input" (cannot start) or nothing.
         QTest::addColumn<QString>("action");
         QTest::addColumn<QStringList>("written"); // the MP3s left, in the order the library took them
         QTest::addColumn<quint32>("failed");
@@ -229,8 +276,7 @@ class tst_EncoderRun : public QObject
         row("skip cancelled", "a:1 b:0.1", 1, "skip cancelled while 0", "a b");
         row("skip confirmed: partial removed, the next goes on", "a:5 b:0.1", 1, "skip confirmed while 0",
             "b");
-        // A file that ends under a question runs long enough for the question to come first, also on
-        // a loaded machine; what comes next waits for the answer.
+        // The first file outlasts the question's coming on a loaded machine; the next waits for the answer.
         row("ended under the question, cancelled: deferred launch", "a:1 b:0.1", 1,
             "skip cancelled after an end while 0", "a b");
         row("ended under the question, skip confirmed: nothing terminated", "a:1 b:0.1", 1,
@@ -308,8 +354,7 @@ class tst_EncoderRun : public QObject
                    .asksAboutExistingFiles = true,
                    .maxEncoders = encoders,
                    .slowInputs = QString(QTest::currentDataTag()).startsWith("slow")});
-        // A file that fails at once starts the next one from the event loop, never inside its
-        // own failure: a long list of such files would otherwise exhaust the stack.
+        // A file failing at once starts the next from the event loop, not inside its failure (the stack).
         QVERIFY(run.currentIndex() <= encoders);
         if (action == "replace") {
             // The others go on and end while the first file's question is up.
@@ -345,7 +390,10 @@ class tst_EncoderRun : public QObject
             action.startsWith("stop") ? run.stopAnswered(confirmed) : run.skipAnswered(0, confirmed);
         }
         QVERIFY(QTest::qWaitFor([&] { return completions.size() + stops.size() > 0; }, 15000));
-        QTRY_VERIFY(!encoderLeft(run));
+        // A process the run ended may outlive it for a moment, in the application's care.
+        QTRY_VERIFY(
+            std::ranges::none_of(run.findChildren<QProcess *>() + qApp->findChildren<QProcess *>(),
+                                 [](auto *process) { return process->state() != QProcess::NotRunning; }));
         QCOMPARE(completions.size(), stopped ? 0 : 1);
         QCOMPARE(stops.size(), stopped ? 1 : 0);
         QCOMPARE(run.failedCount(), failed);
@@ -361,14 +409,11 @@ class tst_EncoderRun : public QObject
                 if (!line.isEmpty() && !line.startsWith('#'))
                     added << QFileInfo(QString::fromUtf8(line)).baseName();
         QCOMPARE(added, encoders > 1 ? written : QStringList());
-        QVERIFY(logged.isEmpty() || std::any_of(log.cbegin(), log.cend(), [&](const auto &line) {
+        QVERIFY(logged.isEmpty() || std::ranges::any_of(log, [&](const auto &line) {
                     return line[0].toString().contains(logged);
                 }));
-        QList<quint32> cut; // stopped or skipped while they ran
-        for (quint32 i = 0; i < quint32(names.size()); ++i)
-            if (confirmed && !written.contains(names[i].left(1)))
-                cut << i;
-        reports.verify(raw, cut);
+        // Those stopped or skipped while they ran are cut short.
+        reports.verify(raw, [&](quint32 i) { return confirmed && !written.contains(names[i].left(1)); });
     }
 
     // The encoder's text: line forms, line ends, UTF-8 decoding. Each chunk starts with its stream,
@@ -458,8 +503,7 @@ class tst_EncoderRun : public QObject
                      qPrintable(QStringLiteral("cut into pieces of %1 bytes").arg(size)));
     }
 
-    // The track lands in the playlist with its tags; only a playlist that lists nothing is removed.
-    // Every function disposes what it made.
+    // The track lands tagged in the playlist; only an empty playlist is removed; nothing is leaked.
     void handOver()
     {
         QDir(MusicLibrary::playlistsFolder()).removeRecursively();
@@ -492,16 +536,12 @@ class tst_EncoderRun : public QObject
             QVERIFY(result.descriptorType == fourCharCode("mark") && !result.dataHandle);
         }
         const int most = std::numeric_limits<int>::max();
-        for (const auto &[value, expected] :
-             QList<std::pair<QVariant, int>>{{-12.9, -12},
-                                             {std::numeric_limits<double>::quiet_NaN(), 0},
-                                             {qlonglong(1) << 40, most},
-                                             {~qulonglong(0), most}})
-            QCOMPARE(TunesIntValue(value), expected);
+        QCOMPARE(QList<int>({TunesIntValue(-12.9), TunesIntValue(std::numeric_limits<double>::quiet_NaN()),
+                             TunesIntValue(qlonglong(1) << 40), TunesIntValue(~qulonglong(0))}),
+                 QList<int>({-12, 0, most, most}));
     }
 
-    // Inputs the encoder cannot take whole, and a disk that fills, with the real encoder: each
-    // fails, says why in the log and leaves no MP3.
+    // Inputs the real encoder cannot take whole, and a full disk: each fails, is logged, leaves no MP3.
     void badInputFails_data()
     {
         QTest::addColumn<QString>("reason"); // the row's name says what stands at the input's path
@@ -521,8 +561,7 @@ class tst_EncoderRun : public QObject
     void badInputFails()
     {
         QFETCH(QString, reason);
-        const QString name = QTest::currentDataTag();
-        const QString path = inputs.filePath(name);
+        const QString name = QTest::currentDataTag(), path = inputs.filePath(name);
         QTemporaryDir music;
         std::optional<SmallVolume> volume;
         QFile file(path);
@@ -564,6 +603,483 @@ class tst_EncoderRun : public QObject
         QCOMPARE(run.failedCount(), 1u);
         QVERIFY2(log.join('\n').contains(reason), qPrintable(log.join('\n')));
         QCOMPARE(QDir(music.path()).entryList(QDir::Files), QStringList());
+    }
+
+    // Loudness tags of a run of the real encoder: 1 kHz sines at known levels in every channel (A dBFS
+    // is A LUFS in both channels of a stereo file; a mono file sounds from both speakers), so every gain
+    // is known, an album's is the power mean of its files', and the peaks are what sox finds.
+    void loudness_data()
+    {
+        // name:level:album[:channels:rate]; "bad" is no audio; 15 Hz the encoder takes, the meter not
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<bool>("library");
+        QTest::addColumn<bool>("oneAlbum");
+        QTest::addColumn<QString>("existing"); // its output exists: the conflict is answered Skip
+        QTest::addColumn<QStringList>("logged");
+        QTest::addColumn<quint32>("lost");
+        const QStringList albumAndSingles{"a:-23:X", "b:-13:X:1:44100", "c:-9::2:48000", "s:silent:"};
+        const QStringList silence{"\"s.wav\" holds only silence"};
+        QTest::newRow("an album and singles")
+            << albumAndSingles << true << false << false << "" << silence << 0u;
+        QTest::newRow("through the music library")
+            << albumAndSingles << true << true << false << "" << silence << 0u;
+        QTest::newRow("off") << albumAndSingles << false << false << false << "" << QStringList() << 0u;
+        QTest::newRow("a disc is one album")
+            << QStringList{"a:-23:", "b:-13:"} << true << false << true << "" << QStringList() << 0u;
+        // A failed, a skipped and an unmeasurable file each leave their album with track tags only;
+        // only the unmeasurable one loses tags of its own.
+        QTest::newRow("files that cost tags")
+            << QStringList{"a:-23:X", "b:bad:X", "c:-23:Y", "d:-13:Y", "e:-20:Z:2:15", "f:-13:Z"} << true
+            << false << false << "d"
+            << QStringList{"The files of the album \"X\" have track loudness tags only",
+                           "The files of the album \"Y\" have track loudness tags only",
+                           "The loudness of \"e.wav\" could not be measured (the loudness meter failed)",
+                           "The files of the album \"Z\" have track loudness tags only"}
+            << 1u;
+    }
+    void loudness()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, on);
+        QFETCH(bool, library);
+        QFETCH(bool, oneAlbum);
+        QFETCH(QString, existing);
+        QFETCH(QStringList, logged);
+        QFETCH(quint32, lost);
+        const QDir folder(inputs.filePath(QTest::currentDataTag()));
+        QVERIFY(useRealEncoder(true) && folder.mkpath("."));
+        // Gains are written with a point whatever the locale.
+        const auto restore =
+            qScopeGuard([this, old = QLocale()] { QLocale::setDefault(old), useRealEncoder(false); });
+        QLocale::setDefault(QLocale(QLocale::German));
+        QList<QVariantMap> tasks;
+        QMap<QString, double> levels; // of the files measurable and encoded, by name
+        QMap<QString, QStringList> albums;
+        QStringList broken; // albums with a file that gets no tags
+        for (const QString &file : files) {
+            const QStringList field = (file + "::").split(':'); // the rest default to stereo at 44.1 kHz
+            const QString name = field[0], level = field[1], album = oneAlbum ? "disc" : field[2];
+            const QString input = folder.filePath(name + ".wav"), output = folder.filePath(name + ".mp3");
+            QFile text(input);
+            QVERIFY(level == "bad"
+                        ? text.open(QIODevice::WriteOnly) && text.write("no audio") > 0
+                        : AudioFiles::run("sox", {"-D", "-n", "-r", field[4].isEmpty() ? "44100" : field[4],
+                                                  "-c", field[3].isEmpty() ? "2" : field[3], "-b", "16",
+                                                  input, "synth", "4", "sine", "1000", "vol",
+                                                  level == "silent" ? "0" : level + "dB"}) == 0);
+            if (name == existing)
+                QVERIFY(QFile(output).open(QIODevice::WriteOnly));
+            if (level == "bad" || field[4] == "15" || name == existing)
+                broken << album;
+            else if (level != "silent")
+                levels.insert(name, level.toDouble());
+            albums[album] << name;
+            tasks << QVariantMap{{kInputFileKey, input}, {kOutputFileKey, output}};
+            if (!album.isEmpty() && !oneAlbum)
+                tasks.last().insert(kSongAlbumKey, album);
+        }
+        const auto store =
+            TestSettings::makeStore(folder.filePath("settings.ini"), {{PrefKey::WriteReplayGainTags, on}});
+        LamePrefs preferences(*store);
+        EncoderRun run;
+        QStringList log;
+        connect(&run, &EncoderRun::logged, this, [&](const QString &line) { log << line; });
+        connect(&run, &EncoderRun::nameConflict, this, [&](quint32 index) {
+            QMetaObject::invokeMethod(
+                &run, [&run, index] { run.skipExisting(index); }, Qt::QueuedConnection);
+        });
+        QSignalSpy completions(&run, &EncoderRun::completed);
+        run.start({.tasks = &tasks,
+                   .preferences = &preferences,
+                   .options = {},
+                   .outputFolder = folder.path(),
+                   .useLibrary = library,
+                   .asksAboutExistingFiles = true,
+                   .maxEncoders = 2,
+                   .oneAlbum = oneAlbum});
+        QVERIFY(completions.wait(60000));
+        // Nothing costs a file: only the file that is no audio fails.
+        QCOMPARE(run.failedCount(), quint32(files.filter(":bad:").size()));
+        for (const QString &line : logged)
+            QVERIFY2(log.join('\n').contains(line), qPrintable(log.join('\n')));
+        QCOMPARE(log.filter(QRegularExpression("loudness|silence")).size(), logged.size());
+        QCOMPARE(run.tagLossCount(), lost);
+
+        for (auto [album, names] : albums.asKeyValueRange()) {
+            double power = 0, albumPeak = 0;
+            for (const QString &name : names)
+                if (levels.contains(name)) {
+                    power += std::pow(10.0, levels[name] / 10) / double(names.size());
+                    albumPeak = std::max(albumPeak, AudioFiles::levels(folder.filePath(name + ".wav")).peak);
+                }
+            for (const QString &name : names) {
+                if (name == existing)
+                    continue;
+                QMap<QString, double> wanted; // each tag and its value: a gain in dB, a peak as a ratio
+                const QString input = folder.filePath(name + ".wav");
+                if (on && levels.contains(name))
+                    wanted.insert(
+                        QMap<QString, double>{{"REPLAYGAIN_TRACK_GAIN", -18.0 - levels[name]},
+                                              {"REPLAYGAIN_TRACK_PEAK", AudioFiles::levels(input).peak}});
+                if (on && !album.isEmpty() && !broken.contains(album))
+                    wanted.insert(
+                        QMap<QString, double>{{"REPLAYGAIN_ALBUM_GAIN", -18.0 - 10 * std::log10(power)},
+                                              {"REPLAYGAIN_ALBUM_PEAK", albumPeak}});
+                const QMap<QString, QString> tags = loudnessTags(folder.filePath(name + ".mp3"));
+                QCOMPARE(tags.keys(), wanted.keys());
+                for (const auto [key, value] : wanted.asKeyValueRange()) {
+                    const bool gain = key.endsWith("GAIN");
+                    QVERIFY2(std::abs((gain ? decibels(tags[key]) : tags[key].toDouble()) - value) <
+                                 (gain ? 0.1 : 1e-4),
+                             qPrintable(name + " " + key + ": " + tags[key]));
+                }
+            }
+        }
+    }
+
+    // An MP3 whole before its input is measured waits: the tagger stays busy (holding back the run's
+    // end) until the tags are written. A meter stopped at once gives up and keeps nothing.
+    void encodedBeforeMeasured()
+    {
+        const QString input = inputs.filePath("long.wav"), output = inputs.filePath("short.mp3");
+        QVERIFY(AudioFiles::run("sox", {"-D", "-n", "-r", "44100", "-c", "2", "-b", "16", input, "synth",
+                                        "600", "sine", "1000", "vol", "-23dB"}) == 0);
+        LoudnessMeter meter;
+        const std::atomic<bool> stopped{true}, going{false};
+        QCOMPARE(meter.measure(input, stopped), LoudnessMeter::Problem::Cancelled);
+        QVERIFY(!meter.isMeasured());
+        QCOMPARE(meter.measure(output, going), LoudnessMeter::Problem::Unreadable); // not there yet
+        QVERIFY(AudioFiles::makeSine(inputs.filePath("short.wav"), 1) &&
+                AudioFiles::run("lame", {"--quiet", inputs.filePath("short.wav"), output}) == 0);
+        LoudnessTagger tagger({QString()}, "Batch");
+        QSignalSpy settled(&tagger, &LoudnessTagger::settled);
+        tagger.measure(0, input);
+        tagger.encoded(0, output);
+        QVERIFY(tagger.isBusy());
+        QVERIFY(settled.wait(60000));
+        QVERIFY(!tagger.isBusy());
+        QVERIFY(std::abs(decibels(loudnessTags(output).value("REPLAYGAIN_TRACK_GAIN")) - 5.0) < 0.1);
+    }
+    void conversions_data()
+    {
+        QTest::addColumn<QVariant>("value"); // written in the form of its type; invalid: nothing
+        QTest::addColumn<QString>("reads");  // as a bool, an integer, a float and a string
+        QTest::newRow("absent") << QVariant() << "false 0 0 null";
+        QTest::newRow("real 44.1") << QVariant(44.1f) << "true 44 44.1 '44.1'";
+        QTest::newRow("real 32") << QVariant(32.0f) << "true 32 32 '32'";
+        QTest::newRow("real -2.75") << QVariant(-2.75f) << "true -2 -2.75 '-2.75'";
+        QTest::newRow("integer 0") << QVariant(0) << "false 0 0 '0'";
+        QTest::newRow("boolean true") << QVariant(true) << "true 1 1 '1'";
+        QTest::newRow("text number") << QVariant("  42abc") << "true 42 42 '  42abc'";
+        QTest::newRow("text real") << QVariant("-0.5x") << "false 0 -0.5 '-0.5x'";
+        QTest::newRow("text YES") << QVariant("YES") << "true 0 0 'YES'";
+        QTest::newRow("text exponent") << QVariant("1.5e2kHz") << "true 1 150 '1.5e2kHz'";
+        QTest::newRow("text too large")
+            << QVariant("-99999999999") << "true -2147483648 -1e+11 '-99999999999'";
+        QTest::newRow("text empty") << QVariant("") << "false 0 0 ''";
+    }
+    void conversions()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(QString, reads);
+        const QString file = inputs.filePath("conversions.conf");
+        const auto written = TestSettings::makeStore(file, {{"Key", value}}, {});
+        // A fresh store made from the file alone answers every read as before.
+        SettingsStore reread(file);
+        for (const SettingsStore *s : {written.get(), &reread}) {
+            const QString text = s->stringForKey("Key");
+            QCOMPARE(QStringList(
+                         {s->boolForKey("Key") ? "true" : "false", QString::number(s->integerForKey("Key")),
+                          QString::number(s->floatForKey("Key")), text.isNull() ? "null" : "'" + text + "'"})
+                         .join(' '),
+                     reads);
+            QCOMPARE(s->objectForKey("Key"), value);
+        }
+        // Removing is kept across a restart too.
+        written->removeObjectForKey("Key");
+        QVERIFY(!SettingsStore(file).objectForKey("Key").isValid());
+    }
+
+    void corruptFileIsKeptAsideAndDefaultsServe_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::newRow("value without a form") << QByteArray("[General]\nBit%20Rate%20Mode=3\n");
+        QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[[[\x01=\x02\n", 11);
+        QTest::newRow("bad number") << QByteArray("[General]\nCBR%20Bit%20Rate=i:12x\n");
+    }
+    void corruptFileIsKeptAsideAndDefaultsServe()
+    {
+        QFETCH(QByteArray, contents);
+        const QString path = inputs.filePath(QTest::currentDataTag() + QString(".conf"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size() && file.flush());
+        QTest::ignoreMessage(QtWarningMsg, "Error: corrupt preferences");
+        SettingsStore store(path);
+        store.registerDefaults({{"Bit Rate Mode", 1}});
+        QCOMPARE(store.integerForKey("Bit Rate Mode"), 1);
+        QCOMPARE(readWholeFile(path + ".corrupt"), contents);
+        store.setInteger(2, "Bit Rate Mode");
+        QCOMPARE(SettingsStore(path).integerForKey("Bit Rate Mode"), 2);
+    }
+
+    // A refused value is repaired, logged once and stored: removed (the registered value shows) or set
+    // to the first allowed one; nothing stays nothing. The switches rows pass without a word.
+    void repairs_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("stored"); // invalid: absent from both layers
+        QTest::addColumn<QString>("shown");   // logged and stored where it differs from `stored`
+        using namespace PrefKey;
+        QTest::newRow("channel J") << ChannelMode << QVariant("J") << "";
+        QTest::newRow("mode 7") << BitRateMode << QVariant(7) << "1";
+        QTest::newRow("masking bad") << Masking << QVariant("--ath") << "";
+        QTest::newRow("short blocks bad") << ShortBlocks << QVariant("--Short") << "--short";
+        QTest::newRow("short blocks absent everywhere") << ShortBlocks << QVariant() << "--short";
+    }
+    void repairs()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, shown);
+        const auto store = TestSettings::makeStore(inputs.filePath("repairs.conf"), {{key, stored}});
+        const LamePrefs prefs(*store);
+        if (shown != stored.toString())
+            QTest::ignoreMessage(QtWarningMsg, "Error: corrupt preferences");
+        using namespace PrefKey;
+        const QString answer = key == ChannelMode   ? prefs.checkedChannelMode().value_or("")
+                               : key == BitRateMode ? QString::number(prefs.checkedBitRateMode({1, 2, 3, 4}))
+                               : key == Masking     ? prefs.checkedMasking().value_or("")
+                                                    : prefs.checkedShortBlocks();
+        QCOMPARE(answer, shown);
+        QCOMPARE(store->objectForKey(key).toString(), stored.isValid() ? shown : "");
+    }
+
+    // 0, the factory value, stands for the machine's cores, at most 8; no number exceeds the cores.
+    void filesAtOnce()
+    {
+        const quint32 cores = quint32(QThread::idealThreadCount());
+        QCOMPARE(LamePrefs::resolvedEncoders(0), std::min(cores, 8u));
+        QCOMPARE(LamePrefs::resolvedEncoders(99), cores);
+        QCOMPARE(LamePrefs::resolvedEncoders(1), 1u);
+    }
+
+    // Folders from the pattern only, never a tag; nothing outside the destination; the factory names.
+    void names_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QVariantMap>("task"); // its tags; the input is /in/live.take.flac
+        QTest::addColumn<Problem>("problem");
+        QTest::addColumn<QString>("expected"); // the name below /d, or the placeholder a refusal names
+        const auto row = [](const char *name, const QString &pattern, const QVariantMap &task,
+                            const QString &expected, Problem problem = Problem::None) {
+            QTest::newRow(name) << pattern << task << problem << expected;
+        };
+        const QString tree = "{artist}/{album}/{track} {title}";
+        row("factory", "{name}", {{kSongTitleKey, "x"}}, "live.take.mp3");
+        row("unsafe characters", tree,
+            {{kSongArtistKey, "AC/DC"},
+             {kSongAlbumKey, " Best "},
+             {kSongTrackNoKey, "3/12"},
+             {kSongTitleKey, "Q: \"Why?\"*<>|\\"}},
+            "AC_DC/Best/03 Q_ _Why_______.mp3");
+        row("empty tags", tree, {{kSongArtistKey, ""}, {kSongTrackNoKey, "B2"}},
+            "live.take/Common/B2 live.take.mp3");
+        row("dots", "{artist}/{title}/x", {{kSongArtistKey, ".."}, {kSongTitleKey, "."}}, "_./_/x.mp3");
+        row("long tag", "{title}/{name}", {{kSongTitleKey, QString(300, u'é')}},
+            QString(127, u'é') + "/live.take.mp3");
+        row("absolute", "/tmp/{name}", {}, "", Problem::LeavesFolder);
+        row("home", "~/{name}", {}, "", Problem::LeavesFolder);
+        row("parent", "{artist}/../../{name}", {}, "", Problem::LeavesFolder);
+        row("unknown", "{artist}/{year} {title}", {}, "{year}", Problem::UnknownPlaceholder);
+        row("folder only", "{artist}/", {}, "", Problem::NoFileName);
+        row("empty", "", {}, "", Problem::NoFileName);
+    }
+    void names()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QVariantMap, task);
+        QFETCH(Problem, problem);
+        QFETCH(QString, expected);
+        QString named;
+        QCOMPARE(OutputNamePattern::check(pattern, &named), problem);
+        QCOMPARE(named, problem == Problem::None ? "" : expected);
+        if (problem != Problem::None)
+            return;
+        task.insert(kInputFileKey, "/in/live.take.flac");
+        // A tag the file lacks comes from the run's common tags.
+        QCOMPARE(OutputNamePattern::outputFor(pattern, task, {{kSongAlbumKey, "Common"}}, "/d"),
+                 "/d/" + expected);
+        if (pattern != OutputNamePattern::kFactoryPattern)
+            return;
+        QCOMPARE("/d/" + expected, OutputNames::forInput(task.value(kInputFileKey).toString(), "/d"));
+        QCOMPARE(OutputNames::numberedFile("/d/Song.MP3", 12), "/d/Song 12.mp3");
+        QCOMPARE(OutputNames::numberedFile("/d/" + QString(251, u'x') + ".mp3", 2),
+                 "/d/" + QString(249, u'x') + " 2.mp3");
+    }
+
+    void switches_data()
+    {
+        QTest::addColumn<QVariantMap>("settings");
+        QTest::addColumn<QVariantMap>("options");
+        QTest::addColumn<Arguments>("globals");
+        QTest::addColumn<QString>("warning");
+        QTest::addColumn<QVariantMap>("task");
+        QTest::addColumn<QStringList>("arguments");
+
+        using namespace PrefKey;
+        const QString input = "/music/in put.aiff", output = "/music/in put.mp3";
+        row("CBR at factory values", {}, cbr);
+        const QVariantMap vbrWithLowpass = {
+            {BitRateMode, 3},   {EnableFiltering, true},     {EnableLowpass, true},   {UpperCutoff, 16.0f},
+            {ChannelMode, "j"}, {ManualLowpassWidth, false}, {EnableHighpass, false}, {ReduceATHBy, 3},
+            {Checksum, true},   {OutputSampleRate, 44.1f},   {Masking, "--athshort"}};
+        row("new VBR with lowpass and resampling", vbrWithLowpass,
+            words("--lowpass 16 --resample 44.1 -m j --athshort --short --athlower 3 --cwlimit 8.8717 "
+                  "--vbr-new -V 4 -b 32 -B 320 -e n -p"));
+        const QVariantMap abrRaw = {{TonalityLimit, QVariant()}, {Deemphasis, "5"},
+                                    {TemporalMasking, false},    {BitRateMode, 2},
+                                    {MarkAsOriginal, false},     {Mixdown, true}};
+        const QVariantMap rawOptions = {{kRawPCMInputKey, true},  {kSwapEndianKey, true},
+                                        {kSampleRateKey, "44.1"}, {kBitDepthKey, "16"},
+                                        {kSongArtistKey, "--tt"}, {kSongAlbumKey, "-o"},
+                                        {kSongYearKey, "2001"},   {kSongGenreKey, "Rock"}};
+        const QStringList abrList =
+            words("-x -r -s 44.1 --bitwidth 16 -k -a --short --notemp -q 2 --abr 128 -b 32 "
+                  "-B 320 --athtype 2 -e 5 -o --ta --tt --tl -o --ty 2001 --tg Rock");
+        // The run's artist reads like the title's switch: the file's title must not take the place of
+        // whatever follows it. The file's artist is a switch that the launcher leaves out.
+        const QString title = "-V 0; rm -rf ~ `id` $(id) \"q\" 'a'", comment = "first line\nsecond $line";
+        const QStringList merged = abrList.join(' ').replace("--ta --tt", "--ta --cwlimit").split(' ') +
+                                   QStringList{"--tt", title, "--tc", comment, "--tn", "03", input, output};
+        const QVariantMap fileTags = {{kInputFileKey, input},     {kOutputFileKey, output},
+                                      {kSongTitleKey, title},     {kSongTrackNoKey, "03"},
+                                      {kSongCommentKey, comment}, {kSongArtistKey, "--cwlimit"}};
+        row("raw ABR with tags", abrRaw, abrList, rawOptions, {}, fileTags, merged);
+        const QVariantMap everyFlag = {
+            {ShortBlocks, "--noshort"}, {Masking, "--noath"}, {TemporalMasking, false}, {ChannelMode, "s"},
+            {DifferentBlocks, true},    {Deemphasis, "5"},    {MarkAsCopyright, true},  {StrictISO, true},
+            {MarkAsOriginal, false},    {Checksum, true},     {CBRReservoir, false},    {ReduceATHBy, 1}};
+        row("CBR with every flag", everyFlag,
+            words("-k -m s -d --noath --noshort --notemp --athlower 1 --cwlimit 8.8717 -q 2 -b 128 "
+                  "--athtype 2 --nores -e 5 --strictly-enforce-ISO -p -c -o"));
+
+        row("mode 0", {{BitRateMode, 0}, {ChannelMode, "m"}}, words("-k -m m --short --cwlimit 8.8717 -e n"));
+        row("swap, not raw", {}, QStringList{"-x"} + cbr, {{kSwapEndianKey, true}, {kRawPCMInputKey, false}});
+        row("mixdown without raw input", {{Mixdown, true}}, cbr);
+        const QVariantMap filters = {
+            {ManualHighpassWidth, true}, {EnableLowpass, true},   {ManualLowpassWidth, true},
+            {LowpassWidth, 0.75f},       {EnableFiltering, true}, {UpperCutoff, 17.5f},
+            {EnableHighpass, true},      {LowerCutoff, 0.1f},     {HighpassWidth, 0.05f}};
+        // ABR, and a value of every choice the other rows do not make.
+        const QVariantMap abr = {{BitRateMode, 2},          {ChannelMode, "f"},
+                                 {Deemphasis, "c"},         {ABRXingTag, false},
+                                 {Masking, "--athonly"},    {ShortBlocks, "--allshort"},
+                                 {ABREnforceMinimum, true}, {OutputSampleRate, 48.0f}};
+        row("ABR with every filter", with(filters, abr),
+            words(
+                "--lowpass 17.5 --lowpass-width 0.75 --highpass 0.1 --highpass-width 0.05 --resample 48 -m f "
+                "--athonly --allshort --cwlimit 8.8717 -q 2 --abr 128 -b 32 -B 320 --athtype 2 -F -t -e c"));
+        row("filtering off suppresses every filter", with(filters, {{EnableFiltering, false}}), cbr);
+        row("lowpass at the threshold", with(filters, {{UpperCutoff, 0.0001f}, {EnableHighpass, false}}),
+            factoryTail);
+        row("ATH lowered by -2", {{ReduceATHBy, -2}}, cbr);
+        row("old VBR", {{BitRateMode, 4}, {VBREnforceMinimum, true}, {VBRXingTag, false}, {ChannelMode, "d"}},
+            words("-k -m d --short --cwlimit 8.8717 --vbr-old -V 4 -b 32 -B 320 -F -t -e n"));
+        row("run tags ignored without useTags", {}, cbr, {{kSongTitleKey, "t"}, {kSongGenreKey, "Jazz"}});
+
+        // A value not of its setting's kind never reaches the encoder: the factory value (or none) is
+        // stored in its place, and one log line says so.
+        const auto wrong = [](const char *name, const QString &key, const QVariant &value,
+                              const QVariantMap &more = {}) {
+            row(name, with(more, {{key, value}}), more.isEmpty() ? cbr : factoryTail, {},
+                "^Error: corrupt preferences: \"" + key + "\" holds [0-9]+ characters that are not ");
+        };
+        wrong("10 MB bit rate", CBRBitRate, QString(10 * 1024 * 1024, u'9'));
+        wrong("quality as a real", CBRQuality, 2.5f);
+        wrong("deemphasis in upper case", Deemphasis, "N");
+        wrong("short blocks and more", ShortBlocks, "--short --nores");
+        wrong("channel mode as a word", ChannelMode, "joint");
+        wrong("endless resampling", OutputSampleRate, std::numeric_limits<float>::infinity());
+        wrong("cutoff with a unit", UpperCutoff, "16 kHz", {{EnableFiltering, true}, {EnableLowpass, true}});
+
+        // A setting the encoder must be given, missing from both layers: no list; the log names it.
+        const QList<std::pair<int, QStringList>> needed = {
+            {1, {CBRQuality, CBRBitRate, CBRATHType}},
+            {2, {ABRQuality, AverageBitRate, MinimumABRBitRate, MaximumABRBitRate, ABRATHType}},
+            {4, {VBRQuality, MinimumVBRBitRate, MaximumVBRBitRate}},
+            {0, {Deemphasis}}};
+        for (const auto &[mode, keys] : needed)
+            for (const QString &key : keys)
+                row(qPrintable(QStringLiteral("mode %1 without %2").arg(mode).arg(key)),
+                    {{BitRateMode, mode}, {key, QVariant()}}, std::nullopt, {},
+                    QRegularExpression::escape("Error: corrupt preferences: \"" + key + "\" has no value"));
+    }
+    void switches()
+    {
+        QFETCH(QVariantMap, settings);
+        QFETCH(QVariantMap, options);
+        QFETCH(Arguments, globals);
+        QFETCH(QString, warning);
+        QFETCH(QVariantMap, task);
+        QFETCH(QStringList, arguments);
+        const auto store = TestSettings::makeStore(inputs.filePath("settings.conf"), settings);
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(warning));
+        const auto run = LamePrefs::makeGlobalSwitches(*store, options, !task.isEmpty());
+        QCOMPARE(run, globals);
+        if (!run)
+            return;
+        // A repaired setting builds the next run the same, without a word.
+        QCOMPARE(LamePrefs::makeGlobalSwitches(*store, options, !task.isEmpty()), globals);
+        if (!task.isEmpty())
+            QCOMPARE(LamePrefs::makeArgumentList(&task, &*run, true), Arguments(arguments));
+        for (const QString &key : {kInputFileKey, kOutputFileKey}) { // without both paths, no list
+            const QVariantMap half = with(task, {{key, ""}});
+            QCOMPARE(LamePrefs::makeArgumentList(&half, &*run, !task.isEmpty()), Arguments());
+        }
+
+        const bool isRaw = options.value(kRawPCMInputKey).toBool();
+        const QVariantMap files = with(task, {{kInputFileKey, isRaw ? raw : wav}, {kOutputFileKey, mp3}});
+        const QStringList list = *LamePrefs::makeArgumentList(&files, &*run, !task.isEmpty());
+        static QSet<QStringList> encoded; // the same list gives the same file
+        if (encoded.contains(list))
+            return;
+        encoded << list;
+        QFile::remove(mp3);
+        QString errors;
+        QVERIFY2(AudioFiles::run(isRaw ? realRawEncoder : realEncoder, list, &errors) == 0,
+                 qPrintable(errors));
+        // lame 3.100 refuses --cwlimit and ignores the developer-only switches: the launcher
+        // leaves them out. -d is obsolete too, but is passed on: lame still accepts it.
+        QVERIFY2(!errors.contains("developer-only"), qPrintable(errors));
+        QCOMPARE(errors.contains("obsolete"), list.contains("-d"));
+        QVERIFY(qAbs(AudioFiles::decodedSeconds(mp3) - 1.0) < 0.1);
+        // The new VBR algorithm spends few bits above 16 kHz whatever the filters; a swapped WAV is noise.
+        if (!isRaw && !list.contains("--vbr-new") && !list.contains("-x")) {
+            const double kept = AudioFiles::amplitudeAbove(mp3, 18000);
+            QCOMPARE(kept < 0 ? -1 : int(kept > tone / 2), int(list.contains("-k")));
+        }
+        if (task.isEmpty())
+            return;
+        const QStringList keys = {kSongTitleKey, kSongArtistKey, kSongAlbumKey,  kSongCommentKey,
+                                  kSongGenreKey, kSongYearKey,   kSongTrackNoKey};
+        const char *frames[] = {"TIT2", "TPE1", "TALB", "COMM", "TCON", "TDRC", "TRCK"};
+        for (int k = 0; k < 7; ++k)
+            QCOMPARE(id3Frame(mp3, frames[k]), files.value(keys[k], options.value(keys[k])).toString());
+    }
+
+    // Without lame on the search path the launcher names the package to install and makes no
+    // file; a launcher named lame does not take itself for the encoder.
+    void withoutLame()
+    {
+        const QString never = inputs.filePath("never.mp3"), lame = realEncoder;
+        for (const QString &path : {inputs.filePath("nothing-here"), QFileInfo(lame).path()}) {
+            QString errors;
+            QCOMPARE(AudioFiles::run(lame, {wav, never}, &errors, {"PATH=" + path}), 127);
+            QVERIFY2(errors.contains("Debian package \"lame\""), qPrintable(errors));
+            QVERIFY(!QFileInfo::exists(never));
+        }
     }
 };
 

@@ -1,9 +1,7 @@
-// A stand-in for the encoder, for tests that need a timing the real one cannot promise. It takes
-// lame's command line, reads its instructions from the input file ("seconds=<s>", "exit=<status>",
-// "ending=<s>", one per line), prints lame-like output on standard error while it writes the
-// output bit by bit, and ends with the status it was told. SIGTERM ends it at once, as it ends lame;
-// with "ending", only that many seconds later, after it has written its output once more, opened
-// anew: an encoder told to end while it creates its output file.
+// A stand-in encoder for tests that need a timing the real one cannot promise. It takes lame's
+// command line, reads "seconds=", "exit=" and "ending=" lines from its input, prints lame-like text
+// while it writes its output frame by frame, and ends with the status it was told. SIGTERM ends it
+// at once, or with "ending" that much later after writing its output once more, opened anew.
 #include <QCoreApplication>
 #include <QFile>
 #include <QMap>
