@@ -168,15 +168,12 @@ class tst_BatchEncode : public QObject
             files << inputs.filePath(QString(name) + ".wav");
             QVERIFY(AudioFiles::makeSine(files.last(), seconds));
         }
-        {
-            TagLib::FileRef file(QFile::encodeName(inputs.filePath("c.wav")).constData());
-            QVERIFY(file.tag());
-            for (const auto &[set, text] : {std::pair{&TagLib::Tag::setTitle, longTitle},
-                                            {&TagLib::Tag::setAlbum, album},
-                                            {&TagLib::Tag::setArtist, QString("Artist")}})
-                (file.tag()->*set)(utf8(text));
-            QVERIFY(file.save());
-        }
+        TagLib::FileRef c(QFile::encodeName(inputs.filePath("c.wav")).constData());
+        QVERIFY(c.tag());
+        c.tag()->setTitle(utf8(longTitle));
+        c.tag()->setAlbum(utf8(album));
+        c.tag()->setArtist("Artist");
+        QVERIFY(c.save());
         BatchEncoder *batch = fixture->batchWith(files);
         auto *list = batch->window()->findChild<QTableView *>("fileList");
         list->selectRow(0);

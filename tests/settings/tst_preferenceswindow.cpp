@@ -123,6 +123,9 @@ class PreferencesWindowTest : public QObject
             "https://coverartarchive.org", "x");
         row("AccurateRip server trimmed", "accurateRipServer", AccurateRipServer, " http://127.0.0.1:7 ",
             "http://127.0.0.1:7", "http://127.0.0.1:7", "x");
+        // A bit rate range never ends below its start: one end disables the other's items beyond it.
+        row("variable minimum", "variableMinBitRate", MinimumVBRBitRate, "128", 128, "128");
+        row("average maximum", "averageMaxBitRate", MaximumABRBitRate, "96", 96, "96");
         // The window's only spin box: typed into as the user does, through its field.
         row("drive read offset", "qt_spinbox_lineedit", DriveReadOffset, "-667", -667, "-667 samples", 6);
     }
@@ -143,6 +146,13 @@ class PreferencesWindowTest : public QObject
             user.insert(key, before);
         reload(&user);
         QWidget *widget = control(name);
+        // A range's other end, whose selection stays.
+        const bool minimum = name.contains("MinBitRate"), range = minimum || name.contains("MaxBitRate");
+        auto *partner =
+            range
+                ? control<QComboBox>(QString(name).replace(minimum ? "Min" : "Max", minimum ? "Max" : "Min"))
+                : nullptr;
+        const int selected = range ? partner->currentIndex() : -1;
         if (auto *box = qobject_cast<QComboBox *>(widget); box && !box->isEditable())
             choose(box, input.toInt());
         else if (auto *field = box ? box->lineEdit() : qobject_cast<QLineEdit *>(widget))
@@ -165,6 +175,12 @@ class PreferencesWindowTest : public QObject
         }
         compareObject(key, expected);
         QCOMPARE(shownBy(widget), shown);
+        for (int i = 0; range && i < partner->count(); ++i) {
+            const int tag = partner->itemData(i).toInt();
+            QCOMPARE(qobject_cast<QStandardItemModel *>(partner->model())->item(i)->isEnabled(),
+                     minimum ? tag > input.toInt() : tag < input.toInt());
+            QCOMPARE(partner->currentIndex(), selected); // its selection is left alone
+        }
         checkBitRateGroups();
         reload();
         QCOMPARE(shownBy(control(name)), shown);
@@ -260,25 +276,6 @@ class PreferencesWindowTest : public QObject
         expected.sort();
         restored.sort();
         QCOMPARE(restored, expected);
-    }
-
-    // A bit rate range never ends below its start: choosing one end disables the other's items
-    // beyond it, and leaves its selection alone.
-    void rangeCoupling()
-    {
-        for (const auto &[chosen, rate, other] : {std::tuple("variableMinBitRate", 128, "variableMaxBitRate"),
-                                                  std::tuple("averageMaxBitRate", 96, "averageMinBitRate")}) {
-            auto *partner = control<QComboBox>(other);
-            const int selected = partner->currentIndex();
-            choose(control<QComboBox>(chosen), rate);
-            auto *model = qobject_cast<QStandardItemModel *>(partner->model());
-            for (int i = 0; i < partner->count(); ++i) {
-                const int tag = partner->itemData(i).toInt();
-                QCOMPARE(model->item(i)->isEnabled(),
-                         QString(chosen).contains("Min") ? tag > rate : tag < rate);
-            }
-            QCOMPARE(partner->currentIndex(), selected);
-        }
     }
 
     // What cannot be saved serves the session, and the window says so.
