@@ -119,14 +119,15 @@ class tst_BatchRun : public QObject
     void cleanup()
     {
         QVERIFY(Fixture::closeEverything());
-        for (const QString &key : {PrefKey::BatchDestination, PrefKey::AddFilesFolder})
+        for (const QString &key :
+             {PrefKey::BatchDestination, PrefKey::AddFilesFolder, PrefKey::EncodersAtOnce})
             LamePrefs::preferences().removeObjectForKey(key);
     }
 
     void cleanupTestCase() { fixture.reset(); }
 
     // The list is ordered by name without duplicates; tags typed in the panel are written back
-    // before the selection moves, to the file they were typed for.
+    // before the selection moves, to the file they were typed for; each file's output name.
     void listAndTags()
     {
         BatchEncoder *batch =
@@ -165,6 +166,16 @@ class tst_BatchRun : public QObject
         QVERIFY(!batch->taskRecords().at(1).contains(kSongTitleKey));
         QVERIFY(!title->isEnabled());
         QVERIFY(!Fixture::button(batch, "tagsButton")->isEnabled());
+
+        // The output names: 255 bytes at most, cut between characters (é is two bytes, 🎵 four).
+        const QList<std::pair<QString, QString>> names{
+            {"Song", "Song"},
+            {".wav", ".wav"},
+            {QString(252, 'x') + ".ab", QString(251, 'x')},
+            {QString(126, u'é') + ".ab", QString(125, u'é')},
+            {"xxxx" + QString("🎵").repeated(62) + ".ab", "xxxx" + QString("🎵").repeated(61)}};
+        for (const auto &[input, output] : names)
+            QCOMPARE(OutputNames::forInput("/a/" + input, "/b"), "/b/" + output + ".mp3");
 
         // The window outlives its controller until its deferred deletion; its table must not read
         // the task list that went with the controller.
@@ -296,19 +307,6 @@ class tst_BatchRun : public QObject
         QCOMPARE(child<QLineEdit>(next, "destinationPath")->text(), QString("~/Music"));
     }
 
-    void outputPaths()
-    {
-        // A name of 255 bytes at most, cut between characters (é is two bytes, 🎵 four).
-        const QList<std::pair<QString, QString>> names{
-            {"Song", "Song"},
-            {".wav", ".wav"},
-            {QString(252, 'x') + ".ab", QString(251, 'x')},
-            {QString(126, u'é') + ".ab", QString(125, u'é')},
-            {"xxxx" + QString("🎵").repeated(62) + ".ab", "xxxx" + QString("🎵").repeated(61)}};
-        for (const auto &[input, output] : names)
-            QCOMPARE(OutputNames::forInput("/a/" + input, "/b"), "/b/" + output + ".mp3");
-    }
-
     // Two files at once, added out of order; c's output exists: its question comes when a ends,
     // and d starts under it when b ends. The question stays on top and takes the keys; the sheet
     // comes back once it is answered. The completion counts what failed (e ends with status 1)
@@ -322,7 +320,6 @@ class tst_BatchRun : public QObject
                                 fixture->fakeInput("c.wav", 0.1), fixture->fakeInput("d.wav", 3.0),
                                 fixture->fakeInput("e.wav", 0.1, 1)});
         Fixture::encode(batch);
-        LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
         QVERIFY(!fixture->master().bureaucrats().contains(batch));
         LameProgress *progress = Fixture::sheet(batch);
         QMessageBox *conflict = TestSheets::waitForAlert();
@@ -363,7 +360,6 @@ class tst_BatchRun : public QObject
             fixture->batchWith({output("song.mp3"), fixture->fakeInput("t.wav", 1.5),
                                 fixture->fakeInput("x.wav", 0.1), fixture->fakeInput("y.wav", kLong)});
         Fixture::encode(batch);
-        LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
         QMessageBox *conflict = TestSheets::waitForAlert();
         QVERIFY(conflict && !Fixture::sheet(batch)->progressSheet()->isVisible());
         QCOMPARE(conflict->informativeText(), QString("Rename file \"song.mp3\"?"));
@@ -435,7 +431,6 @@ class tst_BatchRun : public QObject
         child(batch)->selectRow(1);
         genre->setEditText("Not A Genre");
         Fixture::encode(batch);
-        LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce);
         QVERIFY(!batch->tagsWindow()->isVisible());
         QCOMPARE(batch->taskRecords().at(0).value(kSongGenreKey).toString(), QString("Rock"));
         QVERIFY(!batch->taskRecords().at(1).contains(kSongGenreKey));
@@ -593,8 +588,6 @@ class tst_BatchRun : public QObject
     void keyboardAlone()
     {
         LamePrefs::preferences().setInteger(1, PrefKey::EncodersAtOnce);
-        const auto restore =
-            qScopeGuard([] { LamePrefs::preferences().removeObjectForKey(PrefKey::EncodersAtOnce); });
         QVERIFY(Fixture::writeFile(output("<i>b.mp3"), "existing"));
         for (const char *name : {"<i>a&b.wav", "<i>b.wav", "c.wav"})
             QVERIFY(fixture->master().openFile(fixture->fakeInput(name, 0.5)));

@@ -244,7 +244,7 @@ class PreferencesWindowTest : public QObject
 
     // Each restore button writes its group's factory values, as DefaultPrefs.plist holds them, and
     // removes the settings that have none; each setting has one button, and the filters none.
-    void restorePutsBackTheFactoryValues()
+    void restoreAndUnsaved()
     {
         const QVariantMap factory = LamePrefs::factoryValues();
         const QStringList keys = factory.keys() + QStringList{ChannelMode, OutputSampleRate, PrefKey::Masking,
@@ -276,11 +276,8 @@ class PreferencesWindowTest : public QObject
         expected.sort();
         restored.sort();
         QCOMPARE(restored, expected);
-    }
 
-    // What cannot be saved serves the session, and the window says so.
-    void unsavedSettingsAreSaidOnce()
-    {
+        // What cannot be saved serves the session, and the window says so.
         auto *warning = control<QLabel>("saveWarning");
         QVERIFY(warning && warning->isHidden());
         // A file where the config folder should be: nothing can be written there, even by root.
