@@ -86,7 +86,8 @@ class tst_BatchEncode : public QObject
 
     void cleanup()
     {
-        LamePrefs::preferences().removeObjectForKey(PrefKey::NamePattern);
+        for (const QString &key : {PrefKey::NamePattern, PrefKey::EncodersAtOnce, PrefKey::CBRBitRate})
+            LamePrefs::preferences().removeObjectForKey(key);
         QVERIFY(BatchFixture::closeEverything());
     }
 
@@ -132,10 +133,8 @@ class tst_BatchEncode : public QObject
         SettingsStore &settings = LamePrefs::preferences();
         settings.setInteger(2, PrefKey::EncodersAtOnce);
         const QByteArray temp = qgetenv("TMPDIR");
-        const auto restore = qScopeGuard([&] {
-            settings.removeObjectForKey(PrefKey::EncodersAtOnce);
-            temp.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", temp);
-        });
+        const auto restore =
+            qScopeGuard([&] { temp.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", temp); });
         if (library == "factory") {
             for (const QString &key : {PrefKey::ITunesIntegration, PrefKey::BatchPlaylists})
                 settings.removeObjectForKey(key);
@@ -244,8 +243,6 @@ class tst_BatchEncode : public QObject
     {
         // At the highest rate the encoder keeps a quiet tone's level to a hundredth of a decibel.
         LamePrefs::preferences().setInteger(320, PrefKey::CBRBitRate);
-        const auto restore =
-            qScopeGuard([] { LamePrefs::preferences().removeObjectForKey(PrefKey::CBRBitRate); });
         const QStringList floats{"-e", "floating-point", "-b", "32"};
         const QList<std::tuple<QString, QStringList, double>> kinds{
             // sox's encoding; below -90 dB: silence
