@@ -98,10 +98,7 @@ class tst_BatchRun : public QObject
     void finish(BatchEncoder *batch, const QString &shownFile, const QString &message)
     {
         QSignalSpy shown(&Workspace::shared(), &Workspace::fileShown);
-        QMessageBox *alert = TestSheets::waitForAlert();
-        QVERIFY(alert && alert->text() == "Batch complete.");
-        QCOMPARE(alert->informativeText(), message);
-        QVERIFY(TestSheets::click(alert, "OK"));
+        QVERIFY(Fixture::answer(message, "OK"));
         QVERIFY(Fixture::waitUntilEnded(batch));
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().first().toString(), shownFile);
@@ -258,8 +255,7 @@ class tst_BatchRun : public QObject
         BatchEncoder *batch = fixture->batchWith({});
         Fixture::button(batch, "addButton")->click();
         QFileDialog *panel = TestSheets::waitForPanel();
-        QVERIFY(panel);
-        QCOMPARE(panel->windowTitle(), QString("Select Files to Encode"));
+        QVERIFY(panel && panel->windowTitle() == "Select Files to Encode");
         for (const char *pattern : {"*.flac", "*.OGG", "*.oga", "*.opus", "*.wav"})
             QVERIFY2(panel->nameFilters().first().contains(pattern), pattern);
         panel->setDirectory(added);
@@ -382,8 +378,7 @@ class tst_BatchRun : public QObject
             QCOMPARE(TestSheets::buttonTitles(conflict), (QStringList{"Rename", "Replace", "Skip"}));
             QVERIFY(TestSheets::click(conflict, "Rename"));
             QFileDialog *panel = TestSheets::waitForPanel();
-            QVERIFY(panel);
-            QCOMPARE(QFileInfo(panel->directory().absolutePath()), QFileInfo(music));
+            QVERIFY(panel && QFileInfo(panel->directory().absolutePath()) == QFileInfo(music));
             TestSheets::choose(panel, output(typed));
         }
         QVERIFY(Fixture::waitUntilEncoding(batch, 3));
