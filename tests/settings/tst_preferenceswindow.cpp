@@ -54,9 +54,8 @@ class PreferencesWindowTest : public QObject
 
     void compareObject(const QString &key, const QVariant &expected)
     {
-        const QVariant actual = store->objectForKey(key);
-        QVERIFY2(actual.typeId() == expected.typeId() && actual == expected,
-                 qPrintable(key + " holds " + actual.toString()));
+        QCOMPARE(store->objectForKey(key).typeId(), expected.typeId());
+        QCOMPARE(store->objectForKey(key), expected);
     }
 
     static void choose(QComboBox *box, int tag)
@@ -65,13 +64,14 @@ class PreferencesWindowTest : public QObject
         emit box->activated(box->currentIndex());
     }
 
-    static void typeInto(QLineEdit *field, const QString &text)
+    static void typeInto(QLineEdit *field, const QString &text, bool end = true)
     {
         field->setFocus();
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Backspace);
         QTest::keyClicks(field, text);
-        QTest::keyClick(field, Qt::Key_Return);
+        if (end)
+            QTest::keyClick(field, Qt::Key_Return);
     }
 
   private slots:
@@ -90,10 +90,12 @@ class PreferencesWindowTest : public QObject
         QTest::addColumn<QVariant>("before");
         QTest::addColumn<QVariant>("expected");
         QTest::addColumn<QString>("shown"); // at once and again after loading
+        QTest::addColumn<QString>("locale");
         const auto row = [](const char *name, const char *control, const QString &key, const char *input,
-                            const QVariant &expected, const char *shown, const QVariant &before = {}) {
+                            const QVariant &expected, const char *shown, const QVariant &before = {},
+                            const char *locale = "C") {
             QTest::newRow(name) << QString(control) << key << QString(input) << before << expected
-                                << QString(shown);
+                                << QString(shown) << QString(locale);
         };
         row("dual channel", "channelMode", ChannelMode, "5", "d", "5");
         row("name pattern", "namePattern", NamePattern, "{artist}/{title}", "{artist}/{title}",
@@ -103,9 +105,13 @@ class PreferencesWindowTest : public QObject
         row("check box", "copyright", MarkAsCopyright, "", true, "1");
         row("deemphasis cell", "deemphasisCCITT", PrefKey::Deemphasis, "", "c", "1");
         row("average rate not listed", "averageBitRate", AverageBitRate, "150", 150, "150");
-        row("cutoff 17.5", "lowPassCutoff", UpperCutoff, "17.5", 17.5f, "17.5", 99);
         row("emptied cutoff", "lowPassCutoff", UpperCutoff, "", {}, "", 99);
         row("letters refused", "highPassWidth", HighpassWidth, "0x.2e5", 0.25f, "0.25", 99);
+        // Reals show and are typed with the locale's decimal separator (a point or a comma typed is
+        // taken for it); these end by closing the window, which writes what is typed but not ended.
+        row("German comma", "lowPassCutoff", UpperCutoff, "17,5", 17.5f, "17,5", 99, "de_DE");
+        row("German point", "lowPassCutoff", UpperCutoff, "17.5", 17.5f, "17,5", 99, "de_DE");
+        row("English comma", "lowPassCutoff", UpperCutoff, "17,5", 17.5f, "17.5", 99, "en_US");
         // The Bit Rate tab's groups that the chosen mode does not use are disabled.
         row("average bit rate mode", "bitRateMode", BitRateMode, "2", 2, "2");
         row("variable bit rate mode", "bitRateMode", BitRateMode, "4", 4, "4");
@@ -117,6 +123,9 @@ class PreferencesWindowTest : public QObject
             "https://coverartarchive.org", "x");
         row("AccurateRip server trimmed", "accurateRipServer", AccurateRipServer, " http://127.0.0.1:7 ",
             "http://127.0.0.1:7", "http://127.0.0.1:7", "x");
+        // A bit rate range never ends below its start: one end disables the other's items beyond it.
+        row("variable minimum", "variableMinBitRate", MinimumVBRBitRate, "128", 128, "128");
+        row("average maximum", "averageMaxBitRate", MaximumABRBitRate, "96", 96, "96");
         // The window's only spin box: typed into as the user does, through its field.
         row("drive read offset", "qt_spinbox_lineedit", DriveReadOffset, "-667", -667, "-667 samples", 6);
     }
@@ -128,16 +137,26 @@ class PreferencesWindowTest : public QObject
         QFETCH(QVariant, before);
         QFETCH(QVariant, expected);
         QFETCH(QString, shown);
+        QFETCH(QString, locale);
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
         // The average group's controls take input only while its mode is chosen.
         QVariantMap user{{BitRateMode, name.startsWith("average") ? 2 : 1}};
         if (before.isValid())
             user.insert(key, before);
         reload(&user);
         QWidget *widget = control(name);
+        // A range's other end, whose selection stays.
+        const bool minimum = name.contains("MinBitRate"), range = minimum || name.contains("MaxBitRate");
+        auto *partner =
+            range
+                ? control<QComboBox>(QString(name).replace(minimum ? "Min" : "Max", minimum ? "Max" : "Min"))
+                : nullptr;
+        const int selected = range ? partner->currentIndex() : -1;
         if (auto *box = qobject_cast<QComboBox *>(widget); box && !box->isEditable())
             choose(box, input.toInt());
         else if (auto *field = box ? box->lineEdit() : qobject_cast<QLineEdit *>(widget))
-            typeInto(field, input);
+            typeInto(field, input, locale == "C");
         else if (qobject_cast<QAbstractButton *>(widget))
             QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(8, widget->height() / 2));
         else
@@ -148,8 +167,20 @@ class PreferencesWindowTest : public QObject
                  {std::pair{"constantGroup", 1}, {"averageGroup", 2}, {"variableGroup", 3}})
                 QVERIFY2(control(group)->isEnabled() == (used == mode), group);
         };
+        if (locale != "C") {
+            QVERIFY(store->objectForKey(key) == before && window->close());
+            // The settings file keeps reals in one form for every locale.
+            const QSettings file(dir.filePath("config/settings.conf"), QSettings::IniFormat);
+            QCOMPARE(file.value(key).toString(), "f:" + QString::number(expected.toFloat()));
+        }
         compareObject(key, expected);
         QCOMPARE(shownBy(widget), shown);
+        for (int i = 0; range && i < partner->count(); ++i) {
+            const int tag = partner->itemData(i).toInt();
+            QCOMPARE(qobject_cast<QStandardItemModel *>(partner->model())->item(i)->isEnabled(),
+                     minimum ? tag > input.toInt() : tag < input.toInt());
+            QCOMPARE(partner->currentIndex(), selected); // its selection is left alone
+        }
         checkBitRateGroups();
         reload();
         QCOMPARE(shownBy(control(name)), shown);
@@ -211,37 +242,9 @@ class PreferencesWindowTest : public QObject
         compareObject(NamePattern, QString("{name}"));
     }
 
-    // Reals show and are typed with the decimal separator of the user's locale (a point or a comma
-    // typed is taken for it); the settings file keeps them in one form for every locale. Closing
-    // the window writes what is typed but not yet ended.
-    void realsFollowTheLocale()
-    {
-        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
-        // What is typed; then what shows: it, and the factory tonality limit.
-        for (const auto &[locale, typed, shown] : {std::tuple{"de_DE", "17,5", "17,5|8,8717"},
-                                                   {"de_DE", "17.5", "17,5|8,8717"},
-                                                   {"en_US", "17,5", "17.5|8.8717"}}) {
-            QLocale::setDefault(QLocale(locale));
-            const QVariantMap user{{UpperCutoff, 99}};
-            reload(&user);
-            auto *cutoff = control<QLineEdit>("lowPassCutoff");
-            cutoff->setFocus();
-            cutoff->selectAll();
-            QTest::keyClicks(cutoff, typed);
-            QVERIFY(store->objectForKey(UpperCutoff) == 99 && window->close());
-            compareObject(UpperCutoff, 17.5f);
-            const QSettings file(dir.filePath("config/settings.conf"), QSettings::IniFormat);
-            QCOMPARE(file.value(UpperCutoff).toString(), QString("f:17.5")); // the store's typed form
-            reload();
-            QCOMPARE(control<QLineEdit>("lowPassCutoff")->text() + '|' +
-                         control<QLineEdit>("tonalityLimit")->text(),
-                     QString(shown));
-        }
-    }
-
     // Each restore button writes its group's factory values, as DefaultPrefs.plist holds them, and
     // removes the settings that have none; each setting has one button, and the filters none.
-    void restorePutsBackTheFactoryValues()
+    void restoreAndUnsaved()
     {
         const QVariantMap factory = LamePrefs::factoryValues();
         const QStringList keys = factory.keys() + QStringList{ChannelMode, OutputSampleRate, PrefKey::Masking,
@@ -273,30 +276,8 @@ class PreferencesWindowTest : public QObject
         expected.sort();
         restored.sort();
         QCOMPARE(restored, expected);
-    }
 
-    // A bit rate range never ends below its start: choosing one end disables the other's items
-    // beyond it, and leaves its selection alone.
-    void rangeCoupling()
-    {
-        for (const auto &[chosen, rate, other] : {std::tuple("variableMinBitRate", 128, "variableMaxBitRate"),
-                                                  std::tuple("averageMaxBitRate", 96, "averageMinBitRate")}) {
-            auto *partner = control<QComboBox>(other);
-            const int selected = partner->currentIndex();
-            choose(control<QComboBox>(chosen), rate);
-            auto *model = qobject_cast<QStandardItemModel *>(partner->model());
-            for (int i = 0; i < partner->count(); ++i) {
-                const int tag = partner->itemData(i).toInt();
-                QCOMPARE(model->item(i)->isEnabled(),
-                         QString(chosen).contains("Min") ? tag > rate : tag < rate);
-            }
-            QCOMPARE(partner->currentIndex(), selected);
-        }
-    }
-
-    // What cannot be saved serves the session, and the window says so.
-    void unsavedSettingsAreSaidOnce()
-    {
+        // What cannot be saved serves the session, and the window says so.
         auto *warning = control<QLabel>("saveWarning");
         QVERIFY(warning && warning->isHidden());
         // A file where the config folder should be: nothing can be written there, even by root.
@@ -306,8 +287,7 @@ class PreferencesWindowTest : public QObject
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Error: cannot save preferences to "));
         control<QAbstractButton>("differentBlocks")->click();
         control<QAbstractButton>("checksum")->click();
-        QVERIFY(store->boolForKey(DifferentBlocks) && store->boolForKey(Checksum));
-        QVERIFY(warning->isVisible());
+        QVERIFY(store->boolForKey(DifferentBlocks) && store->boolForKey(Checksum) && warning->isVisible());
         QVERIFY2(warning->text().contains(folder), qPrintable(warning->text()));
         QVERIFY(QFile::remove(folder));
     }

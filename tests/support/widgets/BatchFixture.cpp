@@ -1,6 +1,5 @@
 #include "support/widgets/BatchFixture.h"
 #include "support/AudioFiles.h"
-#include "support/TunesSupport.h"
 #include "support/widgets/TestSheets.h"
 
 #include "app/LameMaster.h"
@@ -15,7 +14,6 @@
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -66,11 +64,6 @@ QPushButton *BatchFixture::button(BatchEncoder *batch, const char *name)
     return WindowDescription::outlet<QPushButton>(batch->window(), name);
 }
 
-void BatchFixture::encode(BatchEncoder *batch)
-{
-    button(batch, "encodeButton")->click();
-}
-
 void BatchFixture::interrupt(LameProgress *progress, SheetButton button)
 {
     for (QPushButton *candidate : progress->progressSheet()->findChildren<QPushButton *>())
@@ -102,11 +95,6 @@ bool BatchFixture::closeEverything()
         ripper->window()->close();
     return QTest::qWaitFor(
         [] { return BatchEncoder::allControllers().isEmpty() && Ripper::allControllers().isEmpty(); });
-}
-
-QByteArray BatchFixture::contents(const QString &path)
-{
-    return readWholeFile(path);
 }
 
 bool BatchFixture::writeFile(const QString &path, const QByteArray &bytes)

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "monitor/RunWindowController.h"
+#include "support/TunesSupport.h"
 
-#include <QString>
+#include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,7 +11,6 @@
 class BatchEncoder;
 class LameMaster;
 class LameProgress;
-class QPushButton;
 
 // The application controller with batch (and rip) windows driven as a user would: files added,
 // Encode pressed, the progress sheet's buttons clicked. With `fakeEncoder`, the encoder is the
@@ -31,7 +31,7 @@ class BatchFixture
 
     BatchEncoder *batchWith(const QStringList &files);
     static QPushButton *button(BatchEncoder *batch, const char *name);
-    static void encode(BatchEncoder *batch);
+    static void encode(BatchEncoder *batch) { button(batch, "encodeButton")->click(); }
     // The progress sheet of a batch or rip whose run has begun.
     template <typename Controller> static LameProgress *sheet(Controller *controller)
     {
@@ -45,7 +45,7 @@ class BatchFixture
     // nothing behind for the next one; false when a window is still there after the wait.
     static bool closeEverything();
 
-    // Waits until the encoder of record `index` of a batch or rip runs.
+    // Waits until the encoder of record `index` runs.
     template <typename Controller> static bool waitUntilEncoding(Controller *controller, quint32 index)
     {
         return QTest::qWaitFor(
@@ -62,7 +62,7 @@ class BatchFixture
         return QTest::qWaitFor([&] { return !Controller::allControllers().contains(controller); }, 15000);
     }
 
-    static QByteArray contents(const QString &path);
+    static QByteArray contents(const QString &path) { return readWholeFile(path); }
     static bool writeFile(const QString &path, const QByteArray &bytes);
     // Sets or clears the immutable flag (needs root and a file system that has it).
     static bool setImmutable(const QString &path, bool on);
