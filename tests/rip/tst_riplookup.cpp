@@ -1,7 +1,7 @@
-// The disc lookup against a local server that answers as the MusicBrainz web service and the Cover
-// Art Archive document it: disc IDs, what each answer gives, the cache, the service's rules; and
-// rip windows of cue/bin images mounted by orvik-cddafs that name themselves from CD-TEXT and
-// from that server.
+// The disc lookups against a local server that answers as the MusicBrainz web service, the Cover
+// Art Archive and the AccurateRip database document it: disc IDs, what each answer gives, the
+// cache, the service's rules; and rips of cue/bin images mounted by orvik-cddafs that name
+// themselves from CD-TEXT and from that server, or are checked against its AccurateRip entries.
 #include "support/AudioFiles.h"
 #include "support/CueDisc.h"
 #include "support/LocalHttpServer.h"
@@ -9,9 +9,11 @@
 #include "support/widgets/BatchFixture.h"
 #include "support/widgets/TestSheets.h"
 
+#include "core/AccurateRipLookup.h"
 #include "core/DiscLookup.h"
 #include "core/LamePrefs.h"
 #include "platform/MusicBrainzDiscId.h"
+#include "platform/PropertyList.h"
 #include "platform/widgets/WindowDescription.h"
 #include "rip/ReleaseChooser.h"
 #include "rip/Ripper.h"
@@ -21,6 +23,7 @@
 
 namespace {
 using Answer = LocalHttpServer::Answer;
+using Pressing = AccurateRipDisc::Pressing;
 
 // A release as the web service's documented JSON describes it.
 struct Release
@@ -71,15 +74,40 @@ QString discId(const QString &toc)
     return QString::fromLatin1(id.replace('+', '.').replace('/', '_').replace('=', '-'));
 }
 
-// A table of contents: tracks "start" or "start:data", and the disc's lead-out.
-QVariantMap contents(const QStringList &tracks, int leadOut)
+// The AccurateRip checksums of a track's samples (16-bit little-endian stereo) as the algorithm is
+// published, written apart from the program's: "v1 v2", each as 8 hexadecimal digits.
+QByteArray accurateRipSums(const QByteArray &samples, bool firstTrack, bool lastTrack)
 {
-    QVariantList array;
-    for (int i = 0; i < tracks.size(); ++i)
-        array << QVariantMap{{"Point", i + 1},
-                             {"Start Block", tracks[i].section(':', 0, 0).toInt()},
-                             {"Data", tracks[i].endsWith(":data")}};
-    return {{"Sessions", QVariantList{QVariantMap{{"Leadout Block", leadOut}, {"Track Array", array}}}}};
+    // Sample i (from 1) weighs i; the disc's first track leaves out its first 5 * 588 - 1 samples,
+    // its last track its last 5 * 588. v2 adds the high half of each product as well.
+    constexpr qint64 edge = 5 * 588;
+    const qint64 count = samples.size() / 4;
+    quint32 v1 = 0, v2 = 0;
+    for (qint64 i = 1; i <= count; ++i) {
+        if ((firstTrack && i < edge) || (lastTrack && i > count - edge))
+            continue;
+        const quint64 product =
+            quint64(qFromLittleEndian<quint32>(samples.constData() + 4 * (i - 1))) * quint64(i);
+        v1 += quint32(product);
+        v2 += quint32(product) + quint32(product >> 32);
+    }
+    return QByteArray::number(v1, 16).rightJustified(8, '0') + ' ' +
+           QByteArray::number(v2, 16).rightJustified(8, '0');
+}
+
+// A block of an AccurateRip entry as the database writes it, little-endian: the track count and the
+// disc's three IDs (the first moved by `id1Change`), then each track's confidence, checksum and a
+// sector's checksum.
+QByteArray accurateRipBlock(const AccurateRipDisc &disc, const QList<Pressing::Track> &tracks,
+                            quint32 id1Change = 0)
+{
+    QByteArray bytes(1, char(tracks.size()));
+    for (quint32 value : {disc.id1() + id1Change, disc.id2(), disc.freedbId()})
+        bytes += QByteArray(reinterpret_cast<const char *>(&value), 4);
+    for (const Pressing::Track &track : tracks)
+        bytes += char(track.confidence) + QByteArray(reinterpret_cast<const char *>(&track.checksum), 4) +
+                 QByteArray(4, '\x5a');
+    return bytes;
 }
 
 const QString kDisc = QStringLiteral("xUp1F2NkfP8s8jaeFn_Av3jNEI4-");
@@ -162,12 +190,18 @@ class TestRipLookup : public QObject
     int mounts = 0;
     QByteArray picture;
     std::unique_ptr<LocalHttpServer> server;
+    // The disc the AccurateRip rips read, and each track's checksums by the published algorithm.
+    QList<CueDisc::Track> arTracks{{"Eins", 75}, {"Zwei", 40}, {"Drei", 50}};
+    QList<QByteArray> sums;
+    // A disc of three audio tracks, whose AccurateRip entries the lookup is served.
+    const AccurateRipDisc threeTracks =
+        AccurateRipDisc::fromTableOfContents(CueDisc::toc({"0", "1000", "2500"}, 4000));
 
     // Mounts the image, in a folder of its own so that it keeps its name, and answers with the
     // window that opens.
-    Ripper *mount()
+    Ripper *mount(const QString &image)
     {
-        point = CueDisc::mount(cue, work.filePath("discs" + QString::number(++mounts)));
+        point = CueDisc::mount(image, work.filePath("discs" + QString::number(++mounts)));
         if (point.isEmpty() || !QTest::qWaitFor([&] { return Ripper::mountPoints().contains(point); }, 15000))
             return nullptr;
         return *std::find_if(Ripper::allControllers().cbegin(), Ripper::allControllers().cend(),
@@ -181,13 +215,15 @@ class TestRipLookup : public QObject
         point.clear();
     }
 
-    // Rips into a clean music folder; the rip folder.
-    static QString rip(Ripper *ripper, BatchFixture &fixture)
+    // Rips into a clean music folder; the rip folder, and what the completion notice said beneath.
+    static QString rip(Ripper *ripper, BatchFixture &fixture, QString *said = nullptr)
     {
         outlet<QPushButton>(ripper, "ripButton")->click();
         TestSheets::choose(TestSheets::waitForPanel(), fixture.cleanMusicFolder());
         QMessageBox *notice = TestSheets::waitForAlert(60000);
         const QString folder = ripper->ripFolder();
+        if (notice && said)
+            *said = notice->informativeText();
         const bool done = notice && notice->text() == "All tracks done." && TestSheets::click(notice, "OK");
         return done && BatchFixture::waitUntilEnded(ripper) ? folder : QString();
     }
@@ -213,6 +249,9 @@ class TestRipLookup : public QObject
         image.fill(Qt::darkRed);
         QBuffer buffer(&picture);
         QVERIFY(image.save(&buffer, "JPG"));
+        QVERIFY(!CueDisc::write(work.path(), "ar", "Live", arTracks).isEmpty());
+        for (int i = 0; i < arTracks.size(); ++i)
+            sums << accurateRipSums(arTracks[i].samples, i == 0, i == arTracks.size() - 1);
     }
 
     void init()
@@ -233,12 +272,13 @@ class TestRipLookup : public QObject
         QTest::addColumn<QString>("tocText"); // empty: no ID
         // The example disc of the calculation's documentation gives the documentation's ID here.
         QCOMPARE(discId("1 6 95462 150 15363 32314 46592 63414 80489"), "49HHV7Eb8UKF3aQiNmu1GR8vKTY-");
-        QTest::newRow("six tracks") << contents({"0", "15213", "32164", "46442", "63264", "80339"}, 95312)
+        QTest::newRow("six tracks") << CueDisc::toc({"0", "15213", "32164", "46442", "63264", "80339"}, 95312)
                                     << "1 6 95462 150 15363 32314 46592 63414 80489";
         // An Enhanced CD: the audio ends 11400 sectors before the data track starts.
-        QTest::newRow("enhanced") << contents({"0", "20000", "60000:data"}, 90000) << "1 2 48750 150 20150";
-        QTest::newRow("data only") << contents({"0:data"}, 9000) << QString();
-        QTest::newRow("no start") << contents({"-1"}, 900) << QString();
+        QTest::newRow("enhanced") << CueDisc::toc({"0", "20000", "60000:data"}, 90000)
+                                  << "1 2 48750 150 20150";
+        QTest::newRow("data only") << CueDisc::toc({"0:data"}, 9000) << QString();
+        QTest::newRow("no start") << CueDisc::toc({"-1"}, 900) << QString();
     }
 
     void discIds()
@@ -334,7 +374,7 @@ class TestRipLookup : public QObject
         // An address ending in a slash: the requests and the link to add a disc do not double it.
         for (const QString &key : {PrefKey::MusicBrainzServer, PrefKey::CoverArtServer})
             LamePrefs::preferences().setObject(server->address() + "/", key);
-        Ripper *ripper = mount();
+        Ripper *ripper = mount(cue);
         if (!ripper)
             QSKIP("FUSE cannot mount here (no /dev/fuse or no permission to mount)");
         // The image's disc ID: its tracks of 75 and 60 sectors, two seconds in.
@@ -358,7 +398,7 @@ class TestRipLookup : public QObject
         const auto remount = [&] {
             const bool closed = BatchFixture::closeEverything();
             unmount();
-            return closed && (ripper = mount());
+            return closed && (ripper = mount(cue));
         };
         QVERIFY(remount());
         QTRY_COMPARE_WITH_TIMEOUT(server->requests().size(), 2, 15000);
@@ -402,6 +442,209 @@ class TestRipLookup : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(
             outlet<QLabel>(ripper, "lookupLine")->text().startsWith("The disc lookup failed"), 15000);
         QCOMPARE(named(ripper), "The Band|Live||01: Eins|02: Up/Down");
+    }
+    void accurateRipChecksums_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("offset"); // the correction the volume must apply
+        // Without options the tracks are read out of order, one block only or backwards (whole
+        // tracks read in order are summed by the rips below); with them, whole and compared.
+        QTest::newRow("read out of order") << QStringList() << 0;
+        QTest::newRow("image keeps its samples") << QStringList{"--read-offset", "30"} << 0;
+        QTest::newRow("drive reads late") << QStringList{"--image-as-drive", "--read-offset", "30"} << 30;
+        QTest::newRow("drive reads early")
+            << QStringList{"--image-as-drive", "--read-offset", "-700"} << -700;
+    }
+
+    void accurateRipChecksums()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, offset);
+        // A disc of three tracks (its first, a middle and its last) and a disc of one, of random samples.
+        for (const QList<int> &lengths : {QList<int>{160, 90, 100}, QList<int>{80}}) {
+            QRandomGenerator random(quint32(lengths.size()));
+            QList<CueDisc::Track> tracks;
+            QByteArray disc;
+            for (int sectors : lengths) {
+                QByteArray samples(sectors * 2352, '\0');
+                random.fillRange(reinterpret_cast<quint32 *>(samples.data()), samples.size() / 4);
+                tracks.append({QByteArray(), sectors, false, samples});
+                disc += samples;
+            }
+            const QString point = CueDisc::mount(
+                CueDisc::write(work.path(), QString("sums%1").arg(lengths.size()), "AR", tracks),
+                work.filePath("sums"), nullptr, options);
+            if (point.isEmpty())
+                QSKIP("FUSE cannot mount here (no /dev/fuse or no permission to mount)");
+            const auto unmount = qScopeGuard([&] { CueDisc::unmount(point); });
+            QCOMPARE(CueDisc::attribute(point, "user.orvik.read-offset"), QByteArray::number(offset));
+            qint64 start = 0;
+            for (int i = 0; i < lengths.size(); ++i) {
+                const QString file = QString("%1/%2 Audio Track.aiff").arg(point).arg(i + 1);
+                const qint64 bytes = lengths[i] * 2352;
+                // What a drive with this offset reads: silence beyond the disc's ends.
+                QByteArray expected(bytes, '\0');
+                const qint64 from = start + offset * 4;
+                const qint64 begin = qMax<qint64>(from, 0), end = qMin<qint64>(from + bytes, disc.size());
+                expected.replace(begin - from, end - begin, disc.mid(begin, end - begin));
+                start += bytes;
+                if (!options.isEmpty()) {
+                    QByteArray read = readWholeFile(file).mid(54);
+                    qFromBigEndian<qint16>(read.constData(), read.size() / 2, read.data());
+                    QVERIFY2(read == expected, qPrintable(file));
+                } else if (i % 2 == 0) {
+                    QCOMPARE(CueDisc::readDirect(file, 54 + 2352 * 75 + 4096, 4096).size(), 4096);
+                } else {
+                    for (qint64 at = bytes - 4096; at > -4096; at -= 4096)
+                        QCOMPARE(CueDisc::readDirect(file, 54 + qMax<qint64>(at, 0), 4096).size(), 4096);
+                }
+                QCOMPARE(CueDisc::attribute(file, "user.orvik.accuraterip"),
+                         accurateRipSums(expected, i == 0, i == lengths.size() - 1));
+            }
+        }
+    }
+
+    // Discs whose AccurateRip IDs the database's own ripper gives, as published with their tables
+    // of contents.
+    void accurateRipIds_data()
+    {
+        QTest::addColumn<QVariantMap>("toc");
+        QTest::addColumn<QString>("ids");
+        QTest::newRow("audio, then data (Enhanced CD)")
+            << CueDisc::toc({"0", "12617", "40337", "63075", "93260", "117965", "151715", "184190", "215110",
+                             "247305", "281585:data"},
+                            333651)
+            << "010-00164419-00b9f6e2-9e11600b";
+        QStringList mixed{"0:data"};
+        for (int lba : {66728,  76502,  85963,  93760,  104048, 116066, 124743, 134206, 142916, 151852,
+                        160720, 169425, 178731, 188459, 196711, 206354, 214845, 223686, 225746, 226384,
+                        232668, 239447, 239931, 244989, 254264, 260066, 261222, 261674})
+            mixed << QString::number(lba - 150);
+        QTest::newRow("data, then audio (mixed mode)")
+            << CueDisc::toc(mixed, 261976 - 150) << "028-00517a54-05a845d2-af0da31d";
+    }
+
+    void accurateRipIds()
+    {
+        QFETCH(QVariantMap, toc);
+        QFETCH(QString, ids);
+        const AccurateRipDisc disc = AccurateRipDisc::fromTableOfContents(toc);
+        QCOMPARE(disc.idText(), ids);
+        // The entry's folders are the last three hexadecimal digits of the first ID, backwards.
+        QCOMPARE(disc.entryPath(),
+                 QString("/accuraterip/%1/%2/%3/dBAR-%4.bin").arg(ids[11], ids[10], ids[9], ids));
+    }
+
+    // AccurateRip entries the database refuses; those that match, do not match or are missing are
+    // answered to the rips below.
+    void accurateRipLookup_data()
+    {
+        const QList<Pressing::Track> all{{7, 0x1111}, {9, 0x2222}, {4, 0x3333}};
+        const QByteArray whole = accurateRipBlock(threeTracks, all);
+        QTest::addColumn<QList<Answer>>("answers");
+        QTest::addColumn<QString>("outcome");
+        const auto row = [](const char *name, const QList<Answer> &answers, const QString &why) {
+            QTest::newRow(name) << answers << "failed: " + why;
+        };
+        row("empty", {{200, ""}}, "the database's answer is empty");
+        row("cut short", {{200, whole + whole.chopped(3)}}, "the database's answer is cut short");
+        row("other track count", {{200, accurateRipBlock(threeTracks, all.mid(1))}},
+            "the database's answer does not fit the disc's tracks");
+        row("other disc", {{200, whole + accurateRipBlock(threeTracks, all, 1)}},
+            "the database answered for another disc");
+        row("server error", {{500, "oops"}}, "the AccurateRip database answered 500");
+        row("slow", {{200, whole, {}, true}}, "the AccurateRip database did not answer in time");
+        row("down", {}, "the AccurateRip database cannot be reached");
+    }
+
+    void accurateRipLookup()
+    {
+        QFETCH(QList<Answer>, answers);
+        QFETCH(QString, outcome);
+        server->answer(threeTracks.entryPath(), answers);
+        AccurateRipLookup lookup(threeTracks, answers.isEmpty() ? "http://127.0.0.1:9" : server->address());
+        QString ended;
+        connect(&lookup, &AccurateRipLookup::found, [&] { ended = "found"; });
+        connect(&lookup, &AccurateRipLookup::notFound, [&] { ended = "not found"; });
+        connect(&lookup, &AccurateRipLookup::failed, [&](const QString &why) { ended = "failed: " + why; });
+        lookup.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!ended.isEmpty(), 20000);
+        QVERIFY2(ended.startsWith(outcome), qPrintable(ended));
+    }
+
+    void accurateRipRip_data()
+    {
+        QTest::addColumn<int>("altered"); // the track whose checksum the entry gets wrong; -1: none
+        QTest::addColumn<int>("cut");     // sectors the image loses at its end
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("accurate") << -1 << 0 << 200
+                                  << "all 3 tracks accurately ripped (lowest confidence 3).";
+        QTest::newRow("one does not match")
+            << 1 << 0 << 200
+            << "2 of 3 tracks accurate; track 02 does not match. Rip again, or clean the disc.";
+        QTest::newRow("not in the database") << -1 << 0 << 404 << "the disc is not in the database.";
+        // The last track fails, its unreadable sectors logged; it is not checked.
+        QTest::newRow("last track cut short")
+            << -1 << 30 << 200
+            << "2 of 3 tracks accurately ripped (lowest confidence 3); the others could not be checked.";
+    }
+
+    void accurateRipRip()
+    {
+        QFETCH(int, altered);
+        QFETCH(int, cut);
+        QFETCH(int, status);
+        QFETCH(QString, line);
+        if (!AudioFiles::haveProgram("lame"))
+            QSKIP("lame is needed to encode the disc");
+        BatchFixture fixture(false);
+        LamePrefs::preferences().setBool(false, PrefKey::ITunesIntegration);
+        LamePrefs::preferences().setBool(true, PrefKey::LookUpDiscsOnline);
+        for (const QString &key :
+             {PrefKey::MusicBrainzServer, PrefKey::CoverArtServer, PrefKey::AccurateRipServer})
+            LamePrefs::preferences().setObject(server->address(), key);
+        Ripper *ripper = mount(work.filePath("ar.cue"));
+        if (!ripper)
+            QSKIP("FUSE cannot mount here (no /dev/fuse or no permission to mount)");
+        QFile bin(work.filePath("ar.bin"));
+        const QByteArray whole = BatchFixture::contents(bin.fileName());
+        QVERIFY(bin.resize(whole.size() - cut * 2352));
+        const auto restore = qScopeGuard([&] { BatchFixture::writeFile(bin.fileName(), whole); });
+        const AccurateRipDisc disc =
+            AccurateRipDisc::fromTableOfContents(PropertyList::fromFile(point + "/.TOC.plist").toMap());
+        // Two pressings, one with the tracks' v1 sums, one with their v2 sums; a track takes the best
+        // confidence of those it matches.
+        QByteArray entry;
+        for (const auto &[from, confidence] : {std::pair(0, QList<int>{12, 3, 7}), {9, {20, 1, 1}}}) {
+            QList<Pressing::Track> pressing;
+            for (int i = 0; i < arTracks.size(); ++i)
+                pressing.append(
+                    {confidence[i], sums[i].mid(from, 8).toUInt(nullptr, 16) ^ (i == altered ? 1 : 0)});
+            entry += accurateRipBlock(disc, pressing);
+        }
+        server->answer(disc.entryPath(), {{status, status == 200 ? entry : QByteArray("Not Found")}});
+        QString said;
+        const QString folder = rip(ripper, fixture, &said);
+        QCOMPARE(said.section("\n\n", 1), "AccurateRip: " + line);
+        // Every track is kept, matching or not; the log says what each got.
+        const QString log = QString::fromUtf8(BatchFixture::contents(folder + "/rip.log"));
+        QVERIFY2(log.contains("AccurateRip ID:  " + disc.idText()), qPrintable(log));
+        const QStringList names{"01. Eins.mp3", "02. Zwei.mp3", "03. Drei.mp3"};
+        QCOMPARE(QDir(folder).entryList({"*.mp3"}, QDir::Files, QDir::Name), names.mid(0, cut ? 2 : 3));
+        for (int i = 0; i < arTracks.size(); ++i) {
+            const bool lost = cut && i == 2;
+            const QString result = lost            ? "not checked"
+                                   : status == 404 ? "not in database"
+                                   : i == altered
+                                       ? "not accurate"
+                                       : QString("accurate (confidence %1)").arg(QList{20, 3, 7}[i]);
+            const QString expected =
+                QString("%1\n  unreadable sectors: %2  AccurateRip v1: %3  v2: %4  %5\n")
+                    .arg(names[i], QString::number(lost ? cut : 0), lost ? "-" : sums[i].left(8),
+                         lost ? "-" : sums[i].mid(9), result);
+            QVERIFY2(log.contains(expected), qPrintable(log));
+        }
     }
 };
 
