@@ -27,11 +27,9 @@ QByteArrayList mounts(const QString &folder);
 // A table of contents as the file system presents it, of one session with tracks "Point" or
 // "Point:data".
 QByteArray tableOfContents(const QStringList &tracks);
-// A table of contents as the property list reader gives it: tracks "start" or "start:data"
-// (sectors), and the disc's lead-out.
+// A table of contents as read from the volume: tracks "start" or "start:data", and the lead-out.
 QVariantMap toc(const QStringList &tracks, int leadOut);
-// Reads with O_DIRECT, so that every read reaches the file system and none is read ahead (nor
-// answered from the kernel's cache); "error" when the read fails.
+// Reads with O_DIRECT, so that every read reaches the file system; "error" when the read fails.
 QByteArray readDirect(const QString &path, qint64 offset, qint64 size);
 // The extended attribute `name` of `path`; "none" when it has none.
 QByteArray attribute(const QString &path, const char *name);
