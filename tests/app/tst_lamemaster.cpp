@@ -18,16 +18,6 @@
 #include <QtWidgets>
 
 namespace {
-// The texts of the alerts showing now.
-QStringList alertsUp()
-{
-    QStringList texts;
-    for (QWidget *window : QApplication::topLevelWidgets())
-        if (auto *alert = qobject_cast<QMessageBox *>(window); alert && alert->isVisible())
-            texts << alert->text();
-    return texts;
-}
-
 QStringList placeholders(const QString &format)
 {
     static const QRegularExpression directive(QStringLiteral("%[@udn%]"));
@@ -60,17 +50,6 @@ class tst_LameMaster : public QObject
     Q_OBJECT
 
     QTemporaryDir work;
-
-    // A folder laid out as the audio-CD file system shows a disc of one track, whose file makes the
-    // stand-in encoder run `seconds`.
-    QString folderDisc(const QString &name, double seconds)
-    {
-        const QString path = work.filePath(name);
-        QDir().mkpath(path);
-        AudioFiles::writeFakeInput(path + "/1 One.aiff", seconds);
-        BatchFixture::writeFile(path + "/.TOC.plist", CueDisc::tableOfContents({"1"}));
-        return path;
-    }
 
   private slots:
     void initTestCase()
@@ -127,6 +106,13 @@ class tst_LameMaster : public QObject
     // With only the completion notice up, nothing is encoding any more: Quit asks nothing.
     void quitAfterTheRun()
     {
+        const auto alertsUp = [] { // the texts of the alerts showing now
+            QStringList texts;
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (auto *alert = qobject_cast<QMessageBox *>(window); alert && alert->isVisible())
+                    texts << alert->text();
+            return texts;
+        };
         BatchFixture fixture(true);
         BatchFixture::encode(fixture.batchWith({fixture.fakeInput("song.wav", 0.1)}));
         QTRY_COMPARE_WITH_TIMEOUT(alertsUp(), QStringList{"Batch complete."}, 15000);
@@ -317,15 +303,12 @@ class tst_LameMaster : public QObject
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     }
 
-    // What a user reads in each language: texts of the tables and the window descriptions, counts in
-    // their plural forms, the panels' buttons and filters, numbers written as the language writes
-    // them while the encoder and the stored settings get them as always.
+    // What a user reads in each language: the batch and rip windows' titles; the Encode button's text,
+    // name and tip; the folder panels' confirm button and the Add panel's filter; the raw sample rates
+    // and the settings window's resampling rate as the language writes numbers (the encoder gets them
+    // as always); then the sheet's counts in their plural forms, with two files running and with one.
     void languages_data()
     {
-        // The batch and rip windows' titles; the Encode button's text, name and tip; the folder panels'
-        // confirm button and the Add panel's filter; the raw sample rates; the settings window's
-        // resampling rate (its reals follow the locale alone: settings window tests). Then the
-        // sheet's counts with two files running, and with one.
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QStringList>("texts");
         const auto row = [](const char *locale, const QStringList &texts) {
@@ -344,8 +327,7 @@ class tst_LameMaster : public QObject
     {
         QFETCH(QString, locale);
         QFETCH(QStringList, texts);
-        // Austrian German falls back to the German file; a locale without a translation, after one
-        // with, shows the default texts again.
+        // Austrian German falls back to the German file; a locale without one shows the default texts.
         QVERIFY(installTranslation(QLocale("de_AT")));
         QCOMPARE(installTranslation(QLocale(locale)), locale.startsWith("de"));
         QLocale::setDefault(QLocale(locale));
@@ -357,8 +339,11 @@ class tst_LameMaster : public QObject
         LamePrefs::preferences().setInteger(2, PrefKey::EncodersAtOnce);
         BatchEncoder *batch =
             fixture.batchWith({fixture.fakeInput("a.wav", 60), fixture.fakeInput("b.wav", 60)});
-        Ripper *ripper =
-            Ripper::initWithPreferences(fixture.master().preferences(), folderDisc("Languages", 1));
+        // A folder laid out as the audio-CD file system shows a disc of one track.
+        const QString disc = work.filePath("Languages");
+        QVERIFY(QDir().mkpath(disc) && !AudioFiles::writeFakeInput(disc + "/1 One.aiff", 1).isEmpty());
+        QVERIFY(BatchFixture::writeFile(disc + "/.TOC.plist", CueDisc::tableOfContents({"1"})));
+        Ripper *ripper = Ripper::initWithPreferences(fixture.master().preferences(), disc);
         QVERIFY(ripper);
         QStringList shown;
         for (QWidget *window : std::initializer_list<QWidget *>{batch->window(), ripper->window()}) {

@@ -3,14 +3,12 @@
 #include "platform/widgets/Workspace.h"
 #include "support/CueDisc.h"
 #include "support/TunesSupport.h"
+#include "support/widgets/BatchFixture.h"
 
 #include <QAccessible>
 #include <QSignalSpy>
 #include <QtTest>
-#include <fcntl.h>
-#include <sys/xattr.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 bool mounted(const QString &point)
@@ -18,22 +16,9 @@ bool mounted(const QString &point)
     return CueDisc::mounts(point).contains(QFile::encodeName(point));
 }
 
-// O_DIRECT takes the kernel's page cache out of the way: every read reaches the file system.
-QByteArray readDirect(const QString &path, qint64 offset, qint64 size)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECT);
-    QByteArray bytes(size, '\0');
-    const ssize_t n = fd < 0 ? -1 : pread(fd, bytes.data(), size_t(size), offset);
-    if (fd >= 0)
-        ::close(fd);
-    return n < 0 ? QByteArray("error") : bytes.left(n);
-}
-
 QByteArray unreadable(const QString &file)
 {
-    char value[32] = {};
-    const auto n = getxattr(QFile::encodeName(file).constData(), "user.orvik.unreadable-sectors", value, 31);
-    return n < 0 ? QByteArray("none") : QByteArray(value, int(n));
+    return CueDisc::attribute(file, "user.orvik.unreadable-sectors");
 }
 } // namespace
 
@@ -83,7 +68,7 @@ class tst_Cddafs : public QObject
         QByteArray read[3];
         auto reader = [&](int i) {
             for (qint64 at = 0; read[i].size() == at; at += 5003)
-                read[i] += readDirect(point + "/" + names[i + 1], at, 5003);
+                read[i] += CueDisc::readDirect(point + "/" + names[i + 1], at, 5003);
         };
         std::thread first(reader, 0), second(reader, 1), third(reader, 2);
         first.join(), second.join(), third.join();
@@ -104,7 +89,7 @@ class tst_Cddafs : public QObject
         const qint64 end = read[0].size();
         for (const auto &[at, size] : QList<QPair<qint64, qint64>>{
                  {1, 7}, {50, 9}, {54 + 2351, 2}, {54 + 74 * 2352 + 5, 2352 * 3}, {end - 3, 10}, {end, 10}})
-            QCOMPARE(readDirect(point + "/1 Intro.aiff", at, size), read[0].mid(at, size));
+            QCOMPARE(CueDisc::readDirect(point + "/1 Intro.aiff", at, size), read[0].mid(at, size));
         QVERIFY(CueDisc::unmount(point));
         QTRY_VERIFY(left.contains(QVariantList{point}));
         // The image cut short under a fresh mount: lost sectors fail and are counted; the rest reads as
@@ -114,11 +99,11 @@ class tst_Cddafs : public QObject
         const QByteArray whole = readWholeFile(bin.fileName());
         QVERIFY(bin.resize((155 + 30) * 2352 + 1000));
         const QString cut = again + "/3 AC-DC.aiff";
-        QCOMPARE(readDirect(cut, 54 + 29 * 2352, 2352), read[2].mid(54 + 29 * 2352, 2352));
-        QCOMPARE(readDirect(cut, 54 + 30 * 2352, 1), QByteArray("error"));
+        QCOMPARE(CueDisc::readDirect(cut, 54 + 29 * 2352, 2352), read[2].mid(54 + 29 * 2352, 2352));
+        QCOMPARE(CueDisc::readDirect(cut, 54 + 30 * 2352, 1), QByteArray("error"));
         readWholeFile(cut);
         QCOMPARE(unreadable(cut), QByteArray("31"));
-        QCOMPARE(readDirect(again + "/1 Intro.aiff", 54, 100), read[0].mid(54, 100));
+        QCOMPARE(CueDisc::readDirect(again + "/1 Intro.aiff", 54, 100), read[0].mid(54, 100));
         QVERIFY(bin.open(QIODevice::ReadWrite) && bin.write(whole) == whole.size() && bin.flush());
         QCOMPARE(readWholeFile(cut), read[2]);
         QCOMPARE(unreadable(cut), QByteArray("0"));
@@ -225,10 +210,7 @@ class tst_Cddafs : public QObject
         const QTemporaryDir folder(dir.filePath("sheet-XXXXXX"));
         const QDir here(folder.path());
         const QString tag = QTest::currentDataTag(), point = here.filePath("point");
-        const auto put = [](const QString &path, const QByteArray &bytes) {
-            QFile file(path);
-            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-        };
+        const auto put = &BatchFixture::writeFile;
         const QString decoy = here.filePath(sheet.chopped(4) + ".bin");
         QVERIFY(sheet.startsWith('/') || (here.mkpath("data") && put(here.filePath(sheet), cue) &&
                                           put(here.filePath(data), QByteArray(2 * 2352, 'a')) &&

@@ -8,6 +8,9 @@
 #include <QTest>
 #include <QtEndian>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 QString CueDisc::write(const QString &folder, const QString &name, const QByteArray &album,
                        QList<Track> &tracks)
@@ -41,11 +44,11 @@ QString CueDisc::write(const QString &folder, const QString &name, const QByteAr
     return cueFile.fileName();
 }
 
-QString CueDisc::mount(const QString &cue, const QString &folder, QString *errors)
+QString CueDisc::mount(const QString &cue, const QString &folder, QString *errors, const QStringList &options)
 {
     QProcess process;
     QDir().mkpath(folder);
-    process.start(ORVIK_BUILD_DIR "/orvik-cddafs", {"--name-in", folder, cue});
+    process.start(ORVIK_BUILD_DIR "/orvik-cddafs", options + QStringList{"--name-in", folder, cue});
     if (!process.waitForFinished(10000))
         return QString();
     if (errors)
@@ -79,4 +82,31 @@ QByteArray CueDisc::tableOfContents(const QStringList &tracks)
                    (track.contains(':') ? "<key>Data</key><true/>" : "") + "</dict>";
     return "<plist version=\"1.0\"><dict><key>Sessions</key><array><dict><key>Track Array</key><array>" +
            entries + "</array></dict></array></dict></plist>";
+}
+
+QVariantMap CueDisc::toc(const QStringList &tracks, int leadOut)
+{
+    QVariantList array;
+    for (int i = 0; i < tracks.size(); ++i)
+        array << QVariantMap{{"Point", i + 1},
+                             {"Start Block", tracks[i].section(':', 0, 0).toInt()},
+                             {"Data", tracks[i].endsWith(":data")}};
+    return {{"Sessions", QVariantList{QVariantMap{{"Leadout Block", leadOut}, {"Track Array", array}}}}};
+}
+
+QByteArray CueDisc::readDirect(const QString &path, qint64 offset, qint64 size)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECT);
+    QByteArray bytes(size, '\0');
+    const ssize_t n = fd < 0 ? -1 : pread(fd, bytes.data(), size_t(size), offset);
+    if (fd >= 0)
+        ::close(fd);
+    return n < 0 ? QByteArray("error") : bytes.left(n);
+}
+
+QByteArray CueDisc::attribute(const QString &path, const char *name)
+{
+    char value[64] = {};
+    const auto n = getxattr(QFile::encodeName(path).constData(), name, value, sizeof value - 1);
+    return n < 0 ? QByteArray("none") : QByteArray(value, int(n));
 }
