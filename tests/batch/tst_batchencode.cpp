@@ -33,8 +33,7 @@ class tst_BatchEncode : public QObject
     QString log() const { return fixture->master().commandLog()->text(); }
     static TagLib::String utf8(const QString &text) { return {text.toStdString(), TagLib::String::UTF8}; }
 
-    // Encodes and answers the completion sheet, which must say `message`; the list marks every
-    // file done.
+    // Encodes and answers the completion sheet, which must say `message`; every file marked done.
     void encodeAndAnswer(BatchEncoder *batch, const QString &message)
     {
         BatchFixture::encode(batch);
@@ -93,11 +92,10 @@ class tst_BatchEncode : public QObject
 
     void cleanupTestCase() { fixture.reset(); }
 
-    // A tagged FLAC album with a front cover and three WAV files, two at once. In list order the
-    // FLACs, a, b, c: a takes longest, so b ends first, yet the playlist keeps list order. Tags
-    // typed in the panel reach a and b; a FLAC's comment cleared there stays cleared, also when the
-    // file is added again. c carries tags of its own too long for a command line (a title of
-    // 200 KB, an album of 6000 bytes): they reach the MP3 whole, beside those that go to the encoder.
+    // A FLAC album with a cover and WAVs a, b, c, two at once: b ends first, yet the playlist keeps
+    // list order. Panel tags reach a and b; a FLAC comment cleared there stays cleared, also when
+    // re-added. c's own tags are too long for a command line (200 KB title, 6000-byte album): they
+    // reach the MP3 whole.
     void tagsAndCover_data()
     {
         QTest::addColumn<QString>("library"); // off, on, or the factory settings

@@ -22,10 +22,8 @@ QByteArray unreadable(const QString &file)
 }
 } // namespace
 
-// orvik-cddafs mounted with the real FUSE on cue/bin images the test writes: what the volume presents,
-// that its AIFF files hold exactly the disc's samples at any offset, and how it refuses bad sources.
-// Then what Orvik takes from the desktop: the drives udev reports, the disc watcher's mounts, mount
-// notifications from the kernel's mount table and the window descriptions.
+// orvik-cddafs on cue/bin images with the real FUSE (what it presents, exact samples at any offset, bad
+// sources refused), and what Orvik takes from the desktop: udev drives, mounts, window descriptions.
 class tst_Cddafs : public QObject
 {
     Q_OBJECT
@@ -160,9 +158,8 @@ class tst_Cddafs : public QObject
 
     void sources_data()
     {
-        // A path, or a cue sheet of that name and text beside a data file of 2 sectors of sound under
-        // the name given, and a decoy with other sound under the sheet's name with ".bin" unless that
-        // names the data file. The mount point is "point" beside them.
+        // A path, or a cue sheet of that name and text beside a 2-sector data file of the name given
+        // and a decoy of other sound under the sheet's name with ".bin"; mounted at "point" beside them.
         QTest::addColumn<QString>("sheet");
         QTest::addColumn<QByteArray>("cue");
         QTest::addColumn<QString>("data");

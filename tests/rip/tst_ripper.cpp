@@ -1,9 +1,6 @@
-// Rip windows: tracks read from folders laid out as the audio-CD file system presents a disc, rips
-// of them, and a disc in a drive, mounted by the disc watcher as Orvik starts, ripped with the
-// keyboard alone. The disc lookups against a local server that answers as the MusicBrainz web
-// service, the Cover Art Archive and the AccurateRip database document it: disc IDs, what each
-// answer gives, the cache, the service's rules; and rips of cue/bin images mounted by orvik-cddafs
-// that name themselves from CD-TEXT and from that server, or are checked against its entries.
+// Rip windows: track lists, rips, a disc mounted as Orvik starts and ripped with the keyboard alone,
+// and the disc lookups and AccurateRip checks against a local server that answers as those services
+// document it, with cue/bin images mounted by orvik-cddafs.
 #include "support/AudioFiles.h"
 #include "support/CueDisc.h"
 #include "support/LocalHttpServer.h"
