@@ -123,7 +123,7 @@ const QString kPath = "/ws/2/discid/" + kDisc;
 const QString kQuery = kPath + "?inc=recordings+artist-credits&fmt=json";
 const QString kCache = DiscLookup::cacheFolder() + "/discs/" + kDisc + ".json";
 const Release kOne{"mb-1", "Album", "Artist", "1999-03-01", "GB", {"Up/Down\x07", "Second"}};
-const QByteArray kJpeg("\xff\xd8\xff\xe0 a picture", 16);
+const QByteArray kJpeg("\xff\xd8\xff\xe0 a picture");
 
 // What a lookup of the disc kDisc (or of its cover, with `cover`) ended with, in one line.
 QString lookUp(LocalHttpServer &server, int trackCount, bool online = true, const QString &cover = {})
