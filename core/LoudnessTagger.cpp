@@ -75,7 +75,22 @@ void LoudnessTagger::encoded(quint32 index, const QString &output)
     // A file whose measurement never began has nothing to wait for.
     if (!file.thread)
         file.measured = true;
+    // Rewriting the MP3 waits for the event loop, so that the run starts its next encoder first:
+    // the encoders are never held up by the tags.
+    file.tagsDue = true;
+    QMetaObject::invokeMethod(
+        this, [this, index] { writeDueTags(index); }, Qt::QueuedConnection);
+}
+
+void LoudnessTagger::writeDueTags(quint32 index)
+{
+    const auto file = files.find(index);
+    if (file == files.end() || !file->tagsDue)
+        return;
+    const bool wasBusy = isBusy();
+    file->tagsDue = false;
     proceed(index);
+    settleIfIdle(wasBusy);
 }
 
 void LoudnessTagger::dropped(quint32 index)
@@ -99,6 +114,8 @@ void LoudnessTagger::abandon()
     // What is encoded keeps its tags: the measurements of whole files are waited for.
     const QList<quint32> indexes = files.keys();
     for (const quint32 index : indexes)
+        writeDueTags(index);
+    for (const quint32 index : indexes)
         if (QThread *thread = files.value(index).thread)
             measuredFile(index, thread);
 }
@@ -106,7 +123,7 @@ void LoudnessTagger::abandon()
 bool LoudnessTagger::isBusy() const
 {
     return std::any_of(files.cbegin(), files.cend(),
-                       [](const File &file) { return file.encoded && !file.measured; });
+                       [](const File &file) { return file.encoded && (!file.measured || file.tagsDue); });
 }
 
 void LoudnessTagger::settleIfIdle(bool wasBusy)
@@ -118,7 +135,7 @@ void LoudnessTagger::settleIfIdle(bool wasBusy)
 void LoudnessTagger::proceed(quint32 index)
 {
     const File &file = files.value(index);
-    if (!file.encoded || !file.measured)
+    if (!file.encoded || !file.measured || file.tagsDue)
         return;
     writeTrackTags(index);
     finishAlbum(albums.value(index));
@@ -164,7 +181,7 @@ void LoudnessTagger::finishAlbum(const QString &album)
     QList<const LoudnessMeter *> meters;
     for (const quint32 index : std::as_const(members)) {
         const File &file = files[index];
-        if (!file.dropped && !(file.encoded && file.measured))
+        if (!file.dropped && !(file.encoded && file.measured && !file.tagsDue))
             return; // the album's last file is not done yet
         if (file.dropped || !file.measurement || file.measurement->problem != LoudnessMeter::Problem::None)
             whole = false;

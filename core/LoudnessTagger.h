@@ -36,7 +36,7 @@ class LoudnessTagger : public QObject
     // The run stops: the files not encoded are dropped, and the encoded ones get their tags once
     // measured (waited for here).
     void abandon();
-    // An encoded file waits for its measurement: the run is not over before it is tagged.
+    // An encoded file waits for its measurement and its tags: the run is not over before it is tagged.
     bool isBusy() const;
 
   signals:
@@ -56,6 +56,7 @@ class LoudnessTagger : public QObject
         bool measured = false; // its thread has ended
         bool encoded = false;
         bool dropped = false;
+        bool tagsDue = false; // encoded: its tags are written from the event loop
         QString input;
         QString output;
     };
@@ -63,6 +64,7 @@ class LoudnessTagger : public QObject
     QString loudnessText(const char *key, const char *defaultText) const;
     void measuredFile(quint32 index, QThread *thread);
     void proceed(quint32 index);
+    void writeDueTags(quint32 index);
     void writeTrackTags(quint32 index);
     void finishAlbum(const QString &album);
     bool write(quint32 index, const QList<std::pair<QString, QString>> &texts);
