@@ -8,7 +8,7 @@
 // The inputs are music-like: two tones a fifth apart with pink noise mixed in, swelling and
 // fading (sox), a different pitch per file; a plain sine would flatter the encoder.
 //
-// Usage: bench_loudness [FILES [SECONDS [ROUNDS]]]   (defaults: 20 30 3)
+// Usage: bench_loudness [FILES [SECONDS [ROUNDS]]]   (defaults: 20 30 5)
 #include "BenchSupport.h"
 
 #include "core/EncoderRun.h"
@@ -109,7 +109,7 @@ int main(int argc, char *argv[])
     const QStringList arguments = application.arguments();
     const int count = arguments.size() > 1 ? arguments.at(1).toInt() : 20;
     const int seconds = arguments.size() > 2 ? arguments.at(2).toInt() : 30;
-    const int rounds = arguments.size() > 3 ? arguments.at(3).toInt() : 3;
+    const int rounds = arguments.size() > 3 ? arguments.at(3).toInt() : 5;
     QTemporaryDir scratch;
     const QStringList inputs = makeMusic(scratch.filePath("wav"), count, seconds);
     if (inputs.isEmpty())
@@ -121,9 +121,13 @@ int main(int argc, char *argv[])
     std::printf("%d files of %d s, %u encoders at once, %d rounds; load before: %s\n", count, seconds,
                 preferences.encodersAtOnce(), rounds, qPrintable(loadAverage()));
 
-    QList<double> walls[2], selves[2], children[2];
-    for (int round = 0; round < rounds; ++round)
-        for (const bool on : {false, true}) {
+    // Each round runs both, in turns that alternate (off-on, then on-off), and gives the ratio of
+    // its two wall times: a machine whose speed drifts during the benchmark (a shared host's
+    // does) then shifts both sides of a ratio alike instead of favouring one.
+    QList<double> walls[2], selves[2], children[2], ratios;
+    for (int round = 0; round < rounds; ++round) {
+        const bool firstOn = round % 2 == 1;
+        for (const bool on : {firstOn, !firstOn}) {
             store.setBool(on, PrefKey::WriteReplayGainTags);
             Figures figures;
             if (!encode(preferences, inputs, scratch.filePath("mp3"), figures))
@@ -135,8 +139,10 @@ int main(int argc, char *argv[])
                         round + 1, on ? "on" : "off", figures.wall, figures.self, figures.children);
             std::fflush(stdout);
         }
-    const double off = median(walls[0]), on = median(walls[1]);
-    std::printf("median wall: off %.2f s, on %.2f s, on/off %.3f (goal <= 1.05)\n", off, on, on / off);
+        ratios << walls[1].last() / walls[0].last();
+    }
+    std::printf("median wall: off %.2f s, on %.2f s; median of the rounds' on/off: %.3f (goal <= 1.05)\n",
+                median(walls[0]), median(walls[1]), median(ratios));
     std::printf("median Orvik CPU: off %.2f s, on %.2f s (%.1f %% of the encoders' %.2f s)\n",
                 median(selves[0]), median(selves[1]), 100.0 * median(selves[1]) / median(children[1]),
                 median(children[1]));

@@ -13,6 +13,29 @@ namespace {
 // Frames read at once: small enough to give up quickly when cancelled, large enough that the
 // calls cost nothing next to the filtering.
 constexpr sf_count_t kBlockFrames = 8192;
+
+// The largest magnitude among `count` samples. Eight running maxima instead of one let the
+// processor compare eight samples at once (the compiler turns them into vector instructions);
+// with a single one, finding the peak took a fifth of the whole measurement. A NaN never wins.
+float largestMagnitude(const float *samples, size_t count)
+{
+    constexpr size_t kLanes = 8;
+    float lanes[kLanes] = {};
+    size_t i = 0;
+    for (; i + kLanes <= count; i += kLanes)
+        for (size_t lane = 0; lane < kLanes; ++lane) {
+            const float magnitude = std::fabs(samples[i + lane]);
+            lanes[lane] = magnitude > lanes[lane] ? magnitude : lanes[lane];
+        }
+    float largest = 0.0f;
+    for (; i < count; ++i) {
+        const float magnitude = std::fabs(samples[i]);
+        largest = magnitude > largest ? magnitude : largest;
+    }
+    for (const float lane : lanes)
+        largest = lane > largest ? lane : largest;
+    return largest;
+}
 } // namespace
 
 struct LoudnessMeter::State
@@ -58,9 +81,7 @@ LoudnessMeter::Problem LoudnessMeter::measure(const QString &path, const std::at
         const sf_count_t frames = sf_readf_float(file, samples.data(), kBlockFrames);
         if (frames <= 0)
             break;
-        const auto end = samples.cbegin() + frames * info.channels;
-        for (auto sample = samples.cbegin(); sample != end; ++sample)
-            largest = std::max(largest, double(std::fabs(*sample)));
+        largest = std::max(largest, double(largestMagnitude(samples.data(), size_t(frames * info.channels))));
         if (ebur128_add_frames_float(meter, samples.data(), size_t(frames)) != EBUR128_SUCCESS)
             problem = Problem::Failed;
     }
