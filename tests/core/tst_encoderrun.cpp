@@ -689,6 +689,11 @@ class tst_EncoderRun : public QObject
             QMetaObject::invokeMethod(
                 &run, [&run, index] { run.skipExisting(index); }, Qt::QueuedConnection);
         });
+        // The encoder's own, older loudness analysis runs only where the tags are not written.
+        QList<bool> ownAnalysis;
+        connect(&run, &EncoderRun::encoderStarted, this, [&](quint32, const QString &, const QStringList &arguments) {
+            ownAnalysis << !arguments.contains("--noreplaygain");
+        });
         QSignalSpy completions(&run, &EncoderRun::completed);
         run.start({.tasks = &tasks,
                    .preferences = &preferences,
@@ -705,6 +710,8 @@ class tst_EncoderRun : public QObject
             QVERIFY2(log.join('\n').contains(line), qPrintable(log.join('\n')));
         QCOMPARE(log.filter(QRegularExpression("loudness|silence")).size(), logged.size());
         QCOMPARE(run.tagLossCount(), lost);
+        QVERIFY(!ownAnalysis.isEmpty());
+        QCOMPARE(ownAnalysis, QList<bool>(ownAnalysis.size(), !on));
 
         for (auto [album, names] : albums.asKeyValueRange()) {
             double power = 0, albumPeak = 0;
