@@ -1,19 +1,15 @@
 #include "core/AccurateRipLookup.h"
 
+#include "core/WebRequest.h"
+
 #include "platform/LocalizedStrings.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
 #include <QUrl>
 
-#ifndef ORVIK_VERSION
-#define ORVIK_VERSION "0"
-#endif
-
 namespace {
-constexpr int kTimeoutMs = 5000;
 // An entry holds a block of a few hundred bytes per pressing; a disc has at most a few hundred.
 constexpr qint64 kMaxAnswer = 1024 * 1024;
 
@@ -40,20 +36,8 @@ void AccurateRipLookup::start()
     QUrl url(server);
     url.setPath(url.path().chopped(url.path().endsWith(u'/') ? 1 : 0) + disc.entryPath());
     QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Orvik/" ORVIK_VERSION));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    reply = network->get(request);
-    auto *timeout = new QTimer(reply);
-    timeout->setSingleShot(true);
-    connect(timeout, &QTimer::timeout, this, [this] {
-        timedOut = true;
-        reply->abort();
-    });
-    timeout->start(kTimeoutMs);
-    connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64 total) {
-        if (received > kMaxAnswer || total > kMaxAnswer)
-            reply->abort();
-    });
+    reply = WebRequest::get(*network, request, kMaxAnswer);
     connect(reply, &QNetworkReply::finished, this, &AccurateRipLookup::answered);
 }
 
@@ -62,8 +46,10 @@ void AccurateRipLookup::answered()
     QNetworkReply *done = reply;
     done->deleteLater();
     const int status = done->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (timedOut)
+    if (WebRequest::timedOut(done))
         return emit failed(ripText("AccurateRipSlow", "the AccurateRip database did not answer in time"));
+    if (WebRequest::tooLarge(done))
+        return emit failed(ripText("LookupTooLarge", "the answer is far too large"));
     if (status == 404)
         return emit notFound();
     if (status >= 400)

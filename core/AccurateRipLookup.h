@@ -9,7 +9,8 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // Asks the AccurateRip database for a disc's entry: one request, answered as a signal, never
-// blocking the thread it runs on. An answer that has not come within five seconds counts as failed.
+// blocking the thread it runs on. An answer that has not come within five seconds, or is far
+// larger than an entry can be, counts as failed.
 class AccurateRipLookup : public QObject
 {
     Q_OBJECT
@@ -35,5 +36,4 @@ class AccurateRipLookup : public QObject
     QString server;
     QNetworkAccessManager *network = nullptr;
     QPointer<QNetworkReply> reply;
-    bool timedOut = false;
 };

@@ -1,5 +1,7 @@
 #include "core/DiscLookup.h"
 
+#include "core/WebRequest.h"
+
 #include "platform/LocalizedStrings.h"
 
 #include <QDateTime>
@@ -19,16 +21,11 @@
 
 #include <algorithm>
 
-#ifndef ORVIK_VERSION
-#define ORVIK_VERSION "0"
-#endif
-
 namespace {
 // A ws/2 answer for one disc is a few hundred kilobytes at most; a 500-pixel cover well under one
 // megabyte. Anything far larger is not what was asked for.
 constexpr qint64 kMaxAnswer = 4 * 1024 * 1024;
 constexpr qint64 kMaxCover = 8 * 1024 * 1024;
-constexpr int kTimeoutMs = 5000;
 constexpr int kMaxRetries = 3;
 constexpr qint64 kMaxRetryWaitMs = 30000;
 constexpr qint64 kRequestSpacingMs = 1000;
@@ -260,8 +257,6 @@ void DiscLookup::send(Kind kind, const QString &url, int attempt)
     if (!network)
         network = new QNetworkAccessManager(this);
     QNetworkRequest request{QUrl(url)};
-    request.setHeader(QNetworkRequest::UserAgentHeader,
-                      QStringLiteral("Orvik/" ORVIK_VERSION " ( https://github.com/orvik/orvik )"));
     request.setRawHeader("Accept", kind == Kind::Disc ? "application/json" : "image/*");
     // The Cover Art Archive answers with a redirect to where the picture is stored; a few are
     // followed, never from https to http. The web service answers where it is asked: a redirect
@@ -270,22 +265,8 @@ void DiscLookup::send(Kind kind, const QString &url, int attempt)
                          kind == Kind::Disc ? QNetworkRequest::ManualRedirectPolicy
                                             : QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(4);
-    QNetworkReply *reply = network->get(request);
+    QNetworkReply *reply = WebRequest::get(*network, request, kind == Kind::Disc ? kMaxAnswer : kMaxCover);
     replies.append(reply);
-    const qint64 limit = kind == Kind::Disc ? kMaxAnswer : kMaxCover;
-    auto *timeout = new QTimer(reply);
-    timeout->setSingleShot(true);
-    connect(timeout, &QTimer::timeout, reply, [reply] {
-        reply->setProperty("orvikTimedOut", true);
-        reply->abort();
-    });
-    timeout->start(kTimeoutMs);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply, limit](qint64 received, qint64 total) {
-        if (received > limit || total > limit) {
-            reply->setProperty("orvikTooLarge", true);
-            reply->abort();
-        }
-    });
     connect(reply, &QNetworkReply::finished, this,
             [this, reply, kind, url, attempt] { answered(reply, kind, url, attempt); });
 }
@@ -295,9 +276,9 @@ void DiscLookup::answered(QNetworkReply *reply, Kind kind, const QString &url, i
     reply->deleteLater();
     replies.removeAll(reply);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->property("orvikTimedOut").toBool())
+    if (WebRequest::timedOut(reply))
         return fail(kind, ripText("LookupSlow", "the server did not answer in time"));
-    if (reply->property("orvikTooLarge").toBool())
+    if (WebRequest::tooLarge(reply))
         return fail(kind, ripText("LookupTooLarge", "the answer is far too large"));
     if (status == 503 && attempt < kMaxRetries) {
         const qint64 wait = retryWaitMs(reply);

@@ -892,6 +892,7 @@ class TestRipper : public QObject
         row("other disc", {{200, whole + accurateRipBlock(threeTracks, all, 1)}},
             "the database answered for another disc");
         row("server error", {{500, "oops"}}, "the AccurateRip database answered 500");
+        row("far too large", {{200, QByteArray(2 << 20, ' ')}}, "the answer is far too large");
         row("slow", {{200, whole, {}, true}}, "the AccurateRip database did not answer in time");
         row("down", {}, "the AccurateRip database cannot be reached");
     }
@@ -909,6 +910,8 @@ class TestRipper : public QObject
         lookup.start();
         QTRY_VERIFY_WITH_TIMEOUT(!ended.isEmpty(), 20000);
         QVERIFY2(ended.startsWith(outcome), qPrintable(ended));
+        for (const LocalHttpServer::Request &request : server->requests())
+            QVERIFY2(request.userAgent.startsWith("Orvik/0."), request.userAgent);
     }
 
     void accurateRipRip_data()
