@@ -691,9 +691,10 @@ class tst_EncoderRun : public QObject
         });
         // The encoder's own, older loudness analysis runs only where the tags are not written.
         QList<bool> ownAnalysis;
-        connect(&run, &EncoderRun::encoderStarted, this, [&](quint32, const QString &, const QStringList &arguments) {
-            ownAnalysis << !arguments.contains("--noreplaygain");
-        });
+        connect(&run, &EncoderRun::encoderStarted, this,
+                [&](quint32, const QString &, const QStringList &arguments) {
+                    ownAnalysis << !arguments.contains("--noreplaygain");
+                });
         QSignalSpy completions(&run, &EncoderRun::completed);
         run.start({.tasks = &tasks,
                    .preferences = &preferences,
