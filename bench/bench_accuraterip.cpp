@@ -23,20 +23,8 @@
 #include <vector>
 
 namespace {
+using Bench::readFile;
 using Bench::run;
-
-qint64 readFile(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0)
-        return -1;
-    std::vector<char> buffer(128 * 1024);
-    qint64 total = 0;
-    for (ssize_t n; (n = ::read(fd, buffer.data(), buffer.size())) > 0;)
-        total += n;
-    ::close(fd);
-    return total;
-}
 
 // User plus system time of a running process, in seconds.
 double processCpu(qint64 pid)
@@ -101,25 +89,10 @@ int main(int argc, char *argv[])
     const int trackCount = argc > 2 ? std::max(1, atoi(argv[2])) : 20;
     const QString program = QCoreApplication::applicationDirPath() + "/../orvik-cddafs";
     QTemporaryDir dir;
-    const QString bin = dir.filePath("bench.bin"), cue = dir.filePath("bench.cue");
-    const int sectors = minutes * 60 * 75;
-    if (!run("sox", {"-r", "44100", "-c", "2", "-n", "-b", "16", "-e", "signed-integer", "-L", "-t", "raw",
-                     bin, "synth", QString("%1s").arg(qint64(sectors) * 588), "pinknoise", "sine", "440"})) {
-        std::fprintf(stderr, "bench_accuraterip: sox could not make the image\n");
+    const Bench::DiscImage image = Bench::makeDiscImage(dir.path(), minutes, trackCount);
+    if (image.cue.isEmpty())
         return 1;
-    }
-    QByteArray sheet = "FILE \"bench.bin\" BINARY\n";
-    for (int i = 0; i < trackCount; ++i) {
-        const int start = sectors / trackCount * i;
-        sheet += QString::asprintf("  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n", i + 1, start / 4500,
-                                   start / 75 % 60, start % 75)
-                     .toUtf8();
-    }
-    QFile cueFile(cue);
-    cueFile.open(QIODevice::WriteOnly);
-    cueFile.write(sheet);
-    cueFile.close();
-    readFile(bin);
+    const QString &cue = image.cue;
     std::printf("image: %d min, %d tracks; load %s\n", minutes, trackCount, qPrintable(Bench::loadAverage()));
 
     // Reads alone, alternating, five of each: the median of each.
