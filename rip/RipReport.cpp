@@ -215,9 +215,10 @@ bool RipReport::writeLog() const
                                                : summary(answer, reason, tracks));
     for (const TrackResult &track : tracks) {
         QString result;
-        if (!track.checked)
+        // A disc the database was not asked about, or could not answer for, is not a disc it lacks.
+        if (!track.checked || (answer != Answer::Found && answer != Answer::NotFound))
             result = QStringLiteral("not checked");
-        else if (answer != Answer::Found || track.verdict.kind == AccurateRipDisc::Verdict::NotInDatabase)
+        else if (answer == Answer::NotFound || track.verdict.kind == AccurateRipDisc::Verdict::NotInDatabase)
             result = QStringLiteral("not in database");
         else if (track.verdict.kind == AccurateRipDisc::Verdict::Accurate)
             result = QStringLiteral("accurate (confidence %1)").arg(track.verdict.confidence);

@@ -926,6 +926,8 @@ class TestRipper : public QObject
             << 1 << 0 << 200
             << "2 of 3 tracks accurate; track 02 does not match. Rip again, or clean the disc.";
         QTest::newRow("not in the database") << -1 << 0 << 404 << "the disc is not in the database.";
+        QTest::newRow("database fails")
+            << -1 << 0 << 500 << "the rip could not be checked (the AccurateRip database answered 500).";
         // The last track fails, its unreadable sectors logged; it is not checked.
         QTest::newRow("last track cut short")
             << -1 << 30 << 200
@@ -976,8 +978,8 @@ class TestRipper : public QObject
         QCOMPARE(QDir(folder).entryList({"*.mp3"}, QDir::Files, QDir::Name), names.mid(0, cut ? 2 : 3));
         for (int i = 0; i < arTracks.size(); ++i) {
             const bool lost = cut && i == 2;
-            const QString result = lost            ? "not checked"
-                                   : status == 404 ? "not in database"
+            const QString result = lost || status == 500 ? "not checked"
+                                   : status == 404       ? "not in database"
                                    : i == altered
                                        ? "not accurate"
                                        : QString("accurate (confidence %1)").arg(QList{20, 3, 7}[i]);
