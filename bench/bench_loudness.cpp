@@ -146,6 +146,10 @@ int main(int argc, char *argv[])
     std::printf("median Orvik CPU: off %.2f s, on %.2f s (%.1f %% of the encoders' %.2f s)\n",
                 median(selves[0]), median(selves[1]), 100.0 * median(selves[1]) / median(children[1]),
                 median(children[1]));
+    // The meters a run keeps (each holds libebur128's buffer) show in the largest resident size.
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("Orvik's largest resident size: %.1f MB\n", double(usage.ru_maxrss) / 1024.0);
     std::printf("load after: %s\n", qPrintable(loadAverage()));
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "platform/MusicLibrary.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QThread>
 
 struct LoudnessTagger::Measurement
@@ -138,7 +139,10 @@ void LoudnessTagger::proceed(quint32 index)
     if (!file.encoded || !file.measured || file.tagsDue)
         return;
     writeTrackTags(index);
-    finishAlbum(albums.value(index));
+    const QString album = albums.value(index);
+    if (album.isEmpty())
+        files[index].measurement.reset(); // no album needs its meter (see finishAlbum)
+    finishAlbum(album);
 }
 
 void LoudnessTagger::writeTrackTags(quint32 index)
@@ -189,6 +193,13 @@ void LoudnessTagger::finishAlbum(const QString &album)
             meters << &file.measurement->meter;
     }
     finishedAlbums << album;
+    // Once the album is done, so are its files' meters. Each holds libebur128's 400-ms buffer, a
+    // quarter of a megabyte for CD audio, which a batch of thousands of files must not gather.
+    const auto release = qScopeGuard([&] {
+        for (const quint32 index : std::as_const(members))
+            if (const auto file = files.find(index); file != files.end())
+                file->measurement.reset();
+    });
     const auto encodedMembers = [&] {
         QList<quint32> encoded;
         for (const quint32 index : std::as_const(members))
