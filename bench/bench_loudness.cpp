@@ -8,7 +8,7 @@
 // The inputs are music-like: two tones a fifth apart with pink noise mixed in, swelling and
 // fading (sox), a different pitch per file; a plain sine would flatter the encoder.
 //
-// Usage: bench_loudness [FILES [SECONDS [ROUNDS]]]   (defaults: 20 30 5)
+// Usage: bench_loudness [FILES [SECONDS [ROUNDS]]]   (defaults: 20 30 10)
 #include "BenchSupport.h"
 
 #include "core/EncoderRun.h"
@@ -24,7 +24,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <numeric>
 #include <sys/resource.h>
 
 namespace {
@@ -109,7 +111,7 @@ int main(int argc, char *argv[])
     const QStringList arguments = application.arguments();
     const int count = arguments.size() > 1 ? arguments.at(1).toInt() : 20;
     const int seconds = arguments.size() > 2 ? arguments.at(2).toInt() : 30;
-    const int rounds = arguments.size() > 3 ? arguments.at(3).toInt() : 5;
+    const int rounds = arguments.size() > 3 ? arguments.at(3).toInt() : 10;
     QTemporaryDir scratch;
     const QStringList inputs = makeMusic(scratch.filePath("wav"), count, seconds);
     if (inputs.isEmpty())
@@ -123,8 +125,10 @@ int main(int argc, char *argv[])
 
     // Each round runs both, in turns that alternate (off-on, then on-off), and gives the ratio of
     // its two wall times: a machine whose speed drifts during the benchmark (a shared host's
-    // does) then shifts both sides of a ratio alike instead of favouring one.
-    QList<double> walls[2], selves[2], children[2], ratios;
+    // does) then shifts both sides of a ratio alike instead of favouring one. On a shared host the
+    // second turn of a round can be slower as such; the figure balanced for order (the geometric
+    // mean of the two orders' geometric means) cancels that.
+    QList<double> walls[2], selves[2], children[2], ratios, logRatios[2];
     for (int round = 0; round < rounds; ++round) {
         const bool firstOn = round % 2 == 1;
         for (const bool on : {firstOn, !firstOn}) {
@@ -140,9 +144,19 @@ int main(int argc, char *argv[])
             std::fflush(stdout);
         }
         ratios << walls[1].last() / walls[0].last();
+        logRatios[firstOn] << std::log(ratios.last());
     }
-    std::printf("median wall: off %.2f s, on %.2f s; median of the rounds' on/off: %.3f (goal <= 1.05)\n",
-                median(walls[0]), median(walls[1]), median(ratios));
+    const auto mean = [](const QList<double> &values) {
+        return values.isEmpty()
+                   ? 0.0
+                   : std::accumulate(values.cbegin(), values.cend(), 0.0) / double(values.size());
+    };
+    std::printf("median wall: off %.2f s, on %.2f s; median of the rounds' on/off: %.3f\n", median(walls[0]),
+                median(walls[1]), median(ratios));
+    if (rounds >= 2)
+        std::printf("on/off balanced for order: %.3f (tags off first %.3f, on first %.3f; goal <= 1.05)\n",
+                    std::exp((mean(logRatios[0]) + mean(logRatios[1])) / 2), std::exp(mean(logRatios[0])),
+                    std::exp(mean(logRatios[1])));
     std::printf("median Orvik CPU: off %.2f s, on %.2f s (%.1f %% of the encoders' %.2f s)\n",
                 median(selves[0]), median(selves[1]), 100.0 * median(selves[1]) / median(children[1]),
                 median(children[1]));
