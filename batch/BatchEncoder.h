@@ -88,9 +88,6 @@ class BatchEncoder : public QObject, public FileReceiver
     // Answers the conflict of record `index` with the answer given for every file of the batch;
     // false when there is none, or it does not fit this file (Replace for a file that cannot go).
     bool answerForAll(quint32 index);
-    // The first "Song 2.mp3", "Song 3.mp3", ... beside `path` that neither exists nor is the
-    // output of another record.
-    QString freeOutputName(const QString &path) const;
     // Refuses a naming pattern that cannot name the files, with a sheet; true when it can.
     bool checkNamePattern(const QString &pattern);
 

@@ -195,7 +195,7 @@ bool BatchEncoder::answerForAll(quint32 index)
     // The run asks from inside its own bookkeeping: the answer comes from the event loop, as a
     // user's would.
     const int answer = *standingAnswer;
-    const QString renamed = answer == 1 ? freeOutputName(path) : QString();
+    const QString renamed = answer == 1 ? OutputNames::freeFile(path, tasks) : QString();
     QMetaObject::invokeMethod(
         this,
         [this, index, answer, renamed] {
@@ -213,18 +213,6 @@ bool BatchEncoder::answerForAll(quint32 index)
     return true;
 }
 
-QString BatchEncoder::freeOutputName(const QString &path) const
-{
-    for (int number = 2;; ++number) {
-        const QString candidate = OutputNames::numberedFile(path, number);
-        const bool taken = std::any_of(tasks.cbegin(), tasks.cend(), [&](const QVariantMap &task) {
-            return task.value(kOutputFileKey).toString() == candidate;
-        });
-        if (!taken && !QFileInfo::exists(candidate))
-            return candidate;
-    }
-}
-
 void BatchEncoder::duplicateNameEnded(int answer, bool forAll)
 {
     const QString path = tasks.value(conflictIndex).value(kOutputFileKey).toString();
@@ -235,7 +223,7 @@ void BatchEncoder::duplicateNameEnded(int answer, bool forAll)
         options.prompt = ButtonTitles::save();
         options.requiredFileType = QStringLiteral("mp3");
         options.directory = QFileInfo(path).path();
-        options.file = QFileInfo(freeOutputName(path)).fileName();
+        options.file = QFileInfo(OutputNames::freeFile(path, tasks)).fileName();
         // The chosen name is asked about like any other output once it has its extension.
         options.confirmOverwrite = false;
         runWindow->showOwnSheet(

@@ -154,7 +154,7 @@ void EncodeJob::answerConflict(quint32 index)
         }
         return;
     case EncodeOptions::Conflicts::Rename: {
-        const QString renamed = freeName(index);
+        const QString renamed = OutputNames::freeFile(output, tasks);
         display->line(localizedFormat(
             encodeText("Renamed", "\"%@\" exists: \"%@\" is written as \"%@\"."),
             {existingName, inputName(index), QDir(setup.outputFolder).relativeFilePath(renamed)}));
@@ -169,24 +169,6 @@ void EncodeJob::answerConflict(quint32 index)
                                                                  "(--replace or --rename encodes it)."),
                                    {existingName, inputName(index)}));
     run->skipExisting(index);
-}
-
-QString EncodeJob::freeName(quint32 index) const
-{
-    const QFileInfo taken(tasks.value(index).value(kOutputFileKey).toString());
-    QString base = taken.completeBaseName();
-    QSet<QString> outputs;
-    for (const QVariantMap &task : tasks)
-        outputs.insert(task.value(kOutputFileKey).toString());
-    for (int number = 2;; ++number) {
-        const QString suffix = u' ' + QString::number(number);
-        // The number is what makes the name free: the name gives way to it when it is long.
-        while (!base.isEmpty() && (base + suffix + QStringLiteral(".mp3")).toUtf8().size() > 255)
-            base.chop(base.size() > 1 && base.back().isLowSurrogate() ? 2 : 1);
-        const QString candidate = QDir(taken.path()).filePath(OutputNames::mp3FileName(base + suffix));
-        if (!QFileInfo::exists(candidate) && !outputs.contains(candidate))
-            return candidate;
-    }
 }
 
 void EncodeJob::interrupt(int signalNumber)

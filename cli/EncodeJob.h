@@ -56,7 +56,6 @@ class EncodeJob : public QObject
     void fileStateChanged(quint32 index, EncoderRun::FileState state);
     void logged(const QString &line);
     void answerConflict(quint32 index);
-    QString freeName(quint32 index) const;
     void end();
     QString summary() const;
     QJsonObject report(int exitStatus) const;

@@ -1,8 +1,12 @@
 #include "core/OutputNames.h"
 
+#include "core/LamePrefs.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTextBoundaryFinder>
+
+#include <algorithm>
 
 namespace OutputNames {
 namespace {
@@ -56,6 +60,18 @@ QString numberedFile(const QString &path, int number)
     return QDir::cleanPath(file.path() + u'/' +
                            fitted(name, kMaxNameBytes - extension.size() - suffix.size()) + suffix +
                            extension);
+}
+
+QString freeFile(const QString &path, const QList<QVariantMap> &tasks)
+{
+    for (int number = 2;; ++number) {
+        const QString candidate = numberedFile(path, number);
+        const bool written = std::any_of(tasks.cbegin(), tasks.cend(), [&](const QVariantMap &task) {
+            return task.value(kOutputFileKey).toString() == candidate;
+        });
+        if (!written && !QFileInfo::exists(candidate))
+            return candidate;
+    }
 }
 
 } // namespace OutputNames

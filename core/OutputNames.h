@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QVariantMap>
 
 // The names of the files and folders a batch or a rip writes. A file name holds at most 255
 // bytes: a longer name keeps its start, cut between two characters, so that the file is still
@@ -19,4 +21,7 @@ QString numberedName(const QString &name, int number);
 // Candidate `number` for another MP3 beside the one at `path`: for "Song.mp3" the path itself,
 // then "Song 2.mp3", "Song 3.mp3" and so on; a long name is cut so that its number stays.
 QString numberedFile(const QString &path, int number);
+// The first of those candidates from "Song 2.mp3" on that is not on disk and that none of `tasks`
+// (run records) writes: where a file the user chose to keep both of is written.
+QString freeFile(const QString &path, const QList<QVariantMap> &tasks);
 } // namespace OutputNames
