@@ -17,11 +17,6 @@ QString ripText(const char *key, const char *defaultText)
 {
     return localizedString(key, defaultText, "Rip");
 }
-
-QString hex(quint32 value)
-{
-    return QStringLiteral("%1").arg(value, 8, 16, QChar(u'0'));
-}
 } // namespace
 
 AccurateRipDisc AccurateRipDisc::fromTableOfContents(const QVariantMap &contents)
@@ -66,7 +61,12 @@ QString AccurateRipDisc::idText() const
 {
     return QStringLiteral("%1-%2-%3-%4")
         .arg(audioTracks, 3, 10, QChar(u'0'))
-        .arg(hex(discId1), hex(discId2), hex(freedb));
+        .arg(hexText(discId1), hexText(discId2), hexText(freedb));
+}
+
+QString AccurateRipDisc::hexText(quint32 value)
+{
+    return QStringLiteral("%1").arg(value, 8, 16, QChar(u'0'));
 }
 
 QString AccurateRipDisc::entryPath() const

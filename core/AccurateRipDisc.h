@@ -40,6 +40,8 @@ class AccurateRipDisc
     quint32 freedbId() const { return freedb; }
     // "nnn-xxxxxxxx-xxxxxxxx-xxxxxxxx": the audio tracks, the two IDs and the FreeDB ID.
     QString idText() const;
+    // An ID or a checksum as the database's entries and rip logs show it: eight hex digits.
+    static QString hexText(quint32 value);
     // The entry's path on the database's server: /accuraterip/a/b/c/dBAR-<idText>.bin.
     QString entryPath() const;
 
