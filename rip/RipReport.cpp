@@ -1,6 +1,7 @@
 #include "rip/RipReport.h"
 
 #include "core/AccurateRipLookup.h"
+#include "core/CommandLine.h"
 #include "core/EncoderRun.h"
 #include "core/LamePrefs.h"
 #include "platform/DiscFileAttributes.h"
@@ -21,11 +22,6 @@ QString ripText(const char *key, const char *defaultText)
     return localizedString(key, defaultText, "Rip");
 }
 
-QString hex(quint32 value)
-{
-    return QStringLiteral("%1").arg(value, 8, 16, QChar(u'0'));
-}
-
 QString trackList(const QStringList &numbers)
 {
     return QLocale().createSeparatedList(numbers);
@@ -39,13 +35,8 @@ RipReport::RipReport(const Setup &setup, const EncoderRun *run, QObject *parent)
 {
     connect(run, &EncoderRun::encoderStarted, this,
             [this](quint32, const QString &program, const QStringList &arguments) {
-                if (!commandLine.isEmpty())
-                    return;
-                QStringList words{QFileInfo(program).fileName()};
-                for (const QString &argument : arguments)
-                    words << (argument.contains(u' ') || argument.isEmpty() ? u'"' + argument + u'"'
-                                                                            : argument);
-                commandLine = words.join(u' ');
+                if (commandLine.isEmpty())
+                    commandLine = CommandLine::quoted(program, arguments);
             });
     // Without the user's leave to go online, or without the disc's IDs (a volume that is not an
     // audio CD's as orvik-cddafs presents it), the database is not asked and the sheet says nothing.
@@ -208,7 +199,8 @@ bool RipReport::writeLog() const
                .arg(offset.isEmpty() ? QStringLiteral("unknown") : offset + QStringLiteral(" samples"));
     log += QStringLiteral("MusicBrainz ID:  %1\n").arg(setup.musicBrainzId);
     log += QStringLiteral("AccurateRip ID:  %1\n").arg(disc.isValid() ? disc.idText() : QString());
-    log += QStringLiteral("FreeDB ID:       %1\n").arg(disc.isValid() ? hex(disc.freedbId()) : QString());
+    log += QStringLiteral("FreeDB ID:       %1\n")
+               .arg(disc.isValid() ? AccurateRipDisc::hexText(disc.freedbId()) : QString());
     log += QStringLiteral("Command line:    %1\n").arg(commandLine);
     log += QStringLiteral("Result:          %1\n\n")
                .arg(answer == Answer::NotAsked ? QStringLiteral("AccurateRip not asked: ") + reason
@@ -227,8 +219,8 @@ bool RipReport::writeLog() const
         log += QStringLiteral("Track %1  %2\n  unreadable sectors: %3  AccurateRip v1: %4  v2: %5  %6\n")
                    .arg(track.number, track.file,
                         track.unreadable.isEmpty() ? QStringLiteral("-") : track.unreadable,
-                        track.checked ? hex(track.v1) : QStringLiteral("-"),
-                        track.checked ? hex(track.v2) : QStringLiteral("-"), result);
+                        track.checked ? AccurateRipDisc::hexText(track.v1) : QStringLiteral("-"),
+                        track.checked ? AccurateRipDisc::hexText(track.v2) : QStringLiteral("-"), result);
     }
     QSaveFile file(QDir(setup.folder).filePath(QStringLiteral("rip.log")));
     if (file.open(QIODevice::WriteOnly))

@@ -974,6 +974,9 @@ class TestRipper : public QObject
         // Every track is kept, matching or not; the log says what each got.
         const QString log = QString::fromUtf8(BatchFixture::contents(folder + "/rip.log"));
         QVERIFY2(log.contains("AccurateRip ID:  " + disc.idText()), qPrintable(log));
+        // The first track's command, quoted as the command log quotes it.
+        QVERIFY2(log.contains(QRegularExpression("\nCommand line: +lame .* '[^'\n]*/01\\. Eins\\.mp3'\n")),
+                 qPrintable(log));
         const QStringList names{"01. Eins.mp3", "02. Zwei.mp3", "03. Drei.mp3"};
         QCOMPARE(QDir(folder).entryList({"*.mp3"}, QDir::Files, QDir::Name), names.mid(0, cut ? 2 : 3));
         for (int i = 0; i < arTracks.size(); ++i) {
