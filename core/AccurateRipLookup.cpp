@@ -33,9 +33,7 @@ AccurateRipLookup::~AccurateRipLookup()
 void AccurateRipLookup::start()
 {
     network = new QNetworkAccessManager(this);
-    QUrl url(server);
-    url.setPath(url.path().chopped(url.path().endsWith(u'/') ? 1 : 0) + disc.entryPath());
-    QNetworkRequest request(url);
+    QNetworkRequest request(WebRequest::address(server, disc.entryPath()));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     reply = WebRequest::get(*network, request, kMaxAnswer);
     connect(reply, &QNetworkReply::finished, this, &AccurateRipLookup::answered);

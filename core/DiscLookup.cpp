@@ -213,13 +213,9 @@ bool DiscLookup::start()
     }
     if (!setup.online)
         return false;
-    QString server = setup.musicBrainzServer;
-    while (server.endsWith(u'/'))
-        server.chop(1);
-    request(Kind::Disc,
-            server + QStringLiteral("/ws/2/discid/") + setup.discId +
-                QStringLiteral("?inc=recordings+artist-credits&fmt=json"),
-            0);
+    QUrl url = WebRequest::address(setup.musicBrainzServer, QStringLiteral("/ws/2/discid/") + setup.discId);
+    url.setQuery(QStringLiteral("inc=recordings+artist-credits&fmt=json"));
+    request(Kind::Disc, url, 0);
     return true;
 }
 
@@ -232,14 +228,14 @@ bool DiscLookup::fetchCover(const QString &releaseId)
     }
     if (!setup.online)
         return false;
-    QString server = setup.coverServer;
-    while (server.endsWith(u'/'))
-        server.chop(1);
-    request(Kind::Cover, server + QStringLiteral("/release/") + releaseId + QStringLiteral("/front-500"), 0);
+    request(Kind::Cover,
+            WebRequest::address(setup.coverServer,
+                                QStringLiteral("/release/") + releaseId + QStringLiteral("/front-500")),
+            0);
     return true;
 }
 
-void DiscLookup::request(Kind kind, const QString &url, int attempt)
+void DiscLookup::request(Kind kind, const QUrl &url, int attempt)
 {
     qint64 wait = 0;
     if (kind == Kind::Disc && lastRequest().isValid())
@@ -250,13 +246,13 @@ void DiscLookup::request(Kind kind, const QString &url, int attempt)
         QTimer::singleShot(int(wait), this, [this, kind, url, attempt] { request(kind, url, attempt); });
 }
 
-void DiscLookup::send(Kind kind, const QString &url, int attempt)
+void DiscLookup::send(Kind kind, const QUrl &url, int attempt)
 {
     if (kind == Kind::Disc)
         lastRequest().start();
     if (!network)
         network = new QNetworkAccessManager(this);
-    QNetworkRequest request{QUrl(url)};
+    QNetworkRequest request{url};
     request.setRawHeader("Accept", kind == Kind::Disc ? "application/json" : "image/*");
     // The Cover Art Archive answers with a redirect to where the picture is stored; a few are
     // followed, never from https to http. The web service answers where it is asked: a redirect
@@ -271,7 +267,7 @@ void DiscLookup::send(Kind kind, const QString &url, int attempt)
             [this, reply, kind, url, attempt] { answered(reply, kind, url, attempt); });
 }
 
-void DiscLookup::answered(QNetworkReply *reply, Kind kind, const QString &url, int attempt)
+void DiscLookup::answered(QNetworkReply *reply, Kind kind, const QUrl &url, int attempt)
 {
     reply->deleteLater();
     replies.removeAll(reply);

@@ -9,6 +9,7 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 class QTimer;
+class QUrl;
 
 // One release of the MusicBrainz database that holds a disc: what names the disc and its tracks.
 struct DiscRelease
@@ -77,9 +78,9 @@ class DiscLookup : public QObject
 
   private:
     enum class Kind { Disc, Cover };
-    void request(Kind kind, const QString &url, int attempt);
-    void send(Kind kind, const QString &url, int attempt);
-    void answered(QNetworkReply *reply, Kind kind, const QString &url, int attempt);
+    void request(Kind kind, const QUrl &url, int attempt);
+    void send(Kind kind, const QUrl &url, int attempt);
+    void answered(QNetworkReply *reply, Kind kind, const QUrl &url, int attempt);
     void fail(Kind kind, const QString &reason);
     QString discCachePath() const;
     QString coverCachePath() const;

@@ -4,6 +4,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
+#include <QUrl>
 
 #ifndef ORVIK_VERSION
 #define ORVIK_VERSION "0"
@@ -14,6 +15,16 @@ constexpr int kTimeoutMs = 5000;
 constexpr char kTimedOut[] = "orvikTimedOut";
 constexpr char kTooLarge[] = "orvikTooLarge";
 } // namespace
+
+QUrl WebRequest::address(const QString &server, const QString &path)
+{
+    QUrl url(server);
+    QString base = url.path();
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    url.setPath(base + path);
+    return url;
+}
 
 QNetworkReply *WebRequest::get(QNetworkAccessManager &network, QNetworkRequest request, qint64 maxBytes)
 {
