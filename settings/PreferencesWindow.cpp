@@ -490,9 +490,7 @@ void PreferencesWindow::connectControls()
 
 void PreferencesWindow::awakeFromNib()
 {
-    for (int g = 0; g < controls.size(); ++g)
-        for (int i = 0; i < controls.at(g).size(); ++i)
-            showSetting(g, i);
+    showAllSettings();
     showQuality();
     namePattern->setText(owner->settings().stringForKey(PrefKey::NamePattern));
 
@@ -525,6 +523,13 @@ void PreferencesWindow::showSaveState()
         resizeContent(height);
 }
 
+void PreferencesWindow::showAllSettings()
+{
+    for (int g = 0; g < controls.size(); ++g)
+        for (int i = 0; i < controls.at(g).size(); ++i)
+            showSetting(g, i);
+}
+
 void PreferencesWindow::showQuality()
 {
     // "Custom" describes the settings; it is shown, never chosen.
@@ -539,9 +544,7 @@ void PreferencesWindow::chooseQuality()
     const auto tag = selectedTag(quality);
     if (tag && QualityPresets::apply(owner->settings(), *tag)) {
         // The entry wrote settings of several groups: every control shows the store again.
-        for (int g = 0; g < controls.size(); ++g)
-            for (int i = 0; i < controls.at(g).size(); ++i)
-                showSetting(g, i);
+        showAllSettings();
     }
     showQuality();
     showSaveState();

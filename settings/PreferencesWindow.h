@@ -59,6 +59,7 @@ class PreferencesWindow : public QObject
     int warningHeight() const;
     void showSaveState();
     void showBitRateMode();
+    void showAllSettings();
     // The quality entry the settings match, or "Custom".
     void showQuality();
     void chooseQuality();
