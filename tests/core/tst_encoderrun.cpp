@@ -39,8 +39,9 @@ struct Chunk
     QByteArray bytes;
 };
 
-// Recorded lame output (tests/data/transcripts): each line "out " or "err " and one chunk in base64,
-// in the order the chunks reached the application through QProcess; lines starting with "#" are notes.
+// Recorded lame output (tests/data/transcripts, by scripts/record-transcript.py): each line "out " or "err "
+// and one chunk in base64, in the order the chunks reached the application through QProcess; lines starting
+// with "#" are notes.
 QList<Chunk> load(const QString &path)
 {
     QFile file(path);
